@@ -1,0 +1,56 @@
+// One assembly run of a source file, without any user interface: the output files, the two
+// passes, the memory map and the summary. The library's progress dialog and the command-line
+// assembler both drive it in the same order.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "driver/diagnostics.h"
+
+namespace qubrix {
+
+struct RunContext;
+
+struct RunSettings {
+    bool listing = true;          // "LISTFLAG" starts with '1'
+    int32_t codeOrigin = 0x802000; // "SECTION 9"
+    int32_t varOrigin = 0x803000;  // "SECTION 15"
+};
+
+// The working directory kept between runs (SetRepertoire): empty, or ending in '/'.
+QUBRIX_API void SetWorkingDirectory(const std::string& dir);
+QUBRIX_API const std::string& WorkingDirectory();
+
+// Base name of the derived files: the path without the extension of its last component.
+QUBRIX_API std::string OutputBase(const std::string& path);
+
+class QUBRIX_API AssemblyRun {
+public:
+    AssemblyRun(const RunSettings& settings, ListErreur* results);
+    ~AssemblyRun();
+    AssemblyRun(const AssemblyRun&) = delete;
+    AssemblyRun& operator=(const AssemblyRun&) = delete;
+
+    // "message.txt" in the current directory, the symbol table cleared, the .lis and .abs
+    // files beside the source.
+    void openFiles(const std::string& sourcePath);
+    // Both passes over the source and its includes, the map, the overlap test, the texts.
+    void runPasses();
+    int errorCount() const;
+    int warningCount() const;
+    // Termination records, the listing summary, every file closed.
+    void writeSummary();
+    // True when an output file could not be written or an internal fault ended the run; the
+    // run then counts as failed and failureMessage() says why.
+    bool failed() const;
+    std::string failureMessage() const;
+
+private:
+    std::unique_ptr<RunContext> m_ctx;
+    std::string m_source;
+    std::string m_failure;
+};
+
+}  // namespace qubrix

@@ -1,0 +1,62 @@
+// The code and variable sections, the absolute location counter of ORG, and the memory map.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace qubrix {
+
+class Section {
+public:
+    Section(std::string name, int32_t origin);
+    virtual ~Section() = default;
+
+    void reset();
+    void advance(int32_t n);
+    void evenOut();
+    int32_t value(int which) const { return which == 0 ? m_location : m_origin; }
+    const std::string& name() const { return m_name; }
+    int32_t origin() const { return m_origin; }
+    int32_t location() const { return m_location; }
+    int32_t size() const { return m_size; }
+    // True when [start, end] meets this section as the overlap rule defines it.
+    bool overlaps(int32_t start, int32_t end) const;
+    void writeMapLine(std::FILE* out) const;
+
+private:
+    int32_t m_size = 0;
+    int32_t m_location = 0;
+    int32_t m_origin = 0;
+    std::string m_name;
+};
+
+class SectionManager {
+public:
+    // Creates "CODE" then "VAR" (the list reads "VAR" first) and selects "CODE".
+    SectionManager(int32_t codeOrigin, int32_t varOrigin);
+    virtual ~SectionManager() = default;
+
+    bool select(const std::string& name);  // "9"/"CODE", "15"/"VAR"; false: absolute mode
+    void resetForPass();
+    void advance(int32_t n);
+    void setAbsolute(int32_t address);
+    int32_t value(int which) const;
+    void evenOut();
+    bool overlapTest() const;
+    void writeMap(std::FILE* out) const;
+    const std::vector<Section>& sections() const { return m_sections; }
+    bool absoluteMode() const { return m_current < 0; }
+
+private:
+    int32_t m_absolute = 0;
+    int m_current = -1;  // index into m_sections, -1 for absolute mode
+    std::vector<Section> m_sections;
+};
+
+// Reads a section origin setting: hexadecimal text, optional 0x; the fallback when the text is
+// not hexadecimal.
+int32_t ParseOrigin(const std::string& text, int32_t fallback);
+
+}  // namespace qubrix
