@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "driver/output_file.h"
+
 namespace qubrix {
 
 class ListingWriter {
@@ -17,7 +19,7 @@ public:
     ListingWriter& operator=(const ListingWriter&) = delete;
 
     bool open(const std::string& path);
-    bool isOpen() const { return m_file != nullptr; }
+    bool isOpen() const { return m_file.isOpen(); }
     void close();
 
     bool on = false;  // the listing flag (LISTFLAG, LIST, NOLIST)
@@ -28,12 +30,14 @@ public:
     // The line buffer, the sequence number, the source and the annotation of code.
     void writeLine(int32_t sequence, std::string_view source, int code);
     void writeSummary(int errors, int warnings);
-    bool failed() const { return m_failed; }
+    bool failed() const { return m_file.failed(); }
+    int errorNumber() const { return m_file.errorNumber(); }
+    bool sizeFault() const { return m_sizeFault; }
     std::string_view buffer() const { return std::string_view(m_buf, m_len); }
 
 private:
-    std::FILE* m_file = nullptr;
-    bool m_failed = false;
+    OutputFile m_file;
+    bool m_sizeFault = false;
     char m_buf[128];
     int m_len = 0;     // characters in the buffer
     int m_column = 0;  // the column as the cut rule counts it

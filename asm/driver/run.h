@@ -47,10 +47,30 @@ public:
     bool failed() const;
     std::string failureMessage() const;
 
+    // The derived file names of the run (set by openFiles).
+    const std::string& listingPath() const { return m_listPath; }
+    const std::string& objectPath() const { return m_objPath; }
+
 private:
+    enum class Fault { ObjectWrite, ListingWrite, ObjectSize, ListingSize, Engine };
+
+    void message(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Reports a fault that ends the run, once per kind: the message line, a diagnostic 0x408
+    // at the given line (none: -1 and no file), one more error.
+    void reportFault(Fault fault, const ErreurAsm* where);
+    // Looks at the writers and the engine after a line; true when the run must stop.
+    bool checkFaults(const ErreurAsm* where);
+
+    RunSettings m_settings;
     std::unique_ptr<RunContext> m_ctx;
     std::string m_source;
+    std::string m_listPath;
+    std::string m_objPath;
     std::string m_failure;
+    unsigned m_reported = 0;       // bit per Fault already reported
+    bool m_objectOpened = false;
+    bool m_objectIncomplete = false;
+    bool m_summaryWritten = false;
 };
 
 }  // namespace qubrix

@@ -35,6 +35,7 @@ struct RunContext {
     uint32_t startAddress = 0;
     // Set when an emitted item had a size other than 1, 2 or 4 (an internal fault).
     bool internalFault = false;
+    const char* internalFaultText = nullptr;  // what the fault was, when the engine says
 
     std::optional<SectionManager> sections;  // present during a run
     SymbolTable symbols;

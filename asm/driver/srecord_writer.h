@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "driver/output_file.h"
+
 namespace qubrix {
 
 class SRecordWriter {
@@ -16,25 +18,34 @@ public:
     SRecordWriter& operator=(const SRecordWriter&) = delete;
 
     bool open(const std::string& path);  // truncates; false when it cannot be created
-    bool isOpen() const { return m_file != nullptr; }
+    bool isOpen() const { return m_file.isOpen(); }
     void init();                          // header line, no record open
     // One item of 1, 2 or 4 bytes at address; false for any other size (internal fault).
+    // Without an open file nothing is written.
     bool output(uint32_t address, uint32_t value, int size);
     void flush();
-    void finish(uint32_t start);          // closing records, then close the file
+    // Closing records (count, termination, start), then the file is closed.
+    void finish(uint32_t start);
     void close();
-    bool failed() const { return m_failed; }  // a write error happened
+    bool failed() const { return m_file.failed(); }  // a write error happened
+    int errorNumber() const { return m_file.errorNumber(); }
+    bool sizeFault() const { return m_sizeFault; }   // an item of an invalid size was refused
     uint32_t dataRecords() const { return m_records; }
 
+    // The sum of the four bytes of a value, modulo 256.
+    static unsigned byteSum(uint32_t v) { return (v + (v >> 8) + (v >> 16) + (v >> 24)) & 0xFF; }
+
 private:
-    std::FILE* m_file = nullptr;
-    bool m_open = false;
-    bool m_failed = false;
-    uint32_t m_next = 0;
-    unsigned m_count = 0;
-    unsigned m_sum = 0;
-    uint32_t m_records = 0;
-    char m_buf[96];
+    void writeRecord(const char* text, std::size_t n) { m_file.write(text, n); }
+
+    OutputFile m_file;
+    bool m_open = false;       // a data record is being built
+    bool m_sizeFault = false;
+    uint32_t m_next = 0;       // the address that continues the open record
+    unsigned m_count = 0;      // count field so far: address bytes plus data bytes
+    unsigned m_sum = 0;        // running checksum of address and data bytes
+    uint32_t m_records = 0;    // data records written
+    char m_buf[96];            // "S3", count, address, up to 32 data bytes, checksum, CR LF
     int m_len = 0;
 };
 
