@@ -1,0 +1,122 @@
+// Builds bitmap files byte by byte for the converter's tests, sound or deliberately damaged.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace bmptest {
+
+// Description of a bitmap with a 40-byte information header. Unset optional fields take the
+// values a correct writer would put there.
+struct BmpSpec {
+    int32_t width = 16;
+    int32_t height = 2;
+    uint16_t bitsPerPixel = 1;
+    uint32_t compression = 0;
+    uint32_t coloursUsed = 0;
+    std::optional<uint32_t> paletteEntries;  // entries actually written; default as the header says
+    std::optional<uint32_t> imageSize;       // default: the pixel bytes' count
+    std::optional<uint32_t> fileSize;        // default: the real length
+    std::optional<uint32_t> pixelOffset;     // default: where the pixels really start
+    uint32_t infoHeaderSize = 40;
+    std::vector<uint8_t> pixels;             // stored as they are, rows bottom-up, padded
+};
+
+inline void put16(std::vector<uint8_t>& b, std::size_t at, uint16_t v) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+inline void put32(std::vector<uint8_t>& b, std::size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Bytes of one stored row: width * bits rounded up to a multiple of 4 bytes.
+inline uint32_t rowStride(int32_t width, uint16_t bits) {
+    return ((static_cast<uint32_t>(width) * bits + 31) / 32) * 4;
+}
+
+inline std::vector<uint8_t> buildBmp(const BmpSpec& s) {
+    uint32_t palette = s.paletteEntries.value_or(
+        s.bitsPerPixel <= 8 ? (s.coloursUsed ? s.coloursUsed : 1u << s.bitsPerPixel) : s.coloursUsed);
+    const uint32_t masks = s.compression == 3 ? 12 : 0;
+    std::vector<uint8_t> b(14 + 40 + masks + 4 * palette);
+    b[0] = 'B';
+    b[1] = 'M';
+    const uint32_t start = static_cast<uint32_t>(b.size());
+    put32(b, 10, s.pixelOffset.value_or(start));
+    put32(b, 14, s.infoHeaderSize);
+    put32(b, 18, static_cast<uint32_t>(s.width));
+    put32(b, 22, static_cast<uint32_t>(s.height));
+    put16(b, 26, 1);
+    put16(b, 28, s.bitsPerPixel);
+    put32(b, 30, s.compression);
+    put32(b, 34, s.imageSize.value_or(static_cast<uint32_t>(s.pixels.size())));
+    put32(b, 38, 2835);
+    put32(b, 42, 2835);
+    put32(b, 46, s.coloursUsed);
+    if (masks) {  // 5-6-5 or 8-8-8 masks; their values do not matter to the converter
+        put32(b, 54, 0xF800);
+        put32(b, 58, 0x07E0);
+        put32(b, 62, 0x001F);
+    }
+    for (uint32_t i = 0; i < palette; ++i) {  // a grey ramp, blue-green-red-0
+        const uint8_t g = static_cast<uint8_t>(palette > 1 ? i * 255 / (palette - 1) : 0);
+        const std::size_t at = 14 + 40 + masks + 4 * i;
+        b[at] = b[at + 1] = b[at + 2] = g;
+    }
+    b.insert(b.end(), s.pixels.begin(), s.pixels.end());
+    put32(b, 2, s.fileSize.value_or(static_cast<uint32_t>(b.size())));
+    return b;
+}
+
+// Pixel bytes of `count` values following a fixed, non-repeating-by-16 pattern.
+inline std::vector<uint8_t> patternBytes(std::size_t count, uint8_t seed = 0) {
+    std::vector<uint8_t> v(count);
+    uint8_t x = seed;
+    for (std::size_t i = 0; i < count; ++i) {
+        x = static_cast<uint8_t>(x * 37 + 11 + (i >> 8));
+        v[i] = x;
+    }
+    return v;
+}
+
+inline void writeFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempDir {
+public:
+    TempDir() {
+        std::string templ = (std::filesystem::temp_directory_path() / "korvan-bmp-XXXXXX").string();
+        if (::mkdtemp(templ.data()))
+            m_path = templ;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+}  // namespace bmptest

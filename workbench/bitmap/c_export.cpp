@@ -1,0 +1,202 @@
+// Turns a checked bitmap into the C source text for the display module and writes it.
+#include "c_export.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace korvan::bitmap {
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+std::string hexLower(uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%x", static_cast<unsigned>(v));
+    return buf;
+}
+
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
+
+// Writes `text` to `path` through a temporary file beside it, renamed over the target once
+// complete.
+ExportStatus writeFileAtomically(const std::string& path, const std::string& text) {
+    const std::string temp = path + ".part";
+    {
+        std::unique_ptr<std::FILE, FileCloser> f(std::fopen(temp.c_str(), "wb"));
+        if (!f)
+            return ExportStatus::CannotCreate;
+        const bool written = std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
+        const bool flushed = std::fflush(f.get()) == 0;
+        if (!written || !flushed || std::fclose(f.release()) != 0) {
+            std::remove(temp.c_str());
+            return ExportStatus::CannotWrite;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        std::remove(temp.c_str());
+        return ExportStatus::CannotCreate;
+    }
+    return ExportStatus::Written;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    if (a == b)
+        return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
+
+std::string cSourceText(std::span<const uint8_t> pixels, const BitmapInfo& info,
+                        std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(64 + pixels.size() * 6 + pixels.size() / kBytesPerLine * 2 + 2 * name.size());
+    out += kLineEnd;
+    out += "char ";
+    out += name;
+    out += "[] = {";
+    out += kLineEnd;
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        out += "0x";
+        out += kHex[pixels[i] >> 4];
+        out += kHex[pixels[i] & 0x0F];
+        out += ", ";
+        if ((i + 1) % kBytesPerLine == 0)
+            out += kLineEnd;
+    }
+    out += "};";
+    out += kLineEnd;
+    // For the display module's 1-bit pictures width / 8 is the number of bytes per row.
+    out += "struct image i_";
+    out += name;
+    out += "={(short)0x" + hexLower(static_cast<uint32_t>(pixels.size()));
+    out += ", 0x" + hexLower(static_cast<uint32_t>(info.width / 8));
+    out += ", 0x" + hexLower(static_cast<uint32_t>(info.height));
+    out += ",";
+    out += name;
+    out += "};";
+    out += kLineEnd;
+    return out;
+}
+
+std::string outputPathFor(std::string_view bitmapPath) {
+    const std::size_t slash = bitmapPath.rfind('/');
+    const std::size_t componentStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t dot = bitmapPath.rfind('.');
+    std::string_view base = bitmapPath;
+    if (dot != std::string_view::npos && dot > componentStart)
+        base = bitmapPath.substr(0, dot);
+    return std::string(base) + ".c";
+}
+
+bool isCIdentifier(std::string_view name) {
+    if (name.empty())
+        return false;
+    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!letter(name.front()))
+        return false;
+    for (char c : name)
+        if (!letter(c) && !digit(c))
+            return false;
+    return true;
+}
+
+ExportResult exportBitmap(const std::string& bitmapPath, const std::string& name) {
+    ExportResult result;
+    result.bitmapPath = bitmapPath;
+    result.outputPath = outputPathFor(bitmapPath);
+    result.name = name;
+    if (!isCIdentifier(name)) {
+        result.status = ExportStatus::BadName;
+        return result;
+    }
+    if (sameFile(bitmapPath, result.outputPath)) {
+        result.status = ExportStatus::SameAsBitmap;
+        return result;
+    }
+    const LoadedBitmap bitmap = loadBitmap(bitmapPath);
+    result.bitmap = bitmap.check;
+    if (!bitmap.check.ok()) {
+        result.status = ExportStatus::BadBitmap;
+        return result;
+    }
+    result.status = writeFileAtomically(result.outputPath,
+                                        cSourceText(bitmap.pixels(), bitmap.check.info, name));
+    return result;
+}
+
+std::string exportMessage(const ExportResult& r) {
+    const std::string file = quoted(r.bitmapPath);
+    const BitmapInfo& info = r.bitmap.info;
+    switch (r.status) {
+    case ExportStatus::Written:
+        return {};
+    case ExportStatus::BadName:
+        return "Le nom de la ressource " + quoted(r.name) +
+               " n'est pas un identificateur C valide (lettres, chiffres et _, sans chiffre en tête).";
+    case ExportStatus::SameAsBitmap:
+        return "Le fichier C " + quoted(r.outputPath) + " remplacerait le fichier BMP lui-même.";
+    case ExportStatus::CannotCreate:
+        return "Impossible de créer le fichier " + quoted(r.outputPath) + ".";
+    case ExportStatus::CannotWrite:
+        return "Erreur d'écriture du fichier " + quoted(r.outputPath) + " ; il n'a pas été créé.";
+    case ExportStatus::BadBitmap:
+        break;
+    }
+    switch (r.bitmap.error) {
+    case BitmapError::None:
+        return {};
+    case BitmapError::CannotOpen:
+        return "Impossible d'ouvrir le fichier BMP " + file + ".";
+    case BitmapError::CannotRead:
+        return "Impossible de lire le fichier BMP " + file + ".";
+    case BitmapError::TooLarge:
+        return "Le fichier BMP " + file + " est trop volumineux (plus de " +
+               std::to_string(kMaxFileSize / (1024 * 1024)) + " Mo).";
+    case BitmapError::Truncated:
+        return "Le fichier BMP " + file + " est tronqué : ses en-têtes annoncent plus que ses " +
+               std::to_string(r.bitmap.fileLength) + " octets.";
+    case BitmapError::NotABitmap:
+        return "Le fichier " + file + " n'est pas un fichier BMP.";
+    case BitmapError::HeaderVersion:
+        return "Le fichier BMP " + file + " a un en-tête d'information de " +
+               std::to_string(info.infoHeaderSize) +
+               " octets ; seul l'en-tête de 40 octets est pris en charge.";
+    case BitmapError::BadDimensions:
+        return "Les dimensions du fichier BMP " + file + " ne sont pas prises en charge (largeur " +
+               std::to_string(info.width) + ", hauteur " + std::to_string(info.height) + ").";
+    case BitmapError::BadBitCount:
+        return "Le fichier BMP " + file + " a " + std::to_string(info.bitsPerPixel) +
+               " bits par pixel, ce qui n'est pas pris en charge.";
+    case BitmapError::BadCompression:
+        return "La compression " + std::to_string(info.compression) + " du fichier BMP " + file +
+               " n'est pas prise en charge.";
+    case BitmapError::BadColourCount:
+        return "Le fichier BMP " + file + " annonce " + std::to_string(info.coloursUsed) +
+               " couleurs pour " + std::to_string(info.bitsPerPixel) + " bits par pixel.";
+    case BitmapError::PixelOffsetMismatch:
+        return "Le fichier BMP " + file + " est incohérent : ses pixels commencent à l'octet " +
+               std::to_string(info.pixelOffsetField) + " au lieu de l'octet " +
+               std::to_string(r.bitmap.expectedPixelStart) + ".";
+    case BitmapError::ImageBeyondFile:
+        return "Le fichier BMP " + file + " est incohérent : sa taille d'image (" +
+               std::to_string(info.imageSize) + " octets) dépasse la fin du fichier.";
+    }
+    return {};
+}
+
+}  // namespace korvan::bitmap

@@ -1,0 +1,126 @@
+// The "Convertisseur BMP vers C" dialog: choose a bitmap, preview it, export it as C.
+#include "conv_bitmap.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "c_export.h"
+
+namespace {
+
+const char* const kTitle = "Convertisseur BMP vers C";
+// String 146, "bitmap (*.bmp)|*.bmp|", in the file dialog's filter syntax.
+const char* const kFilter = "bitmap (*.bmp)";
+
+}  // namespace
+
+ConvBitmap::ConvBitmap(QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(QString::fromUtf8(kTitle));
+
+    m_pathField = new QLineEdit(this);
+    m_pathField->setObjectName(QStringLiteral("pathField"));
+    m_pathField->setReadOnly(true);
+
+    m_preview = new QLabel(this);
+    m_preview->setObjectName(QStringLiteral("preview"));
+    m_preview->setFrameShape(QFrame::Box);
+    m_preview->setAlignment(Qt::AlignCenter);
+    const int frame = 2 * m_preview->frameWidth();
+    m_preview->setFixedSize(kPreviewWidth + frame, kPreviewHeight + frame);
+
+    m_fileButton = new QPushButton(QStringLiteral("Fichier BMP"), this);
+    m_fileButton->setObjectName(QStringLiteral("fileButton"));
+    m_exportButton = new QPushButton(QStringLiteral("Exporter"), this);
+    m_exportButton->setObjectName(QStringLiteral("exportButton"));
+    m_exportButton->setEnabled(false);
+    m_closeButton = new QPushButton(QStringLiteral("Fermer"), this);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setAutoDefault(false);
+
+    auto* nameLabel = new QLabel(QStringLiteral("Nom de la ressource"), this);
+    m_nameField = new QLineEdit(QString::fromLatin1(korvan::bitmap::kDefaultResourceName), this);
+    m_nameField->setObjectName(QStringLiteral("nameField"));
+    nameLabel->setBuddy(m_nameField);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(m_pathField, 0, 0, 1, 3);
+    layout->addWidget(m_preview, 1, 0, 3, 1);
+    layout->addWidget(m_fileButton, 1, 2);
+    layout->addWidget(m_exportButton, 2, 2);
+    layout->addWidget(nameLabel, 4, 0);
+    layout->addWidget(m_nameField, 4, 1, 1, 2);
+    auto* closeRow = new QHBoxLayout;
+    closeRow->addStretch();
+    closeRow->addWidget(m_closeButton);
+    layout->addLayout(closeRow, 5, 0, 1, 3);
+    layout->setColumnStretch(1, 1);
+
+    connect(m_fileButton, &QPushButton::clicked, this, &ConvBitmap::chooseFile);
+    connect(m_exportButton, &QPushButton::clicked, this, &ConvBitmap::exportFile);
+    connect(m_closeButton, &QPushButton::clicked, this, &ConvBitmap::reject);
+}
+
+void ConvBitmap::setFilePath(const QString& path) {
+    m_filePath = path;
+    m_pathField->setText(path);
+    m_exportButton->setEnabled(true);
+    const QImage image(path);
+    if (image.isNull()) {
+        m_preview->setPixmap(QPixmap());
+        m_preview->setText(QStringLiteral("?"));
+        return;
+    }
+    m_preview->setText(QString());
+    m_preview->setPixmap(QPixmap::fromImage(image.scaled(kPreviewWidth, kPreviewHeight,
+                                                         Qt::IgnoreAspectRatio,
+                                                         Qt::SmoothTransformation)));
+}
+
+QString ConvBitmap::resourceName() const {
+    return m_nameField->text();
+}
+
+void ConvBitmap::setResourceName(const QString& name) {
+    m_nameField->setText(name);
+}
+
+bool ConvBitmap::hasPreview() const {
+    return !m_preview->pixmap().isNull();
+}
+
+void ConvBitmap::chooseFile() {
+    const QString path = askBitmapPath();
+    if (!path.isEmpty())
+        setFilePath(path);
+}
+
+bool ConvBitmap::exportFile() {
+    const QString path = m_pathField->text();
+    if (path.isEmpty())
+        return false;
+    const auto result = korvan::bitmap::exportBitmap(QFile::encodeName(path).toStdString(),
+                                                     resourceName().toStdString());
+    if (!result.ok()) {
+        showMessage(QString::fromStdString(korvan::bitmap::exportMessage(result)));
+        return false;
+    }
+    accept();
+    return true;
+}
+
+QString ConvBitmap::askBitmapPath() {
+    return QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromLatin1(kFilter));
+}
+
+void ConvBitmap::showMessage(const QString& text) {
+    QMessageBox::warning(this, QString::fromUtf8(kTitle), text);
+}
