@@ -1,0 +1,96 @@
+// Two-pass harness over the engine with a real S-record file as the byte sink.
+#include "engine_harness.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+#include "driver/diagnostics.h"
+#include "driver/run_context.h"
+#include "engine/engine.h"
+
+namespace qubrix::test {
+
+namespace {
+
+unsigned HexByte(const std::string& s, std::size_t at) { return std::stoul(s.substr(at, 2), nullptr, 16); }
+
+std::map<uint32_t, uint8_t> ReadS3(const std::string& path) {
+    std::map<uint32_t, uint8_t> memory;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() < 4 || line.compare(0, 2, "S3") != 0) continue;
+        unsigned count = HexByte(line, 2);
+        uint32_t address = static_cast<uint32_t>(std::stoul(line.substr(4, 8), nullptr, 16));
+        for (unsigned i = 0; i + 5 < count + 0u; ++i)
+            memory[address + i] = static_cast<uint8_t>(HexByte(line, 12 + 2 * i));
+    }
+    return memory;
+}
+
+}  // namespace
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string s;
+    for (uint8_t b : bytes) {
+        s += digits[b >> 4];
+        s += digits[b & 15];
+    }
+    return s;
+}
+
+std::string Assembled::hex(std::size_t line) const { return Hex(lines.at(line).bytes); }
+
+Assembled AssembleLines(const std::vector<std::string>& source, Origins origins) {
+    std::vector<std::string> lines;
+    for (std::string s : source) {
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        lines.push_back(std::move(s));
+    }
+
+    auto path = std::filesystem::temp_directory_path() /
+                ("qubrix-engine-" + std::to_string(::getpid()) + "-" + std::to_string(reinterpret_cast<uintptr_t>(&lines)) + ".abs");
+    Assembled out;
+    {
+        RunContext ctx;
+        ctx.sections.emplace(origins.code, origins.var);
+        ctx.symbols.clear();
+        if (!ctx.obj.open(path.string())) throw std::runtime_error("cannot create " + path.string());
+        ctx.obj.init();
+        for (int pass = 0; pass < 2; ++pass) {
+            ctx.pass = pass;
+            ctx.sections->resetForPass();
+            ctx.endFlag = false;
+            for (const std::string& line : lines) {
+                if (ctx.endFlag) break;
+                ErreurAsm err;
+                LineResult r;
+                r.start = static_cast<uint32_t>(ctx.location());
+                AssembleLine(ctx, line.c_str(), err);
+                r.end = static_cast<uint32_t>(ctx.location());
+                r.code = err.LitCode();
+                if (pass == 1) out.lines.push_back(r);
+                else out.pass1Codes.push_back(r.code);
+            }
+        }
+        ctx.obj.finish(static_cast<uint32_t>(origins.code));
+    }
+    out.memory = ReadS3(path.string());
+    std::filesystem::remove(path);
+    for (LineResult& r : out.lines) {
+        for (uint32_t a = r.start; a != r.end && a - r.start < 4096; ++a) {
+            auto it = out.memory.find(a);
+            if (it != out.memory.end()) r.bytes.push_back(it->second);
+        }
+    }
+    return out;
+}
+
+}  // namespace qubrix::test
