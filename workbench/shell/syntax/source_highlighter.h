@@ -1,0 +1,64 @@
+// Colours a source editor's document through QSyntaxHighlighter, using the plain syntax scanner.
+//
+// Public API, for the editor:
+//
+//   auto* highlighter = new korvan::shell::SourceHighlighter(document);
+//
+//   - The constructor attaches the highlighter to `document` (a QTextDocument, for instance a
+//     QPlainTextEdit's document()) and makes the document its parent, so it lives and dies with
+//     the document; nothing else needs to own or delete it. Text already in the document is
+//     coloured on the next pass of the event loop; text set (setPlainText when a file is
+//     opened) or typed afterwards is coloured at once, inside that same call. Changes reach
+//     the highlighter through the document's layout, which an editor's document always has
+//     (a bare QTextDocument gets one from documentLayout()).
+//   - There is one kind of colouring for every source document: C and C++ keywords,
+//     preprocessor words and type names, comments, string and character literals. Assembly
+//     sources, listings and tool output are coloured the same way, so there is nothing to
+//     select per document.
+//   - An open block comment carries over to the following lines, and a line comment or a
+//     literal carries over when its line ends with a backslash; editing a line recolours the
+//     lines after it as far as that carry-over changes.
+//   - Colouring only sets display formats (QTextLayout additional formats): it never changes
+//     the text, the undo stack or the document's modified flag.
+//   - editorFont() is the fixed-pitch 10-point font of the colouring; the editor should use it
+//     as its own font too (line height, caret, tab width). The colours are chosen for a white
+//     background, and text outside any coloured run is drawn black.
+//   - charFormat(style) is the format applied to runs of that style (also used by the tests).
+#pragma once
+
+#include <QFont>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "syntax/syntax_scanner.h"
+
+class QTextDocument;
+
+namespace korvan::shell {
+
+class SourceHighlighter final : public QSyntaxHighlighter {
+    Q_OBJECT
+
+public:
+    explicit SourceHighlighter(QTextDocument* document);
+
+    // The fixed-pitch face every source is shown in, at 10 points.
+    static QFont editorFont();
+
+    // The format of runs of the given style: the editor font in the style's colour.
+    static QTextCharFormat charFormat(syntax::Style style);
+
+protected:
+    void highlightBlock(const QString& text) override;
+
+private:
+    std::array<QTextCharFormat, syntax::kStyleCount> m_formats;
+    std::string m_bytes;               // the block's text, one byte per character
+    std::vector<syntax::Span> m_spans; // reused from block to block
+};
+
+}  // namespace korvan::shell
