@@ -274,4 +274,21 @@ TEST_F(CliTest, IncludeFolder) {
     EXPECT_EQ(ReadFile(work() / "prog.abs"), kNopAbs);
 }
 
+// A device that is always full stands for a disk that fills up during the run.
+TEST_F(CliTest, OutputNotWrittenFailsTheRun) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    for (const char* output : {"prog.abs", "prog.lis"}) {
+        SCOPED_TRACE(output);
+        const fs::path path = source(kClean);
+        fs::remove(work() / "prog.abs");
+        fs::remove(work() / "prog.lis");
+        fs::create_symlink("/dev/full", work() / output);
+        const Result r = run({"--lang", "en", path.string()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("ERROR : Error writing to output file\n"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("qubrix: Error writing to"), std::string::npos) << r.err;
+    }
+}
+
 }  // namespace

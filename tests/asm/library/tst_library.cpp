@@ -166,6 +166,8 @@ private slots:
     void asmFileCodeOrigin_data();
     void asmFileCodeOrigin();
     void asmFileWithoutList();
+    void asmFileOutputNotWritten_data();
+    void asmFileOutputNotWritten();
 
 private:
     QString writeSource(const char* text, const QString& name = QStringLiteral("prog.asm"));
@@ -579,6 +581,30 @@ void TestLibrary::asmFileWithoutList() {
     ModalDriver again(Press("monitorButton"));
     QCOMPARE(runAsmFile(writeSource(kErrorSource), again, nullptr), 0);
     QVERIFY(!again.monitorEnabled);
+}
+
+void TestLibrary::asmFileOutputNotWritten_data() {
+    QTest::addColumn<QString>("output");
+    QTest::newRow("object file") << "prog.abs";
+    QTest::newRow("listing file") << "prog.lis";
+}
+
+// An output file that cannot be written (here: a device that is always full) fails the run; the
+// host process goes on and the result is 0 even though the user pressed "Monitor...".
+void TestLibrary::asmFileOutputNotWritten() {
+    QFETCH(QString, output);
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full");
+    const QString source = writeSource(kCleanSource);
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), m_work->filePath(output)));
+    ListErreur list;
+    ModalDriver driver(Press("monitorButton"));
+    QCOMPARE(runAsmFile(source, driver, &list), 0);
+    bool reported = false;
+    for (const Diagnostic& d : Entries(list))
+        reported = reported || d.code == qubrix::kErrWriteFile;
+    QVERIFY(reported);
+    QVERIFY(ReadAll(m_work->filePath("message.txt")).contains("Error writing to"));
 }
 
 QTEST_MAIN(TestLibrary)
