@@ -42,6 +42,7 @@ ConvBitmap::ConvBitmap(QWidget* parent)
     m_exportButton = new QPushButton(QStringLiteral("Exporter"), this);
     m_exportButton->setObjectName(QStringLiteral("exportButton"));
     m_exportButton->setEnabled(false);
+    m_exportButton->setDefault(true);
     m_closeButton = new QPushButton(QStringLiteral("Fermer"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setAutoDefault(false);

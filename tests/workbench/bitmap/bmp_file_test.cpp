@@ -26,6 +26,8 @@ BmpSpec withPixels(BmpSpec s, std::size_t count) {
     return s;
 }
 
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+
 class BitmapLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(BitmapLayout, PixelsAreTakenFromWhereTheFileStoresThem) {
@@ -89,6 +91,8 @@ std::vector<uint8_t> with32(std::vector<uint8_t> b, std::size_t at, uint32_t v) 
     bmptest::put32(b, at, v);
     return b;
 }
+
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
 
 class DamagedBitmap : public ::testing::TestWithParam<DamageCase> {};
 
@@ -199,13 +203,6 @@ TEST(BitmapCheck, EveryTruncationOfASoundFileIsRefused) {
             EXPECT_FALSE(checkBitmap(sizeCleared).ok()) << "length " << length << ", size field 0";
         }
     }
-}
-
-TEST(BitmapCheck, ZeroImageSizeIsAcceptedAndGivesNoPixels) {
-    const auto file = buildBmp(withPixels({.width = 16, .height = 2, .bitsPerPixel = 1, .imageSize = 0}, 8));
-    const BitmapCheck check = checkBitmap(file);
-    ASSERT_TRUE(check.ok());
-    EXPECT_EQ(check.info.imageSize, 0u);
 }
 
 TEST(BitmapCheck, FileSizeFieldOfZeroIsAccepted) {

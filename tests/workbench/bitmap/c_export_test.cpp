@@ -52,6 +52,8 @@ struct GoldenCase {
     const char* expected;
 };
 
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.test; }
+
 class GoldenText : public ::testing::TestWithParam<GoldenCase> {};
 
 TEST_P(GoldenText, FileHoldsExactlyTheseBytes) {
@@ -135,6 +137,8 @@ struct NameCase {
     const char* output;
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.bitmap; }
+
 class OutputName : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(OutputName, ReplacesOnlyTheLastComponentsExtension) {
@@ -198,6 +202,8 @@ struct FailureCase {
     ExportStatus status;
     const char* messagePart;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.test; }
 
 class ExportFailure : public ::testing::TestWithParam<FailureCase> {};
 
