@@ -26,8 +26,8 @@ constexpr const char* kUsage =
     "usage: qubrix [--lang fr|en] [--no-list] [--code HEX] [--var HEX] [--dir DIR] SOURCE\n";
 
 constexpr const char* kHelp =
-    "Assembles a CPU32 source file into SOURCE-base.abs (S-records) and .lis (listing),\n"
-    "and writes the run report message.txt into the current folder.\n"
+    "Assembles a CPU32 source file into an S-record file (.abs) and a listing (.lis) beside\n"
+    "it, and writes the run report message.txt into the current folder.\n"
     "\n"
     "  --lang fr|en   language of the diagnostics (default: the workbench's setting)\n"
     "  --no-list      write no listing\n"
