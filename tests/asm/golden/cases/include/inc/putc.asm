@@ -1,0 +1,2 @@
+putc	move.b	d0,PORT
+	rts

@@ -1,0 +1,4 @@
+* The second file cannot be found: nothing is assembled.
+	nop
+	include	nothere.asm
+	rts
