@@ -236,7 +236,10 @@ void AssemblyRun::runPasses()
                             ctx.results->AddErreur(err);
                     }
                     if (checkFaults(&err)) {
+                        // The lines after this one are never assembled: the object file
+                        // would lack them.
                         stopped = true;
+                        m_objectIncomplete = true;
                         break;
                     }
                     ++ctx.lineSequence;

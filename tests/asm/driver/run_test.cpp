@@ -256,6 +256,28 @@ TEST_F(RunTest, ObjectWriteErrorFailsTheRun)
     EXPECT_FALSE(FileExists(m_dir / "full.abs")) << "an incomplete object file is removed";
 }
 
+TEST_F(RunTest, ListingWriteErrorDuringPassTwoStopsTheRunAtThatLine)
+{
+    std::string source;
+    for (int i = 0; i < 20000; ++i)
+        source += "* a comment that makes the listing large\n";
+    WriteFile(m_dir / "big.asm", source);
+    ASSERT_EQ(::symlink("/dev/full", (m_dir / "big.lis").c_str()), 0);
+    const RunResult r = Assemble(m_dir / "big.asm");
+    EXPECT_TRUE(r.failed);
+    EXPECT_EQ(r.errors, 1);
+    ASSERT_EQ(r.diagnostics.size(), 1u);
+    EXPECT_EQ(r.diagnostics[0].LitCode(), 0x408);
+    EXPECT_EQ(r.diagnostics[0].LitFichier(), m_dir / "big.asm");
+    EXPECT_GT(r.diagnostics[0].LitLigne(), 1);
+    EXPECT_LT(r.diagnostics[0].LitLigne(), 20000) << "the pass stops at the failing line";
+    const auto message = CrLfLines(ReadFile("message.txt"));
+    ASSERT_GE(message.size(), 4u);
+    EXPECT_EQ(message[1].rfind("Error writing to listing file " + (m_dir / "big.lis"), 0), 0u) << message[1];
+    EXPECT_EQ(message[3], kDefaultMap) << "the map is still written";
+    EXPECT_FALSE(FileExists(m_dir / "big.abs")) << "the object file of a stopped run is removed";
+}
+
 TEST_F(RunTest, MessageFileIsRewrittenByEveryRun)
 {
     WriteFile(m_dir / "a.asm", "");
