@@ -116,16 +116,6 @@ TEST(ListErreurTest, RazEndsIterationWithoutTouchingFreedEntries)
     EXPECT_EQ(list.GetFirstErreur(), nullptr);
 }
 
-TEST(ListErreurTest, AddedEntriesStartWithoutText)
-{
-    ListErreur list;
-    ErreurAsm err;
-    err.SetCode(0x401);
-    err.SetErreur("stale");
-    list.AddErreur(err);
-    EXPECT_EQ(list.GetFirstErreur()->LitErreur(), "");
-}
-
 TEST_F(CatalogueTest, SetTextErreurFillsEveryEntryInTheCurrentLanguage)
 {
     ListErreur list;
@@ -213,18 +203,6 @@ TEST_F(CatalogueTest, ListingAnnotationUsesTheClassText)
         EXPECT_STREQ(qubrix::ListingAnnotation(c.code), c.english) << std::hex << c.code;
         qubrix::SetCatalogueLanguage(Language::French);
         EXPECT_STREQ(qubrix::ListingAnnotation(c.code), c.french) << std::hex << c.code;
-    }
-}
-
-TEST(CodeClassTest, WarningAndErrorRanges)
-{
-    const std::tuple<int, bool, bool> cases[] = {
-        {0x100, false, false}, {0x101, true, false}, {0x200, true, false},
-        {0x201, false, true},  {0x406, false, true}, {1, false, false},
-    };
-    for (auto [code, warning, error] : cases) {
-        EXPECT_EQ(qubrix::IsWarning(code), warning) << std::hex << code;
-        EXPECT_EQ(qubrix::IsError(code), error) << std::hex << code;
     }
 }
 

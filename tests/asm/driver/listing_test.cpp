@@ -133,17 +133,6 @@ TEST_F(ListingTest, SummaryUsesSingularForOne)
                            "1 warning generated", "2 errors detected", "3 warnings generated"}));
 }
 
-TEST(ListingWriterTest, WithoutFileNothingIsWrittenButLinesStillBuild)
-{
-    ListingWriter writer;
-    writer.startLine(0x1234);
-    writer.listObj(0xAB, 1);
-    writer.writeLine(1, "X", 0x401);
-    writer.writeSummary(1, 0);
-    EXPECT_FALSE(writer.isOpen());
-    EXPECT_EQ(writer.buffer(), "00001234 AB ");
-}
-
 TEST(ListingWriterTest, WriteErrorIsReported)
 {
     ListingWriter writer;

@@ -326,15 +326,4 @@ TEST(SourceReaderTest, IndirectSelfIncludeIsRefusedAtOnce)
     EXPECT_EQ(why, OpenFailure::TooDeep);
 }
 
-TEST(SourceReaderTest, ReadLineCountsEmptyLinesAtTheEnd)
-{
-    TempDir dir;
-    WriteFile(dir / "m.asm", "one\n");
-    Fichier f(dir / "m.asm", "");
-    EXPECT_EQ(f.ReadLine(), "ONE");
-    EXPECT_EQ(f.ReadLine(), "");
-    EXPECT_EQ(f.ReadLine(), "");
-    EXPECT_EQ(f.currentLine(), 3);
-}
-
 }  // namespace

@@ -146,13 +146,6 @@ TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes)
     }
 }
 
-TEST(SRecordWriterTest, DataBytesFollowTheItemsInOrder)
-{
-    const auto lines = WriteRecords({{0x10, 0xAB, 1}, {0x11, 0xCDEF, 2}, {0x13, 0x01234567, 4}}, 0x10);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[1].substr(12, 14), "ABCDEF01234567");
-}
-
 TEST(SRecordWriterTest, RejectsInvalidSizeWithoutWriting)
 {
     TempDir dir;
@@ -208,21 +201,6 @@ TEST(SRecordWriterTest, WriteErrorIsReportedNotIgnored)
     writer.finish(0);
     EXPECT_TRUE(writer.failed());
     EXPECT_EQ(writer.errorNumber(), ENOSPC);
-}
-
-TEST(SRecordWriterTest, SecondRunStartsAFreshFile)
-{
-    TempDir dir;
-    SRecordWriter writer;
-    for (int run = 0; run < 2; ++run) {
-        ASSERT_TRUE(writer.open(dir / "x.abs"));
-        writer.init();
-        writer.output(0x802000, 0x4E71, 2);
-        writer.finish(0x802000);
-        EXPECT_EQ(CrLfLines(ReadFile(dir / "x.abs")),
-                  (std::vector<std::string>{"S004000020DB", "S307008020004E7199", "S5030001FB",
-                                            "S9030000FC", "S705008020005A"}));
-    }
 }
 
 // The srecord tools read what we write: same bytes at the same addresses, and every checksum
