@@ -1,0 +1,76 @@
+// A source document: its text, where it lives on disk, how it was encoded, whether it has
+// unsaved changes, and the views that show it.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <vector>
+
+#include "command_target.h"
+#include "source_text.h"
+#include "syntax_hookup.h"
+
+class QTextDocument;
+
+namespace korvan::shell {
+
+class CKorvanApp;
+class CKorvanView;
+
+class CKorvanDoc : public QObject, public CommandTarget {
+    Q_OBJECT
+public:
+    // An untitled document named untitledName ("prog1" ...).
+    CKorvanDoc(CKorvanApp& app, const QString& untitledName);
+    ~CKorvanDoc() override;
+
+    QTextDocument* textDocument() const { return m_text; }
+    const QString& path() const { return m_path; }
+    bool isUntitled() const { return m_path.isEmpty(); }
+    QString title() const;
+    bool isModified() const;
+    const TextFormat& format() const { return m_format; }
+
+    // Reads path into the document (left unmodified, caret at the start). On failure the
+    // document is unchanged and error holds the reason.
+    bool load(const QString& path, QString* error);
+    // Writes the text to path safely; on success the document takes that path and counts as
+    // saved. On failure it keeps its changes and error holds the reason.
+    bool saveTo(const QString& path, QString* error);
+
+    // The commands: save (asks for a name when untitled), save as. false when nothing was
+    // saved (cancelled or failed; the failure was shown to the user).
+    bool save();
+    bool saveAs();
+    // Asks whether to save unsaved changes: true when the document may be closed.
+    bool saveModified();
+    // Closes every window of the document after saveModified.
+    void closeDocument();
+
+    const std::vector<CKorvanView*>& views() const { return m_views; }
+    void addView(CKorvanView* view);
+    void removeView(CKorvanView* view);
+    // Set while the document's windows close after the question was already answered.
+    bool closingConfirmed() const { return m_closingConfirmed; }
+    void setClosingConfirmed(bool confirmed) { m_closingConfirmed = confirmed; }
+
+signals:
+    void titleChanged();
+
+private:
+    void registerCommands();
+    void updateViewTitles();
+
+    CKorvanApp& m_app;
+    QTextDocument* m_text;
+    QObject* m_colouring = nullptr;
+    QString m_path;
+    QString m_untitledName;
+    TextFormat m_format;
+    std::vector<CKorvanView*> m_views;
+    bool m_closingConfirmed = false;
+};
+
+}  // namespace korvan::shell

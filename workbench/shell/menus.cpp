@@ -1,0 +1,150 @@
+// Menu bar contents, written out as the user sees them.
+#include "menus.h"
+
+#include "commands.h"
+
+namespace korvan::shell {
+
+namespace {
+
+using Kind = MenuItem::Kind;
+
+MenuItem item(int id, std::string_view text) { return {Kind::Command, id, text, {}}; }
+MenuItem separator() { return {Kind::Separator, 0, {}, {}}; }
+MenuItem recentFiles() { return {Kind::RecentFiles, 0, {}, {}}; }
+MenuItem popup(std::string_view text, std::vector<MenuItem> items) {
+    return {Kind::Popup, 0, text, std::move(items)};
+}
+
+struct Words {
+    std::string_view file, newDoc, newDocPlain, open, close, save, saveAs, download, print,
+        preview, printSetup, exit, edit, undo, cut, copy, paste, selectAll, find, findNext,
+        replace, goTo, assemble, monitor, reload, cpu, run, step, breakpoint, assembler, gnu,
+        language, french, english, bitmap, view, toolbar, statusBar, output, window,
+        newWindow, cascade, tile, arrange, message, help, about, compile, compileItem, link,
+        build, setupMain, setupSource, setupToolchain;
+};
+
+constexpr Words kFrench{
+    "&Fichier", "&Nouveau\tCtrl+N", "&Nouveau", "&Ouvrir...\tCtrl+O", "&Fermer",
+    "&Enregistrer\tCtrl+S", "En&registrer sous...", "Télécharger S-Record...",
+    "&Imprimer...\tCtrl+P", "Aperçu a&vant impression", "C&onfiguration de l'impression...",
+    "&Quitter", "&Edition", "&Annuler\tCtrl+Z", "&Couper\tCtrl+X", "&Copier\tCtrl+C",
+    "C&oller\tCtrl+V", "Tout &sélectionner\tCtrl+A", "Rec&hercher...\tCtrl+F", "Sui&vant\tF3",
+    "R&emplacer\tCtrl+H", "Aller à la ligne ...", "Assembleur", "Moniteur", "Recharger",
+    "CPU 32", "Exécuter", "Pas à pas", "Point d'arrrêt", "Assembleur", "GNU C/C++", "Langage",
+    "Francais", "Anglais", "Bitmap...", "&Affichage", "&Barre d'outils", "Barre d'é&tat",
+    "Output", "Fe&nêtre", "&Nouvelle fenêtre", "&Cascade", "&Mosaïque",
+    "&Réorganiser les icônes", "Message", "&?", "&A propos de korvan...", "Compile",
+    "compiler...", "Linker...", "Construire", "&Configurer", "Configuration", "Configuration"};
+
+constexpr Words kEnglish{
+    "&File", "&New\tCtrl+N", "&New", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S",
+    "Save &As...", "Download S-Record...", "&Print...\tCtrl+P", "Print Pre&view",
+    "P&rint Setup...", "E&xit", "&Edit", "&Undo\tCtrl+Z", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+    "&Paste\tCtrl+V", "Select &All\tCtrl+A", "&Find...\tCtrl+F", "Find &Next\tF3",
+    "R&eplace\tCtrl+H", "Go to line ...", "Assemble", "Monitor", "Reload", "CPU 32", "Run",
+    "Step", "Breakpoint", "Assembler", "GNU C/C++", "Language", "French", "English",
+    "Bitmap...", "&View", "&Toolbar", "&Status Bar", "Output", "&Window", "&New Window",
+    "&Cascade", "&Tile", "&Arrange Icons", "Message", "&?", "&About korvan...", "Compile",
+    "compile...", "Linker...", "Build", "&Setup", "Setup", "Configuration"};
+
+std::vector<MenuItem> fileMenuItems(const Words& w, bool withDocument, bool newShortcut) {
+    std::vector<MenuItem> items{item(cmd::kFileNew, newShortcut ? w.newDoc : w.newDocPlain),
+                                item(cmd::kFileOpen, w.open)};
+    if (withDocument) {
+        items.push_back(item(cmd::kFileClose, w.close));
+        items.push_back(item(cmd::kFileSave, w.save));
+        items.push_back(item(cmd::kFileSaveAs, w.saveAs));
+    }
+    items.push_back(separator());
+    items.push_back(item(cmd::kDownload, w.download));
+    items.push_back(separator());
+    if (withDocument) {
+        items.push_back(item(cmd::kFilePrint, w.print));
+        items.push_back(item(cmd::kFilePrintPreview, w.preview));
+    }
+    items.push_back(item(cmd::kFilePrintSetup, w.printSetup));
+    items.push_back(separator());
+    items.push_back(recentFiles());
+    items.push_back(separator());
+    items.push_back(item(cmd::kAppExit, w.exit));
+    return items;
+}
+
+MenuItem viewMenu(const Words& w) {
+    return popup(w.view, {item(cmd::kViewToolBar, w.toolbar), item(cmd::kViewStatusBar, w.statusBar),
+                          item(cmd::kViewOutputBar, w.output)});
+}
+
+MenuItem helpMenu(const Words& w) { return popup(w.help, {item(cmd::kAppAbout, w.about)}); }
+
+std::vector<MenuItem> mainSet(const Words& w, bool french) {
+    std::vector<MenuItem> korvan{item(cmd::kMonitorWindow, w.monitor), separator(),
+                                 item(cmd::kCpuRegisters, w.cpu), item(cmd::kRun, w.run),
+                                 item(cmd::kStep, w.step)};
+    if (french) korvan.push_back(item(cmd::kBreakpoint, w.breakpoint));
+    std::vector<MenuItem> setup{
+        item(cmd::kConfigMonitor, w.monitor), separator(), item(cmd::kConfigAssembler, w.assembler),
+        separator(), item(cmd::kConfigGnu, w.gnu), separator(),
+        popup(w.language, {item(cmd::kLanguageFrench, w.french), item(cmd::kLanguageEnglish, w.english)})};
+    if (french) {
+        setup.push_back(separator());
+        setup.push_back(item(cmd::kBitmap, w.bitmap));
+    }
+    return {popup(w.file, fileMenuItems(w, false, true)), popup("KORVAN", std::move(korvan)),
+            popup(w.setupMain, std::move(setup)), viewMenu(w), helpMenu(w)};
+}
+
+std::vector<MenuItem> sourceSet(const Words& w, bool french, bool toolchain) {
+    std::vector<MenuItem> bar{
+        popup(w.file, fileMenuItems(w, true, !toolchain)),
+        popup(w.edit, {item(cmd::kEditUndo, w.undo), separator(), item(cmd::kEditCut, w.cut),
+                       item(cmd::kEditCopy, w.copy), item(cmd::kEditPaste, w.paste),
+                       item(cmd::kEditSelectAll, w.selectAll), separator(),
+                       item(cmd::kEditFind, w.find), item(cmd::kEditRepeat, w.findNext),
+                       item(cmd::kEditReplace, w.replace), separator(),
+                       item(cmd::kGoToLine, w.goTo)}),
+        item(cmd::kAssemble, w.assemble)};
+    if (toolchain) {
+        bar.push_back(popup(w.compile, {item(cmd::kGnuCompile, w.compileItem), item(cmd::kGnuLink, w.link),
+                                        separator(), item(cmd::kGnuBuild, w.build)}));
+    }
+    bar.push_back(popup("KORVAN", {item(cmd::kMonitorWindow, w.monitor), separator(),
+                                   item(cmd::kReload, w.reload), separator(),
+                                   item(cmd::kCpuRegisters, w.cpu), item(cmd::kRun, w.run),
+                                   item(cmd::kStep, w.step)}));
+    if (toolchain) {
+        std::vector<MenuItem> setup{item(cmd::kConfigAssembler, w.assembler), separator(),
+                                    item(cmd::kConfigGnu, w.gnu), separator(),
+                                    item(cmd::kConfigMonitor, w.monitor)};
+        if (french) {
+            setup.push_back(separator());
+            setup.push_back(item(cmd::kBitmap, w.bitmap));
+        }
+        bar.push_back(popup(w.setupToolchain, std::move(setup)));
+    } else {
+        bar.push_back(popup(w.setupSource, {item(cmd::kConfigAssembler, w.assembler), separator(),
+                                            item(cmd::kConfigMonitor, w.monitor)}));
+    }
+    bar.push_back(viewMenu(w));
+    bar.push_back(popup(w.window, {item(cmd::kWindowNew, w.newWindow), item(cmd::kWindowCascade, w.cascade),
+                                   item(cmd::kWindowTile, w.tile), item(cmd::kWindowArrange, w.arrange),
+                                   separator(), item(cmd::kWindowMessage, w.message)}));
+    bar.push_back(helpMenu(w));
+    return bar;
+}
+
+}  // namespace
+
+std::vector<MenuItem> menuSet(int set, Language lang) {
+    const bool french = lang == Language::French;
+    const Words& w = french ? kFrench : kEnglish;
+    switch (set) {
+    case kMenuSetSource: return sourceSet(w, french, false);
+    case kMenuSetToolchain: return sourceSet(w, french, true);
+    default: return mainSet(w, french);
+    }
+}
+
+}  // namespace korvan::shell
