@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/diagnostics.h"
+
 namespace qubrix {
 
 class Section {
@@ -57,6 +59,6 @@ private:
 
 // Reads a section origin setting: hexadecimal text, optional 0x; the fallback when the text is
 // not hexadecimal.
-int32_t ParseOrigin(const std::string& text, int32_t fallback);
+QUBRIX_API int32_t ParseOrigin(const std::string& text, int32_t fallback);
 
 }  // namespace qubrix
