@@ -48,8 +48,11 @@ void SourceHighlighter::highlightBlock(const QString& text) {
         m_bytes[static_cast<std::size_t>(i)] = u < 0x80 ? static_cast<char>(u) : '\x80';
     }
 
+    // -1 means the line before was never coloured (or there is none): start in code.
     const int previous = previousBlockState();
-    const LineState entry = previous < 0 ? LineState::Code : static_cast<LineState>(previous);
+    const LineState entry = previous >= 0 && previous <= static_cast<int>(LineState::BlockComment)
+                                ? static_cast<LineState>(previous)
+                                : LineState::Code;
 
     m_spans.clear();
     const LineState exit = syntax::scanLine(m_bytes, entry, m_spans);
