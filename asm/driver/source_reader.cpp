@@ -137,17 +137,19 @@ Fichier::~Fichier() = default;
 
 bool Fichier::load(FileId& id)
 {
-    const int fd = ::open(m_name.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only regular files are sources: a device such as /dev/zero would never end and a FIFO
+    // would block the run (hence O_NONBLOCK on the open, which regular files ignore).
+    const int fd = ::open(m_name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
     id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     std::size_t used = 0;
-    m_text.resize(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : 65536);
+    m_text.resize(static_cast<std::size_t>(st.st_size) + 1);
     for (;;) {
         if (used == m_text.size())
             m_text.resize(m_text.size() * 2);

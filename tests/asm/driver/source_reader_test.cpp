@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "driver/source_reader.h"
@@ -254,6 +255,22 @@ TEST(SourceReaderTest, IncludedFileThatDoesNotOpenIsReportedWithLineZero)
     ASSERT_TRUE(f.FindOpenError(file, line));
     EXPECT_EQ(file, dir / "sub");
     EXPECT_EQ(line, 0);
+}
+
+TEST(SourceReaderTest, DevicesAndPipesAreRefusedNotReadForever)
+{
+    // /dev/zero never ends and a FIFO without a writer would block: neither is a source.
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe.asm").c_str(), 0600), 0);
+    for (const std::string& target : {std::string("/dev/zero"), (dir / "pipe.asm")}) {
+        WriteFile(dir / "main.asm", " include " + target + "\n");
+        Fichier f(dir / "main.asm", "");
+        std::string file;
+        int line = -5;
+        ASSERT_TRUE(f.FindOpenError(file, line)) << target;
+        EXPECT_EQ(file, target);
+        EXPECT_EQ(line, 0);
+    }
 }
 
 TEST(SourceReaderTest, FirstFailureInScanOrderIsReported)
