@@ -157,13 +157,18 @@ void CKorvanDoc::closeDocument() {
 
 void CKorvanDoc::addView(CKorvanView* view) {
     m_views.push_back(view);
+    ++m_liveViews;
     updateViewTitles();
 }
 
 void CKorvanDoc::removeView(CKorvanView* view) {
+    if (std::erase(m_views, view) > 0) updateViewTitles();
+}
+
+void CKorvanDoc::viewDestroyed(CKorvanView* view) {
     std::erase(m_views, view);
-    if (m_views.empty()) deleteLater();
-    else updateViewTitles();
+    // Deleted once the last editor using the text has finished its own destruction.
+    if (--m_liveViews == 0) deleteLater();
 }
 
 void CKorvanDoc::updateViewTitles() {

@@ -49,9 +49,13 @@ public:
     // Closes every window of the document after saveModified.
     void closeDocument();
 
+    // The document's windows that are open (a window being closed is no longer counted).
     const std::vector<CKorvanView*>& views() const { return m_views; }
     void addView(CKorvanView* view);
+    // The view's window was closed: it no longer counts, though it may still exist a moment.
     void removeView(CKorvanView* view);
+    // The view is gone; the document follows its last view.
+    void viewDestroyed(CKorvanView* view);
     // Set while the document's windows close after the question was already answered.
     bool closingConfirmed() const { return m_closingConfirmed; }
     void setClosingConfirmed(bool confirmed) { m_closingConfirmed = confirmed; }
@@ -70,6 +74,7 @@ private:
     QString m_untitledName;
     TextFormat m_format;
     std::vector<CKorvanView*> m_views;
+    int m_liveViews = 0;
     bool m_closingConfirmed = false;
 };
 

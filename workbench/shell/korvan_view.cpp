@@ -51,7 +51,7 @@ CKorvanView::CKorvanView(CKorvanApp& app, CKorvanDoc& doc) : m_app(app), m_doc(&
 }
 
 CKorvanView::~CKorvanView() {
-    if (m_doc) m_doc->removeView(this);
+    if (m_doc) m_doc->viewDestroyed(this);
     if (CMainFrame* f = frame()) f->sourceViewClosed();
 }
 

@@ -113,6 +113,10 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
         }
     }
     QMdiSubWindow::closeEvent(event);
+    if (auto* view = qobject_cast<CKorvanView*>(widget()); view && event->isAccepted()) {
+        view->document()->removeView(view);
+        if (CKorvanApp* app = CKorvanApp::instance(); app && app->mainFrame()) app->mainFrame()->sourceViewClosed();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
