@@ -31,7 +31,7 @@ public:
         }
         std::setvbuf(m_file, nullptr, _IONBF, 0);  // this class does the buffering
         if (!m_buffer)
-            m_buffer = std::make_unique<char[]>(kCapacity);
+            m_buffer = std::make_unique_for_overwrite<char[]>(kCapacity);  // no need to zero it
         m_used = 0;
         return true;
     }
