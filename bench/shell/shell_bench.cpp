@@ -1,0 +1,149 @@
+// Opening a 20,000-line source in the workbench and typing into it, measured in the real main
+// window (offscreen unless a display platform is chosen).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextBlock>
+
+#include "korvan_app.h"
+#include "korvan_doc.h"
+#include "korvan_view.h"
+#include "main_frame.h"
+
+using namespace korvan::shell;
+
+namespace {
+
+QTemporaryDir* g_dir = nullptr;
+CKorvanApp* g_app = nullptr;
+
+// A source mixing assembly, C-like comments, strings and keywords, lineCount lines long.
+QString makeSource(int lineCount) {
+    static const char* const kLines[] = {
+        "; boucle principale : lecture du port et affichage",
+        "BOUCLE  MOVE.L  #$00FFF000,A0     ; adresse du port",
+        "        MOVE.W  (A0)+,D0",
+        "        CMP.W   #10,D0",
+        "        BNE.S   BOUCLE",
+        "/* bloc de commentaire",
+        "   sur deux lignes */",
+        "int compte = 0; char *texte = \"message \\\"entre guillemets\\\"\";",
+        "        DC.B    'texte',0",
+        "        JSR     AFFICHE",
+        "#define TAILLE 128",
+        "static unsigned long table[TAILLE]; // tableau de mesures",
+    };
+    QString text;
+    text.reserve(lineCount * 40);
+    for (int i = 0; i < lineCount; ++i) {
+        text += QString::fromUtf8(kLines[i % std::size(kLines)]);
+        text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+QString sourcePath() {
+    const QString path = g_dir->filePath(QStringLiteral("grand.src"));
+    if (!QFile::exists(path)) {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(makeSource(20000).toUtf8());
+    }
+    return path;
+}
+
+void closeAll() {
+    for (QMdiSubWindow* w : g_app->mainFrame()->mdiArea()->subWindowList()) {
+        if (auto* view = qobject_cast<CKorvanView*>(w->widget())) view->document()->setClosingConfirmed(true);
+        w->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+// Open through the application's command path, shown and coloured, first screen painted.
+void BM_OpenColoured20000Lines(benchmark::State& state) {
+    const QString path = sourcePath();
+    for (auto _ : state) {
+        CKorvanDoc* doc = g_app->openSourceDocument(path);
+        QCoreApplication::processEvents();
+        CKorvanView* view = g_app->mainFrame()->activeSourceView();
+        view->viewport()->repaint();
+        const QTextBlock last = doc->textDocument()->lastBlock().previous();
+        if (last.layout()->formats().isEmpty()) state.SkipWithError("the last line is not coloured");
+        state.PauseTiming();
+        closeAll();
+        state.ResumeTiming();
+    }
+    state.counters["lines"] = 20000;
+}
+BENCHMARK(BM_OpenColoured20000Lines)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// One key press in the middle of the large source: editing, recolouring and repainting.
+void BM_KeystrokeIn20000Lines(benchmark::State& state) {
+    g_app->openSourceDocument(sourcePath());
+    QCoreApplication::processEvents();
+    CKorvanView* view = g_app->mainFrame()->activeSourceView();
+    QTextCursor c(view->document()->textDocument()->findBlockByNumber(10000));
+    view->setTextCursor(c);
+    view->centerCursor();
+    int n = 0;
+    for (auto _ : state) {
+        const QString ch = (n++ % 40 == 39) ? QStringLiteral("\r") : QStringLiteral("a");
+        const int key = ch == QStringLiteral("\r") ? Qt::Key_Return : Qt::Key_A;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, ch);
+        QApplication::sendEvent(view, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, ch);
+        QApplication::sendEvent(view, &release);
+        view->viewport()->repaint();
+    }
+    closeAll();
+}
+BENCHMARK(BM_KeystrokeIn20000Lines)->Unit(benchmark::kMicrosecond);
+
+// Typing that opens a block comment recolours the lines after it as far as the comment runs.
+void BM_OpenBlockCommentKeystroke(benchmark::State& state) {
+    g_app->openSourceDocument(sourcePath());
+    QCoreApplication::processEvents();
+    CKorvanView* view = g_app->mainFrame()->activeSourceView();
+    QTextCursor c(view->document()->textDocument()->findBlockByNumber(100));
+    view->setTextCursor(c);
+    for (auto _ : state) {
+        for (const char* t : {"/", "*"}) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromLatin1(t));
+            QApplication::sendEvent(view, &press);
+        }
+        view->viewport()->repaint();
+        state.PauseTiming();
+        view->undo();
+        view->undo();
+        state.ResumeTiming();
+    }
+    closeAll();
+}
+BENCHMARK(BM_OpenBlockCommentKeystroke)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    QTemporaryDir dir;
+    g_dir = &dir;
+    // Settings go to the temporary folder, never to the user's own.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    CKorvanApp app;
+    g_app = &app;
+    app.start();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
