@@ -83,15 +83,35 @@ void ListEquate(RunContext& ctx, int32_t value) {
     if (ctx.pass2() && ctx.listing.on) ctx.listing.addEquate(static_cast<uint32_t>(value));
 }
 
+// ORG, EQU and SET: no suffix, one expression whose value must be known. Null when the
+// directive stops there.
+const char* KnownOperand(RunContext& ctx, int size, const char* operands, int32_t& value, ErreurAsm& err) {
+    NoSuffix(size, err);
+    if (Empty(operands, err)) return nullptr;
+    bool known = true;
+    const char* p = EvalExpression(ctx, operands, value, known, err);
+    if (!p || !RequireKnown(known, err)) return nullptr;
+    return p;
+}
+
+// DCB and DS: data size, alignment and label, then a count whose value must be known. Null
+// when the directive stops there.
+const char* KnownCount(RunContext& ctx, int& size, std::string_view label, const char* operands,
+                       int32_t& count, ErreurAsm& err) {
+    size = DataSize(size, err);
+    AlignAndLabel(ctx, size, label, err);
+    bool known = true;
+    const char* p = EvalExpression(ctx, operands, count, known, err);
+    if (!p || !RequireKnown(known, err)) return nullptr;
+    return p;
+}
+
 }  // namespace
 
 void DirOrg(RunContext& ctx, int size, std::string_view label, const char* operands, ErreurAsm& err) {
-    NoSuffix(size, err);
-    if (Empty(operands, err)) return;
     int32_t value = 0;
-    bool known = true;
-    const char* p = EvalExpression(ctx, operands, value, known, err);
-    if (!p || !RequireKnown(known, err)) return;
+    const char* p = KnownOperand(ctx, size, operands, value, err);
+    if (!p) return;
     if (err.LitCode() >= 0x300 || !EndOfOperand(p, err)) return;
     if (value & 1) {
         err.NewErreur(kErrOddOrigin);
@@ -108,12 +128,9 @@ void DirEnd(RunContext& ctx, int size, std::string_view, const char*, ErreurAsm&
 }
 
 void DirEqu(RunContext& ctx, int size, std::string_view label, const char* operands, ErreurAsm& err) {
-    NoSuffix(size, err);
-    if (Empty(operands, err)) return;
     int32_t value = 0;
-    bool known = true;
-    const char* p = EvalExpression(ctx, operands, value, known, err);
-    if (!p || !RequireKnown(known, err)) return;
+    const char* p = KnownOperand(ctx, size, operands, value, err);
+    if (!p) return;
     if (err.LitCode() >= 0x300) {
         err.NewErreur(kErrSyntax);
         return;
@@ -128,12 +145,9 @@ void DirEqu(RunContext& ctx, int size, std::string_view label, const char* opera
 }
 
 void DirSet(RunContext& ctx, int size, std::string_view label, const char* operands, ErreurAsm& err) {
-    NoSuffix(size, err);
-    if (Empty(operands, err)) return;
     int32_t value = 0;
-    bool known = true;
-    const char* p = EvalExpression(ctx, operands, value, known, err);
-    if (!p || !RequireKnown(known, err)) return;
+    const char* p = KnownOperand(ctx, size, operands, value, err);
+    if (!p) return;
     if (err.LitCode() >= 0x300 || !EndOfOperand(p, err)) return;
     if (label.empty()) {
         err.NewErreur(kErrLabelRequired);
@@ -215,12 +229,9 @@ void DirDc(RunContext& ctx, int size, std::string_view label, const char* operan
 }
 
 void DirDcb(RunContext& ctx, int size, std::string_view label, const char* operands, ErreurAsm& err) {
-    size = DataSize(size, err);
-    AlignAndLabel(ctx, size, label, err);
     int32_t count = 0;
-    bool known = true;
-    const char* p = EvalExpression(ctx, operands, count, known, err);
-    if (!p || !RequireKnown(known, err)) return;
+    const char* p = KnownCount(ctx, size, label, operands, count, err);
+    if (!p) return;
     if (err.LitCode() <= 0x400) {
         if (*p != ',') {
             err.NewErreur(kErrSyntax);
@@ -252,12 +263,9 @@ void DirDcb(RunContext& ctx, int size, std::string_view label, const char* opera
 }
 
 void DirDs(RunContext& ctx, int size, std::string_view label, const char* operands, ErreurAsm& err) {
-    size = DataSize(size, err);
-    AlignAndLabel(ctx, size, label, err);
     int32_t count = 0;
-    bool known = true;
-    const char* p = EvalExpression(ctx, operands, count, known, err);
-    if (!p || !RequireKnown(known, err)) return;
+    const char* p = KnownCount(ctx, size, label, operands, count, err);
+    if (!p) return;
     if (err.LitCode() <= 0x400) {
         if (!EndOfOperand(p, err)) return;
         if (count < 0) {
