@@ -2,12 +2,18 @@
 #include <QApplication>
 
 #include "korvan_app.h"
+#if KORVAN_HAVE_BUILD
+#include "build/assemble_command.h"
+#endif
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("hvl_mobr"));
     QApplication::setApplicationName(QStringLiteral("korvan"));
     korvan::shell::CKorvanApp app;
+#if KORVAN_HAVE_BUILD
+    korvan::build::installBuildCommands(app);
+#endif
     if (!app.start(QApplication::arguments())) return 1;
     return QApplication::exec();
 }

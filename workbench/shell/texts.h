@@ -22,6 +22,9 @@ inline constexpr int kFilterC = 132;
 inline constexpr int kFilterAsm = 134;
 inline constexpr int kFilterListing = 135;
 inline constexpr int kFilterAll = 136;
+inline constexpr int kErrorColumnFile = 137;
+inline constexpr int kErrorColumnLine = 138;
+inline constexpr int kErrorColumnText = 139;
 inline constexpr int kFilterBitmap = 146;
 
 inline constexpr int kAppTitle = 5000;
@@ -65,6 +68,8 @@ inline constexpr int kAboutFileDescription = 5057;
 inline constexpr int kYes = 5060;
 inline constexpr int kNo = 5061;
 inline constexpr int kCancel = 5062;
+inline constexpr int kErrorListTitle = 5070;
+inline constexpr int kNoFileName = 5071;          // reason given when an untitled document must be saved
 }  // namespace text
 
 // The text of an identifier in the given language. The English table falls back to the

@@ -1,0 +1,99 @@
+// The error list's view and the jump to a diagnostic's source line.
+#include "erreur_view.h"
+
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QStyle>
+
+#include "erreur_doc.h"
+#include "error_rows.h"
+#include "korvan_app.h"
+#include "korvan_doc.h"
+#include "korvan_view.h"
+#include "main_frame.h"
+#include "texts.h"
+
+namespace korvan::build {
+
+using shell::CKorvanDoc;
+using shell::CKorvanView;
+
+CErreurView::CErreurView(shell::CKorvanApp& app, CErreurDoc* doc) : m_app(app), m_doc(doc) {
+    setObjectName(QStringLiteral("ErrorListView"));
+    setWindowTitle(app.text(shell::text::kErrorListTitle));
+    // A report list: flat rows, whole-row selection, no sorting (the order is the message).
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setColumnCount(3);
+    setHeaderLabels({app.text(shell::text::kErrorColumnFile), app.text(shell::text::kErrorColumnLine),
+                     app.text(shell::text::kErrorColumnText)});
+    header()->setStretchLastSection(false);
+    setColumnWidth(FileColumn, kFileWidth);
+    setColumnWidth(LineColumn, kLineWidth);
+    setColumnWidth(TextColumn, kTextWidth);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Text, QColor(255, 0, 0));
+    setPalette(pal);
+
+    doc->attachView(this);
+    connect(this, &QTreeWidget::itemDoubleClicked, this, &CErreurView::jumpToSelectedRow);
+}
+
+QSize CErreurView::sizeHint() const {
+    const int width = kFileWidth + kLineWidth + kTextWidth + 2 * frameWidth() +
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return {width, QTreeWidget::sizeHint().height()};
+}
+
+void CErreurView::AddErrorRow(int row, const QString& file, int line, const QString& text) {
+    auto* item = new QTreeWidgetItem;
+    item->setText(FileColumn, file);
+    item->setText(LineColumn, QString::number(line));
+    item->setText(TextColumn, text);
+    insertTopLevelItem(row, item);
+}
+
+void CErreurView::deleteAllRows() { clear(); }
+
+CKorvanDoc* CErreurView::findSourceDocument(const QString& path) const {
+    shell::CMainFrame* frame = m_app.mainFrame();
+    if (!frame) return nullptr;
+    // Documents in the order their first windows were opened; the path must match exactly,
+    // as the assembler reports full paths.
+    for (QMdiSubWindow* w : frame->mdiArea()->subWindowList(QMdiArea::CreationOrder)) {
+        auto* view = qobject_cast<CKorvanView*>(w->widget());
+        if (!view) continue;
+        CKorvanDoc* doc = view->document();
+        if (!doc->views().empty() && doc->path() == path) return doc;
+    }
+    return nullptr;
+}
+
+void CErreurView::jumpToSelectedRow() {
+    QTreeWidgetItem* selected = nullptr;
+    for (int i = 0; i < topLevelItemCount() && !selected; ++i)
+        if (topLevelItem(i)->isSelected()) selected = topLevelItem(i);
+    if (!selected) return;
+    const QString file = selected->text(FileColumn);
+    const std::optional<int> line = jumpTargetLine(selected->text(LineColumn).toStdString());
+    if (!line) return;
+
+    if (CKorvanDoc* doc = findSourceDocument(file)) {
+        CKorvanView* view = doc->views().front();
+        shell::GoToLine(view, *line);
+        if (auto* window = qobject_cast<QMdiSubWindow*>(view->parentWidget()))
+            m_app.mainFrame()->mdiArea()->setActiveSubWindow(window);
+        return;
+    }
+    // Not open: a new window, which becomes the active one. A failure was shown to the user.
+    CKorvanDoc* doc = m_app.openSourceDocument(file);
+    if (!doc || doc->views().empty()) return;
+    shell::GoToLine(doc->views().front(), *line);
+}
+
+}  // namespace korvan::build

@@ -1,0 +1,18 @@
+// Plain rules of the error list: how a row's line column leads to a source line.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace korvan::build {
+
+// Reads the line column the way "%d" does: optional blanks, an optional sign, decimal digits,
+// anything after them ignored. A text without digits gives 0; values beyond the int range are
+// clamped to it.
+int parseLineColumn(std::string_view text);
+
+// The 0-based line a double-click on a row goes to, or nothing when the row's line column is
+// not a line number above 0.
+std::optional<int> jumpTargetLine(std::string_view lineColumn);
+
+}  // namespace korvan::build
