@@ -88,13 +88,15 @@ void AssemblyRun::openFiles(const std::string& sourcePath)
     m_listPath = base + ".lis";
     m_objPath = base + ".abs";
     // A derived name equal to the source (a source called prog.lis) would truncate the
-    // source before it is read: such a file is reported as impossible to create.
+    // source before it is read, and an empty source path would give the hidden files ".lis"
+    // and ".abs": such files are reported as impossible to create.
+    const bool unusable = base.empty() || base.back() == '/';
     if (m_settings.listing) {
-        if (m_listPath == sourcePath || !ctx.listing.open(m_listPath))
+        if (unusable || m_listPath == sourcePath || !ctx.listing.open(m_listPath))
             message("impossible d'ouvrir le fichier %s\r\n", m_listPath.c_str());
     }
     if (ctx.objectEnabled) {
-        if (m_objPath == sourcePath || !ctx.obj.open(m_objPath))
+        if (unusable || m_objPath == sourcePath || !ctx.obj.open(m_objPath))
             message("impossible d'ouvrir le fichier %s\r\n", m_objPath.c_str());
         else {
             m_objectOpened = true;

@@ -222,6 +222,18 @@ TEST_F(RunTest, SourceNamedLikeAnOutputIsNeverTruncated)
               "impossible d'ouvrir le fichier " + (m_dir / "keep.lis"));
 }
 
+TEST_F(RunTest, EmptySourcePathCreatesNoHiddenOutputs)
+{
+    const RunResult r = Assemble("");
+    EXPECT_EQ(r.errors, 1);  // the source cannot be opened
+    EXPECT_FALSE(std::filesystem::exists(".lis"));
+    EXPECT_FALSE(std::filesystem::exists(".abs"));
+    const auto message = CrLfLines(ReadFile("message.txt"));
+    ASSERT_GE(message.size(), 3u);
+    EXPECT_EQ(message[1], "impossible d'ouvrir le fichier .lis");
+    EXPECT_EQ(message[2], "impossible d'ouvrir le fichier .abs");
+}
+
 TEST_F(RunTest, ListingWriteErrorFailsTheRunWithADiagnostic)
 {
     WriteFile(m_dir / "full.asm", "\n");
