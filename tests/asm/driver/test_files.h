@@ -1,4 +1,4 @@
-// Temporary folders and whole-file helpers for the driver tests.
+// Temporary folders and whole-file helpers for the assembler's driver and golden tests.
 #pragma once
 
 #include <unistd.h>
@@ -22,11 +22,7 @@ public:
             std::abort();
         m_path = pattern + "/";
     }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
+    ~TempDir() { std::error_code ec; std::filesystem::remove_all(m_path, ec); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -37,30 +33,10 @@ private:
     std::string m_path;
 };
 
-// Changes the current folder for the lifetime of the object.
-class ChangeDir {
-public:
-    explicit ChangeDir(const std::string& dir) : m_old(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(dir);
-    }
-    ~ChangeDir()
-    {
-        std::error_code ec;
-        std::filesystem::current_path(m_old, ec);
-    }
-    ChangeDir(const ChangeDir&) = delete;
-    ChangeDir& operator=(const ChangeDir&) = delete;
-
-private:
-    std::filesystem::path m_old;
-};
-
 inline void WriteFile(const std::string& path, const std::string& bytes)
 {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 inline std::string ReadFile(const std::string& path)
@@ -71,28 +47,19 @@ inline std::string ReadFile(const std::string& path)
     return text.str();
 }
 
-inline bool FileExists(const std::string& path)
-{
-    return std::filesystem::exists(path);
-}
-
-// The lines of a CR LF text file; a missing CR before a LF is kept visible as a line ending
-// in "<LF>" so that wrong line ends make the comparison fail.
+// The lines of a CR LF text file. A bare LF stays inside its line and a missing last line end
+// shows as "<no CR LF>", so wrong line ends make the comparison fail.
 inline std::vector<std::string> CrLfLines(const std::string& bytes)
 {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t nl = bytes.find('\n', start);
-        if (nl == std::string::npos) {
-            lines.push_back(bytes.substr(start) + "<no line end>");
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t end = bytes.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(bytes.substr(start) + "<no CR LF>");
             break;
         }
-        if (nl > start && bytes[nl - 1] == '\r')
-            lines.push_back(bytes.substr(start, nl - 1 - start));
-        else
-            lines.push_back(bytes.substr(start, nl - start) + "<LF>");
-        start = nl + 1;
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 2;
     }
     return lines;
 }

@@ -1,0 +1,246 @@
+// The output writers: S-records (whole files, packing into records of at most 32 data bytes,
+// the S5/S6 count record, write errors, agreement with the srecord tools) and listing lines
+// (wide fields, the cut rule for full lines, the summary).
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <initializer_list>
+
+#include "driver/diagnostics.h"
+#include "driver/listing.h"
+#include "driver/srecord_writer.h"
+#include "test_files.h"
+
+namespace qubrix::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Item {
+    uint32_t address;
+    uint32_t value;
+    int size;
+};
+using Items = std::vector<Item>;
+
+Items Series(uint32_t address, int count, int size, uint32_t value = 0)
+{
+    Items items;
+    for (int i = 0; i < count; ++i)
+        items.push_back({address + static_cast<uint32_t>(i * size), value + static_cast<uint32_t>(i), size});
+    return items;
+}
+
+Items Join(std::initializer_list<Items> parts)
+{
+    Items all;
+    for (const Items& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// Writes the items to a file; the writer must refuse exactly the items of an invalid size.
+std::string WriteRecords(const Items& items, uint32_t start)
+{
+    TempDir dir;
+    SRecordWriter writer;
+    EXPECT_TRUE(writer.open(dir / "out.abs"));
+    writer.init();
+    bool invalid = false;
+    for (const Item& item : items) {
+        const bool valid = item.size == 1 || item.size == 2 || item.size == 4;
+        invalid = invalid || !valid;
+        EXPECT_EQ(writer.output(item.address, item.value, item.size), valid);
+    }
+    writer.finish(start);
+    EXPECT_FALSE(writer.failed());
+    EXPECT_EQ(writer.sizeFault(), invalid);
+    return ReadFile(dir / "out.abs");
+}
+
+unsigned HexByte(const std::string& s, std::size_t at) { return std::stoul(s.substr(at, 2), nullptr, 16); }
+
+// A record's count and checksum on their own terms: the count equals the bytes that follow
+// it, and all bytes from the count on sum to 0xFF.
+void ExpectWellFormed(const std::string& record)
+{
+    ASSERT_TRUE(record.size() >= 6 && record[0] == 'S') << record;
+    ASSERT_EQ(record.size(), 4 + 2 * HexByte(record, 2)) << record;
+    unsigned sum = 0;
+    for (std::size_t i = 2; i < record.size(); i += 2)
+        sum += HexByte(record, i);
+    EXPECT_EQ(sum & 0xFF, 0xFFu) << record;
+}
+
+TEST(SRecordWriterTest, WholeFiles)
+{
+    const std::string head = "S004000020DB", end = "S9030000FC";
+    const struct {
+        const char* name;
+        Items items;
+        uint32_t start;
+        Lines lines;
+    } cases[] = {
+        {"one NOP", {{0x802000, 0x4E71, 2}}, 0x802000,
+         {head, "S307008020004E7199", "S5030001FB", end, "S705008020005A"}},
+        {"no code: a count of 0", {}, 0x802000, {head, "S5030000FC", end, "S705008020005A"}},
+        {"values are masked to their size", {{0x1000, 0x1FF, 1}, {0x1001, 0x12345, 2}}, 0,
+         {head, "S30800001000FF234580", "S5030001FB", end, "S70500000000FA"}},
+        {"an item of invalid size is refused, not written", {{0x1000, 0x12, 3}}, 0x1000,
+         {head, "S5030000FC", end, "S70500001000EA"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CrLfLines(WriteRecords(c.items, c.start)), c.lines) << c.name;
+}
+
+TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes)
+{
+    const struct {
+        const char* name;
+        Items items;
+        Lines heads;  // "S3", count and address of each data record
+    } cases[] = {
+        {"33 bytes: a full record and one of a single byte", Series(0x802000, 33, 1),
+         {"S32500802000", "S30600802020"}},
+        {"eight long words fill one record exactly", Series(0x802000, 8, 4), {"S32500802000"}},
+        {"a ninth long word starts a new record", Series(0x802000, 9, 4), {"S32500802000", "S30900802020"}},
+        {"seven long words and a word still fit", Join({Series(0x802000, 7, 4), Series(0x80201C, 1, 2)}),
+         {"S32300802000"}},
+        {"a long word after those 30 bytes starts a new record",
+         Join({Series(0x802000, 7, 4), Series(0x80201C, 1, 2), Series(0x80201E, 1, 4)}),
+         {"S32300802000", "S3090080201E"}},
+        {"items are never split: 31 bytes then a word", Join({Series(0x802000, 31, 1), Series(0x80201F, 1, 2)}),
+         {"S32400802000", "S3070080201F"}},
+        {"a gap of one byte starts a new record", {{0x802000, 1, 1}, {0x802002, 2, 1}},
+         {"S30600802000", "S30600802002"}},
+        {"going backwards starts a new record", {{0x802002, 1, 2}, {0x802000, 2, 2}},
+         {"S30700802002", "S30700802000"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Lines lines = CrLfLines(WriteRecords(c.items, 0x802000));
+        ASSERT_GE(lines.size(), 4u);
+        Lines heads;
+        std::size_t dataBytes = 0, itemBytes = 0;
+        for (const std::string& line : lines)
+            ExpectWellFormed(line);
+        for (std::size_t i = 1; i + 3 < lines.size(); ++i) {
+            heads.push_back(lines[i].substr(0, 12));
+            dataBytes += (lines[i].size() - 14) / 2;
+        }
+        for (const Item& item : c.items)
+            itemBytes += static_cast<std::size_t>(item.size);
+        EXPECT_EQ(heads, c.heads);
+        EXPECT_EQ(dataBytes, itemBytes) << "no byte lost or added";
+    }
+}
+
+// Gap-separated bytes give one record each: the count record around its four-digit limit.
+TEST(SRecordWriterTest, CountRecordSwitchesToS6BeyondFFFFRecords)
+{
+    const std::pair<uint32_t, const char*> cases[] = {
+        {0xFFFF, "S503FFFFFE"}, {0x10000, "S604010000FA"}, {0x10001, "S604010001F9"}};
+    for (auto [records, countLine] : cases) {
+        Items items;
+        for (uint32_t i = 0; i < records; ++i)
+            items.push_back({i * 2, i, 1});
+        const Lines lines = CrLfLines(WriteRecords(items, 0));
+        ASSERT_EQ(lines.size(), records + 4);
+        EXPECT_EQ(Lines(lines.end() - 3, lines.end()), (Lines{countLine, "S9030000FC", "S70500000000FA"}));
+    }
+}
+
+TEST(SRecordWriterTest, WriteErrorIsReportedNotIgnored)
+{
+    SRecordWriter writer;
+    ASSERT_TRUE(writer.open("/dev/full"));
+    writer.init();
+    for (uint32_t i = 0; i < 100000; ++i)
+        writer.output(i * 4, i, 4);
+    writer.finish(0);
+    EXPECT_TRUE(writer.failed());
+    EXPECT_EQ(writer.errorNumber(), ENOSPC);
+}
+
+// The srecord tools read what we write: same bytes at the same addresses, every checksum and
+// count accepted.
+TEST(SRecordWriterTest, SrecordToolsAgreeWithTheFile)
+{
+    if (std::system("command -v srec_cat >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "srec_cat not installed";
+    TempDir dir;
+    Items items = Series(0x802000, 40, 1, 0x30);
+    items.push_back({0x802100, 0xDEADBEEF, 4});
+    items.push_back({0x802104, 0x4E75, 2});
+    WriteFile(dir / "t.abs", WriteRecords(items, 0x802000));
+    const std::string cmd = "srec_cat " + (dir / "t.abs") + " -offset -0x802000 -o " + (dir / "t.bin") + " -binary 2>/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::string expected;
+    for (int i = 0; i < 40; ++i)
+        expected += static_cast<char>(0x30 + i);
+    expected += std::string(0x100 - 40, '\0') + "\xDE\xAD\xBE\xEF\x4E\x75";
+    EXPECT_EQ(ReadFile(dir / "t.bin"), expected);
+}
+
+class ListingTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_writer.open(m_dir / "t.lis")); }
+    Lines lines()
+    {
+        m_writer.close();
+        return CrLfLines(ReadFile(m_dir / "t.lis"));
+    }
+
+    TempDir m_dir;
+    ListingWriter m_writer;
+};
+
+TEST_F(ListingTest, WideFieldsAreWrittenWhole)
+{
+    m_writer.startLine(0x10);
+    m_writer.writeLine(123456, "* COMMENT", 0);
+    m_writer.startLine(0);
+    for (uint32_t v = 0; v < 4; ++v)
+        m_writer.listObj(0x11111111 * v, 4);
+    m_writer.writeLine(7, "X", 0);
+    EXPECT_EQ(lines(), (Lines{"00000010 " + std::string(32, ' ') + "123456\t* COMMENT",
+                              "00000000 00000000 11111111 22222222 33333333     7\tX"}));
+}
+
+TEST_F(ListingTest, FullLinesAreCutWithDots)
+{
+    const struct {
+        const char* name;
+        int size;
+        int count;
+        const char* expected;
+    } cases[] = {
+        {"eleven bytes still fit", 1, 11, "00000000 00 01 02 03 04 05 06 07 08 09 0A "},
+        {"twelve bytes: nine, a digit and dots", 1, 12, "00000000 00 01 02 03 04 05 06 07 08 0..."},
+        {"twenty bytes look the same", 1, 20, "00000000 00 01 02 03 04 05 06 07 08 0..."},
+        {"six words still fit", 2, 6, "00000000 0000 0001 0002 0003 0004 0005 "},
+        {"seven words: five, a digit and dots", 2, 7, "00000000 0000 0001 0002 0003 0004 0..."},
+        {"four long words still fit", 4, 4, "00000000 00000000 00000001 00000002 00000003 "},
+        {"five long words: three, a digit and dots", 4, 5, "00000000 00000000 00000001 00000002 0..."},
+        {"an invalid size lists nothing", 3, 1, "00000000 "},
+    };
+    for (const auto& c : cases) {
+        m_writer.startLine(0);
+        for (int i = 0; i < c.count; ++i)
+            EXPECT_EQ(m_writer.listObj(static_cast<uint32_t>(i), c.size), c.size != 3) << c.name;
+        EXPECT_EQ(m_writer.buffer(), c.expected) << c.name;
+        EXPECT_EQ(m_writer.sizeFault(), c.size == 3) << c.name;
+    }
+}
+
+TEST_F(ListingTest, SummaryUsesSingularForOne)
+{
+    for (auto [errors, warnings] : {std::pair{0, 0}, {1, 1}, {2, 3}})
+        m_writer.writeSummary(errors, warnings);
+    EXPECT_EQ(lines(), (Lines{"No errors detected", "No warnings generated", "1 error detected",
+                              "1 warning generated", "2 errors detected", "3 warnings generated"}));
+}
+
+}  // namespace
+}  // namespace qubrix::test
