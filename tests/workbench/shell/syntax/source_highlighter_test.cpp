@@ -1,7 +1,6 @@
 // Tests of the highlighter adapter on a real QTextDocument: colours, fonts, multi-line state, edits.
 #include "syntax/source_highlighter.h"
 
-#include <QPointer>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -11,38 +10,19 @@
 namespace korvan::shell {
 namespace {
 
-// The colour shown at a position of a line: the format range covering it, or none.
-QColor colourAt(const QTextDocument& doc, int line, int column) {
-    const QTextBlock block = doc.findBlockByNumber(line);
-    for (const QTextLayout::FormatRange& range : block.layout()->formats())
-        if (column >= range.start && column < range.start + range.length)
-            return range.format.foreground().color();
-    return QColor();
-}
-
-// The colours of a whole line as letters, as the scanner tests write them.
+// The colours of a line as letters, as the scanner tests write them: one per character, '?'
+// where no format or a colour of no style covers it.
 QString colours(const QTextDocument& doc, int line) {
     const QTextBlock block = doc.findBlockByNumber(line);
-    QString out;
-    for (int column = 0; column < block.length() - 1; ++column) {
-        const QColor c = colourAt(doc, line, column);
-        if (c == QColor(0, 0, 0)) out += '.';
-        else if (c == QColor(0, 170, 0)) out += 'C';
-        else if (c == QColor(55, 57, 200)) out += 'S';
-        else if (c == QColor(0, 0, 255)) out += 'K';
-        else if (c == QColor(128, 128, 0)) out += 'P';
-        else if (c == QColor(255, 128, 0)) out += 'T';
-        else out += '?';  // no format, or a colour of no style
-    }
+    QString out(block.length() - 1, u'?');
+    const QList<QPair<QColor, QChar>> letters{{QColor(0, 0, 0), u'.'},      {QColor(0, 170, 0), u'C'},
+                                              {QColor(55, 57, 200), u'S'},  {QColor(0, 0, 255), u'K'},
+                                              {QColor(128, 128, 0), u'P'},  {QColor(255, 128, 0), u'T'}};
+    for (const QTextLayout::FormatRange& range : block.layout()->formats())
+        for (const auto& [colour, letter] : letters)
+            if (range.format.foreground().color() == colour)
+                for (int i = range.start; i < range.start + range.length && i < out.size(); ++i) out[i] = letter;
     return out;
-}
-
-// Changes reach the highlighter through the document's layout, which an editor always gives
-// its document; a bare document gets one here. Once attached, every change is coloured at once.
-void attachAndSet(QTextDocument& doc, const QString& text) {
-    doc.documentLayout();
-    new SourceHighlighter(&doc);
-    doc.setPlainText(text);
 }
 
 }  // namespace
@@ -51,131 +31,76 @@ class SourceHighlighterTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void coloursEveryLine_data();
-    void coloursEveryLine();
-    void coloursTextPresentBeforeAttaching();
-    void typingACommentOpenerRecoloursTheFollowingLines();
-    void closingTheCommentRestoresTheFollowingLines();
-    void positionsFollowCharactersBeyondAscii();
-    void formatsCarryTheFixedPitchFont();
-    void colouringLeavesTextAndModifiedFlagAlone();
-    void highlighterDiesWithItsDocument();
-};
-
-void SourceHighlighterTest::coloursEveryLine_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("keywords and types")
-        << QString("int main(void)\n#include <a.h>\nWORD word INT")
-        << QStringList{"TTT.KKKK.TTTT.", "PPPPPPPP......", "TTTT........."};
-    QTest::newRow("block comment over lines")
-        << QString("x /* a\nint\nb */ char c;")
-        << QStringList{"..CCCC", "CCC", "CCCC.TTTT..."};
-    QTest::newRow("line comment continued")
-        << QString("// a\\\nint\nint")
-        << QStringList{"CCCCC", "CCC", "TTT"};
-    QTest::newRow("literals")
-        << QString("s = \"int\"; c = '\\'' int")
-        << QStringList{"....SSSSS......SSSS.TTT"};
-    QTest::newRow("assembly")
-        << QString("\tMOVE.B #'A',D0 ; if x\n\tbra main")
-        << QStringList{".........SSS......KK..", ".....KKKK"};
-}
-
-void SourceHighlighterTest::coloursEveryLine() {
-    QFETCH(QString, text);
-    QFETCH(QStringList, expected);
-    QTextDocument doc;
-    attachAndSet(doc, text);
-    QCOMPARE(doc.blockCount(), int(expected.size()));
-    for (int line = 0; line < expected.size(); ++line)
-        QCOMPARE(colours(doc, line), expected[line]);
-}
-
-void SourceHighlighterTest::coloursTextPresentBeforeAttaching() {
-    QTextDocument doc;
-    doc.setPlainText("/* a\nint */ int");
-    new SourceHighlighter(&doc);
-    // The first colouring of existing text happens on the next pass of the event loop.
-    QTRY_COMPARE(colours(doc, 1), QString("CCCCCC.TTT"));
-    QCOMPARE(colours(doc, 0), QString("CCCC"));
-}
-
-void SourceHighlighterTest::typingACommentOpenerRecoloursTheFollowingLines() {
-    QTextDocument doc;
-    attachAndSet(doc, "int a;\nint b;\nint c; */ int d;");
-    QCOMPARE(colours(doc, 2), QString("TTT.......TTT..."));
-
-    QTextCursor cursor(&doc);
-    cursor.setPosition(0);
-    cursor.insertText("/*");
-    QCOMPARE(colours(doc, 0), QString("CCCCCCCC"));
-    QCOMPARE(colours(doc, 1), QString("CCCCCC"));
-    QCOMPARE(colours(doc, 2), QString("CCCCCCCCC.TTT..."));
-}
-
-void SourceHighlighterTest::closingTheCommentRestoresTheFollowingLines() {
-    QTextDocument doc;
-    attachAndSet(doc, "/* a\nint b;\nint c;");
-    QCOMPARE(colours(doc, 2), QString("CCCCCC"));
-
-    QTextCursor cursor(doc.findBlockByNumber(0));
-    cursor.movePosition(QTextCursor::EndOfBlock);
-    cursor.insertText(" */");
-    QCOMPARE(colours(doc, 0), QString("CCCCCCC"));
-    QCOMPARE(colours(doc, 1), QString("TTT..."));
-    QCOMPARE(colours(doc, 2), QString("TTT..."));
-}
-
-void SourceHighlighterTest::positionsFollowCharactersBeyondAscii() {
-    QTextDocument doc;
-    // An accented letter is one character, an emoji two UTF-16 units: the runs after them must
-    // still start at the right characters.
-    attachAndSet(doc, QString::fromUtf8(
-                          "\xC3\xA9 int \"\xC3\xA9\" // x\n\xF0\x9F\x98\x80 char \xC3\xA9int"));
-    QCOMPARE(colours(doc, 0), QString("..TTT.SSS.CCCC"));
-    QCOMPARE(colours(doc, 1), QString("...TTTT....."));
-}
-
-void SourceHighlighterTest::formatsCarryTheFixedPitchFont() {
-    for (int s = 0; s < int(syntax::kStyleCount); ++s) {
-        const QTextCharFormat format = SourceHighlighter::charFormat(syntax::Style(s));
-        QVERIFY(format.fontFixedPitch());
-        QCOMPARE(format.fontPointSize(), 10.0);
-        QVERIFY(format.fontWeight() == QFont::Normal);
-        QVERIFY(!format.fontItalic());
-        QVERIFY(!format.fontUnderline());
-        QVERIFY(!format.fontStrikeOut());
+    // Changes reach the highlighter through the document's layout, which an editor always gives
+    // its document; a bare document gets one here. Once attached, every change is coloured at once.
+    void coloursEveryLineAndFollowsEdits_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("editLine");  // -1: no edit
+        QTest::addColumn<int>("editColumn");  // -1: at the end of the line
+        QTest::addColumn<QString>("inserted");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("keywords and types") << "int main(void)\n#include <a.h>\nWORD word INT" << -1 << 0 << ""
+                                            << QStringList{"TTT.KKKK.TTTT.", "PPPPPPPP......", "TTTT........."};
+        QTest::newRow("block comment over lines") << "x /* a\nint\nb */ char c;" << -1 << 0 << ""
+                                                  << QStringList{"..CCCC", "CCC", "CCCC.TTTT..."};
+        QTest::newRow("line comment continued") << "// a\\\nint\nint" << -1 << 0 << ""
+                                                << QStringList{"CCCCC", "CCC", "TTT"};
+        QTest::newRow("literals") << "s = \"int\"; c = '\\'' int" << -1 << 0 << ""
+                                  << QStringList{"....SSSSS......SSSS.TTT"};
+        QTest::newRow("assembly") << "\tMOVE.B #'A',D0 ; if x\n\tbra main" << -1 << 0 << ""
+                                  << QStringList{".........SSS......KK..", ".....KKKK"};
+        // An accented letter is one character, an emoji two UTF-16 units: the runs after them
+        // must still start at the right characters.
+        QTest::newRow("characters beyond ASCII")
+            << QString::fromUtf8("\xC3\xA9 int \"\xC3\xA9\" // x\n\xF0\x9F\x98\x80 char \xC3\xA9int") << -1 << 0 << ""
+            << QStringList{"..TTT.SSS.CCCC", "...TTTT....."};
+        QTest::newRow("typing a comment opener recolours the following lines")
+            << "int a;\nint b;\nint c; */ int d;" << 0 << 0 << "/*"
+            << QStringList{"CCCCCCCC", "CCCCCC", "CCCCCCCCC.TTT..."};
+        QTest::newRow("closing the comment restores the following lines")
+            << "/* a\nint b;\nint c;" << 0 << -1 << " */" << QStringList{"CCCCCCC", "TTT...", "TTT..."};
     }
-    QTextDocument doc;
-    attachAndSet(doc, "x int");
-    const QTextBlock block = doc.firstBlock();
-    for (const QTextLayout::FormatRange& range : block.layout()->formats())
-        QCOMPARE(range.format.fontFamilies().toStringList(), SourceHighlighter::editorFont().families());
-}
-
-void SourceHighlighterTest::colouringLeavesTextAndModifiedFlagAlone() {
-    QTextDocument doc;
-    doc.setPlainText("int a; /* b */");
-    doc.setModified(false);
-    auto* highlighter = new SourceHighlighter(&doc);
-    highlighter->rehighlight();
-    QCOMPARE(colours(doc, 0), QString("TTT....CCCCCCC"));
-    QVERIFY(!doc.isModified());
-    QVERIFY(!doc.isUndoAvailable());
-    QCOMPARE(doc.toPlainText(), QString("int a; /* b */"));
-}
-
-void SourceHighlighterTest::highlighterDiesWithItsDocument() {
-    QPointer<SourceHighlighter> highlighter;
-    {
+    void coloursEveryLineAndFollowsEdits() {
+        QFETCH(QString, text);
+        QFETCH(int, editLine);
+        QFETCH(int, editColumn);
+        QFETCH(QString, inserted);
+        QFETCH(QStringList, expected);
         QTextDocument doc;
-        highlighter = new SourceHighlighter(&doc);
-        QCOMPARE(highlighter->document(), &doc);
+        doc.documentLayout();
+        new SourceHighlighter(&doc);
+        doc.setPlainText(text);
+        if (editLine >= 0) {
+            QTextCursor cursor(doc.findBlockByNumber(editLine));
+            if (editColumn < 0) cursor.movePosition(QTextCursor::EndOfBlock);
+            else cursor.setPosition(cursor.position() + editColumn);
+            cursor.insertText(inserted);
+        }
+        QStringList shown;
+        for (int line = 0; line < doc.blockCount(); ++line) shown << colours(doc, line);
+        QCOMPARE(shown, expected);
     }
-    QVERIFY(highlighter.isNull());
-}
+
+    // Text loaded before attaching is coloured on the next pass of the event loop, without
+    // touching the text, the modified flag or the undo history; every run has the editor's font.
+    void coloursExistingTextAndLeavesTheDocumentAlone() {
+        QTextDocument doc;
+        doc.setPlainText("/* a\nint */ int");
+        doc.setModified(false);
+        new SourceHighlighter(&doc);
+        QTRY_COMPARE(colours(doc, 1), QString("CCCCCC.TTT"));
+        QCOMPARE(colours(doc, 0), QString("CCCC"));
+        QVERIFY(!doc.isModified());
+        QVERIFY(!doc.isUndoAvailable());
+        QCOMPARE(doc.toPlainText(), QString("/* a\nint */ int"));
+        for (const QTextLayout::FormatRange& range : doc.findBlockByNumber(1).layout()->formats()) {
+            QCOMPARE(range.format.fontFamilies().toStringList(), SourceHighlighter::editorFont().families());
+            QVERIFY(range.format.fontFixedPitch());
+            QCOMPARE(range.format.fontPointSize(), 10.0);
+            QVERIFY(range.format.fontWeight() == QFont::Normal && !range.format.fontItalic());
+        }
+    }
+};
 
 }  // namespace korvan::shell
 

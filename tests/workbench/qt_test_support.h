@@ -1,0 +1,90 @@
+// Helpers shared by the workbench's QtTest programs: answering modal dialogs, scratch files, settings.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <functional>
+
+namespace wbtest {
+
+// Parent of the dialog watchers below. resetWatchers() in each test's init() drops those still
+// waiting, so that a failed test cannot answer the dialogs of the next one.
+inline QObject*& watchers() {
+    static QObject* parent = nullptr;
+    return parent;
+}
+inline void resetWatchers() {
+    delete watchers();
+    watchers() = new QObject;
+}
+
+// Calls poll every few milliseconds while a modal widget of type T is up, until it returns true
+// (polling, since exec() blocks the caller). Handlers that open a further modal arm their own.
+template <class T>
+void whileModal(std::function<bool(T*)> poll) {
+    auto* timer = new QTimer(watchers());
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, poll] {
+        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget()); w && poll(w)) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+// Runs handler once on the next modal dialog of type T.
+template <class T>
+void whenModal(std::function<void(T*)> handler) {
+    whileModal<T>([handler](T* w) {
+        handler(w);
+        return true;
+    });
+}
+
+// Answers the next message box with `which` (its default when NoButton), keeping its text.
+inline void answerBox(QString* text = nullptr, QMessageBox::StandardButton which = QMessageBox::NoButton) {
+    whenModal<QMessageBox>([text, which](QMessageBox* box) {
+        if (text) *text = box->text();
+        if (QAbstractButton* b = box->button(which))
+            QTimer::singleShot(0, b, &QAbstractButton::click);
+        else
+            QTimer::singleShot(0, box, &QDialog::accept);
+    });
+}
+
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable " + path.toUtf8() + ">");
+}
+
+inline QString writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// Points every settings store of the test at `folder`, never at the user's own.
+inline void isolateSettings(const QString& folder) {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+
+inline QSettings store(const char* app = "korvan") {
+    return QSettings(QStringLiteral("hvl_mobr"), QString::fromLatin1(app));
+}
+inline void setStore(const QString& key, const QVariant& value, const char* app = "korvan") {
+    QSettings s(QStringLiteral("hvl_mobr"), QString::fromLatin1(app));
+    s.setValue(key, value);
+    s.sync();
+}
+inline QString storeValue(const QString& key) { return store().value(key).toString(); }
+
+}  // namespace wbtest
