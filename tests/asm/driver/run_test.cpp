@@ -78,8 +78,11 @@ TEST(RunTest, OutputsAndFailures)
          Diagnostic{0x408, "big.asm", 2, 19999}, {"Error writing to listing file @big.lis: ", "Nom\tdebut"},
          false},
     };
-    const fs::path startDir = fs::current_path();
-    const Language savedLanguage = CatalogueLanguage();
+    struct Restore {
+        fs::path dir = fs::current_path();
+        Language lang = CatalogueLanguage();
+        ~Restore() { fs::current_path(dir), SetCatalogueLanguage(lang); }
+    } restore;
     SetCatalogueLanguage(Language::English);
     for (const RunCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -135,8 +138,6 @@ TEST(RunTest, OutputsAndFailures)
             EXPECT_EQ(listing[listing.size() - 2], c.listingSummary);
         }
     }
-    fs::current_path(startDir);
-    SetCatalogueLanguage(savedLanguage);
 }
 
 }  // namespace
