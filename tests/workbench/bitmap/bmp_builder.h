@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,50 +27,33 @@ struct BmpSpec {
     std::vector<uint8_t> pixels;             // stored as they are, rows bottom-up, padded
 };
 
-inline void put16(std::vector<uint8_t>& b, std::size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-inline void put32(std::vector<uint8_t>& b, std::size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+// Stores v little-endian in `bytes` bytes at `at`.
+inline void put32(std::vector<uint8_t>& b, std::size_t at, uint32_t v, int bytes = 4) {
+    for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // Bytes of one stored row: width * bits rounded up to a multiple of 4 bytes.
-inline uint32_t rowStride(int32_t width, uint16_t bits) {
-    return ((static_cast<uint32_t>(width) * bits + 31) / 32) * 4;
-}
+inline uint32_t rowStride(int32_t width, uint16_t bits) { return ((static_cast<uint32_t>(width) * bits + 31) / 32) * 4; }
 
 inline std::vector<uint8_t> buildBmp(const BmpSpec& s) {
-    uint32_t palette = s.paletteEntries.value_or(
+    const uint32_t palette = s.paletteEntries.value_or(
         s.bitsPerPixel <= 8 ? (s.coloursUsed ? s.coloursUsed : 1u << s.bitsPerPixel) : s.coloursUsed);
-    const uint32_t masks = s.compression == 3 ? 12 : 0;
+    const uint32_t masks = s.compression == 3 ? 12 : 0;  // 5-6-5 masks; their values do not matter
     std::vector<uint8_t> b(14 + 40 + masks + 4 * palette);
     b[0] = 'B';
     b[1] = 'M';
-    const uint32_t start = static_cast<uint32_t>(b.size());
-    put32(b, 10, s.pixelOffset.value_or(start));
-    put32(b, 14, s.infoHeaderSize);
-    put32(b, 18, static_cast<uint32_t>(s.width));
-    put32(b, 22, static_cast<uint32_t>(s.height));
-    put16(b, 26, 1);
-    put16(b, 28, s.bitsPerPixel);
-    put32(b, 30, s.compression);
-    put32(b, 34, s.imageSize.value_or(static_cast<uint32_t>(s.pixels.size())));
-    put32(b, 38, 2835);
-    put32(b, 42, 2835);
-    put32(b, 46, s.coloursUsed);
-    if (masks) {  // 5-6-5 or 8-8-8 masks; their values do not matter to the converter
+    const uint32_t fields[] = {s.pixelOffset.value_or(static_cast<uint32_t>(b.size())), s.infoHeaderSize,
+                               static_cast<uint32_t>(s.width), static_cast<uint32_t>(s.height),
+                               1u | static_cast<uint32_t>(s.bitsPerPixel) << 16, s.compression,
+                               s.imageSize.value_or(static_cast<uint32_t>(s.pixels.size())), 2835, 2835, s.coloursUsed};
+    for (std::size_t i = 0; i < std::size(fields); ++i) put32(b, 10 + 4 * i, fields[i]);
+    if (masks) {
         put32(b, 54, 0xF800);
         put32(b, 58, 0x07E0);
         put32(b, 62, 0x001F);
     }
-    for (uint32_t i = 0; i < palette; ++i) {  // a grey ramp, blue-green-red-0
-        const uint8_t g = static_cast<uint8_t>(palette > 1 ? i * 255 / (palette - 1) : 0);
-        const std::size_t at = 14 + 40 + masks + 4 * i;
-        b[at] = b[at + 1] = b[at + 2] = g;
-    }
+    for (uint32_t i = 0; i < palette; ++i)  // a grey ramp, blue-green-red-0
+        put32(b, 54 + masks + 4 * i, (palette > 1 ? i * 255 / (palette - 1) : 0) * 0x010101u, 3);
     b.insert(b.end(), s.pixels.begin(), s.pixels.end());
     put32(b, 2, s.fileSize.value_or(static_cast<uint32_t>(b.size())));
     return b;
@@ -80,17 +62,13 @@ inline std::vector<uint8_t> buildBmp(const BmpSpec& s) {
 // Pixel bytes of `count` values following a fixed, non-repeating-by-16 pattern.
 inline std::vector<uint8_t> patternBytes(std::size_t count, uint8_t seed = 0) {
     std::vector<uint8_t> v(count);
-    uint8_t x = seed;
-    for (std::size_t i = 0; i < count; ++i) {
-        x = static_cast<uint8_t>(x * 37 + 11 + (i >> 8));
-        v[i] = x;
-    }
+    for (std::size_t i = 0; i < count; ++i) v[i] = seed = static_cast<uint8_t>(seed * 37 + 11 + (i >> 8));
     return v;
 }
 
 inline void writeFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::string readFile(const std::filesystem::path& p) {
@@ -99,17 +77,14 @@ inline std::string readFile(const std::filesystem::path& p) {
 }
 
 // A fresh folder under the system's temporary folder, removed with the object.
-class TempDir {
-public:
+struct TempDir {
     TempDir() {
         std::string templ = (std::filesystem::temp_directory_path() / "korvan-bmp-XXXXXX").string();
-        if (::mkdtemp(templ.data()))
-            m_path = templ;
+        if (::mkdtemp(templ.data())) m_path = templ;
     }
     ~TempDir() {
         std::error_code ec;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ec);
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

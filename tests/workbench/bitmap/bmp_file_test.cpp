@@ -16,7 +16,13 @@ std::vector<uint8_t> bmp(BmpSpec s) {
     return bmptest::buildBmp(s);
 }
 
-std::vector<uint8_t> soundEightBit() { return bmp({.width = 20, .height = 3, .bitsPerPixel = 8}); }
+// A 20 x 3 bitmap at 8 bits with the header fields of `s` after those three.
+std::vector<uint8_t> eight(BmpSpec s = {}) {
+    s.width = 20;
+    s.height = 3;
+    s.bitsPerPixel = 8;
+    return bmp(s);
+}
 
 std::vector<uint8_t> cut(std::vector<uint8_t> b, std::size_t length) {
     b.resize(length);
@@ -95,41 +101,32 @@ INSTANTIATE_TEST_SUITE_P(
     Damage, DamagedBitmap,
     ::testing::Values(
         DamageCase{"EmptyFile", {}, E::Truncated, "tronqué"},
-        DamageCase{"OnlyPartOfTheFileHeader", cut(soundEightBit(), 10), E::Truncated, "10 octets"},
-        DamageCase{"NoSignature", with32(soundEightBit(), 0, 0x04724B50), E::NotABitmap, "n'est pas un fichier BMP"},
-        DamageCase{"CoreHeaderOfOldVersion", with32(soundEightBit(), 14, 12), E::HeaderVersion, "12 octets"},
-        DamageCase{"VersionFiveHeader", with32(soundEightBit(), 14, 124), E::HeaderVersion, "124 octets"},
-        DamageCase{"InfoHeaderCutShort", cut(soundEightBit(), 40), E::Truncated, "tronqué"},
-        DamageCase{"FileSizeFieldBeyondFile", cut(soundEightBit(), 1100), E::Truncated, "1100 octets"},
+        DamageCase{"OnlyPartOfTheFileHeader", cut(eight(), 10), E::Truncated, "10 octets"},
+        DamageCase{"NoSignature", with32(eight(), 0, 0x04724B50), E::NotABitmap, "n'est pas un fichier BMP"},
+        DamageCase{"CoreHeaderOfOldVersion", with32(eight(), 14, 12), E::HeaderVersion, "12 octets"},
+        DamageCase{"VersionFiveHeader", with32(eight(), 14, 124), E::HeaderVersion, "124 octets"},
+        DamageCase{"InfoHeaderCutShort", cut(eight(), 40), E::Truncated, "tronqué"},
+        DamageCase{"FileSizeFieldBeyondFile", cut(eight(), 1100), E::Truncated, "1100 octets"},
         // size field cleared, so only the table gives it away
-        DamageCase{"ColourTableCutShort", with32(cut(soundEightBit(), 300), 2, 0), E::Truncated, "tronqué"},
+        DamageCase{"ColourTableCutShort", with32(cut(eight(), 300), 2, 0), E::Truncated, "tronqué"},
         DamageCase{"HugeColourCountAboveEightBits",
                    bmp({.width = 3, .height = 2, .bitsPerPixel = 24, .coloursUsed = 0xFFFFFFFF, .paletteEntries = 0}),
                    E::Truncated, "tronqué"},
         DamageCase{"MoreColoursThanBitsIndex", bmp({.width = 16, .height = 2, .bitsPerPixel = 1, .coloursUsed = 3}),
                    E::BadColourCount, "3 couleurs pour 1 bits"},
-        DamageCase{"ImageSizeBeyondFile", bmp({.width = 20, .height = 3, .bitsPerPixel = 8, .imageSize = 61}),
-                   E::ImageBeyondFile, "61 octets"},
-        DamageCase{"ImageSizeAllOnes", bmp({.width = 20, .height = 3, .bitsPerPixel = 8, .imageSize = 0xFFFFFFFF}),
-                   E::ImageBeyondFile, "4294967295 octets"},
+        DamageCase{"ImageSizeBeyondFile", eight({.imageSize = 61}), E::ImageBeyondFile, "61 octets"},
+        DamageCase{"ImageSizeAllOnes", eight({.imageSize = 0xFFFFFFFF}), E::ImageBeyondFile, "4294967295 octets"},
         // size field cleared; the image size gives it away
-        DamageCase{"PixelDataCutShort", with32(cut(soundEightBit(), 1100), 2, 0), E::ImageBeyondFile,
-                   "dépasse la fin du fichier"},
-        DamageCase{"PixelOffsetLies", bmp({.width = 20, .height = 3, .bitsPerPixel = 8, .pixelOffset = 54}),
-                   E::PixelOffsetMismatch, "l'octet 54 au lieu de l'octet 1078"},
-        DamageCase{"PaletteShorterThanHeaderSays",
-                   bmp({.width = 40, .height = 30, .bitsPerPixel = 8, .paletteEntries = 16}), E::PixelOffsetMismatch,
-                   "l'octet 118 au lieu de l'octet 1078"},
-        DamageCase{"PaletteShorterThanHeaderSaysInASmallFile",
-                   bmp({.width = 20, .height = 3, .bitsPerPixel = 8, .paletteEntries = 16}), E::Truncated, "178 octets"},
+        DamageCase{"PixelDataCutShort", with32(cut(eight(), 1100), 2, 0), E::ImageBeyondFile, "dépasse la fin du fichier"},
+        DamageCase{"PixelOffsetLies", eight({.pixelOffset = 54}), E::PixelOffsetMismatch, "l'octet 54 au lieu de l'octet 1078"},
+        DamageCase{"PaletteShorterThanHeaderSays", bmp({.width = 40, .height = 30, .bitsPerPixel = 8, .paletteEntries = 16}),
+                   E::PixelOffsetMismatch, "l'octet 118 au lieu de l'octet 1078"},
+        DamageCase{"PaletteShorterThanHeaderSaysInASmallFile", eight({.paletteEntries = 16}), E::Truncated, "178 octets"},
         DamageCase{"ZeroBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 0, .paletteEntries = 0}),
                    E::BadBitCount, "0 bits par pixel"},
-        DamageCase{"SevenBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 7}), E::BadBitCount,
-                   "7 bits par pixel"},
-        DamageCase{"RunLengthEncoded", bmp({.width = 20, .height = 3, .bitsPerPixel = 8, .compression = 1}),
-                   E::BadCompression, "compression 1"},
-        DamageCase{"BitFieldsAtEightBits", bmp({.width = 20, .height = 3, .bitsPerPixel = 8, .compression = 3}),
-                   E::BadCompression, "compression 3"},
+        DamageCase{"SevenBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 7}), E::BadBitCount, "7 bits par pixel"},
+        DamageCase{"RunLengthEncoded", eight({.compression = 1}), E::BadCompression, "compression 1"},
+        DamageCase{"BitFieldsAtEightBits", eight({.compression = 3}), E::BadCompression, "compression 3"},
         DamageCase{"ZeroWidth", bmp({.width = 0, .height = 3, .bitsPerPixel = 8}), E::BadDimensions, "largeur 0"},
         DamageCase{"TopDownRows", bmp({.width = 20, .height = -3, .bitsPerPixel = 8}), E::BadDimensions, "hauteur -3"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -137,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Every shortened copy of a sound file is refused, whatever its length: its size fields
 // always claim more than is left.
 TEST(BitmapCheck, EveryTruncationOfASoundFileIsRefused) {
-    for (const auto& full : {soundEightBit(), bmp({.width = 128, .height = 64, .bitsPerPixel = 1})}) {
+    for (const auto& full : {eight(), bmp({.width = 128, .height = 64, .bitsPerPixel = 1})}) {
         ASSERT_TRUE(checkBitmap(full).ok());
         for (std::size_t length = 0; length < full.size(); ++length) {
             // A copy of exactly `length` bytes, so a read past it is caught by the sanitizers.
@@ -155,7 +152,7 @@ TEST(LoadBitmap, RefusesWhatItCannotReadAndFilesAboveTheLimit) {
     std::filesystem::create_directory(at("folder.bmp"));
     EXPECT_EQ(loadBitmap(at("folder.bmp")).check.error, BitmapError::CannotRead);
 
-    auto file = soundEightBit();
+    auto file = eight();
     file.resize(kMaxFileSize);
     bmptest::writeFile(at("edge.bmp"), file);
     const auto edge = loadBitmap(at("edge.bmp"));

@@ -81,13 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {.width = 16, .height = 2, .bitsPerPixel = 1, .imageSize = 0, .pixels = {1, 2, 3, 4, 5, 6, 7, 8}},
                    "vide",
                    "\r\nchar vide[] = {\r\n};\r\nstruct image i_vide={(short)0x0, 0x2, 0x2,vide};\r\n"},
-        GoldenCase{"SixteenBytesFillOneLine",
-                   {.width = 32, .height = 4, .bitsPerPixel = 1,
-                    .pixels = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
-                   "ligne",
-                   "\r\nchar ligne[] = {\r\n"
-                   "0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, \r\n"
-                   "};\r\nstruct image i_ligne={(short)0x10, 0x4, 0x4,ligne};\r\n"},
         GoldenCase{"EightBitPaletteWidthSeventeen",
                    {.width = 17, .height = 1, .bitsPerPixel = 8, .coloursUsed = 2,
                     .pixels = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A,

@@ -43,8 +43,6 @@ private slots:
                                             << QStringList{"TTT.KKKK.TTTT.", "PPPPPPPP......", "TTTT........."};
         QTest::newRow("block comment over lines") << "x /* a\nint\nb */ char c;" << -1 << 0 << ""
                                                   << QStringList{"..CCCC", "CCC", "CCCC.TTTT..."};
-        QTest::newRow("line comment continued") << "// a\\\nint\nint" << -1 << 0 << ""
-                                                << QStringList{"CCCCC", "CCC", "TTT"};
         QTest::newRow("literals") << "s = \"int\"; c = '\\'' int" << -1 << 0 << ""
                                   << QStringList{"....SSSSS......SSSS.TTT"};
         QTest::newRow("assembly") << "\tMOVE.B #'A',D0 ; if x\n\tbra main" << -1 << 0 << ""
