@@ -42,10 +42,7 @@ void whileModal(std::function<bool(T*)> poll) {
 // Runs handler once on the next modal dialog of type T.
 template <class T>
 void whenModal(std::function<void(T*)> handler) {
-    whileModal<T>([handler](T* w) {
-        handler(w);
-        return true;
-    });
+    whileModal<T>([handler](T* w) { return handler(w), true; });
 }
 
 // Answers the next message box with `which` (its default when NoButton), keeping its text.
@@ -77,13 +74,9 @@ inline void isolateSettings(const QString& folder) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
 
-inline QSettings store(const char* app = "korvan") {
-    return QSettings(QStringLiteral("hvl_mobr"), QString::fromLatin1(app));
-}
+inline QSettings store(const char* app = "korvan") { return QSettings(QStringLiteral("hvl_mobr"), QString::fromLatin1(app)); }
 inline void setStore(const QString& key, const QVariant& value, const char* app = "korvan") {
-    QSettings s(QStringLiteral("hvl_mobr"), QString::fromLatin1(app));
-    s.setValue(key, value);
-    s.sync();
+    store(app).setValue(key, value);  // written out when the object goes
 }
 inline QString storeValue(const QString& key) { return store().value(key).toString(); }
 

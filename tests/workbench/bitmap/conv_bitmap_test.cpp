@@ -53,21 +53,15 @@ class ConvBitmapTest : public QObject {
 private slots:
     void init() { wbtest::resetWatchers(); }
 
-    void opensEmptyWithFrenchTexts() {
+    void opensEmptyThenChoosingAFileShowsPathAndPreview() {
         ScriptedConvBitmap dlg;
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Convertisseur BMP vers C"));
         QCOMPARE(child<QLineEdit>(dlg, "nameField")->text(), QStringLiteral("bitmap"));
         QVERIFY(child<QLineEdit>(dlg, "pathField")->isReadOnly());
+        click(dlg, "fileButton");  // cancelled: nothing to export, no preview
         QVERIFY(child<QLineEdit>(dlg, "pathField")->text().isEmpty());
         QVERIFY(!child<QPushButton>(dlg, "exportButton")->isEnabled());
         QVERIFY(!dlg.hasPreview());
-    }
-
-    void choosingAFileShowsPathAndPreview() {
-        ScriptedConvBitmap dlg;
-        click(dlg, "fileButton");  // cancelled: nothing changes
-        QVERIFY(dlg.filePath().isEmpty());
-        QVERIFY(!child<QPushButton>(dlg, "exportButton")->isEnabled());
 
         dlg.nextPath = bitmap(QStringLiteral("ecran.bmp"));
         click(dlg, "fileButton");

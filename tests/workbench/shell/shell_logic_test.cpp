@@ -223,9 +223,6 @@ TEST(Accelerators, EachKeyBoundOnce) {
     std::map<std::string_view, int> keys;
     for (const cmd::Accelerator& a : cmd::accelerators())
         EXPECT_TRUE(keys.emplace(a.keys, a.id).second) << "key bound twice: " << a.keys;
-    EXPECT_EQ(keys.at("Ctrl+N"), cmd::kFileNew);
-    EXPECT_EQ(keys.at("Alt+Backspace"), cmd::kEditUndo);
-    EXPECT_EQ(keys.at("Shift+Ins"), cmd::kEditPaste);
     EXPECT_EQ(keys.at("F3"), cmd::kEditRepeat);
 }
 
