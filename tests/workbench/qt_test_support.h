@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QPointer>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -14,7 +16,9 @@
 namespace wbtest {
 
 // Parent of the dialog watchers below. resetWatchers() in each test's init() drops those still
-// waiting, so that a failed test cannot answer the dialogs of the next one.
+// waiting, so that a failed test cannot answer the dialogs of the next one, and arms a guard that
+// fails the test and closes a modal dialog left unanswered for five seconds: an unexpected
+// dialog is a failure, not a hang.
 inline QObject*& watchers() {
     static QObject* parent = nullptr;
     return parent;
@@ -22,6 +26,17 @@ inline QObject*& watchers() {
 inline void resetWatchers() {
     delete watchers();
     watchers() = new QObject;
+    auto* guard = new QTimer(watchers());
+    QObject::connect(guard, &QTimer::timeout, guard, [last = QPointer<QWidget>(), ticks = 0]() mutable {
+        QWidget* modal = QApplication::activeModalWidget();
+        ticks = modal && modal == last ? ticks + 1 : 0;
+        last = modal;
+        if (ticks < 5) return;
+        QTest::qFail(qPrintable(QStringLiteral("unanswered dialog \"%1\"").arg(modal->windowTitle())), __FILE__, __LINE__);
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+        else modal->close();
+    });
+    guard->start(1000);
 }
 
 // Calls poll every few milliseconds while a modal widget of type T is up, until it returns true

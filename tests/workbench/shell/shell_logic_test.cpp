@@ -48,6 +48,8 @@ struct DecodeCase {
     std::string text;  // expected UTF-8 text with '\n' line ends
 };
 
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+
 class SourceTextRoundTrip : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(SourceTextRoundTrip, DecodesAsExpectedAndEncodesBackToTheSameBytes) {
@@ -100,6 +102,12 @@ TEST(SourceText, Utf8Validation) {
     for (const char* invalid : {"\xF4\x90\x80\x80" /* beyond U+10FFFF */, "\xE2\x82" /* cut short */,
                                 "\x80" /* lone continuation */, "\xE0\x80\x80" /* overlong */, "\xC0\xAF"})
         EXPECT_FALSE(isValidUtf8(invalid)) << invalid;
+}
+
+TEST(GoToLineDestination, ClampsToTheText) {
+    struct Row { int lines, target, expected; };
+    for (const Row& r : {Row{10, -5, 0}, {10, 0, 0}, {10, 4, 4}, {10, 9, 9}, {10, 10, 9}, {10, 100000, 9}, {1, 7, 0}})
+        EXPECT_EQ(goToLineDestination(r.lines, r.target), r.expected) << r.lines << " lines, target " << r.target;
 }
 
 // ---- files ---------------------------------------------------------------------------------
