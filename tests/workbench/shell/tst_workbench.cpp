@@ -6,13 +6,11 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPrinter>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
