@@ -297,8 +297,8 @@ void DirReg(RunContext& ctx, int size, std::string_view label, const char* opera
     NoSuffix(size, err);
     if (Empty(operands, err)) return;
     uint16_t mask = 0;
-    ParseRegisterList(ctx, operands, mask, err);
-    if (err.LitCode() >= 0x400) return;
+    const char* end = ParseRegisterList(ctx, operands, mask, err);
+    if (err.LitCode() >= 0x400 || !EndOfOperand(end, err)) return;
     if (label.empty()) {
         err.NewErreur(kErrLabelRequired);
         return;
@@ -329,19 +329,20 @@ void AsmMovem(RunContext& ctx, int size, std::string_view label, const char* ope
     else if (size != kSizeNone && size != kSizeW) err.NewErreur(kErrInvalidSize);
     if (!label.empty()) ctx.symbols.define(label, ctx.location(), ctx.pass, err);
 
-    // Register list first: MOVEM list,<ea>
+    // Register list first: MOVEM list,<ea>. Only a list read without any diagnostic counts:
+    // a name that is not a register list (a data label, say) is a memory operand instead.
     ErreurAsm listErr;
     uint16_t mask = 0;
     const char* p = ParseRegisterList(ctx, operands, mask, listErr);
-    if (p && *p == ',') {
+    if (p && listErr.LitCode() == 0 && *p == ',') {
         Operand dst;
-        ParseOperand(ctx, p + 1, dst, err);
-        if (err.LitCode() < 0x300) {
+        const char* end = ParseOperand(ctx, p + 1, dst, err);
+        if (end && err.LitCode() < 0x300) {
             constexpr uint32_t kAllowed = kAnInd | kPreDec | kDisp | kIndex | kAbsShort | kAbsLong;
             static_assert(kAllowed == 0x1F4);
             if (!(dst.kind & kAllowed)) {
                 err.NewErreur(kErrInternalKind);
-            } else {
+            } else if (EndOfOperand(end, err)) {
                 if (dst.kind == kPreDec) {
                     // The predecrement form stores the mask end for end: A7 in bit 0.
                     uint16_t reversed = 0;
@@ -354,30 +355,30 @@ void AsmMovem(RunContext& ctx, int size, std::string_view label, const char* ope
                 EmitExtension(ctx, dst, 0, err);
             }
         }
-        err.NewErreur(listErr.LitCode());
         return;
     }
 
-    // Memory first: MOVEM <ea>,list
+    // Memory first: MOVEM <ea>,list. When this fails too, the register list's own diagnostic
+    // (not a register list, list used before its REG line) says best what is wrong.
+    ErreurAsm memErr;
     Operand src;
-    const char* q = ParseOperand(ctx, operands, src, err);
-    if (q && err.LitCode() < 0x300 && *q == ',') {
+    const char* q = ParseOperand(ctx, operands, src, memErr);
+    if (q && memErr.LitCode() < 0x300 && *q == ',') {
         constexpr uint32_t kAllowed = kAnInd | kPostInc | kDisp | kIndex | kAbsShort | kAbsLong | kPcDisp | kPcIndex;
         static_assert(kAllowed == 0x7EC);
-        if (!(src.kind & kAllowed)) {
-            err.NewErreur(kErrInternalKind);
-            return;
-        }
-        ErreurAsm listErr2;
-        if (ParseRegisterList(ctx, q + 1, mask, listErr2)) {
+        const char* end = nullptr;
+        if (!(src.kind & kAllowed)) memErr.NewErreur(kErrInternalKind);
+        else end = ParseRegisterList(ctx, q + 1, mask, memErr);
+        if (end && memErr.LitCode() < 0x400 && EndOfOperand(end, memErr)) {
+            err.NewErreur(memErr.LitCode());
             EmitWord(ctx, skel | 0x0400 | EaField(src));
             EmitWord(ctx, mask);
             EmitExtension(ctx, src, 0, err);
+            return;
         }
-        err.NewErreur(listErr2.LitCode());
-        return;
     }
-    err.NewErreur(listErr.LitCode());
+    err.NewErreur(listErr.LitCode() != 0 ? listErr.LitCode() : memErr.LitCode());
+    if (err.LitCode() == 0) err.NewErreur(kErrSyntax);
 }
 
 }  // namespace qubrix

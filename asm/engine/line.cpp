@@ -4,6 +4,7 @@
 
 #include "driver/diagnostics.h"
 #include "driver/run_context.h"
+#include "engine/directives.h"
 #include "engine/encoders.h"
 #include "engine/engine.h"
 #include "engine/expression.h"
@@ -67,15 +68,14 @@ void AssembleLine(RunContext& ctx, const char* line, ErreurAsm& err) {
     if (!p || err.LitCode() > 0x400) return;
     const char* operands = SkipBlanks(p);
 
+    // Instructions start at even addresses, MOVEM too although it parses its own operands.
+    if ((entry->parseOperands || entry->handler == AsmMovem) && (ctx.location() & 1)) {
+        ctx.advance(1);
+        if (ctx.pass2()) ctx.listing.startLine(static_cast<uint32_t>(ctx.location()));
+    }
     if (!entry->parseOperands) {
         entry->handler(ctx, size, label, operands, err);
         return;
-    }
-
-    // Instructions start at even addresses.
-    if (ctx.location() & 1) {
-        ctx.advance(1);
-        if (ctx.pass2()) ctx.listing.startLine(static_cast<uint32_t>(ctx.location()));
     }
     if (!label.empty()) {
         ctx.symbols.define(label, ctx.location(), ctx.pass, err);
