@@ -5,6 +5,9 @@
 #if KORVAN_HAVE_BUILD
 #include "build/assemble_command.h"
 #endif
+#if KORVAN_HAVE_MONITOR
+#include "monitor/monitor_command.h"
+#endif
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
@@ -13,6 +16,9 @@ int main(int argc, char** argv) {
     korvan::shell::CKorvanApp app;
 #if KORVAN_HAVE_BUILD
     korvan::build::installBuildCommands(app);
+#endif
+#if KORVAN_HAVE_MONITOR
+    korvan::monitor::installMonitorCommands(app);
 #endif
     if (!app.start(QApplication::arguments())) return 1;
     return QApplication::exec();

@@ -1,0 +1,63 @@
+// The monitor document: owns the serial channel, the terminal screen fed from it and the CPU
+// register set parsed from the dumps it captures. Received bytes reach the screen on the GUI
+// thread, queued from the channel's reception thread, so nothing here is shared between threads.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "com_tread.h"
+#include "reg_cpu.h"
+#include "terminal_screen.h"
+
+namespace korvan::shell {
+class SettingsStore;
+}
+
+namespace korvan::monitor {
+
+class CDocMonitor : public QObject, public ComTread::Document {
+    Q_OBJECT
+public:
+    // Reads "PORT" and "DETECT" of section "MONITEUR", opens the port and starts the channel.
+    explicit CDocMonitor(const shell::SettingsStore& settings, QObject* parent = nullptr);
+    // Stops the reception thread (it returns at once, even while waiting for a byte), then
+    // closes the port.
+    ~CDocMonitor() override;
+
+    // Called by the channel on its reception thread; both hand over to the GUI thread.
+    void ReceiveChars(const char* bytes, std::size_t count) override;
+    void RefreshView() override;
+    void ConfigureFailed(const std::string& portName) override;
+
+    std::string_view GetScreenRow(int row) const { return m_screen.row(row); }
+    int CursorRow() const { return m_screen.cursorRow(); }
+    bool IsPromptOnCursorRow() const { return m_screen.isPromptOnCursorRow(); }
+    const TerminalScreen& screen() const { return m_screen; }
+
+    // One typed key, sent as it is: the module echoes what it wants shown.
+    void SendKey(char byte);
+    ComTread& channel() { return *m_pcom; }
+    const RegCpu& Registers() const { return m_registers; }
+    const QString& portName() const { return m_portName; }
+
+signals:
+    // A reception burst was taken into the screen: the view scrolls to the cursor and repaints.
+    void screenRefreshed();
+    // A "dr" or "ss" dump was captured and parsed into the register set.
+    void registersParsed();
+
+private:
+    void takeBytes(const std::string& bytes);
+
+    TerminalScreen m_screen;
+    RegCpu m_registers;
+    QString m_portName;
+    std::unique_ptr<ComTread> m_pcom;
+};
+
+}  // namespace korvan::monitor

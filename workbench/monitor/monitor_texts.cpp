@@ -1,0 +1,67 @@
+// The monitor window's French and English text table.
+#include "monitor_texts.h"
+
+#include <array>
+#include <string_view>
+
+#include "korvan_app.h"
+
+namespace korvan::monitor {
+
+namespace {
+
+struct Entry {
+    int id;
+    std::string_view fr;
+    std::string_view en;  // empty: the French text is used
+};
+
+// id                            French                                      English
+constexpr std::array kTexts{
+    Entry{mtext::kOpeningPort,          "Ouverture du port %s\n",                   "Open port number %s\n"},
+    Entry{mtext::kCannotOpen,           "Impossible d'ouvrir!",                     "Impossible to open !"},
+    Entry{mtext::kNotResponding,        "Le module KORVAN est soit hors tension, soit non connecté",
+                                        "KORVAN is off, or not connected."},
+    Entry{mtext::kNotRespondingCaption, "KORVAN ne répond pas",                     "KORVAN not connected"},
+    Entry{mtext::kFilterSRecord,        "S-RECORD FILE (*.abs)|*.abs|",             ""},
+    Entry{mtext::kMonitorTitle,         "Moniteur",                                 ""},
+    Entry{mtext::kConfigureFailed,      "Impossible de configurer le port",         ""},
+    Entry{mtext::kLoadTitle,            "Téléchargement S-RECORD...",               ""},
+    Entry{mtext::kLoadFile,             "Fichier:",                                 "File"},
+    Entry{mtext::kLoadAddress,          "Adresse=",                                 "Adress="},
+    Entry{mtext::kLoadLength,           "Taille=",                                  "Length="},
+    Entry{mtext::kCancel,               "Annuler",                                  "Cancel"},
+    Entry{mtext::kUnreadableFile,       "Téléchargement impossible :\n%1\nRien n'a été envoyé au module.",
+                                        "Cannot download:\n%1\nNothing was sent to the module."},
+    Entry{mtext::kOk,                   "&Valider",                                 "&Ok"},
+    Entry{mtext::kCancelAmp,            "&Annuler",                                 "&Cancel"},
+    Entry{mtext::kCpuTitle,             "CPU32",                                    ""},
+    Entry{mtext::kDataRegisters,        "Registre de Données",                      "Data register"},
+    Entry{mtext::kAddressRegisters,     "Registre d'adresse",                       "adress register"},
+    Entry{mtext::kStacks,               "Piles",                                    "Stack"},
+    Entry{mtext::kClose,                "Fermer",                                   "Close"},
+    Entry{mtext::kModifyTitle,          "Modification de registre",                 "Modify register"},
+    Entry{mtext::kModifyOk,             "Valider",                                  "&Ok"},
+    Entry{mtext::kModifyCancel,         "Annuler",                                  "&Cancel"},
+    Entry{mtext::kNotHexadecimal,       "« %1 » n'est pas un nombre hexadécimal : rien n'a été envoyé.",
+                                        "\"%1\" is not a hexadecimal number: nothing was sent."},
+    Entry{mtext::kRunTitle,             "Exécuter...",                              "Run..."},
+    Entry{mtext::kConfigTitle,          "Configuration de moniteur",                ""},
+    Entry{mtext::kConfigPort,           "Port:",                                    ""},
+    Entry{mtext::kConfigDetect,         "Détection  de l'KORVAN 000",               "Detect KORVAN"},
+    Entry{mtext::kConfigAutoDownload,   "Téléchargement automatique",               "Download automatic"},
+};
+
+}  // namespace
+
+QString monitorText(int id) {
+    const shell::CKorvanApp* app = shell::CKorvanApp::instance();
+    const bool english = app && app->uiLanguage() == shell::Language::English;
+    for (const Entry& e : kTexts) {
+        if (e.id != id) continue;
+        return QString::fromUtf8(english && !e.en.empty() ? e.en : e.fr);
+    }
+    return {};
+}
+
+}  // namespace korvan::monitor

@@ -1,0 +1,74 @@
+// The terminal view of the monitor document: draws the 80 x 50 screen, sends every typed key
+// to the module, runs the start-up sequence (module detection and automatic download) and
+// carries the monitor commands: download, registers, run, step and reload.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+#include "command_target.h"
+
+namespace korvan::shell {
+class CKorvanApp;
+}
+
+namespace korvan::monitor {
+
+class CDocMonitor;
+class Cpu;
+
+class ViewMonitor : public QAbstractScrollArea, public shell::CommandTarget {
+    Q_OBJECT
+public:
+    // The view owns its document.
+    ViewMonitor(shell::CKorvanApp& app, std::unique_ptr<CDocMonitor> doc);
+    ~ViewMonitor() override;
+
+    CDocMonitor* document() const { return m_doc.get(); }
+    Cpu* cpuDialog() const { return m_cpuDialog; }
+    int visibleRows() const { return m_visibleRows; }
+    int lineHeight() const { return m_lineHeight; }
+    QSize sizeHint() const override;
+
+    // Scrolls so that row is visible, as a terminal keeps its cursor row in sight.
+    void ScrollToRow(int row);
+
+    // The monitor commands of this view.
+    void downloadCommand();
+    void cpuCommand();
+    void runCommand();
+    void stepCommand();
+    // Restarts the start-up sequence with its 1000 ms period ("Recharger", Retry).
+    void reload();
+    // Runs the download dialog on path with this document's channel.
+    void download(const QString& path);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    void updateMetrics();
+    void startSequence(int periodMs);
+    void onTimerTick();
+    void refreshRegisters();
+
+    shell::CKorvanApp& m_app;
+    std::unique_ptr<CDocMonitor> m_doc;
+    int m_visibleRows = 1;
+    int m_timerTicks = 0;
+    QPointer<Cpu> m_cpuDialog;
+    int m_lineHeight = 16;
+    int m_charWidth = 8;
+    QFont m_termFont;
+    QTimer m_startupTimer;
+    bool m_started = false;
+};
+
+}  // namespace korvan::monitor
