@@ -87,6 +87,7 @@ private:
     bool WriteAll(const char* data, std::size_t size);
     bool SleepUnlessStopping(int ms);
     void ClosePort();
+    bool Stopping() const { return m_stopping.load(); }
 
     Document& m_doc;
     const std::string m_portName;
@@ -110,7 +111,7 @@ private:
     std::condition_variable m_queueCv;  // new item, stop, or idle
     std::deque<Item> m_queue;
     bool m_busy = false;
-    bool m_stopping = false;
+    std::atomic<bool> m_stopping{false};  // destruction began: drop everything, call no `done`
     std::thread m_sender;
 };
 
