@@ -1,0 +1,126 @@
+// The simulated module's end of the line: a pseudo-terminal served at the pace of a serial line.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "monitor.h"
+
+namespace korvan::sim {
+
+using Clock = std::chrono::steady_clock;
+
+// An owned file descriptor, closed on destruction.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor();
+
+    int get() const { return m_fd; }
+    int release();
+    explicit operator bool() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+// A pseudo-terminal pair whose slave is in raw mode: the slave is the module's serial port as
+// the workbench sees it; the simulator talks through the master.
+class PseudoTerminal {
+public:
+    // Throws std::system_error when no pseudo-terminal can be had.
+    PseudoTerminal();
+    int master() const { return m_master.get(); }
+    const std::string& slavePath() const { return m_slavePath; }
+
+private:
+    FileDescriptor m_master;
+    std::string m_slavePath;
+};
+
+// PATH as a symbolic link to a target for the lifetime of the object. An existing symbolic link
+// at PATH is replaced; anything else there is left alone and refused. The link is removed at
+// the end only when it still points at the target.
+class SymbolicLink {
+public:
+    // Throws std::system_error (or std::runtime_error for a path held by something else).
+    SymbolicLink(std::string path, std::string target);
+    SymbolicLink(const SymbolicLink&) = delete;
+    SymbolicLink& operator=(const SymbolicLink&) = delete;
+    ~SymbolicLink();
+
+private:
+    std::string m_path;
+    std::string m_target;
+};
+
+// One line per chunk received or sent: wall-clock time, direction, hex bytes. Appends and
+// flushes every line so that a reader sees the conversation as it happens.
+class Trace {
+public:
+    explicit Trace(const std::string& path);  // throws std::system_error
+    Trace(const Trace&) = delete;
+    Trace& operator=(const Trace&) = delete;
+    ~Trace();
+    void record(std::string_view direction, std::string_view bytes);
+
+private:
+    std::FILE* m_file = nullptr;
+};
+
+// One direction of a serial line at a given speed, 10 bits a byte: how many bytes may pass by
+// a given moment. A line does not save up idle time, except a millisecond's worth so that
+// wake-up latency does not slow the average rate.
+class Pacer {
+public:
+    explicit Pacer(unsigned bitsPerSecond);  // 0: no pacing
+    std::size_t available(Clock::time_point now, std::size_t wanted) const;
+    void consumed(Clock::time_point now, std::size_t count);
+    // How long until the next byte may pass; zero when one may pass now.
+    Clock::duration wait(Clock::time_point now) const;
+
+private:
+    Clock::time_point base(Clock::time_point now) const;
+
+    Clock::duration m_byteTime{};
+    Clock::time_point m_free{};  // when the line is free for the next byte
+};
+
+struct LineOptions {
+    unsigned bitsPerSecond = 57600;
+    bool silent = false;  // read everything, answer nothing
+};
+
+// Serves the monitor on the master side of the pseudo-terminal until stopFd becomes readable.
+// Survives the other side closing and reopening the slave: while nobody holds the slave, its
+// pending output is dropped, and the next opener is greeted as on a fresh line.
+class LineServer {
+public:
+    LineServer(PseudoTerminal& pty, Monitor& monitor, LineOptions options, Trace* trace);
+    void run(int stopFd);
+
+private:
+    bool readInput(Clock::time_point now, bool paced);
+    void writeOutput(Clock::time_point now);
+    void lineClosed();
+    bool waitForOpen(int stopFd);
+
+    PseudoTerminal& m_pty;
+    Monitor& m_monitor;
+    LineOptions m_options;
+    Trace* m_trace;
+    Pacer m_rx;
+    Pacer m_tx;
+    std::string m_pending;
+    bool m_open = false;
+};
+
+}  // namespace korvan::sim

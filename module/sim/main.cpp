@@ -1,0 +1,171 @@
+// korvan-sim: the training module simulated on a pseudo-terminal, for the workbench to talk to.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <fcntl.h>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+#include "line.h"
+#include "machine.h"
+#include "monitor.h"
+
+namespace {
+
+using namespace korvan::sim;
+
+constexpr std::string_view kUsage =
+    "usage: korvan-sim [--link PATH] [--line-bps N] [--silent] [--no-ack] [--trace FILE]\n"
+    "                  [--version] [--help]\n"
+    "Simulates the training module on a pseudo-terminal and prints its path on the first line.\n"
+    "  --link PATH     make PATH a symbolic link to the pseudo-terminal (removed at exit)\n"
+    "  --line-bps N    pace the line at N bits per second, 10 bits a byte (default 57600,\n"
+    "                  0 = as fast as possible)\n"
+    "  --silent        never answer (a module that is off)\n"
+    "  --no-ack        never acknowledge download blocks\n"
+    "  --trace FILE    append one line per chunk received or sent (time, direction, hex bytes)\n"
+    "  --version       print the version and exit\n"
+    "  --help          print this text and exit\n";
+
+struct Arguments {
+    std::string link;
+    std::string trace;
+    LineOptions line;
+    bool acknowledge = true;
+    bool version = false;
+    bool help = false;
+};
+
+// Accepts "--name VALUE" and "--name=VALUE". Returns nothing for a command line it cannot use.
+std::optional<Arguments> parse(int argc, char** argv)
+{
+    Arguments args;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        std::optional<std::string> inlineValue;
+        if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+            inlineValue = std::string(arg.substr(eq + 1));
+            arg = arg.substr(0, eq);
+        }
+        auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 < argc)
+                return std::string(argv[++i]);
+            return std::nullopt;
+        };
+        auto flag = [&](bool& target) {
+            target = true;
+            return !inlineValue.has_value();
+        };
+        bool ok = true;
+        if (arg == "--link") {
+            const auto v = value();
+            ok = v && !v->empty();
+            if (ok)
+                args.link = *v;
+        } else if (arg == "--trace") {
+            const auto v = value();
+            ok = v && !v->empty();
+            if (ok)
+                args.trace = *v;
+        } else if (arg == "--line-bps") {
+            const auto v = value();
+            ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 9;
+            if (ok)
+                args.line.bitsPerSecond = static_cast<unsigned>(std::stoul(*v));
+        } else if (arg == "--silent") {
+            ok = flag(args.line.silent);
+        } else if (arg == "--no-ack") {
+            bool noAck = false;
+            ok = flag(noAck);
+            args.acknowledge = false;
+        } else if (arg == "--version") {
+            ok = flag(args.version);
+        } else if (arg == "--help") {
+            ok = flag(args.help);
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            std::cerr << "korvan-sim: cannot use the argument \"" << argv[i] << "\"\n";
+            return std::nullopt;
+        }
+    }
+    return args;
+}
+
+int g_signalPipe = -1;
+
+extern "C" void onSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe, &byte, 1);
+    errno = saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::optional<Arguments> args = parse(argc, argv);
+    if (!args) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    if (args->help) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (args->version) {
+        std::cout << "korvan-sim " << KORVAN_VERSION << '\n';
+        return 0;
+    }
+
+    try {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+            std::perror("korvan-sim: pipe");
+            return 1;
+        }
+        const FileDescriptor stopRead(fds[0]);
+        const FileDescriptor stopWrite(fds[1]);
+        g_signalPipe = stopWrite.get();
+        struct sigaction action{};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+        ::signal(SIGPIPE, SIG_IGN);
+
+        PseudoTerminal pty;
+        std::unique_ptr<SymbolicLink> link;
+        if (!args->link.empty())
+            link = std::make_unique<SymbolicLink>(args->link, pty.slavePath());
+        std::unique_ptr<Trace> trace;
+        if (!args->trace.empty())
+            trace = std::make_unique<Trace>(args->trace);
+
+        std::cout << pty.slavePath() << std::endl;  // flushed: scripts wait for this line
+
+        Machine machine;
+        PlaceholderExecutor executor;
+        Monitor::Options monitorOptions;
+        monitorOptions.acknowledge = args->acknowledge;
+        Monitor monitor(machine, executor, monitorOptions);
+        LineServer server(pty, monitor, args->line, trace.get());
+        server.run(stopRead.get());
+        g_signalPipe = -1;
+    } catch (const std::exception& e) {
+        std::cerr << "korvan-sim: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
