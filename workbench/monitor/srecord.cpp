@@ -174,7 +174,8 @@ bool SRecord::NextBlock(unsigned char* buffer, int& length, uint32_t& address) {
             expected = record.address + static_cast<uint32_t>(record.dataCount);
             needLine_ = true;
         } else if (IsEntryRecord(record.type)) {
-            if (total > 0) break;  // the collected block goes out first
+            // The entry record ends the data (checked: no data follows it); a block collected
+            // so far goes out with this call, and the next call finds nothing left.
             entryAddress_ = record.address;
             needLine_ = true;
             exhausted_ = true;

@@ -1,1 +1,291 @@
-// placeholder, replaced by the real tests
+// Tests of the S-record download reader: block merging and splitting, entry records, progress
+// counts, refusal of faulty files, and files written by real producers.
+#include "srecord.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using korvan::monitor::SRecord;
+using korvan::monitor::SRecordError;
+using Bytes = std::vector<unsigned char>;
+
+namespace {
+
+// A scratch folder removed with everything in it.
+struct ScratchDir {
+    fs::path path;
+    ScratchDir() {
+        std::string pattern = (fs::temp_directory_path() / "korvan-srec-XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~ScratchDir() { fs::remove_all(path); }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(path / name, std::ios::binary) << text;
+        return (path / name).string();
+    }
+};
+
+// One well-formed record line (no line end): type, address of addressBytes bytes, data.
+std::string Rec(char type, uint32_t address, const Bytes& data = {}) {
+    const int addressBytes = type == '3' || type == '7' ? 4 : type == '2' || type == '8' ? 3 : 2;
+    Bytes body{static_cast<unsigned char>(addressBytes + data.size() + 1)};
+    for (int i = addressBytes - 1; i >= 0; --i) body.push_back(static_cast<unsigned char>(address >> (8 * i)));
+    body.insert(body.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    for (unsigned char b : body) sum += b;
+    body.push_back(static_cast<unsigned char>(~sum));
+    std::string line = std::string("S") + type;
+    char hex[3];
+    for (unsigned char b : body) {
+        std::snprintf(hex, sizeof hex, "%02X", b);
+        line += hex;
+    }
+    return line;
+}
+
+// The record with lower-case hexadecimal digits.
+std::string Lower(std::string line) {
+    for (std::size_t i = 2; i < line.size(); ++i) line[i] = static_cast<char>(std::tolower(line[i]));
+    return line;
+}
+
+// n bytes counting up from first.
+Bytes Counting(int n, int first = 0) {
+    Bytes bytes;
+    for (int i = 0; i < n; ++i) bytes.push_back(static_cast<unsigned char>(first + i));
+    return bytes;
+}
+
+std::string Lines(const std::vector<std::string>& lines, const char* end = "\n") {
+    std::string text;
+    for (const auto& line : lines) text += line + end;
+    return text;
+}
+
+struct Block {
+    uint32_t address;
+    Bytes data;
+    bool operator==(const Block&) const = default;
+};
+
+void PrintTo(const Block& block, std::ostream* out) {
+    *out << std::hex << block.address << ":" << std::dec << block.data.size() << " bytes";
+}
+
+// All blocks of the reader, checking each buffer's header against the block it announces, and
+// that the end stays the end without touching the address output.
+std::vector<Block> Drain(SRecord& reader) {
+    std::vector<Block> blocks;
+    unsigned char buffer[korvan::monitor::kBlockBufferSize];
+    int length = -1;
+    uint32_t address = 0;
+    while (reader.NextBlock(buffer, length, address)) {
+        EXPECT_GE(length, 7);
+        EXPECT_LE(length, 1023);
+        const uint32_t headerAddress = uint32_t{buffer[0]} << 24 | uint32_t{buffer[1]} << 16 |
+                                       uint32_t{buffer[2]} << 8 | buffer[3];
+        EXPECT_EQ(headerAddress, address);
+        EXPECT_EQ((buffer[4] << 8 | buffer[5]) + 6, length);
+        blocks.push_back({address, Bytes(buffer + 6, buffer + length)});
+        if (blocks.size() > 10000) break;
+    }
+    EXPECT_EQ(length, 0);
+    address = 0xDEADBEEF;
+    EXPECT_FALSE(reader.NextBlock(buffer, length, address));
+    EXPECT_EQ(address, 0xDEADBEEFu);
+    return blocks;
+}
+
+Bytes Concat(const Bytes& a, const Bytes& b) {
+    Bytes all = a;
+    all.insert(all.end(), b.begin(), b.end());
+    return all;
+}
+
+}  // namespace
+
+TEST(SRecordReader, BlocksAndEntry) {
+    const Bytes r250 = Counting(250);
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<Block> blocks;
+        uint32_t entry;
+    } cases[] = {
+        {"contiguous records merge",
+         Lines({Rec('0', 0, {'h', 'i'}), Rec('3', 0x802000, {0x11, 0x22}), Rec('3', 0x802002, {0x33, 0x44, 0x55}),
+                Rec('5', 2), Rec('7', 0x802000)}),
+         {{0x802000, {0x11, 0x22, 0x33, 0x44, 0x55}}}, 0x802000},
+        {"a gap starts a second block at its own address",
+         Lines({Rec('3', 0x1000, Counting(4, 1)), Rec('3', 0x2000, Counting(2, 5)), Rec('7', 0x1000)}),
+         {{0x1000, Counting(4, 1)}, {0x2000, Counting(2, 5)}}, 0x1000},
+        {"a record crossing 1017 bytes starts the next block",
+         Lines({Rec('3', 0x10000, r250), Rec('3', 0x100FA, r250), Rec('3', 0x101F4, r250), Rec('3', 0x102EE, r250),
+                Rec('3', 0x103E8, r250)}),
+         {{0x10000, Concat(Concat(r250, r250), Concat(r250, r250))}, {0x103E8, r250}}, 0},
+        {"exactly 1017 bytes fill one block",
+         Lines({Rec('3', 0x10000, r250), Rec('3', 0x100FA, r250), Rec('3', 0x101F4, r250), Rec('3', 0x102EE, r250),
+                Rec('3', 0x103E8, Counting(17)), Rec('3', 0x103F9, {0xEE})}),
+         {{0x10000, Concat(Concat(Concat(r250, r250), Concat(r250, r250)), Counting(17))}, {0x103F9, {0xEE}}}, 0},
+        {"S7 at address 0", Lines({Rec('3', 0x400, {0xAA}), Rec('7', 0)}), {{0x400, {0xAA}}}, 0},
+        {"S1 and S2 data merge across 16-bit addresses; S8 gives the entry",
+         Lines({Rec('1', 0xFFFE, {1, 2}), Rec('2', 0x10000, {3, 4}), Rec('2', 0x20000, {5}), Rec('8', 0x10000)}),
+         {{0xFFFE, {1, 2, 3, 4}}, {0x20000, {5}}}, 0x10000},
+        {"S9 does not end the data; the S7 after it gives the entry",
+         Lines({Rec('3', 0x802000, {0x4E, 0x71}), Rec('9', 0), Rec('3', 0x802002, {0x4E, 0x75}), Rec('7', 0x802000)}),
+         {{0x802000, {0x4E, 0x71, 0x4E, 0x75}}}, 0x802000},
+        {"CR LF line ends, blank lines and lower-case digits",
+         "\r\n" + Rec('3', 0x100, {1}) + "\r\n\r\n" + Lower(Rec('3', 0x101, {0xAB})) + " \r\n" + Rec('7', 0x100) + "\r\n",
+         {{0x100, {1, 0xAB}}}, 0x100},
+        {"a record without data neither ends nor splits a block",
+         Lines({Rec('3', 0x1000, {1, 2}), Rec('3', 0x5000), Rec('3', 0x1002, {3})}), {{0x1000, {1, 2, 3}}}, 0},
+        {"only a header and an end record", Lines({Rec('0', 0), Rec('5', 0), Rec('9', 0)}), {}, 0},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SRecord reader(dir.Write("case.abs", c.text));
+        ASSERT_EQ(reader.error(), SRecordError::None) << reader.errorMessage(true);
+        EXPECT_EQ(Drain(reader), c.blocks);
+        EXPECT_EQ(reader.EntryAddress(), c.entry);
+    }
+}
+
+TEST(SRecordReader, HeaderBytesOfABlock) {
+    ScratchDir dir;
+    SRecord reader(dir.Write("three.abs", Lines({Rec('3', 0x802000, {0x11, 0x22, 0x33})})));
+    unsigned char buffer[korvan::monitor::kBlockBufferSize];
+    int length = 0;
+    uint32_t address = 0;
+    ASSERT_TRUE(reader.NextBlock(buffer, length, address));
+    EXPECT_EQ(length, 9);
+    EXPECT_EQ(address, 0x802000u);
+    EXPECT_EQ(Bytes(buffer, buffer + length), (Bytes{0x00, 0x80, 0x20, 0x00, 0x00, 0x03, 0x11, 0x22, 0x33}));
+}
+
+TEST(SRecordReader, ProgressCountsLineReads) {
+    const std::string s9 = Rec('9', 0);
+    struct Case {
+        const char* name;
+        std::string text;
+        int total;
+    } cases[] = {
+        {"final line feed counts one more read", s9 + "\n" + s9 + "\n" + s9 + "\n", 4},
+        {"no final line feed", s9 + "\n" + s9 + "\n" + s9, 3},
+        {"empty file", "", 1},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SRecord reader(dir.Write("p.abs", c.text));
+        EXPECT_EQ(reader.TotalLines(), c.total);
+        EXPECT_EQ(reader.LinesRead(), 0);
+        Drain(reader);
+        EXPECT_EQ(reader.LinesRead(), c.total);
+    }
+}
+
+TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
+    const std::string good = Rec('3', 0x802000, {0x4E, 0x71});  // S307008020004E7199
+    auto with = [&](std::size_t at, char c) { std::string s = good; s[at] = c; return s; };
+    struct Case {
+        const char* name;
+        std::string text;
+        SRecordError error;
+        int line;
+    } cases[] = {
+        {"bad checksum after a good record", Lines({good, with(good.size() - 1, 'A'), Rec('7', 0)}),
+         SRecordError::BadChecksum, 2},
+        {"bad hexadecimal digit", Lines({Rec('0', 0), good, with(9, 'G')}), SRecordError::BadHexDigit, 3},
+        {"record cut by a byte", Lines({good, good.substr(0, good.size() - 2)}), SRecordError::BadLength, 2},
+        {"record cut by a digit", Lines({good.substr(0, good.size() - 1)}), SRecordError::BadRecord, 1},
+        {"count too short for the address", Lines({"S30200FD"}), SRecordError::BadLength, 1},
+        {"not a record", Lines({good, "", "hello"}), SRecordError::BadRecord, 3},
+        {"reserved S4", Lines({"S4030000FC"}), SRecordError::BadRecord, 1},
+        {"data past FFFFFFFF", Lines({Rec('3', 0xFFFFFFFF, {1, 2})}), SRecordError::BadAddress, 1},
+        {"end record carrying data", Lines({good, Rec('3', 0x802000, {1}).replace(1, 1, "7")}),
+         SRecordError::BadLength, 2},
+        {"data behind the entry record", Lines({good, Rec('7', 0x802000), good}), SRecordError::DataAfterEntry, 3},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Write("bad.abs", c.text);
+        SRecord reader(path);
+        EXPECT_EQ(reader.error(), c.error);
+        EXPECT_EQ(reader.errorLine(), c.line);
+        const std::string message = reader.errorMessage(true);
+        EXPECT_EQ(message.rfind(path + ", line " + std::to_string(c.line) + ": ", 0), 0u) << message;
+        EXPECT_NE(reader.errorMessage(false).find(", ligne " + std::to_string(c.line) + " : "), std::string::npos);
+        EXPECT_TRUE(Drain(reader).empty());
+    }
+}
+
+TEST(SRecordReader, MessagesNameFileAndLine) {
+    ScratchDir dir;
+    const std::string bad = dir.Write("main.abs", Lines({Rec('0', 0), "S307008020004E719A"}));
+    SRecord checksum(bad);
+    EXPECT_EQ(checksum.errorMessage(true), bad + ", line 2: bad checksum");
+    EXPECT_EQ(checksum.errorMessage(false), bad + ", ligne 2 : somme de contrôle incorrecte");
+    for (const std::string& path : {(dir.path / "missing.abs").string(), dir.path.string()}) {
+        SRecord missing(path);
+        EXPECT_EQ(missing.error(), SRecordError::CannotOpen);
+        EXPECT_EQ(missing.errorLine(), 0);
+        EXPECT_EQ(missing.errorMessage(true), path + ": cannot open the file");
+        EXPECT_TRUE(Drain(missing).empty());
+    }
+    SRecord fine(dir.Write("fine.abs", Lines({Rec('9', 0)})));
+    EXPECT_EQ(fine.errorMessage(true), "");
+}
+
+// Files from the project's assembler and from independent producers (GNU linker, srec_cat).
+TEST(SRecordReader, FilesFromRealProducers) {
+    auto pattern = [](uint32_t address, int n) {
+        Bytes bytes;
+        for (int i = 0; i < n; ++i) bytes.push_back(static_cast<unsigned char>("korvan"[(address - 0x10000 + i) % 6]));
+        return bytes;
+    };
+    struct Case {
+        const char* name;
+        const char* tool;  // must answer --version for the row to run
+        std::string command;
+        std::vector<Block> blocks;
+        uint32_t entry;
+    } cases[] = {
+        {"assembler: S0, S3, S5, S9 then S7", QUBRIX_CLI,
+         "printf ' NOP\\n' > nop.s && XDG_CONFIG_HOME=$PWD/cfg " QUBRIX_CLI " --no-list --code 802000 nop.s"
+         " && mv nop.abs out.abs",
+         {{0x802000, {0x4E, 0x71}}}, 0x802000},
+        {"GNU linker: S2 and S8", "m68k-linux-gnu-ld",
+         "printf ' .text\\n .globl _start\\n_start: nop\\n rts\\n .byte 1,2,3\\n' > g.s"
+         " && m68k-linux-gnu-as -mcpu=cpu32 -o g.o g.s"
+         " && m68k-linux-gnu-ld -Ttext=0x802000 -e _start --oformat srec -o out.abs g.o",
+         {{0x802000, {0x4E, 0x71, 0x4E, 0x75, 1, 2, 3}}}, 0x802000},
+        {"srec_cat: 3000 bytes in 32-byte S2 records, the last block 1016 bytes", "srec_cat",
+         "srec_cat -generate 0x10000 0x10BB8 -repeat-string korvan -execution-start-address=0x10004"
+         " -o out.abs -motorola -address-length=3",
+         {{0x10000, pattern(0x10000, 992)}, {0x103E0, pattern(0x103E0, 992)}, {0x107C0, pattern(0x107C0, 1016)}},
+         0x10004},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (std::system((std::string(c.tool) + " --version > /dev/null 2>&1").c_str()) != 0) {
+            std::printf("skipped, %s is not installed\n", c.tool);
+            continue;
+        }
+        ScratchDir dir;
+        const std::string command = "cd '" + dir.path.string() + "' && " + c.command + " > /dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        SRecord reader((dir.path / "out.abs").string());
+        ASSERT_EQ(reader.error(), SRecordError::None) << reader.errorMessage(true);
+        EXPECT_EQ(Drain(reader), c.blocks);
+        EXPECT_EQ(reader.EntryAddress(), c.entry);
+    }
+}
