@@ -1,0 +1,385 @@
+// Drives the real workbench offscreen against the simulated module on a pseudo-terminal: the
+// monitor window and its terminal, the start-up sequence with detection and automatic download,
+// the register window, run and step, comparing the exact bytes that crossed the line.
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "../qt_test_support.h"
+#include "build/assemble_command.h"
+#include "commands.h"
+#include "driver/asm_dialogs.h"
+#include "korvan_app.h"
+#include "main_frame.h"
+#include "monitor/monitor_command.h"
+#include "monitor/monitor_dialogs.h"
+#include "monitor/monitor_doc.h"
+#include "monitor/monitor_view.h"
+
+using namespace korvan::shell;
+using namespace korvan::monitor;
+using namespace wbtest;
+
+namespace {
+
+// The bytes of one direction ("in" or "out") of a trace: one line per chunk, "time direction
+// hex bytes".
+QByteArray tracedBytes(const QString& path, const QByteArray& direction) {
+    QByteArray bytes;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return bytes;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 2 || fields.at(1) != direction) continue;
+        for (qsizetype i = 2; i < fields.size(); ++i) bytes += char(fields.at(i).toUInt(nullptr, 16));
+    }
+    return bytes;
+}
+
+// korvan-sim on a pseudo-terminal, with its conversation traced to a file.
+class Simulator {
+public:
+    bool start(const QString& folder, const QStringList& extra) {
+        m_link = folder + QStringLiteral("/line");
+        m_trace = folder + QStringLiteral("/trace.txt");
+        m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_proc.start(QStringLiteral(KORVAN_SIM),
+                     QStringList{QStringLiteral("--link"), m_link, QStringLiteral("--trace"), m_trace} + extra);
+        if (!m_proc.waitForStarted(5000)) return false;
+        // The first line is the pseudo-terminal's path; the link exists from then on.
+        for (int i = 0; i < 100 && !m_proc.canReadLine(); ++i) m_proc.waitForReadyRead(50);
+        return m_proc.canReadLine() && QFileInfo::exists(m_link);
+    }
+    ~Simulator() {
+        m_proc.terminate();
+        if (!m_proc.waitForFinished(3000)) m_proc.kill();
+    }
+    const QString& link() const { return m_link; }
+    // Every byte the simulator received, in order.
+    QByteArray received() const { return tracedBytes(m_trace, "in"); }
+
+private:
+    QProcess m_proc;
+    QString m_link, m_trace;
+};
+
+// The S-record file's data as the monitor must receive it: whole contiguous records merged into
+// blocks of at most 1017 bytes (4-byte address, 2-byte count, data), computed here from the
+// records themselves.
+QByteArray expectedBlocks(const QString& absPath, uint32_t* entry) {
+    QByteArray stream, data;
+    uint32_t start = 0, next = 0;
+    auto flush = [&] {
+        if (data.isEmpty()) return;
+        const char head[6] = {char(start >> 24), char(start >> 16), char(start >> 8), char(start),
+                              char(data.size() >> 8), char(data.size())};
+        stream += QByteArray(head, 6) + data;
+        data.clear();
+    };
+    for (const QByteArray& raw : readFile(absPath).split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith("S7")) *entry = line.mid(4, 8).toUInt(nullptr, 16);
+        if (!line.startsWith("S3")) continue;
+        const int count = line.mid(2, 2).toInt(nullptr, 16) - 5;
+        const uint32_t address = line.mid(4, 8).toUInt(nullptr, 16);
+        const QByteArray bytes = QByteArray::fromHex(line.mid(12, 2 * count));
+        // A record that would take the block past 1017 bytes, or that leaves a gap, starts the next.
+        if (data.size() + bytes.size() > 1017 || (!data.isEmpty() && address != next)) flush();
+        if (data.isEmpty()) start = address;
+        data += bytes;
+        next = address + uint32_t(bytes.size());
+    }
+    flush();
+    return stream;
+}
+
+QString screenText(const CDocMonitor* doc) {
+    QString text;
+    for (int r = 0; r < 50; ++r) text += QString::fromLatin1(doc->GetScreenRow(r).data(), 80) + u'\n';
+    return text;
+}
+
+}  // namespace
+
+class TstMonitor : public QObject {
+    Q_OBJECT
+
+    void start() {
+        m_app = std::make_unique<CKorvanApp>();
+        korvan::build::installBuildCommands(*m_app);
+        installMonitorCommands(*m_app);
+        QVERIFY(m_app->start());
+    }
+    CMainFrame* frame() const { return m_app->mainFrame(); }
+    ViewMonitor* monitor() const { return findMonitorView(*m_app); }
+    int monitorWindows() const {
+        int n = 0;
+        for (QMdiSubWindow* w : frame()->mdiArea()->subWindowList()) n += qobject_cast<ViewMonitor*>(w->widget()) != nullptr;
+        return n;
+    }
+    // The simulator on the configured port, with the given detection and download settings.
+    void startSimulator(const QStringList& extra, int detect = 1, int download = 1) {
+        m_sim = std::make_unique<Simulator>();
+        QVERIFY(m_sim->start(m_work->path(), extra));
+        setStore(QStringLiteral("MONITEUR/PORT"), m_sim->link());
+        setStore(QStringLiteral("MONITEUR/DETECT"), detect);
+        setStore(QStringLiteral("MONITEUR/TELECHARGE"), download);
+    }
+    bool screenShows(const QString& text, int ms = 3000) {
+        return QTest::qWaitFor([&] { return monitor() && screenText(monitor()->document()).contains(text); }, ms);
+    }
+    bool promptOnCursorRow() const { return monitor() && monitor()->document()->IsPromptOnCursorRow(); }
+    // Assembles the demo and leaves the assembler's dialog with Monitor; returns the .abs path.
+    QString assembleDemoToMonitor() {
+        const QString dir = m_work->path() + QStringLiteral("/src");
+        QDir().mkpath(dir);
+        for (const char* f : {"main.src", "defs.def"})
+            QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/demo/") + QLatin1String(f), dir + u'/' + QLatin1String(f));
+        if (!m_app->openSourceDocument(dir + QStringLiteral("/main.src"))) return {};
+        whileModal<qubrix::CAsmDlg>([](qubrix::CAsmDlg* dlg) {
+            auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
+            if (!dlg->started() || !monitorButton || !monitorButton->isEnabled()) return false;
+            QTimer::singleShot(0, monitorButton, &QAbstractButton::click);
+            return true;
+        });
+        frame()->runCommand(cmd::kAssemble);
+        return dir + QStringLiteral("/main.abs");
+    }
+
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_work;
+    std::unique_ptr<Simulator> m_sim;
+    std::unique_ptr<CKorvanApp> m_app;
+    QString m_savedCwd;
+
+private slots:
+    void initTestCase() {
+        isolateSettings(m_config.path());
+        m_savedCwd = QDir::currentPath();
+    }
+    void init() {
+        resetWatchers();
+        store().clear();
+        store("qubrix").clear();
+        m_work = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_work->isValid());
+        QDir::setCurrent(m_work->path());
+    }
+    void cleanup() {
+        m_app.reset();
+        m_sim.reset();
+        QDir::setCurrent(m_savedCwd);
+    }
+
+    // The terminal against the simulated module: the opening line, "ve" sent by the start-up
+    // sequence, typed keys going out unechoed, one window however often it is asked for, and
+    // the configuration command disabled while it exists.
+    void terminalWindow() {
+        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")});
+        start();
+        QVERIFY(frame()->commandState(cmd::kConfigMonitor).enabled);
+        frame()->runCommand(cmd::kMonitorWindow);
+        QVERIFY(monitor());
+        QCOMPARE(frame()->activeChild()->documentTitle(), QStringLiteral("Moniteur"));
+        QVERIFY(screenShows(QStringLiteral("Ouverture du port ") + m_sim->link()));
+        QVERIFY(!frame()->commandState(cmd::kConfigMonitor).enabled);
+        // The start-up sequence asks for the version; the module answers with a prompt row.
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received() == "ve\r"; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow(); }, 3000));
+
+        QTest::keyClicks(monitor(), QStringLiteral("dr"));
+        QTest::keyClick(monitor(), Qt::Key_Return);
+        QVERIFY(screenShows(QStringLiteral("SR=2700")));
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow(); }, 3000));
+        QCOMPARE(m_sim->received(), QByteArray("ve\rdr\r"));
+        // The typed dump was captured and parsed like one asked for by the register window.
+        QCOMPARE(monitor()->document()->Registers().GetRegister(kRegPC), 0x802000u);
+
+        ViewMonitor* first = monitor();
+        frame()->runCommand(cmd::kMonitorWindow);
+        QCOMPARE(monitorWindows(), 1);
+        QCOMPARE(monitor(), first);
+        // The reload of an open window runs the start-up sequence again, 1000 ms apart.
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received() == "ve\rdr\rve\r"; }, 3000));
+
+        qobject_cast<QMdiSubWindow*>(first->parentWidget())->close();
+        QTRY_VERIFY(!monitor());
+        frame()->updateCommandUi();
+        QVERIFY(frame()->commandState(cmd::kConfigMonitor).enabled);
+    }
+
+    // A port that cannot be opened: the two lines in the terminal, no configuration message,
+    // then the module reported as not responding; the window stays usable and closes at once.
+    void missingPort() {
+        setStore(QStringLiteral("MONITEUR/PORT"), m_work->path() + QStringLiteral("/no-such-port"));
+        start();
+        QString text;
+        answerBox(&text, QMessageBox::Cancel);
+        frame()->runCommand(cmd::kMonitorWindow);
+        QVERIFY(screenShows(QStringLiteral("Impossible d'ouvrir!")));
+        QCOMPARE(QString::fromLatin1(monitor()->document()->GetScreenRow(0).data(), 80).trimmed(),
+                 QStringLiteral("Ouverture du port ") + m_work->path() + QStringLiteral("/no-such-port"));
+        QTRY_COMPARE_WITH_TIMEOUT(text, QStringLiteral("Le module KORVAN est soit hors tension, soit non connecté"), 3000);
+        QElapsedTimer closing;
+        closing.start();
+        qobject_cast<QMdiSubWindow*>(monitor()->parentWidget())->close();
+        QTRY_VERIFY(!monitor());
+        QVERIFY(closing.elapsed() < 1000);
+    }
+
+    // Assemble > Monitor on a clean source ends with the program in the module's memory and PC
+    // set: the whole byte stream that reached the module is compared with the one computed from
+    // the .abs file, with detection and automatic download on and off.
+    void assembleThenDownload_data() {
+        QTest::addColumn<int>("detect");
+        QTest::addColumn<int>("download");
+        QTest::newRow("detect and download") << 1 << 1;
+        QTest::newRow("no detection") << 0 << 1;
+        QTest::newRow("no automatic download") << 1 << 0;
+    }
+    void assembleThenDownload() {
+        QFETCH(int, detect);
+        QFETCH(int, download);
+        startSimulator({}, detect, download);
+        start();
+        const QString abs = assembleDemoToMonitor();
+        QVERIFY(monitor());
+        uint32_t entry = 0;
+        const QByteArray blocks = expectedBlocks(abs, &entry);
+        QVERIFY(!blocks.isEmpty());
+        QCOMPARE(entry, 0x802000u);
+        QByteArray expected = detect ? QByteArray("ve\r") : QByteArray();
+        if (download) expected += QByteArray("LO\r\x16") + blocks + "\r" + "PC=802000\r";
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().size() >= expected.size(); }, 8000));
+        QTest::qWait(300);
+        QCOMPARE(m_sim->received().toHex(' '), expected.toHex(' '));
+        if (!download) return;
+
+        // What the module holds now, read back through the terminal.
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow(); }, 3000));
+        QTest::keyClicks(monitor(), QStringLiteral("md 802000 10"));
+        QTest::keyClick(monitor(), Qt::Key_Return);
+        const QByteArray first16 = blocks.mid(6, 16);
+        QStringList hex;
+        for (char c : first16) hex << QString::asprintf("%02X", uint8_t(c));
+        QVERIFY2(screenShows(hex.join(u' ')), qPrintable(screenText(monitor()->document())));
+        QTest::keyClicks(monitor(), QStringLiteral("dr"));
+        QTest::keyClick(monitor(), Qt::Key_Return);
+        QVERIFY(screenShows(QStringLiteral("PC=00802000")));
+    }
+
+    // A module that never answers: the message, Retry sends "ve" again after 1000 ms and shows
+    // the message again, Cancel ends the sequence with nothing downloaded.
+    void silentModule() {
+        startSimulator({QStringLiteral("--silent")});
+        start();
+        QStringList seen;
+        whenModal<QMessageBox>([&seen](QMessageBox* box) {
+            seen << box->windowTitle();
+            QTimer::singleShot(0, box->button(QMessageBox::Retry), &QAbstractButton::click);
+            whenModal<QMessageBox>([&seen](QMessageBox* again) {
+                seen << again->windowTitle();
+                QTimer::singleShot(0, again->button(QMessageBox::Cancel), &QAbstractButton::click);
+            });
+        });
+        frame()->runCommand(cmd::kMonitorWindow);
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 2, 6000);
+        QCOMPARE(seen.first(), QStringLiteral("KORVAN ne répond pas"));
+        QTest::qWait(1200);
+        QCOMPARE(m_sim->received(), QByteArray("ve\rve\r"));
+    }
+
+    // Cancel between two blocks: nothing more goes out, neither the end of the load nor "PC=".
+    void cancelDuringDownload() {
+        startSimulator({QStringLiteral("--no-ack")}, 0, 0);
+        const QString abs = writeFile(m_work->path() + QStringLiteral("/big.abs"), [] {
+            QByteArray file = "S0030000FC\r\n";
+            for (uint32_t a = 0x802000; a < 0x802000 + 4096; a += 16) {
+                QByteArray rec = QByteArray::fromHex(QString::asprintf("15%08X", a).toLatin1()) + QByteArray(16, '\x4E');
+                uint8_t sum = 0;
+                for (char c : rec) sum += uint8_t(c);
+                file += "S3" + rec.toHex().toUpper() + QByteArray::number(uint8_t(~sum), 16).rightJustified(2, '0').toUpper() + "\r\n";
+            }
+            return file + "S705008020005A\r\n";
+        }());
+        start();
+        frame()->runCommand(cmd::kMonitorWindow);
+        QVERIFY(monitor());
+        whileModal<LoadSR>([](LoadSR* dlg) {
+            if (dlg->blocksSent() < 1) return false;
+            QTimer::singleShot(0, dlg->findChild<QPushButton*>(QStringLiteral("cancelButton")), &QAbstractButton::click);
+            return true;
+        });
+        QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
+        QVERIFY2(QTest::qWaitFor([&] { return m_sim->received().size() >= 4 + 6 + 1008; }, 5000), m_sim->received().left(64).toHex(' ').constData());
+        QTest::qWait(1500);
+        uint32_t entry = 0;
+        QCOMPARE(m_sim->received().toHex(' '), (QByteArray("LO\r\x16") + expectedBlocks(abs, &entry).left(6 + 1008)).toHex(' '));
+    }
+
+    // The register window, a register edit, Run with the PC of the last dump and Step, each
+    // checked by the bytes the module received and by the window's texts.
+    void registersRunAndStep() {
+        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")}, 0, 0);
+        start();
+        frame()->runCommand(cmd::kMonitorWindow);
+        QVERIFY(monitor());
+        QVERIFY(frame()->runCommand(cmd::kCpuRegisters));
+        Cpu* cpu = monitor()->cpuDialog();
+        QVERIFY(cpu && cpu->isVisible());
+        auto* pc = cpu->findChild<QPushButton*>(QStringLiteral("pcButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(pc->text(), QStringLiteral("PC = 00802000"), 3000);
+        QCOMPARE(cpu->findChild<QListWidget*>(QStringLiteral("stackList"))->item(0)->text(), QStringLiteral("SS = 00880000"));
+        QCOMPARE(cpu->findChild<QLineEdit*>(QStringLiteral("ccrEdit"))->text(), QStringLiteral("-----"));
+
+        // D3 edited to 1234: the row changes and the set command goes out; a typed value that
+        // is not hexadecimal is refused and sends nothing.
+        auto* data = cpu->findChild<QListWidget*>(QStringLiteral("dataList"));
+        auto answerModify = [](const QString& value) {
+            whenModal<ModifRegistre>([value](ModifRegistre* dlg) {
+                dlg->findChild<QLineEdit*>(QStringLiteral("valueEdit"))->setText(value);
+                QTimer::singleShot(0, dlg, &QDialog::accept);
+            });
+        };
+        QString refusal;
+        answerModify(QStringLiteral("zz"));
+        answerBox(&refusal);
+        emit data->itemDoubleClicked(data->item(3));
+        QVERIFY(refusal.contains(QStringLiteral("zz")));
+        answerModify(QStringLiteral("1234"));
+        emit data->itemDoubleClicked(data->item(3));
+        QCOMPARE(data->item(3)->text(), QStringLiteral("D3 = 00001234"));
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("D3=00001234\r"); }, 3000));
+
+        // Run pre-fills the PC of the last dump; a 0x prefix is allowed.
+        QString prefilled;
+        whenModal<Executer>([&prefilled](Executer* dlg) {
+            prefilled = dlg->startAddress();
+            dlg->setStartAddress(QStringLiteral("0x802000"));
+            QTimer::singleShot(0, dlg, &QDialog::accept);
+        });
+        frame()->runCommand(cmd::kRun);
+        QCOMPARE(prefilled, QStringLiteral("00802000"));
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("GO 802000\r"); }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow(); }, 3000));
+
+        // Step: its dump refreshes the register window, whatever the module did.
+        const QByteArray before = m_sim->received();
+        frame()->runCommand(cmd::kStep);
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received() == before + "ss\r"; }, 3000));
+        QTRY_VERIFY_WITH_TIMEOUT(data->item(3)->text() == QStringLiteral("D3 = 00001234") &&
+                                     pc->text() != QStringLiteral("PC = 00802000"), 3000);
+        QVERIFY(screenText(monitor()->document()).contains(pc->text().remove(u' ')));
+    }
+};
+
+QTEST_MAIN(TstMonitor)
+#include "tst_monitor.moc"
