@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <system_error>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr std::size_t kChunk = 4096;
 constexpr int kClosedPollMs = 20;  // how often a closed line is checked for a new opener
+constexpr int kClosedWatchedPollMs = 200;  // the same when inotify reports openers
 constexpr auto kSlack = std::chrono::milliseconds(1);
 
 int toPollTimeout(Clock::duration wait)
@@ -182,6 +184,30 @@ LineServer::LineServer(PseudoTerminal& pty, Monitor& monitor, LineOptions option
     : m_pty(pty), m_monitor(monitor), m_options(options), m_trace(trace), m_rx(options.bitsPerSecond),
       m_tx(options.bitsPerSecond)
 {
+    m_opens = FileDescriptor(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (m_opens && ::inotify_add_watch(m_opens.get(), pty.slavePath().c_str(), IN_OPEN) < 0)
+        m_opens = FileDescriptor();
+}
+
+// Someone opened the slave since the last look: a fresh line, whatever the hang-up says.
+void LineServer::checkOpens()
+{
+    if (!m_opens)
+        return;
+    alignas(inotify_event) char buf[4096];
+    bool opened = false;
+    ssize_t n;
+    while ((n = ::read(m_opens.get(), buf, sizeof buf)) > 0) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buf + at);
+            opened = opened || (event->mask & IN_OPEN) != 0;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    if (opened) {
+        m_pending.clear();  // meant for the previous holder
+        m_monitor.lineOpened();
+    }
 }
 
 void LineServer::lineClosed()
@@ -238,10 +264,11 @@ void LineServer::writeOutput(Clock::time_point now)
 // running program going on meanwhile. Returns false when asked to stop.
 bool LineServer::waitForOpen(int stopFd)
 {
-    pollfd stop{stopFd, POLLIN, 0};
-    const int timeout = m_monitor.running() ? 0 : kClosedPollMs;
-    if (::poll(&stop, 1, timeout) > 0 && (stop.revents & POLLIN) != 0)
+    pollfd fds[2] = {{stopFd, POLLIN, 0}, {m_opens.get(), POLLIN, 0}};
+    const int timeout = m_monitor.running() ? 0 : m_opens ? kClosedWatchedPollMs : kClosedPollMs;
+    if (::poll(fds, m_opens ? 2 : 1, timeout) > 0 && (fds[0].revents & POLLIN) != 0)
         return false;
+    checkOpens();
     if (m_monitor.running()) {
         m_monitor.service();
         m_monitor.takeOutput();  // nobody listens
@@ -267,7 +294,7 @@ void LineServer::run(int stopFd)
         Clock::time_point now = Clock::now();
         const Clock::duration rxWait = paced ? m_rx.wait(now) : Clock::duration::zero();
         const Clock::duration txWait = paced ? m_tx.wait(now) : Clock::duration::zero();
-        pollfd fds[2] = {{stopFd, POLLIN, 0}, {m_pty.master(), 0, 0}};
+        pollfd fds[3] = {{stopFd, POLLIN, 0}, {m_pty.master(), 0, 0}, {m_opens.get(), POLLIN, 0}};
         int timeout = -1;
         if (rxWait == Clock::duration::zero())
             fds[1].events |= POLLIN;
@@ -282,7 +309,7 @@ void LineServer::run(int stopFd)
         if (m_monitor.running())
             timeout = 0;
 
-        if (::poll(fds, 2, timeout) < 0) {
+        if (::poll(fds, m_opens ? 3 : 2, timeout) < 0) {
             if (errno == EINTR)
                 continue;
             throwErrno("poll");
@@ -290,6 +317,7 @@ void LineServer::run(int stopFd)
         if ((fds[0].revents & POLLIN) != 0)
             return;
         now = Clock::now();
+        checkOpens();  // before the bytes: the open was queued before the opener wrote them
         const short events = fds[1].revents;
         if ((events & (POLLHUP | POLLERR)) != 0) {
             // The last holder of the slave closed it: whatever it sent before is still taken.

@@ -101,7 +101,10 @@ struct LineOptions {
 
 // Serves the monitor on the master side of the pseudo-terminal until stopFd becomes readable.
 // Survives the other side closing and reopening the slave: while nobody holds the slave, its
-// pending output is dropped, and the next opener is greeted as on a fresh line.
+// pending output is dropped, and the next opener is greeted as on a fresh line. Opening is
+// seen through inotify on the slave (queued before the opener can write a byte, so even a
+// close and reopen too quick for the master's hang-up to show is noticed); the hang-up tells
+// when nobody holds the line.
 class LineServer {
 public:
     LineServer(PseudoTerminal& pty, Monitor& monitor, LineOptions options, Trace* trace);
@@ -112,11 +115,13 @@ private:
     void writeOutput(Clock::time_point now);
     void lineClosed();
     bool waitForOpen(int stopFd);
+    void checkOpens();
 
     PseudoTerminal& m_pty;
     Monitor& m_monitor;
     LineOptions m_options;
     Trace* m_trace;
+    FileDescriptor m_opens;  // inotify on the slave, when available
     Pacer m_rx;
     Pacer m_tx;
     std::string m_pending;

@@ -1,0 +1,267 @@
+// The real korvan-sim program on its pseudo-terminal: answers, reopening, pacing, trace, options.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <regex>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "line.h"
+
+extern char** environ;
+
+namespace korvan::sim {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string kVersionAnswer = "ve\r\nKORVAN CPU32 monitor 1.0 (simulated module)\r\n>>-> ";
+
+// korvan-sim as a child process with its standard output and error on pipes; killed if the
+// test leaves it running.
+class Simulator {
+public:
+    explicit Simulator(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), KORVAN_SIM_PATH);
+        int out[2], err[2];
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int rc = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        m_out = FileDescriptor(out[0]);
+        m_err = FileDescriptor(err[0]);
+        if (rc != 0)
+            throw std::runtime_error("posix_spawn");
+    }
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+    ~Simulator()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    // Everything on a stream until it closes or the time is up.
+    static std::string drain(int fd, std::chrono::milliseconds limit, std::string_view until = {})
+    {
+        std::string text;
+        const auto end = Clock::now() + limit;
+        while (Clock::now() < end && (until.empty() || text.find(until) == std::string::npos)) {
+            pollfd p{fd, POLLIN, 0};
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+            if (::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0)
+                break;
+            char buf[4096];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            text.append(buf, static_cast<std::size_t>(n));
+        }
+        return text;
+    }
+    std::string firstLine() { return drain(m_out.get(), 5s, "\n"); }
+    std::string error() { return drain(m_err.get(), 5s); }
+    std::string output() { return drain(m_out.get(), 5s); }
+
+    // The exit status after SIGTERM, or -1 when it does not end within the time.
+    int terminate() { return ::kill(m_pid, SIGTERM) == 0 ? wait() : -1; }
+    int wait()
+    {
+        for (auto end = Clock::now() + 5s; Clock::now() < end; std::this_thread::sleep_for(10ms)) {
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+        }
+        return -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    FileDescriptor m_out;
+    FileDescriptor m_err;
+};
+
+// The workbench's side of the line.
+FileDescriptor openPort(const std::string& path)
+{
+    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!fd)
+        throw std::runtime_error("cannot open " + path);
+    return fd;
+}
+
+std::string talk(const FileDescriptor& port, std::string_view bytes, std::string_view until,
+                 std::chrono::milliseconds limit = 3s)
+{
+    if (::write(port.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        return "write failed";
+    return Simulator::drain(port.get(), limit, until);
+}
+
+std::string slavePath(Simulator& sim)
+{
+    std::string line = sim.firstLine();
+    if (line.ends_with('\n'))
+        line.pop_back();
+    return line;
+}
+
+struct TempDir {
+    fs::path path = fs::temp_directory_path() / ("korvan-sim-test-" + std::to_string(::getpid()));
+    TempDir() { fs::create_directories(path); }
+    ~TempDir() { fs::remove_all(path); }
+};
+
+TEST(Line, AnswersThroughALinkAcrossReopeningAndTraces)
+{
+    TempDir dir;
+    const fs::path link = dir.path / "module";
+    const fs::path trace = dir.path / "trace.txt";
+    fs::create_symlink("/nonexistent", link);  // a stale link from an earlier run is replaced
+    Simulator sim({"--line-bps", "0", "--link", link.string(), "--trace", trace.string()});
+    const std::string path = slavePath(sim);
+    ASSERT_TRUE(path.starts_with("/dev/")) << path;
+    EXPECT_EQ(fs::read_symlink(link), path);
+
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("opening " + std::to_string(round));
+        const FileDescriptor port = openPort(link.string());
+        const std::string out = talk(port, "ve\r", kVersionAnswer);
+        EXPECT_TRUE(out.starts_with("\r\nKORVAN")) << "banner on a freshly opened line: " << out;
+        EXPECT_TRUE(out.ends_with(">>-> " + kVersionAnswer)) << out;
+        EXPECT_EQ(talk(port, "ve\r", kVersionAnswer), kVersionAnswer);
+    }
+
+    EXPECT_EQ(sim.terminate(), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "link removed at exit";
+    std::ifstream in(trace);
+    std::string row, all;
+    int rows = 0;
+    while (std::getline(in, row)) {
+        ++rows;
+        all += row + "\n";
+        EXPECT_TRUE(std::regex_match(row, std::regex(R"(\d\d:\d\d:\d\d\.\d{6} (in |out)( [0-9A-F]{2})+)"))) << row;
+    }
+    EXPECT_GE(rows, 6);
+    EXPECT_NE(all.find(" in  76 65 0D\n"), std::string::npos) << all;
+    EXPECT_NE(all.find(" 3E 3E 2D 3E 20\n"), std::string::npos) << all;
+}
+
+TEST(Line, PacedLineAnswersInTimeAndAcknowledgesBlocksFirst)
+{
+    Simulator sim({});
+    const FileDescriptor port = openPort(slavePath(sim));
+    const auto sent = Clock::now();
+    const std::string banner = talk(port, "ve\r", kVersionAnswer, 500ms);
+    EXPECT_LT(Clock::now() - sent, 500ms);
+    EXPECT_TRUE(banner.ends_with(kVersionAnswer)) << banner;
+
+    ASSERT_EQ(talk(port, "LO\r\x16", "LO\r\n"), "LO\r\n");
+    // A full block of 1017 data bytes: 1023 bytes take about 178 ms at 57600 bits/s.
+    std::string block("\x00\x80\x20\x00\x03\xF9", 6);
+    block.append(1017, 'z');
+    const auto start = Clock::now();
+    EXPECT_EQ(talk(port, block, "."), ".");
+    EXPECT_GE(Clock::now() - start, 150ms);
+    EXPECT_EQ(talk(port, "\r", ">>-> "), "\r\nloaded 1017 bytes in 1 block\r\n>>-> ");
+}
+
+TEST(Line, SilentModuleSaysNothing)
+{
+    Simulator sim({"--silent", "--line-bps", "0"});
+    const FileDescriptor port = openPort(slavePath(sim));
+    EXPECT_EQ(talk(port, "ve\r", ">", 300ms), "");
+}
+
+TEST(Line, CommandLine)
+{
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // start of standard output
+        std::string err;  // start of standard error
+    };
+    const Row rows[] = {
+        {"help", {"--help"}, 0, "usage: korvan-sim", ""},
+        {"version", {"--version"}, 0, "korvan-sim " KORVAN_VERSION "\n", ""},
+        {"unknown option", {"--bogus"}, 2, "", "korvan-sim: cannot use the argument \"--bogus\"\nusage:"},
+        {"speed not a number", {"--line-bps", "fast"}, 2, "", "korvan-sim: cannot use the argument"},
+        {"link without a path", {"--link"}, 2, "", "korvan-sim: cannot use the argument"},
+        {"flag with a value", {"--silent=1"}, 2, "", "korvan-sim: cannot use the argument"},
+        {"trace file that cannot be opened", {"--trace", "/nonexistent/dir/trace"}, 1, "", "korvan-sim: open"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Simulator sim(row.args);
+        EXPECT_TRUE(sim.output().starts_with(row.out));
+        EXPECT_TRUE(sim.error().starts_with(row.err));
+        EXPECT_EQ(sim.wait(), row.status);
+    }
+}
+
+TEST(Line, LinkRefusesToReplaceAFile)
+{
+    TempDir dir;
+    const fs::path file = dir.path / "precious";
+    std::ofstream(file) << "keep";
+    Simulator sim({"--link", file.string()});
+    EXPECT_EQ(sim.wait(), 1);
+    std::ifstream in(file);
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "keep");
+}
+
+TEST(Pacer, LineTimeAtAGivenSpeed)
+{
+    struct Row {
+        unsigned bps;
+        std::size_t bytes;
+        std::chrono::microseconds least;  // bytes x 10 bits / speed, less the 1 ms head start
+    };
+    const Row rows[] = {{57600, 1023, 176'600us}, {9600, 100, 103'100us}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.bps);
+        Pacer pacer(row.bps);
+        Clock::time_point now{};
+        std::size_t passed = 0;
+        while (passed < row.bytes) {
+            now += pacer.wait(now) + 100us;  // late wake-ups, as poll has them
+            const std::size_t n = pacer.available(now, row.bytes - passed);
+            pacer.consumed(now, n);
+            passed += n;
+        }
+        EXPECT_GE(now - Clock::time_point{}, row.least);
+        EXPECT_LE(now - Clock::time_point{}, row.least + 2ms);
+    }
+    EXPECT_EQ(Pacer(0).available(Clock::now(), 5000), 5000u);
+}
+
+}  // namespace
+}  // namespace korvan::sim

@@ -1,0 +1,116 @@
+// Memory map, serial registers and reset state of the simulated module.
+#include <gtest/gtest.h>
+
+#include "machine.h"
+
+namespace korvan::sim {
+namespace {
+
+TEST(Machine, ResetState)
+{
+    Machine m;
+    m.registers().d[3] = 7;
+    m.write32(0x802000, 0x12345678);
+    m.reset();
+    const Registers& r = m.registers();
+    EXPECT_EQ(r.sr, 0x2700);
+    EXPECT_EQ(r.pc, 0x802000u);
+    EXPECT_EQ(r.ss, 0x880000u);
+    EXPECT_EQ(r.us, 0x87C000u);
+    EXPECT_EQ(r.vbr, 0x800000u);
+    EXPECT_EQ(r.a7(), r.ss);
+    EXPECT_EQ(r.d[3], 0u);
+    std::uint32_t v = 1;
+    ASSERT_TRUE(m.read32(0x802000, v));
+    EXPECT_EQ(v, 0u);
+}
+
+TEST(Machine, A7FollowsTheSupervisorBit)
+{
+    Machine m;
+    Registers& r = m.registers();
+    r.setA7(0x870000);
+    EXPECT_EQ(r.ss, 0x870000u);
+    r.sr = 0x0700;
+    EXPECT_EQ(r.a7(), 0x87C000u);
+    r.setAddressRegister(7, 0x860000);
+    EXPECT_EQ(r.us, 0x860000u);
+    EXPECT_EQ(r.ss, 0x870000u);
+}
+
+// Long writes then reads of every region: what comes back, or the bus error.
+TEST(Machine, MemoryMap)
+{
+    struct Row {
+        const char* name;
+        std::uint32_t writeAt;
+        std::uint32_t readAt;
+        bool ok;
+        std::uint32_t expected;
+    };
+    const Row rows[] = {
+        {"ram start", 0x800000, 0x800000, true, 0xCAFEBABE},
+        {"ram last long", 0x87FFFC, 0x87FFFC, true, 0xCAFEBABE},
+        {"long across the end of ram", 0x87FFFE, 0x87FFFE, false, 0},
+        {"below ram", 0x7FFFFC, 0x7FFFFC, false, 0},
+        {"between ram and registers", 0x400000, 0x400000, false, 0},
+        {"on-chip register reads back", 0xFFFA00, 0xFFFA00, true, 0xCAFEBABE},
+        {"top byte not decoded", 0xFFFFFE00, 0x00FFFE00, true, 0xCAFEBABE},
+        {"long past the top of the map", 0xFFFFFE, 0xFFFFFE, false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Machine m;
+        EXPECT_EQ(m.write32(row.writeAt, 0xCAFEBABE), row.ok);
+        std::uint32_t v = 0x55555555;
+        EXPECT_EQ(m.read32(row.readAt, v), row.ok);
+        EXPECT_EQ(v, row.ok ? row.expected : 0x55555555u);
+        std::uint8_t b = 0;
+        if (row.ok) {
+            ASSERT_TRUE(m.read8(row.readAt, b));
+            EXPECT_EQ(b, 0xCA);  // big-endian
+        }
+    }
+}
+
+TEST(Machine, BusErrorLeavesRamUntouched)
+{
+    Machine m;
+    ASSERT_TRUE(m.write16(0x87FFFE, 0x1122));
+    EXPECT_FALSE(m.write32(0x87FFFE, 0xAABBCCDD));
+    std::uint16_t v = 0;
+    ASSERT_TRUE(m.read16(0x87FFFE, v));
+    EXPECT_EQ(v, 0x1122);
+}
+
+TEST(Machine, SerialInterface)
+{
+    Machine m;
+    std::uint16_t scsr = 0;
+    ASSERT_TRUE(m.read16(kScsr, scsr));
+    EXPECT_EQ(scsr, kScsrTdre | kScsrTc);
+    m.write16(kScsr, 0);  // status is not writable
+    m.serialIn().push_back('k');
+    ASSERT_TRUE(m.read16(kScsr, scsr));
+    EXPECT_EQ(scsr, kScsrTdre | kScsrTc | kScsrRdrf);
+    std::uint8_t low = 0;
+    ASSERT_TRUE(m.read8(kScsr + 1, low));
+    EXPECT_EQ(low, kScsrTc | kScsrRdrf);
+
+    std::uint16_t data = 0;
+    ASSERT_TRUE(m.read16(kScdr, data));
+    EXPECT_EQ(data, 'k');
+    EXPECT_TRUE(m.serialIn().empty());
+    ASSERT_TRUE(m.read16(kScsr, scsr));
+    EXPECT_EQ(scsr & kScsrRdrf, 0);
+
+    ASSERT_TRUE(m.write16(kScdr, 0x0141));
+    ASSERT_TRUE(m.write8(0xFFFFFC0F, 'B'));  // absolute short $FC0F
+    EXPECT_EQ(m.serialOut(), "AB");
+    // The monitor's own view (download, display) has no side effect on the line.
+    ASSERT_TRUE(m.poke8(kScdr + 1, 'C'));
+    EXPECT_EQ(m.serialOut(), "AB");
+}
+
+}  // namespace
+}  // namespace korvan::sim

@@ -1,0 +1,314 @@
+// The resident monitor fed directly: echo, prompt, commands, dump fields and download mode.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "monitor.h"
+
+namespace korvan::sim {
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kName = "KORVAN CPU32 monitor 1.0 (simulated module)";
+
+struct Fixture {
+    Machine machine;
+    PlaceholderExecutor placeholder;
+    Monitor monitor;
+
+    explicit Fixture(Monitor::Options options = {}, Executor* executor = nullptr)
+        : monitor(machine, executor != nullptr ? *executor : placeholder, options)
+    {
+        monitor.feed("\r");  // past the banner
+        monitor.takeOutput();
+    }
+    std::string send(std::string_view bytes)
+    {
+        monitor.feed(bytes);
+        return monitor.takeOutput();
+    }
+};
+
+// The value after a dump label, as the workbench reads it: first occurrence, fixed width.
+std::string field(const std::string& dump, const std::string& label, std::size_t width)
+{
+    const std::size_t at = dump.find(label);
+    return at == std::string::npos ? "" : dump.substr(at + label.size(), width);
+}
+
+std::string block(std::uint32_t address, const std::string& data)
+{
+    std::string b;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        b += static_cast<char>(address >> shift);
+    b += static_cast<char>(data.size() >> 8);
+    b += static_cast<char>(data.size());
+    return b + data;
+}
+
+TEST(Monitor, BannerAndPromptOnTheFirstByteOfAFreshLine)
+{
+    Machine machine;
+    PlaceholderExecutor executor;
+    Monitor monitor(machine, executor);
+    for (int round = 0; round < 2; ++round) {
+        monitor.feed("ve\r");
+        const std::string out = monitor.takeOutput();
+        EXPECT_EQ(out, "\r\n" + kName + "\r\ntype he for the list of commands\r\n>>-> ve\r\n" + kName + "\r\n>>-> ");
+        monitor.feed("ve\r");
+        EXPECT_EQ(monitor.takeOutput(), "ve\r\n" + kName + "\r\n>>-> ");
+        monitor.feed("v");  // a half-typed command is dropped with the line
+        monitor.takeOutput();
+        monitor.lineOpened();
+    }
+}
+
+TEST(Monitor, CommandLines)
+{
+    struct Row {
+        const char* name;
+        std::string input;
+        std::string output;
+    };
+    const Row rows[] = {
+        {"version", "ve\r", "ve\r\n" + kName + "\r\n>>-> "},
+        {"case-insensitive", "vE\r", "vE\r\n" + kName + "\r\n>>-> "},
+        {"backspace erases", "vx\bE\r", "vx\b \bE\r\n" + kName + "\r\n>>-> "},
+        {"delete erases", "vx\x7f" "e\r", "vx\b \be\r\n" + kName + "\r\n>>-> "},
+        {"backspace never erases the prompt", "\b\r", "\r\n>>-> "},
+        {"LF after CR ignored", "ve\r\n", "ve\r\n" + kName + "\r\n>>-> "},
+        {"empty line", "\r", "\r\n>>-> "},
+        {"leading spaces", "  ve\r", "  ve\r\n" + kName + "\r\n>>-> "},
+        {"unknown command", "xyz\r", "xyz\r\nerror: unknown command \"xyz\" (he lists the commands)\r\n>>-> "},
+        {"operand where none is taken", "dr 5\r",
+         "dr 5\r\nerror: unknown command \"dr 5\" (he lists the commands)\r\n>>-> "},
+        {"register set is silent", "D0=1\r", "D0=1\r\n>>-> "},
+        {"register value too long", "D0=123456789\r",
+         "D0=123456789\r\nerror: register commands: D0-D7, A0-A7, PC, SS, US = 1 to 8 hexadecimal digits, "
+         "SR = 1 to 4\r\n>>-> "},
+        {"unknown register", "D8=1\r",
+         "D8=1\r\nerror: register commands: D0-D7, A0-A7, PC, SS, US = 1 to 8 hexadecimal digits, SR = 1 to "
+         "4\r\n>>-> "},
+        {"GO without an address", "GO zz\r", "GO zz\r\nerror: GO takes a hexadecimal address\r\n>>-> "},
+        {"LO then something else", "LO\rve\r",
+         "LO\r\nerror: LO must be followed by the byte 16 (hexadecimal)\r\n>>-> ve\r\n" + kName + "\r\n>>-> "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fixture f;
+        EXPECT_EQ(f.send(row.input), row.output);
+    }
+}
+
+TEST(Monitor, DumpFieldsHaveTheirWidths)
+{
+    Fixture f;
+    const std::string out = f.send("dr\r");
+    ASSERT_TRUE(out.starts_with("dr\r\n"));
+    ASSERT_TRUE(out.ends_with("\r\n>>-> "));
+    std::vector<std::pair<std::string, std::string>> fields;  // label, digit pattern
+    for (int i = 0; i < 8; ++i) {
+        fields.emplace_back("D" + std::to_string(i) + "=", "[0-9A-F]{8}");
+        fields.emplace_back("A" + std::to_string(i) + "=", "[0-9A-F]{8}");
+    }
+    for (const char* label : {"PC=", "SS=", "US=", "VBR="})
+        fields.emplace_back(label, "[0-9A-F]{8}");
+    fields.emplace_back("SR=", "[0-9A-F]{4}");
+    fields.emplace_back("SFC=", "[01]{3}");
+    fields.emplace_back("DFC=", "[01]{3}");
+    for (const auto& [label, digits] : fields) {
+        SCOPED_TRACE(label);
+        // Exactly once (the workbench takes the first occurrence), its digits ending the field.
+        const std::regex pattern("(^|[^A-Z])" + label + digits + "( |\r\n)");
+        EXPECT_EQ(std::distance(std::sregex_iterator(out.begin(), out.end(), pattern), std::sregex_iterator()), 1);
+        EXPECT_EQ(out.find(label), out.rfind(label));
+    }
+    for (std::size_t start = 0, end; (end = out.find("\r\n", start)) != std::string::npos; start = end + 2)
+        EXPECT_LT(end - start, 80u) << "a dump row wider than the terminal";
+}
+
+TEST(Monitor, RegisterSetThenDump)
+{
+    struct Row {
+        const char* name;
+        std::string commands;
+        std::string label;
+        std::size_t width;
+        std::string value;
+    };
+    const Row rows[] = {
+        {"data register", "D3=00001234\r", "D3=", 8, "00001234"},
+        {"short value", "d7=abc\r", "D7=", 8, "00000ABC"},
+        {"address register", "A2=$00802000\r", "A2=", 8, "00802000"},
+        {"A7 is SS in supervisor mode", "A7=0087F000\r", "SS=", 8, "0087F000"},
+        {"A7 is US in user mode", "SR=0700\rA7=0087E000\r", "US=", 8, "0087E000"},
+        {"A7 shows US in user mode", "US=0087D000\rSR=0004\r", "A7=", 8, "0087D000"},
+        {"program counter as sent after a download", "PC=802000\r", "PC=", 8, "00802000"},
+        {"supervisor stack", "SS=00870000\r", "A7=", 8, "00870000"},
+        {"status register", "SR=2704\r", "SR=", 4, "2704"},
+        {"0x prefix", "D1=0x10\r", "D1=", 8, "00000010"},
+        {"bad value changes nothing", "D4=12G4\r", "D4=", 8, "00000000"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fixture f;
+        f.send(row.commands);
+        EXPECT_EQ(field(f.send("dr\r"), row.label, row.width), row.value);
+    }
+}
+
+TEST(Monitor, StepAndGo)
+{
+    Fixture f;
+    f.machine.write32(0x802000, 0x4E714E75);
+    std::string out = f.send("ss\r");
+    EXPECT_EQ(field(out, "PC=", 8), "00802002");
+    EXPECT_NE(out.find("\r\n00802002  4E75 0000 0000\r\n"), std::string::npos) << out;
+
+    out = f.send("GO 802100\r");
+    EXPECT_TRUE(out.starts_with("GO 802100\r\nprogram ended\r\n")) << out;
+    EXPECT_EQ(field(out, "PC=", 8), "00802100");
+    EXPECT_TRUE(out.ends_with("\r\n>>-> "));
+    EXPECT_EQ(field(f.send("go\r"), "PC=", 8), "00802100");
+}
+
+// A program that prints, reads what arrives on the line and ends after a few slices.
+class ScriptedExecutor final : public Executor {
+public:
+    int slices = 0;
+    Outcome step(Machine&) override { return {}; }
+    Outcome run(Machine& machine, std::uint32_t) override
+    {
+        while (!machine.serialIn().empty()) {
+            machine.serialOut() += static_cast<char>(std::toupper(machine.serialIn().front()));
+            machine.serialIn().pop_front();
+        }
+        return {++slices == 3, "program ended"};
+    }
+};
+
+TEST(Monitor, RunningProgramOwnsTheLineUntilItStops)
+{
+    struct Row {
+        const char* name;
+        std::string during;
+        std::string output;
+    };
+    const Row rows[] = {
+        {"input goes to the program", "ab", "GO\r\nAB\r\nprogram ended\r\n"},
+        {"ESC interrupts", "a\x1b", "GO\r\ninterrupted\r\n"},
+        {"Ctrl-C interrupts", "\x03", "GO\r\ninterrupted\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedExecutor program;
+        Fixture f({}, &program);
+        std::string out = f.send("GO\r");
+        EXPECT_TRUE(f.monitor.running());
+        out += f.send(row.during);
+        while (f.monitor.running() && program.slices < 10) {
+            f.monitor.service();
+            out += f.monitor.takeOutput();
+        }
+        EXPECT_TRUE(out.starts_with(row.output)) << out;
+        EXPECT_TRUE(out.ends_with("\r\n>>-> "));
+        EXPECT_EQ(f.send("ve\r"), "ve\r\n" + kName + "\r\n>>-> ");  // the command line is back
+    }
+}
+
+TEST(Monitor, DownloadBlocksSplitAnywhere)
+{
+    const std::string blocks = block(0x802000, "\x11\x22\x33") + block(0x803000, "ABCDEFGHIJKLMNOP");
+    const std::string stream = "LO\r\x16" + blocks + "\r";
+    const std::string answer = "LO\r\n..\r\nloaded 19 bytes in 2 blocks\r\n>>-> ";
+    // Ends of the blocks in the stream: the "." must be the very next thing sent.
+    const std::size_t firstEnd = 4 + 9, secondEnd = firstEnd + 22;
+
+    for (std::size_t split = 0; split <= stream.size(); ++split) {
+        SCOPED_TRACE("split at " + std::to_string(split));
+        Fixture f;
+        std::string out = f.send(stream.substr(0, split));
+        out += f.send(stream.substr(split));
+        EXPECT_EQ(out, answer);
+        std::uint32_t word = 0;
+        f.machine.read32(0x802000, word);
+        EXPECT_EQ(word, 0x11223300u);
+        f.machine.read32(0x80300C, word);
+        EXPECT_EQ(word, 0x4D4E4F50u);
+    }
+    Fixture f;
+    f.send(stream.substr(0, 4));
+    for (std::size_t i = 4; i < stream.size() - 1; ++i) {
+        SCOPED_TRACE("byte " + std::to_string(i));
+        EXPECT_EQ(f.send(stream.substr(i, 1)), i + 1 == firstEnd || i + 1 == secondEnd ? "." : "");
+    }
+}
+
+TEST(Monitor, DownloadReports)
+{
+    struct Row {
+        const char* name;
+        std::string blocks;
+        bool acknowledge;
+        std::string output;  // after "LO\r\n"
+    };
+    const Row rows[] = {
+        {"lone CR at once", "", true, "loaded 0 bytes in 0 blocks\r\n>>-> "},
+        {"empty block", block(0x802000, ""), true, ".\r\nloaded 0 bytes in 1 block\r\n>>-> "},
+        {"unmapped block", block(0x802000, "ab") + block(0x400000, "xyz"), true,
+         "..\r\nloaded 2 bytes in 2 blocks, error: 3 bytes outside memory from $00400000\r\n>>-> "},
+        {"block past the end of RAM", block(0x87FFFE, "abcd"), true,
+         ".\r\nloaded 2 bytes in 1 block, error: 2 bytes outside memory from $00880000\r\n>>-> "},
+        {"CR inside a header is data", block(0x00800D0D, "a"), true, ".\r\nloaded 1 byte in 1 block\r\n>>-> "},
+        {"no acknowledgement", block(0x802000, "ab") + block(0x802002, "c"), false,
+         "loaded 3 bytes in 2 blocks\r\n>>-> "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Monitor::Options options;
+        options.acknowledge = row.acknowledge;
+        Fixture f(options);
+        EXPECT_EQ(f.send("LO\r\x16" + row.blocks + "\r"), "LO\r\n" + row.output);
+    }
+}
+
+TEST(Monitor, ReopenedLineLeavesAnUnfinishedDownload)
+{
+    Fixture f;
+    f.send("LO\r\x16" + block(0x802000, "abcd").substr(0, 5));
+    f.monitor.lineOpened();
+    const std::string out = f.send("ve\r");
+    EXPECT_TRUE(out.ends_with(">>-> ve\r\n" + kName + "\r\n>>-> ")) << out;
+}
+
+TEST(Monitor, MemoryDisplay)
+{
+    struct Row {
+        const char* name;
+        std::string command;
+        std::string output;
+    };
+    const Row rows[] = {
+        {"partial row", "md 802000 4\r",
+         "md 802000 4\r\n00802000  41 42 0A 7E" + std::string(36, ' ') + "  AB.~\r\n>>-> "},
+        {"end of RAM", "md 87fffe 4\r",
+         "md 87fffe 4\r\n0087FFFE  00 00 -- --" + std::string(36, ' ') + "  ..  \r\n>>-> "},
+        {"count too large", "md 802000 1001\r",
+         "md 802000 1001\r\nerror: md addr [count]: hexadecimal address, count 1 to 1000 (hexadecimal)\r\n>>-> "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fixture f;
+        f.machine.write32(0x802000, 0x41420A7E);
+        EXPECT_EQ(f.send(row.command), row.output);
+    }
+    Fixture f;
+    const std::string out = f.send("md 802000\r");
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1 + 4) << "64 bytes by default, 16 a row";
+}
+
+}  // namespace
+}  // namespace korvan::sim
