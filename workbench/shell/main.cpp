@@ -5,6 +5,9 @@
 #if KORVAN_HAVE_BUILD
 #include "build/assemble_command.h"
 #endif
+#if KORVAN_HAVE_GNU
+#include "build/gnu_commands.h"
+#endif
 #if KORVAN_HAVE_MONITOR
 #include "monitor/monitor_command.h"
 #endif
@@ -16,6 +19,9 @@ int main(int argc, char** argv) {
     korvan::shell::CKorvanApp app;
 #if KORVAN_HAVE_BUILD
     korvan::build::installBuildCommands(app);
+#endif
+#if KORVAN_HAVE_GNU
+    korvan::build::installGnuCommands(app);
 #endif
 #if KORVAN_HAVE_MONITOR
     korvan::monitor::installMonitorCommands(app);

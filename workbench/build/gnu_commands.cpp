@@ -1,0 +1,79 @@
+// The GNU build and settings commands.
+#include "gnu_commands.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include "commands.h"
+#include "gnu_core.h"
+#include "gnu_settings.h"
+#include "korvan_app.h"
+#include "korvan_doc.h"
+#include "korvan_view.h"
+#include "main_frame.h"
+#include "toolchain.h"
+
+namespace korvan::build {
+
+using shell::CKorvanApp;
+using shell::CKorvanView;
+using shell::CMainFrame;
+
+void installGnuCommands(CKorvanApp& app) {
+    app.addViewCommandInstaller([&app](CKorvanView& view) {
+        view.setHandler(shell::cmd::kGnuCompile, {[&app, &view] { runGnu(app, view, CGnu::CompileOnly); }, {}, {}});
+        view.setHandler(shell::cmd::kGnuBuild, {[&app, &view] { runGnu(app, view, CGnu::Build); }, {}, {}});
+        view.setHandler(shell::cmd::kGnuLink, {[&app, &view] { runGnu(app, view, CGnu::LinkOnly); },
+                                               [&view] { return !view.document()->isModified(); }, {}});
+    });
+    app.setHandler(shell::cmd::kConfigGnu, {[&app] {
+                                                configureGnu(app.mainFrame(), app.settings(), app.toolchainPresent(),
+                                                             app.cygwinRoot(), app.uiLanguage());
+                                            }, {}, {}});
+}
+
+GnuToolchain gnuToolchain(CKorvanApp& app) {
+    const QString prefix = app.settings().GetSettingString(QString::fromUtf8(shell::kToolchainSection),
+                                                           QString::fromUtf8(shell::kToolchainPrefixEntry),
+                                                           QString::fromUtf8(shell::kDefaultToolchainPrefix));
+    return {app.cygwinRoot(), prefix};
+}
+
+void runGnu(CKorvanApp& app, CKorvanView& view, CGnu::Mode mode) {
+    QPointer<CMainFrame> frame = app.mainFrame();
+    QPointer<CKorvanView> viewGuard = &view;
+    shell::CKorvanDoc* doc = view.document();
+    // The tools read the file on disk: an untitled source has none to give them.
+    if (doc->isUntitled()) {
+        QMessageBox::warning(frame, app.text(shell::text::kAppTitle),
+                             app.text(shell::text::kSaveFailed).arg(doc->title(), app.text(shell::text::kNoFileName)));
+        return;
+    }
+    if (mode != CGnu::LinkOnly && doc->isModified()) doc->save();
+    const QString path = doc->path();
+
+    CGnu dialog(&view, gnuToolchain(app), path, app.settings(), app.uiLanguage());
+    dialog.setMode(mode);
+    const int result = dialog.exec();
+    const QString capture = dialog.captureFile();
+    if (!frame) return;
+
+    if (result != QDialog::Accepted) {
+        app.openSourceDocument(capture);
+        return;
+    }
+    if (mode == CGnu::CompileOnly) {
+        // The full build runs once this command has returned, on the same window.
+        QTimer::singleShot(0, frame, [viewGuard] {
+            if (!viewGuard) return;
+            if (const auto* h = viewGuard->handler(shell::cmd::kGnuBuild)) h->run();
+        });
+        return;
+    }
+    frame->setLastBuiltSource(path);
+    frame->runCommand(shell::cmd::kMonitorWindow);
+}
+
+}  // namespace korvan::build

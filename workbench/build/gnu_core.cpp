@@ -1,0 +1,147 @@
+// Command lines, environment, names and output capture of the GNU build.
+#include "gnu_core.h"
+
+namespace korvan::build::gnu {
+
+namespace {
+
+std::string toolFolder(std::string_view root) { return std::string(root) + "/bin/"; }
+
+std::string_view prefixName(std::string_view prefix) {
+    const auto slash = prefix.rfind('/');
+    return slash == std::string_view::npos ? prefix : prefix.substr(slash + 1);
+}
+
+std::string joinWords(const std::vector<std::string>& words) {
+    std::string text;
+    for (const auto& w : words) {
+        if (!text.empty()) text += ' ';
+        text += w;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string compilerProgram(std::string_view root, std::string_view prefix, std::string_view sourcePath) {
+    const bool cpp = sourcePath.find(".cpp") != std::string_view::npos &&
+                     sourcePath.find(".s") == std::string_view::npos;
+    return toolFolder(root) + std::string(prefixName(prefix)) + (cpp ? "g++" : "gcc");
+}
+
+std::string linkerProgram(std::string_view root, std::string_view prefix) {
+    return toolFolder(root) + std::string(prefixName(prefix)) + "gcc";
+}
+
+std::string sourceName(std::string_view sourcePath) {
+    const auto slash = sourcePath.rfind('/');
+    return std::string(slash == std::string_view::npos ? sourcePath : sourcePath.substr(slash + 1));
+}
+
+std::string sourceFolder(std::string_view sourcePath) {
+    const auto slash = sourcePath.rfind('/');
+    if (slash == std::string_view::npos) return {};
+    return std::string(sourcePath.substr(0, slash == 0 ? 1 : slash));
+}
+
+std::string baseName(std::string_view sourcePath) {
+    const std::string name = sourceName(sourcePath);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+std::vector<std::string> splitWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : text) {
+        if (c == ' ' || c == '\t') {
+            if (!word.empty()) words.push_back(std::move(word));
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+std::vector<std::string> compileArguments(std::string_view options, std::string_view name) {
+    auto args = splitWords(options);
+    args.emplace_back(name);
+    return args;
+}
+
+std::vector<std::string> linkArguments(std::string_view options, std::string_view files, std::string_view base) {
+    auto args = splitWords(options);
+    for (auto& f : splitFileList(files)) args.push_back(std::move(f));
+    args.push_back(std::string(base) + ".o");
+    args.emplace_back("-o");
+    args.push_back(std::string(base) + ".abs");
+    return args;
+}
+
+std::string compileCommandText(std::string_view options, std::string_view name) {
+    return " 1 " + std::string(options) + " " + std::string(name);
+}
+
+std::string linkCommandText(std::string_view options, std::string_view files, std::string_view base) {
+    const std::string b(base);
+    return " 1 " + std::string(options) + " " + std::string(files) + " " + b + ".o -o " + b + ".abs";
+}
+
+std::vector<std::string> toolEnvironment(std::string_view root) { return {"PATH=" + std::string(root) + "/bin"}; }
+
+std::vector<std::string> splitFileList(std::string_view text) {
+    std::vector<std::string> files;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const auto blank = text.find(' ', start);
+        const auto piece = text.substr(start, blank == std::string_view::npos ? std::string_view::npos : blank - start);
+        if (!piece.empty()) files.emplace_back(piece);
+        if (blank == std::string_view::npos) break;
+        start = blank + 1;
+    }
+    return files;
+}
+
+std::string joinFileList(const std::vector<std::string>& files) { return joinWords(files); }
+
+DefaultOptions defaultOptions(std::string_view runtimeFolder) {
+    const std::string rt(runtimeFolder);
+    return {
+        // -g instead of -gcoff (no longer supported: a warning, which fails every compile);
+        // -fno-exceptions lets C++ link without the exception run-time and is valid for C too.
+        "-c -O0 -g -mcpu=cpu32 -ffreestanding -fno-exceptions -I" + rt,
+        // The script puts the code at $802000, adds libgcc and writes S-records; -nostdlib
+        // keeps the Linux start files and C library out.
+        "-T" + rt + "/korvan.ld -mcpu=cpu32 -nostdlib",
+        {rt + "/crt0.o", rt + "/korvan.o"},
+    };
+}
+
+void OutputLines::feed(std::string_view bytes) {
+    for (char c : bytes) {
+        if (c == '\n') {
+            m_lines.push_back(std::move(m_partial));
+            m_partial.clear();
+        } else {
+            m_partial += c;
+        }
+    }
+}
+
+void OutputLines::finish() {
+    if (!m_partial.empty()) m_lines.push_back(std::move(m_partial));
+    m_partial.clear();
+}
+
+std::string crlf(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace korvan::build::gnu

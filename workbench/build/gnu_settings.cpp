@@ -1,0 +1,199 @@
+// The GNU settings sheet and its three pages.
+#include "gnu_settings.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "gnu_core.h"
+#include "settings_store.h"
+
+#ifndef KORVAN_RUNTIME_DIR
+#define KORVAN_RUNTIME_DIR ""
+#endif
+
+namespace korvan::build {
+
+namespace {
+
+const QString kSection = QStringLiteral("GNU");
+
+QString tr2(shell::Language lang, const char* french, const char* english) {
+    return QString::fromUtf8(lang == shell::Language::French ? french : english);
+}
+
+}  // namespace
+
+QString runtimeFolder() {
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../runtime"));
+    if (QFileInfo(beside + QStringLiteral("/korvan.ld")).isFile()) return QDir::cleanPath(beside);
+    return QStringLiteral(KORVAN_RUNTIME_DIR);
+}
+
+GnuSettings GnuSettings::load(const shell::SettingsStore& store) {
+    return {store.GetSettingString(kSection, QStringLiteral("CFLAG"), {}),
+            store.GetSettingString(kSection, QStringLiteral("LFLAG"), {}),
+            store.GetSettingString(kSection, QStringLiteral("FICHIER"), {})};
+}
+
+void GnuSettings::save(shell::SettingsStore& store) const {
+    store.WriteSettingString(kSection, QStringLiteral("CFLAG"), compilerOptions);
+    store.WriteSettingString(kSection, QStringLiteral("LFLAG"), linkerOptions);
+    store.WriteSettingString(kSection, QStringLiteral("FICHIER"), linkerFiles);
+}
+
+CGnuRep::CGnuRep(bool toolchainPresent, const QString& root, shell::Language language) {
+    m_toolFolder = new QLineEdit(toolchainPresent ? root + QStringLiteral("/bin") : QString(), this);
+    m_toolFolder->setObjectName(QStringLiteral("toolFolderEdit"));
+    m_compilerFolder = new QLineEdit(toolchainPresent ? root + QStringLiteral("/bin") : QString(), this);
+    m_compilerFolder->setObjectName(QStringLiteral("compilerFolderEdit"));
+    m_toolFolder->setReadOnly(true);
+    m_compilerFolder->setReadOnly(true);
+    m_installed = new QCheckBox(tr2(language, "Compilateur GNU C/C++ installé", "GNU C/C++ is setup"), this);
+    m_installed->setObjectName(QStringLiteral("installedCheck"));
+    m_installed->setChecked(toolchainPresent);
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("Utilitaire"), m_toolFolder);
+    form->addRow(tr2(language, "Compilateur", "Compilateur"), m_compilerFolder);
+    form->addRow(m_installed);
+}
+
+CGnuCompC::CGnuCompC(const QString& options, shell::Language language) {
+    m_options = new QLineEdit(options, this);
+    m_options->setObjectName(QStringLiteral("compilerOptionsEdit"));
+    auto* defaults = new QPushButton(tr2(language, "Défaut", "Default"), this);
+    defaults->setObjectName(QStringLiteral("compilerDefaultButton"));
+    connect(defaults, &QPushButton::clicked, this, &CGnuCompC::setDefaults);
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Options"), m_options);
+    layout->addLayout(form);
+    layout->addWidget(defaults, 0, Qt::AlignLeft);
+    layout->addStretch();
+}
+
+QString CGnuCompC::options() const { return m_options->text(); }
+
+void CGnuCompC::setDefaults() {
+    m_options->setText(QString::fromStdString(gnu::defaultOptions(runtimeFolder().toStdString()).compiler));
+}
+
+CConfLinker::CConfLinker(const QString& options, const QString& files, shell::Language language)
+    : m_fileText(files) {
+    m_options = new QLineEdit(options, this);
+    m_options->setObjectName(QStringLiteral("linkerOptionsEdit"));
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("linkerFileList"));
+    m_list->setSortingEnabled(true);
+    auto* defaults = new QPushButton(tr2(language, "Défaut", "Default"), this);
+    defaults->setObjectName(QStringLiteral("linkerDefaultButton"));
+    auto* add = new QPushButton(tr2(language, "Ajouter", "Add"), this);
+    add->setObjectName(QStringLiteral("addButton"));
+    auto* remove = new QPushButton(tr2(language, "Enlever", "Delete"), this);
+    remove->setObjectName(QStringLiteral("removeButton"));
+    connect(defaults, &QPushButton::clicked, this, &CConfLinker::setDefaults);
+    connect(add, &QPushButton::clicked, this, &CConfLinker::chooseFile);
+    connect(remove, &QPushButton::clicked, this, &CConfLinker::removeSelected);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Options"), m_options);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(defaults);
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addStretch();
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_list);
+    row->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(row);
+}
+
+QString CConfLinker::options() const { return m_options->text(); }
+
+QString CConfLinker::files() const {
+    if (!m_listFilled) return m_fileText;
+    std::vector<std::string> entries;
+    for (int i = 0; i < m_list->count(); ++i) entries.push_back(m_list->item(i)->text().toStdString());
+    return QString::fromStdString(gnu::joinFileList(entries));
+}
+
+void CConfLinker::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_list->clear();
+    for (const auto& f : gnu::splitFileList(m_fileText.toStdString())) m_list->addItem(QString::fromStdString(f));
+    m_listFilled = true;
+}
+
+void CConfLinker::hideEvent(QHideEvent* event) {
+    m_fileText = files();
+    QWidget::hideEvent(event);
+}
+
+void CConfLinker::setDefaults() {
+    const auto defaults = gnu::defaultOptions(runtimeFolder().toStdString());
+    m_options->setText(QString::fromStdString(defaults.linker));
+    m_list->clear();
+    for (const auto& f : defaults.files) m_list->addItem(QString::fromStdString(f));
+    m_listFilled = true;
+}
+
+void CConfLinker::addFile(const QString& path) {
+    m_list->addItem(path);
+    m_listFilled = true;
+}
+
+void CConfLinker::removeSelected() {
+    const auto selected = m_list->selectedItems();
+    if (!selected.isEmpty()) delete m_list->takeItem(m_list->row(selected.first()));
+}
+
+void CConfLinker::chooseFile() {
+    QFileDialog dialog(this, QString(), QString(), QStringLiteral("Object file (*.o)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        addFile(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath());
+}
+
+CGnuSheet::CGnuSheet(QWidget* parent, const GnuSettings& values, bool toolchainPresent, const QString& root,
+                     shell::Language language)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Configuration GNU..."));
+    m_tabs = new QTabWidget(this);
+    m_compiler = new CGnuCompC(values.compilerOptions, language);
+    m_linker = new CConfLinker(values.linkerOptions, values.linkerFiles, language);
+    m_tabs->addTab(new CGnuRep(toolchainPresent, root, language), QStringLiteral("Répertoire"));
+    m_tabs->addTab(m_compiler, tr2(language, "Compilateur C/C++", "C/C++ compilator"));
+    m_tabs->addTab(m_linker, QStringLiteral("Linker"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(tr2(language, "OK", "OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr2(language, "Annuler", "Cancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addWidget(buttons);
+}
+
+GnuSettings CGnuSheet::values() const { return {m_compiler->options(), m_linker->options(), m_linker->files()}; }
+
+void configureGnu(QWidget* parent, shell::SettingsStore& store, bool toolchainPresent, const QString& root,
+                  shell::Language language) {
+    CGnuSheet sheet(parent, GnuSettings::load(store), toolchainPresent, root, language);
+    if (sheet.exec() == QDialog::Accepted) sheet.values().save(store);
+}
+
+}  // namespace korvan::build
