@@ -176,12 +176,16 @@ int Assemble(const Options& options) {
         SetRepertoire(*options.dir);
 
     ListErreur list;
+    std::string includeFailure;
     const qubrix::RunOutcome outcome =
-        qubrix::AssembleSource(settings, options.source, &list, [](qubrix::AssemblyRun& run) {
+        qubrix::AssembleSource(settings, options.source, &list, [&includeFailure](qubrix::AssemblyRun& run) {
             run.runPasses();
+            includeFailure = run.includeFailure();
             return true;
         });
     PrintDiagnostics(list);
+    if (!includeFailure.empty())
+        std::fprintf(stderr, "qubrix: %s\n", includeFailure.c_str());
     if (outcome.failed)
         std::fprintf(stderr, "qubrix: %s\n", outcome.failure.c_str());
     return outcome.errors == 0 && !outcome.failed ? kExitClean : kExitErrors;

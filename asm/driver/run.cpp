@@ -2,6 +2,9 @@
 // source and its includes, the memory map, the overlap test and the summary.
 #include "driver/run.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +17,24 @@ namespace qubrix {
 namespace {
 
 std::string g_workDir;
+
+// The include named by the first failed file of the tree, in scan order.
+std::string failedInclude(const Fichier& f)
+{
+    if (f.openFailed())
+        return f.failedInclude();
+    for (std::size_t i = 0; i < f.childCount(); ++i)
+        if (std::string name = failedInclude(f.child(i)); !name.empty())
+            return name;
+    return std::string();
+}
+
+// Removes a regular file left at path; true when there was one to remove.
+bool RemoveStale(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && std::remove(path.c_str()) == 0;
+}
 
 }  // namespace
 
@@ -96,9 +117,18 @@ void AssemblyRun::openFiles(const std::string& sourcePath)
             message("impossible d'ouvrir le fichier %s\r\n", m_listPath.c_str());
     }
     if (ctx.objectEnabled) {
-        if (unusable || m_objPath == sourcePath || !ctx.obj.open(m_objPath))
+        if (unusable || m_objPath == sourcePath || !ctx.obj.open(m_objPath)) {
             message("impossible d'ouvrir le fichier %s\r\n", m_objPath.c_str());
-        else {
+            // Without its object file the run has failed (a source path that names no file
+            // fails on its own); an object file left by an earlier run must not be taken for
+            // this run's output.
+            if (!unusable) {
+                m_openErrno = m_objPath == sourcePath ? EEXIST : ctx.obj.errorNumber();
+                if (m_objPath != sourcePath && RemoveStale(m_objPath))
+                    message("Object file %s removed: it is out of date\r\n", m_objPath.c_str());
+                reportFault(Fault::ObjectOpen, nullptr);
+            }
+        } else {
             m_objectOpened = true;
             ctx.obj.init();
         }
@@ -115,6 +145,13 @@ void AssemblyRun::reportFault(Fault fault, const ErreurAsm* where)
 
     std::string text;
     switch (fault) {
+    case Fault::ObjectOpen:
+        text = "Cannot create object file " + m_objPath + ": " + std::strerror(m_openErrno);
+        break;
+    case Fault::AddressRange:
+        text = "Code runs past address $FFFFFFFF";
+        m_objectIncomplete = true;
+        break;
     case Fault::ObjectWrite:
         text = "Error writing to object file " + m_objPath + ": " +
                std::strerror(ctx.obj.errorNumber());
@@ -164,7 +201,10 @@ bool AssemblyRun::checkFaults(const ErreurAsm* where)
         reportFault(Fault::ListingSize, where);
         stop = true;
     }
-    if (ctx.internalFault) {
+    if (ctx.sections->pastTop() || ctx.obj.addressFault()) {
+        reportFault(Fault::AddressRange, where);
+        stop = true;
+    } else if (ctx.internalFault) {
         if (!stop)
             reportFault(Fault::Engine, where);
         stop = true;
@@ -186,6 +226,7 @@ void AssemblyRun::runPasses()
     ErreurAsm err;
     ctx.pass = 0;
     ctx.sections.emplace(ctx.codeOrigin, ctx.varOrigin);
+    const int earlyErrors = ctx.errorCount;  // an object file that could not be created
     {
         Fichier tree(m_source, ctx.workDir);
         std::string failedFile;
@@ -199,11 +240,29 @@ void AssemblyRun::runPasses()
             ++ctx.errorCount;
             if (ctx.results)
                 ctx.results->AddErreur(err);
-            if (why == OpenFailure::TooDeep)
+            const std::string at = failedFile + ":" + std::to_string(failedLine);
+            switch (why) {
+            case OpenFailure::TooDeep:
                 message("Erreur %d: Trop de fichier Include (Max %d)\r\n", ctx.errorCount,
                         Fichier::kMaxIncludeDepth);
-            else
+                m_openFailure = at + ": include files nested deeper than " +
+                                std::to_string(Fichier::kMaxIncludeDepth) + " levels";
+                break;
+            case OpenFailure::Cycle:
+                m_openFailure = at + ": include cycle: " + failedInclude(tree) +
+                                " is already being included";
+                break;
+            case OpenFailure::TooLarge:
+                m_openFailure = at + ": include tree too large (more than " +
+                                std::to_string(Fichier::kMaxIncludeFiles) + " files or " +
+                                std::to_string(Fichier::kMaxTreeBytes >> 20) + " MiB)";
+                break;
+            default:
                 message("Impossible d'ouvrir les fichier!\r\n");
+                break;
+            }
+            if (!m_openFailure.empty())
+                message("%s\r\n", m_openFailure.c_str());
         } else {
             bool stopped = false;
             for (int pass = 0; pass < 2 && !stopped; ++pass) {
@@ -211,7 +270,7 @@ void AssemblyRun::runPasses()
                 ctx.lineSequence = 1;
                 ctx.endFlag = false;
                 ctx.warningCount = 0;
-                ctx.errorCount = 0;
+                ctx.errorCount = earlyErrors;
                 bool last = false;
                 const std::string* currentFile = nullptr;
                 SourceLine line;

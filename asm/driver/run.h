@@ -46,13 +46,16 @@ public:
     // run then counts as failed and failureMessage() says why.
     bool failed() const;
     std::string failureMessage() const;
+    // Why the include tree could not be read, when the reason is more than a file that does
+    // not open (a cycle, a nesting or a tree too large): "FILE:LINE: reason". Empty otherwise.
+    const std::string& includeFailure() const { return m_openFailure; }
 
     // The derived file names of the run (set by openFiles).
     const std::string& listingPath() const { return m_listPath; }
     const std::string& objectPath() const { return m_objPath; }
 
 private:
-    enum class Fault { ObjectWrite, ListingWrite, ObjectSize, ListingSize, Engine };
+    enum class Fault { ObjectOpen, ObjectWrite, ListingWrite, ObjectSize, ListingSize, AddressRange, Engine };
 
     void message(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Reports a fault that ends the run, once per kind: the message line, a diagnostic 0x408
@@ -67,6 +70,8 @@ private:
     std::string m_listPath;
     std::string m_objPath;
     std::string m_failure;
+    std::string m_openFailure;
+    int m_openErrno = 0;
     unsigned m_reported = 0;       // bit per Fault already reported
     bool m_objectOpened = false;
     bool m_objectIncomplete = false;

@@ -7,10 +7,16 @@
 namespace qubrix {
 namespace {
 
-// Location arithmetic wraps like the 32-bit counters of the target instead of overflowing.
-int32_t Add32(int32_t a, int32_t b)
+// Location arithmetic on 32-bit counters; an advance (taken as unsigned) that ends beyond
+// $100000000, or any advance from there, runs past the top of the address space.
+int32_t Advance32(int32_t location, int32_t n, bool& atTop, bool& pastTop)
 {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+    const uint64_t end = uint64_t{static_cast<uint32_t>(location)} + static_cast<uint32_t>(n);
+    if ((atTop && n != 0) || end > uint64_t{1} << 32)
+        pastTop = true;
+    if (end == uint64_t{1} << 32)
+        atTop = true;
+    return static_cast<int32_t>(static_cast<uint32_t>(end));
 }
 
 constexpr std::size_t kSectionNameMax = 7;  // longer selector names are cut, never overrun
@@ -26,12 +32,13 @@ void Section::reset()
 {
     m_location = m_origin;
     m_size = 0;
+    m_atTop = m_pastTop = false;
 }
 
 void Section::advance(int32_t n)
 {
-    m_location = Add32(m_location, n);
-    m_size = Add32(m_size, n);
+    m_location = Advance32(m_location, n, m_atTop, m_pastTop);
+    m_size = static_cast<int32_t>(static_cast<uint32_t>(m_size) + static_cast<uint32_t>(n));
 }
 
 void Section::evenOut()
@@ -43,8 +50,11 @@ void Section::evenOut()
 bool Section::overlaps(int32_t start, int32_t end) const
 {
     // The location is the next free byte, so a section starting exactly where this one ends
-    // counts as overlapping it.
-    return (m_origin <= start && start <= m_location) || (m_origin < end && end <= m_location);
+    // counts as overlapping it. Addresses are unsigned: sections above $80000000 are no
+    // negative numbers.
+    const uint32_t origin = static_cast<uint32_t>(m_origin), last = static_cast<uint32_t>(m_location);
+    const uint32_t s = static_cast<uint32_t>(start), e = static_cast<uint32_t>(end);
+    return (origin <= s && s <= last) || (origin < e && e <= last);
 }
 
 void Section::writeMapLine(std::FILE* out) const
@@ -83,6 +93,7 @@ bool SectionManager::select(const std::string& name)
 void SectionManager::resetForPass()
 {
     m_absolute = 0;
+    m_absoluteAtTop = m_absolutePastTop = false;
     for (Section& section : m_sections)
         section.reset();
     select("CODE");
@@ -91,7 +102,7 @@ void SectionManager::resetForPass()
 void SectionManager::advance(int32_t n)
 {
     if (m_current < 0)
-        m_absolute = Add32(m_absolute, n);
+        m_absolute = Advance32(m_absolute, n, m_absoluteAtTop, m_absolutePastTop);
     else
         m_sections[m_current].advance(n);
 }
@@ -100,6 +111,17 @@ void SectionManager::setAbsolute(int32_t address)
 {
     m_current = -1;
     m_absolute = address;
+    m_absoluteAtTop = false;
+}
+
+bool SectionManager::pastTop() const
+{
+    if (m_absolutePastTop)
+        return true;
+    for (const Section& section : m_sections)
+        if (section.pastTop())
+            return true;
+    return false;
 }
 
 int32_t SectionManager::value(int which) const

@@ -25,11 +25,15 @@ public:
     int32_t size() const { return m_size; }
     // True when [start, end] meets this section as the overlap rule defines it.
     bool overlaps(int32_t start, int32_t end) const;
+    // True once the location has been moved past the top of the 32-bit address space.
+    bool pastTop() const { return m_pastTop; }
     void writeMapLine(std::FILE* out) const;
 
 private:
     int32_t m_size = 0;
     int32_t m_location = 0;
+    bool m_atTop = false;    // the location is $100000000, held as 0
+    bool m_pastTop = false;
     int32_t m_origin = 0;
     std::string m_name;
 };
@@ -50,9 +54,13 @@ public:
     void writeMap(std::FILE* out) const;
     const std::vector<Section>& sections() const { return m_sections; }
     bool absoluteMode() const { return m_current < 0; }
+    // True when a location counter of this pass ran past $FFFFFFFF.
+    bool pastTop() const;
 
 private:
     int32_t m_absolute = 0;
+    bool m_absoluteAtTop = false;
+    bool m_absolutePastTop = false;
     int m_current = -1;  // index into m_sections, -1 for absolute mode
     std::vector<Section> m_sections;
 };

@@ -104,38 +104,55 @@ const std::string kNoText;
 
 }  // namespace
 
-std::string_view IncludeFileWord(std::string_view line)
+bool IsIncludeLine(std::string_view line, std::string_view* fileWord)
 {
-    std::size_t i = 0;
     const std::size_t n = line.size();
-    while (i < n && IsBlank(line[i]))
-        ++i;
-    while (i < n && !IsBlank(line[i]))
-        ++i;
-    while (i < n && IsBlank(line[i]))
-        ++i;
-    const std::size_t start = i;
-    while (i < n && !IsBlank(line[i]))
-        ++i;
-    return line.substr(start, i - start);
+    std::size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < n && IsBlank(line[i]))
+            ++i;
+    };
+    auto wordEnd = [&](std::size_t from) {
+        while (from < n && !IsBlank(line[from]))
+            ++from;
+        return from;
+    };
+    skipBlanks();
+    if (i == n || line[i] == '*')
+        return false;  // an empty line or a comment
+    std::size_t end = wordEnd(i);
+    // A label: any word in column one, or an indented word ending in ':'.
+    if (i == 0 || line[end - 1] == ':') {
+        i = end;
+        skipBlanks();
+        end = wordEnd(i);
+    }
+    if (line.substr(i, end - i) != kInclude)
+        return false;
+    if (fileWord) {
+        i = end;
+        skipBlanks();
+        *fileWord = line.substr(i, wordEnd(i) - i);
+    }
+    return true;
 }
 
 Fichier::Fichier(std::string path, std::string workDir)
     : m_name(std::move(path))
 {
-    std::vector<FileId> open;
-    scan(workDir, 0, open);
+    ScanState state;
+    scan(workDir, 0, state);
 }
 
-Fichier::Fichier(std::string path, const std::string& workDir, int depth, std::vector<FileId>& open)
+Fichier::Fichier(std::string path, const std::string& workDir, int depth, ScanState& state)
     : m_name(std::move(path))
 {
-    scan(workDir, depth, open);
+    scan(workDir, depth, state);
 }
 
 Fichier::~Fichier() = default;
 
-bool Fichier::load(FileId& id)
+bool Fichier::load(FileId& id, ScanState& state)
 {
     // Only regular files are sources: a device such as /dev/zero would never end and a FIFO
     // would block the run (hence O_NONBLOCK on the open, which regular files ignore).
@@ -148,6 +165,12 @@ bool Fichier::load(FileId& id)
         return false;
     }
     id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    if (static_cast<uint64_t>(st.st_size) > kMaxTreeBytes - state.used.bytes) {
+        ::close(fd);
+        m_failure = OpenFailure::TooLarge;
+        state.exhausted = true;
+        return false;
+    }
     std::size_t used = 0;
     m_text.resize(static_cast<std::size_t>(st.st_size) + 1);
     for (;;) {
@@ -164,7 +187,15 @@ bool Fichier::load(FileId& id)
         if (got == 0)
             break;
         used += static_cast<std::size_t>(got);
+        if (used > kMaxTreeBytes - state.used.bytes) {  // the file grew while being read
+            ::close(fd);
+            m_text.clear();
+            m_failure = OpenFailure::TooLarge;
+            state.exhausted = true;
+            return false;
+        }
     }
+    state.used.bytes += used;
     ::close(fd);
     m_text.resize(used);
 
@@ -192,31 +223,30 @@ bool Fichier::load(FileId& id)
         // Text stops at the first NUL byte, as it does for everything that reads the line.
         const std::size_t len = ::strnlen(start, stop - pos);
         const std::string_view text(start, len);
-        const std::size_t inc = text.find(kInclude);
-        m_lines.push_back({pos, static_cast<uint32_t>(len),
-                           inc == std::string_view::npos ? -1 : static_cast<int32_t>(inc)});
+        m_lines.push_back({pos, static_cast<uint32_t>(len), IsIncludeLine(text) ? -1 : -2});
         pos = end + 1;
     }
     m_endsWithLineEnd = endsWithLineEnd;
     return true;
 }
 
-void Fichier::scan(const std::string& workDir, int depth, std::vector<FileId>& open)
+void Fichier::scan(const std::string& workDir, int depth, ScanState& state)
 {
-    std::transform(m_name.begin(), m_name.end(), std::back_inserter(m_upperName), UpperAscii);
     FileId id;
-    if (!load(id)) {
-        m_failure = OpenFailure::CannotOpen;
+    if (!load(id, state)) {
+        if (m_failure == OpenFailure::None)
+            m_failure = OpenFailure::CannotOpen;
         return;
     }
-    open.push_back(id);
+    state.open.push_back(id);
     const std::string dir = DirectoryOf(m_name);
-    while (!m_eof && m_failure == OpenFailure::None) {
+    while (!m_eof && m_failure == OpenFailure::None && !state.exhausted) {
+        const std::size_t index = m_next;
         const LineRecord& rec = readRecord();
-        if (rec.includeAt < 0)
+        if (rec.include == -2 || index >= m_lines.size())
             continue;
-        const std::string_view word =
-            IncludeFileWord(std::string_view(m_text.data() + rec.offset, rec.length));
+        std::string_view word;
+        IsIncludeLine(std::string_view(m_text.data() + rec.offset, rec.length), &word);
         if (word.empty()) {
             m_failure = OpenFailure::NoFileName;
             break;
@@ -226,22 +256,38 @@ void Fichier::scan(const std::string& workDir, int depth, std::vector<FileId>& o
             found = FindFile(workDir, word);
         if (!found) {
             m_failure = OpenFailure::NotFound;
+            m_failedInclude = std::string(word);
             break;
         }
-        // Bound the nesting, and refuse a file that is already open further up the tree:
-        // it would include itself without end.
+        // Bound the nesting and the whole tree, and refuse a file that is already open
+        // further up the tree: it would include itself without end.
         struct stat st;
         const bool known = ::stat(found->c_str(), &st) == 0;
         const FileId childId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-        if (depth + 1 > kMaxIncludeDepth ||
-            (known && std::find(open.begin(), open.end(), childId) != open.end())) {
+        if (known && std::find(state.open.begin(), state.open.end(), childId) != state.open.end())
+            m_failure = OpenFailure::Cycle;
+        else if (depth + 1 > kMaxIncludeDepth)
             m_failure = OpenFailure::TooDeep;
+        else if (state.used.files + 1 >= kMaxIncludeFiles)
+            m_failure = OpenFailure::TooLarge;
+        if (m_failure != OpenFailure::None) {
+            state.exhausted = m_failure == OpenFailure::TooLarge;
+            m_failedInclude = std::move(*found);
             break;
         }
+        ++state.used.files;
+        m_lines[index].include = static_cast<int32_t>(m_children.size());
         m_children.push_back(
-            std::unique_ptr<Fichier>(new Fichier(std::move(*found), workDir, depth + 1, open)));
+            std::unique_ptr<Fichier>(new Fichier(std::move(*found), workDir, depth + 1, state)));
+        // A child that grew the tree past its bound fails at this line, with the bound's
+        // reason rather than as a file that cannot be opened.
+        if (m_children.back()->m_failure == OpenFailure::TooLarge && m_children.back()->m_lines.empty()) {
+            m_failedInclude = m_children.back()->m_name;
+            m_children.pop_back();
+            m_failure = OpenFailure::TooLarge;
+        }
     }
-    open.pop_back();
+    state.open.pop_back();
     if (m_failure == OpenFailure::None) {
         m_next = 0;
         m_lineNo = 0;
@@ -251,7 +297,7 @@ void Fichier::scan(const std::string& workDir, int depth, std::vector<FileId>& o
 
 const Fichier::LineRecord& Fichier::readRecord()
 {
-    static const LineRecord kEmpty{0, 0, -1};
+    static const LineRecord kEmpty{0, 0, -2};
     ++m_lineNo;
     if (m_next < m_lines.size()) {
         const LineRecord& rec = m_lines[m_next++];
@@ -273,14 +319,6 @@ std::string_view Fichier::ReadLine()
     return std::string_view(m_text.data() + rec.offset, rec.length);
 }
 
-int Fichier::selectChild(std::string_view fileWord) const
-{
-    for (std::size_t i = 0; i < m_children.size(); ++i)
-        if (m_children[i]->m_upperName.find(fileWord) != std::string::npos)
-            return static_cast<int>(i);
-    return -1;
-}
-
 bool Fichier::GetLine(SourceLine& out)
 {
     for (;;) {
@@ -294,16 +332,11 @@ bool Fichier::GetLine(SourceLine& out)
         }
         const LineRecord& rec = readRecord();
         const char* text = rec.length ? m_text.data() + rec.offset : "";
-        if (rec.includeAt > 0) {
-            // An INCLUDE after the first column: the line itself is never delivered; the
-            // include file named on it takes over the stream.
-            m_active = selectChild(IncludeFileWord(std::string_view(text, rec.length)));
-            if (m_active >= 0 || !m_eof)
-                continue;
-            // The file ends on an INCLUDE line that selects nothing: end with an empty line
-            // rather than leave the caller holding the line it already had.
-            out = SourceLine{"", 0, &m_name, m_lineNo};
-            return true;
+        if (rec.include >= 0) {
+            // An INCLUDE line is never delivered: the file it named at the scan takes over
+            // the stream.
+            m_active = rec.include;
+            continue;
         }
         out = SourceLine{text, rec.length, &m_name, m_lineNo};
         return m_eof;

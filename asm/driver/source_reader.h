@@ -19,8 +19,10 @@ enum class OpenFailure {
     NotFound,    // an INCLUDE line names a file found neither beside this file nor in the
                  // working directory
     NoFileName,  // an INCLUDE line has no second word
-    TooDeep,     // an INCLUDE line would nest more than kMaxIncludeDepth levels, or include
-                 // a file that is already being included (directly or through others)
+    TooDeep,     // an INCLUDE line would nest more than kMaxIncludeDepth levels
+    Cycle,       // an INCLUDE line names a file that is already being included (directly
+                 // or through others)
+    TooLarge,    // the whole tree would exceed kMaxIncludeFiles files or kMaxTreeBytes bytes
 };
 
 // One delivered line: NUL-terminated text inside the reader's own buffer (valid until the
@@ -36,6 +38,10 @@ struct SourceLine {
 class Fichier {
 public:
     static constexpr int kMaxIncludeDepth = 15;
+    // Every INCLUDE line reads its file afresh, so a few lines per file, a few levels deep,
+    // multiply: the whole tree is bounded, not only its depth.
+    static constexpr std::size_t kMaxIncludeFiles = 4096;
+    static constexpr std::size_t kMaxTreeBytes = std::size_t{64} << 20;
 
     // Opens path and scans it and, recursively, every file it includes. Include files are
     // looked for beside the including file, then in workDir (empty, or ending in '/'); a
@@ -57,6 +63,9 @@ public:
     // The first file of the tree, in scan order, that failed: its name and the line number
     // at which its scan stopped (0 when the file itself did not open).
     bool FindOpenError(std::string& file, int& line, OpenFailure* reason = nullptr) const;
+    // For an include that failed: the file its INCLUDE line named, as found on disk (a cycle,
+    // a nesting too deep, a tree too large) or as written (not found). Empty otherwise.
+    const std::string& failedInclude() const { return m_failedInclude; }
 
     // Every file back to its first line, line numbers 0, no active include.
     void Rewind();
@@ -72,22 +81,31 @@ private:
     struct LineRecord {
         std::size_t offset;   // into m_text
         uint32_t length;      // up to the line end or the first NUL byte
-        int32_t includeAt;    // column of the first "INCLUDE", or -1
+        int32_t include;      // an INCLUDE line: the index of its child (-1 until the scan
+                              // reaches it); -2 for any other line
     };
     using FileId = std::pair<uint64_t, uint64_t>;  // device and inode
+    struct Budget {
+        std::size_t files = 0;
+        std::size_t bytes = 0;
+    };
+    struct ScanState {
+        std::vector<FileId> open;  // the files being scanned, root first
+        Budget used;
+        bool exhausted = false;    // the bound was reached: every scan stops there
+    };
 
-    Fichier(std::string path, const std::string& workDir, int depth, std::vector<FileId>& open);
-    void scan(const std::string& workDir, int depth, std::vector<FileId>& open);
-    bool load(FileId& id);
+    Fichier(std::string path, const std::string& workDir, int depth, ScanState& state);
+    void scan(const std::string& workDir, int depth, ScanState& state);
+    bool load(FileId& id, ScanState& state);
     const LineRecord& readRecord();
-    int selectChild(std::string_view fileWord) const;
 
     std::string m_name;
-    std::string m_upperName;  // for matching INCLUDE names against children
     std::string m_text;       // the whole file, upper-cased, line ends replaced by NUL
     std::vector<LineRecord> m_lines;
     bool m_endsWithLineEnd = false;
     OpenFailure m_failure = OpenFailure::None;
+    std::string m_failedInclude;
 
     std::size_t m_next = 0;  // index of the next physical line
     int32_t m_lineNo = 0;
@@ -97,8 +115,9 @@ private:
     std::vector<std::unique_ptr<Fichier>> m_children;
 };
 
-// The second blank-separated word of an INCLUDE line (blanks are spaces and tabs); empty
-// when the line has fewer than two words.
-std::string_view IncludeFileWord(std::string_view line);
+// Whether a line is an INCLUDE directive: INCLUDE in the mnemonic field, after leading blanks
+// or a label, never inside a comment or a longer word. Then fileWord is the word after it
+// (blanks are spaces and tabs), empty when the line ends there.
+bool IsIncludeLine(std::string_view line, std::string_view* fileWord = nullptr);
 
 }  // namespace qubrix

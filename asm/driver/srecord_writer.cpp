@@ -18,6 +18,7 @@ bool SRecordWriter::open(const std::string& path)
 {
     m_open = false;
     m_sizeFault = false;
+    m_addressFault = false;
     m_records = 0;
     return m_file.open(path);
 }
@@ -33,6 +34,10 @@ bool SRecordWriter::output(uint32_t address, uint32_t value, int size)
 {
     if (size != 1 && size != 2 && size != 4) {
         m_sizeFault = true;
+        return false;
+    }
+    if (uint64_t{address} + static_cast<unsigned>(size) > uint64_t{1} << 32) {
+        m_addressFault = true;
         return false;
     }
     if (!m_file.isOpen())
@@ -57,6 +62,8 @@ bool SRecordWriter::output(uint32_t address, uint32_t value, int size)
     m_count += static_cast<unsigned>(size);
     m_sum += byteSum(item);
     m_next = address + static_cast<uint32_t>(size);
+    if (m_next == 0)
+        flush();  // the top of the address space: address 0 never continues this record
     return true;
 }
 

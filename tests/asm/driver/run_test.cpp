@@ -61,10 +61,13 @@ TEST(RunTest, OutputsAndFailures)
 {
     const std::string bigSource = BigSource();
     const RunCase cases[] = {
-        {"an include nested too deep is counted in the message", "self.asm", "\tnop\n\tinclude self.asm\n", "", false,
-         Diagnostic{0x406, "self.asm", 2, 2}, {"Erreur 1: Trop de fichier Include (Max 15)", "Nom\tdebut"}, true, "1 error detected"},
-        {"outputs that cannot be created are reported and the run goes on", "c.asm", "", "folders", false,
-         std::nullopt, {"impossible d'ouvrir le fichier @c.lis", "impossible d'ouvrir le fichier @c.abs", "Nom\tdebut"}, false},
+        {"an include cycle is named in the message", "self.asm", "\tnop\n\tinclude self.asm\n", "", false,
+         Diagnostic{0x406, "self.asm", 2, 2}, {"@self.asm:2: include cycle: ", "Nom\tdebut"}, true, "1 error detected"},
+        {"an object file that cannot be created fails the run", "c.asm", "", "folders", true,
+         Diagnostic{0x408, "", -1, -1},
+         {"impossible d'ouvrir le fichier @c.lis", "impossible d'ouvrir le fichier @c.abs", "Cannot create object file @c.abs: ",
+          "Nom\tdebut"}, false},
+
         {"a source named like its listing is never truncated", "keep.lis", "\n\n\n", "", false, std::nullopt,
          {"impossible d'ouvrir le fichier @keep.lis", "Nom\tdebut"}, true},
         {"an empty source path creates no hidden outputs", "", nullptr, "", false, Diagnostic{0x406, "", 0, 0},

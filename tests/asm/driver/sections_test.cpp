@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "driver/sections.h"
 
@@ -54,6 +55,12 @@ TEST(SectionsTest, OverlapRule)
         {"variables below code, growing into it", 0x2000, 0x1000, 0x10, 0x1000, true},
         {"variables below code, stopping short", 0x2000, 0x1000, 0x10, 0xFFF, false},
         {"variables inside the code", 0x1000, 0x1800, 0x1000, 0x10, true},
+        {"code below $80000000 reaching into variables above it", 0x7FFFFF00, static_cast<int32_t>(0x80000000u),
+         0x200, 0, true},
+        {"variables above $80000000 growing into code", static_cast<int32_t>(0x90000000u),
+         static_cast<int32_t>(0x8FFFFF00u), 0x10, 0x200, true},
+        {"both above $80000000, apart", static_cast<int32_t>(0x90000000u), static_cast<int32_t>(0xA0000000u),
+         0x10, 0x10, false},
     };
     for (const auto& c : cases) {
         SectionManager m(c.code, c.var);
@@ -61,6 +68,34 @@ TEST(SectionsTest, OverlapRule)
         m.select("VAR");
         m.advance(c.varSize);
         EXPECT_EQ(m.overlapTest(), c.overlap) << c.name;
+    }
+}
+
+TEST(SectionsTest, RunningPastTheTopOfTheAddressSpaceIsSeen)
+{
+    const struct {
+        const char* name;
+        bool absolute;
+        uint32_t start;
+        std::vector<int32_t> advances;
+        bool pastTop;
+    } cases[] = {
+        {"up to the last byte", false, 0xFFFFFFF0u, {0x10}, false},
+        {"one byte beyond", false, 0xFFFFFFF0u, {0x10, 1}, true},
+        {"one step across", false, 0xFFFFFFF0u, {0x20}, true},
+        {"ORG near the top, then a block", true, 0xFFFFFF00u, {0x200}, true},
+        {"a huge block from low memory", true, 0x1000u, {static_cast<int32_t>(0xFFFFF000u) + 1}, true},
+        {"ORG near the top, staying below", true, 0xFFFFFF00u, {0x80, 0x80}, false},
+    };
+    for (const auto& c : cases) {
+        SectionManager m(static_cast<int32_t>(c.start), 0x1000);
+        if (c.absolute)
+            m.setAbsolute(static_cast<int32_t>(c.start));
+        for (int32_t n : c.advances)
+            m.advance(n);
+        EXPECT_EQ(m.pastTop(), c.pastTop) << c.name;
+        m.resetForPass();
+        EXPECT_FALSE(m.pastTop()) << c.name << ": every pass starts afresh";
     }
 }
 

@@ -40,22 +40,26 @@ Items Join(std::initializer_list<Items> parts)
     return all;
 }
 
-// Writes the items to a file; the writer must refuse exactly the items of an invalid size.
+// Writes the items to a file; the writer must refuse exactly the items of an invalid size and
+// those running past $FFFFFFFF.
 std::string WriteRecords(const Items& items, uint32_t start)
 {
     TempDir dir;
     SRecordWriter writer;
     EXPECT_TRUE(writer.open(dir / "out.abs"));
     writer.init();
-    bool invalid = false;
+    bool invalid = false, pastTop = false;
     for (const Item& item : items) {
-        const bool valid = item.size == 1 || item.size == 2 || item.size == 4;
-        invalid = invalid || !valid;
-        EXPECT_EQ(writer.output(item.address, item.value, item.size), valid);
+        const bool validSize = item.size == 1 || item.size == 2 || item.size == 4;
+        const bool fits = uint64_t{item.address} + static_cast<unsigned>(item.size) <= uint64_t{1} << 32;
+        invalid = invalid || !validSize;
+        pastTop = pastTop || (validSize && !fits);
+        EXPECT_EQ(writer.output(item.address, item.value, item.size), validSize && fits);
     }
     writer.finish(start);
     EXPECT_FALSE(writer.failed());
     EXPECT_EQ(writer.sizeFault(), invalid);
+    EXPECT_EQ(writer.addressFault(), pastTop);
     return ReadFile(dir / "out.abs");
 }
 
@@ -89,6 +93,10 @@ TEST(SRecordWriterTest, WholeFiles)
          {head, "S30800001000FF234580", "S5030001FB", end, "S70500000000FA"}},
         {"an item of invalid size is refused, not written", {{0x1000, 0x12, 3}}, 0x1000,
          {head, "S5030000FC", end, "S70500001000EA"}},
+        {"an item running past $FFFFFFFF is refused", {{0xFFFFFFFE, 0x12345678, 4}}, 0,
+         {head, "S5030000FC", end, "S70500000000FA"}},
+        {"address 0 never continues a record ending at the top", {{0xFFFFFFFE, 0x4E71, 2}, {0, 0x4E75, 2}}, 0,
+         {head, "S307FFFFFFFE4E713E", "S307000000004E7535", "S5030002FA", end, "S70500000000FA"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CrLfLines(WriteRecords(c.items, c.start)), c.lines) << c.name;
