@@ -31,96 +31,66 @@ long long msSince(Clock::time_point t0) {
 
 template <class Pred>
 bool waitFor(Pred pred, std::chrono::milliseconds limit = 2000ms) {
-    const auto until = Clock::now() + limit;
-    while (!pred()) {
+    for (const auto until = Clock::now() + limit; !pred(); std::this_thread::sleep_for(2ms))
         if (Clock::now() > until) return false;
-        std::this_thread::sleep_for(2ms);
-    }
     return true;
 }
 
-// Records what the channel hands to the monitor document. Optionally holds the next reception
-// until released, so that more bytes pile up in the driver meanwhile.
-class FakeDocument : public ComTread::Document {
-public:
+// Records what the channel hands to the monitor document; can hold the next reception until
+// released, so that more bytes pile up in the driver meanwhile.
+struct FakeDocument : ComTread::Document {
     void ReceiveChars(const char* bytes, std::size_t count) override {
-        std::unique_lock lock(m_mutex);
-        m_text.append(bytes, count);
-        m_chunks.push_back(count);
-        if (m_hold) m_cv.wait(lock, [this] { return !m_hold; });
+        std::unique_lock lock(mutex);
+        text.append(bytes, count);
+        chunks.push_back(count);
+        cv.wait(lock, [this] { return !hold; });
     }
     void RefreshView() override { ++refreshes; }
-    void ConfigureFailed(const std::string& port) override {
-        std::lock_guard lock(m_mutex);
-        m_failedPorts.push_back(port);
-    }
-    std::string text() { std::lock_guard lock(m_mutex); return m_text; }
-    std::vector<std::size_t> chunks() { std::lock_guard lock(m_mutex); return m_chunks; }
-    std::vector<std::string> failedPorts() { std::lock_guard lock(m_mutex); return m_failedPorts; }
-    void holdNext() { std::lock_guard lock(m_mutex); m_hold = true; }
-    void release() { { std::lock_guard lock(m_mutex); m_hold = false; } m_cv.notify_all(); }
-    std::atomic<int> refreshes{0};
+    void ConfigureFailed(const std::string& port) override { std::lock_guard lock(mutex); failedPorts.push_back(port); }
+    template <class T> T get(T FakeDocument::*field) { std::lock_guard lock(mutex); return this->*field; }
+    void setHold(bool on) { { std::lock_guard lock(mutex); hold = on; } cv.notify_all(); }
 
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::string m_text;
-    std::vector<std::size_t> m_chunks;
-    std::vector<std::string> m_failedPorts;
-    bool m_hold = false;
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::string text;
+    std::vector<std::size_t> chunks;
+    std::vector<std::string> failedPorts;
+    bool hold = false;
+    std::atomic<int> refreshes{0};
 };
 
-// A pseudo-terminal: the channel opens the slave path, the test plays the module on the master.
-class Pty {
-public:
-    Pty() {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0) m_slave = ptsname(m_master);
-    }
-    ~Pty() { closeMaster(); }
-    const std::string& slave() const { return m_slave; }
-    void write(const std::string& s) { ASSERT_EQ(::write(m_master, s.data(), s.size()), static_cast<ssize_t>(s.size())); }
-    // Reads until `count` bytes came or the limit passed.
-    std::string read(std::size_t count, std::chrono::milliseconds limit = 2000ms) {
+// A started channel on the slave side of a fresh pseudo-terminal; the test plays the module
+// on the master side.
+struct Link {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    std::string slave = grantpt(master) == 0 && unlockpt(master) == 0 ? ptsname(master) : "";
+    FakeDocument doc;
+    std::unique_ptr<ComTread> com = std::make_unique<ComTread>(doc, slave, 1);
+    std::string opening = "Ouverture du port " + slave + "\n";
+
+    Link() { com->Start(); }
+    ~Link() { com.reset(); closeMaster(); }
+    bool ready() { return waitFor([this] { return com->IsReceiving(); }); }
+    void closeMaster() { if (master >= 0) ::close(master); master = -1; }
+    void send(const std::string& s) { ASSERT_EQ(::write(master, s.data(), s.size()), ssize_t(s.size())); }
+    std::string received() { return doc.get(&FakeDocument::text).substr(opening.size()); }
+    std::string read(std::size_t count, std::chrono::milliseconds limit = 2000ms) {  // from the channel
         std::string got;
-        const auto until = Clock::now() + limit;
-        while (got.size() < count && Clock::now() < until) {
-            pollfd p{m_master, POLLIN, 0};
-            if (::poll(&p, 1, 10) > 0 && (p.revents & POLLIN)) {
-                char buf[512];
-                const ssize_t n = ::read(m_master, buf, sizeof buf);
-                if (n > 0) got.append(buf, static_cast<std::size_t>(n));
-            }
+        for (const auto until = Clock::now() + limit; got.size() < count && Clock::now() < until;) {
+            pollfd p{master, POLLIN, 0};
+            char buf[512];
+            if (::poll(&p, 1, 10) > 0)
+                if (const ssize_t n = ::read(master, buf, sizeof buf); n > 0) got.append(buf, std::size_t(n));
         }
         return got;
     }
-    void closeMaster() { if (m_master >= 0) ::close(m_master); m_master = -1; }
-
-private:
-    int m_master = -1;
-    std::string m_slave;
-};
-
-// A started channel on a fresh pty, receiving.
-struct Link {
-    Pty pty;
-    FakeDocument doc;
-    std::unique_ptr<ComTread> com;
-    std::string opening;
-    Link() {
-        com = std::make_unique<ComTread>(doc, pty.slave(), 1);
-        opening = "Ouverture du port " + pty.slave() + "\n";
-        com->Start();
-    }
-    bool ready() { return waitFor([this] { return com->IsReceiving(); }); }
 };
 
 }  // namespace
 
 TEST(ComTread, DevicePathMapsComNames) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"COM1", "/dev/ttyS0"}, {"COM4", "/dev/ttyS3"}, {"COM5", "COM5"}, {"COM", "COM"},
-        {"/dev/pts/7", "/dev/pts/7"}, {"com1", "com1"}};
+        {"COM1", "/dev/ttyS0"}, {"COM4", "/dev/ttyS3"}, {"COM5", "COM5"}, {"com1", "com1"}, {"/dev/pts/7", "/dev/pts/7"}};
     for (const auto& [name, path] : cases) EXPECT_EQ(ComTread::DevicePath(name), path) << name;
 }
 
@@ -128,13 +98,12 @@ TEST(ComTread, BytesPassBothWaysUntranslated) {
     Link link;
     ASSERT_TRUE(link.ready());
     EXPECT_EQ(link.com->DetectEnabled(), 1);
-    link.pty.write("ve\r\n>>->\x03\x7f");
-    ASSERT_TRUE(waitFor([&] { return link.doc.text().size() >= link.opening.size() + 10; }));
-    EXPECT_EQ(link.doc.text(), link.opening + "ve\r\n>>->\x03\x7f");
+    link.send("ve\r\n>>->\x03\x7f");
+    ASSERT_TRUE(waitFor([&] { return link.received().size() >= 10; }));
+    EXPECT_EQ(link.received(), "ve\r\n>>->\x03\x7f");
     EXPECT_TRUE(waitFor([&] { return link.doc.refreshes.load() >= 1; }));
-
     link.com->WriteBytes("a\r\nb\x11");
-    EXPECT_EQ(link.pty.read(5), "a\r\nb\x11");
+    EXPECT_EQ(link.read(5), "a\r\nb\x11");
 }
 
 TEST(ComTread, PacedSendingKeepsOrderWithoutBlockingCaller) {
@@ -146,23 +115,16 @@ TEST(ComTread, PacedSendingKeepsOrderWithoutBlockingCaller) {
     link.com->WriteBytes("X");
     link.com->SendChar('c', [&] { ++done; });
     EXPECT_LT(msSince(t0), 20);  // the caller never waits for the pauses
-    EXPECT_EQ(link.pty.read(12), "0123456789Xc");
+    EXPECT_EQ(link.read(12), "0123456789Xc");
     ASSERT_TRUE(link.com->WaitIdle(2000));
     EXPECT_GE(msSince(t0), 110);  // 11 paced characters, at least 10 ms each
     EXPECT_EQ(done.load(), 2);
 }
 
 TEST(ComTread, AcknowledgementIsOnlyTheFirstByteOfAChunkWhileABlockWaits) {
-    struct Case {
-        const char* name;
-        std::string before;  // received before the block is sent
-        std::string reply;   // the module's answer once the block arrived, one write
-        bool acknowledged;
-        long long minMs, maxMs;
-    };
+    struct Case { const char* name; std::string before, reply; bool acknowledged; long long minMs, maxMs; };
     const std::vector<Case> cases = {
-        {"dot first ends the wait at once", "", ".", true, 0, 500},
-        {"dot first with more after it", "", ".>>->", true, 0, 500},
+        {"dot first ends the wait at once", "", ".>>->", true, 0, 500},
         {"dot after an echo waits the full time", "", "x.", false, 1000, 1500},
         {"no answer waits the full time", "", "", false, 1000, 1500},
         {"dot while nothing waits sets nothing", ".", "", false, 1000, 1500},
@@ -171,10 +133,8 @@ TEST(ComTread, AcknowledgementIsOnlyTheFirstByteOfAChunkWhileABlockWaits) {
         SCOPED_TRACE(c.name);
         Link link;
         ASSERT_TRUE(link.ready());
-        if (!c.before.empty()) {
-            link.pty.write(c.before);
-            ASSERT_TRUE(waitFor([&] { return link.doc.text().size() == link.opening.size() + c.before.size(); }));
-        }
+        link.send(c.before);
+        ASSERT_TRUE(waitFor([&] { return link.received() == c.before; }));
         std::atomic<int> result{-1};
         std::atomic<long long> elapsed{0};
         const auto t0 = Clock::now();
@@ -182,8 +142,8 @@ TEST(ComTread, AcknowledgementIsOnlyTheFirstByteOfAChunkWhileABlockWaits) {
             elapsed = msSince(t0);
             result = ack;
         });
-        ASSERT_EQ(link.pty.read(8).size(), 8u);
-        if (!c.reply.empty()) link.pty.write(c.reply);
+        ASSERT_EQ(link.read(8).size(), 8u);
+        link.send(c.reply);
         ASSERT_TRUE(link.com->WaitIdle(3000));
         EXPECT_EQ(result.load(), c.acknowledged ? 1 : 0);
         EXPECT_GE(elapsed.load(), c.minMs);
@@ -194,98 +154,80 @@ TEST(ComTread, AcknowledgementIsOnlyTheFirstByteOfAChunkWhileABlockWaits) {
 TEST(ComTread, DrainsInChunksOfAtMost100BeforeOneRefresh) {
     Link link;
     ASSERT_TRUE(link.ready());
-    link.doc.holdNext();
-    link.pty.write("A");
-    ASSERT_TRUE(waitFor([&] { return link.doc.chunks().size() == 2; }));  // opening line + "A", held
+    link.doc.setHold(true);
+    link.send("A");
+    ASSERT_TRUE(waitFor([&] { return link.doc.get(&FakeDocument::chunks).size() == 2; }));  // "A", held
     std::string burst;
     for (int i = 0; i < 250; ++i) burst += static_cast<char>('!' + i % 90);
-    link.pty.write(burst);
+    link.send(burst);
     std::this_thread::sleep_for(100ms);  // the whole burst waits in the driver
-    link.doc.release();
+    link.doc.setHold(false);
     ASSERT_TRUE(waitFor([&] { return link.doc.refreshes.load() >= 1; }));
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(link.doc.chunks(), (std::vector<std::size_t>{link.opening.size(), 1, 100, 100, 50}));
+    EXPECT_EQ(link.doc.get(&FakeDocument::chunks), (std::vector<std::size_t>{link.opening.size(), 1, 100, 100, 50}));
     EXPECT_EQ(link.doc.refreshes.load(), 1);
-    EXPECT_EQ(link.doc.text(), link.opening + "A" + burst);
+    EXPECT_EQ(link.received(), "A" + burst);
 }
 
-TEST(ComTread, StopReceptionReturnsPromptlyWhileBlocked) {
-    Link link;
-    ASSERT_TRUE(link.ready());
-    std::this_thread::sleep_for(20ms);  // the loop sits in poll()
-    const auto t0 = Clock::now();
-    link.com->StopReception();
-    EXPECT_LT(msSince(t0), 100);
-    EXPECT_FALSE(link.com->IsReceiving());
-    link.pty.write("late");
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(link.doc.text(), link.opening);
+TEST(ComTread, StopReceptionReturnsPromptlyBlockedOrHungUp) {
+    for (const bool hangUp : {false, true}) {
+        SCOPED_TRACE(hangUp ? "other side closed" : "waiting for bytes");
+        Link link;
+        ASSERT_TRUE(link.ready());
+        if (hangUp) link.closeMaster();
+        timespec c0{}, c1{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c0);
+        std::this_thread::sleep_for(300ms);
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c1);
+        EXPECT_LT((c1.tv_sec - c0.tv_sec) * 1e3 + (c1.tv_nsec - c0.tv_nsec) / 1e6, 30.0);  // no spinning
+        const auto t0 = Clock::now();
+        link.com->StopReception();
+        EXPECT_LT(msSince(t0), 100);
+        EXPECT_FALSE(link.com->IsReceiving());
+    }
 }
 
-TEST(ComTread, HungUpLineDoesNotSpinAndStillStops) {
-    Link link;
-    ASSERT_TRUE(link.ready());
-    link.pty.closeMaster();
-    timespec c0{}, c1{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c0);
-    std::this_thread::sleep_for(300ms);
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c1);
-    const double cpuMs = (c1.tv_sec - c0.tv_sec) * 1e3 + (c1.tv_nsec - c0.tv_nsec) / 1e6;
-    EXPECT_LT(cpuMs, 100.0);  // a spinning loop would burn about 300 ms here
-    const auto t0 = Clock::now();
-    link.com->StopReception();
-    EXPECT_LT(msSince(t0), 100);
-}
-
-TEST(ComTread, MissingDeviceReportsAndKeepsPauses) {
-    FakeDocument doc;
-    ComTread com(doc, "/nonexistent/ttyQ9", 0, {"Open port number %s\n", "Impossible to open !"});
-    EXPECT_EQ(doc.text(), "Open port number /nonexistent/ttyQ9\nImpossible to open !");
-    EXPECT_FALSE(com.IsOpen());
-    com.Start();
-    const auto t0 = Clock::now();
-    std::atomic<int> ack{-1};
-    com.SendString("ab");
-    com.WriteBlockAck("blk", [&](bool a) { ack = a; });
-    ASSERT_TRUE(com.WaitIdle(3000));
-    EXPECT_GE(msSince(t0), 1020);  // two paced characters, then the full acknowledgement wait
-    EXPECT_EQ(ack.load(), 0);
-    com.StopReception();
-    EXPECT_TRUE(doc.failedPorts().empty());
-}
-
-TEST(ComTread, RefusedSettingsReportOnceAndClose) {
-    FakeDocument doc;
-    ComTread com(doc, "/dev/null", 1);
-    EXPECT_EQ(doc.text(), "Ouverture du port /dev/null\n");
-    EXPECT_TRUE(com.IsOpen());
-    com.Start();
-    ASSERT_TRUE(waitFor([&] { return !com.IsOpen(); }));
-    const auto t0 = Clock::now();
-    com.StopReception();
-    EXPECT_LT(msSince(t0), 100);
-    EXPECT_EQ(doc.failedPorts(), std::vector<std::string>{"/dev/null"});
-    EXPECT_FALSE(com.IsReceiving());
+TEST(ComTread, PortThatCannotBeUsedReportsAndKeepsThePauses) {
+    struct Case { const char* name; std::string port, text; std::vector<std::string> failed; };
+    const std::vector<Case> cases = {
+        {"missing device", "/nonexistent/ttyQ9", "Open port number /nonexistent/ttyQ9\nImpossible to open !", {}},
+        {"settings refused", "/dev/null", "Open port number /dev/null\n", {"/dev/null"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDocument doc;
+        ComTread com(doc, c.port, 0, {"Open port number %s\n", "Impossible to open !"});
+        EXPECT_EQ(doc.get(&FakeDocument::text), c.text);
+        com.Start();
+        EXPECT_TRUE(waitFor([&] { return !com.IsOpen(); }));
+        const auto t0 = Clock::now();
+        std::atomic<int> ack{-1};
+        com.SendString("ab");
+        com.WriteBlockAck("blk", [&](bool a) { ack = a; });
+        ASSERT_TRUE(com.WaitIdle(3000));
+        EXPECT_GE(msSince(t0), 1020);  // two paced characters, then the full acknowledgement wait
+        EXPECT_EQ(ack.load(), 0);
+        com.StopReception();
+        EXPECT_EQ(doc.get(&FakeDocument::failedPorts), c.failed);
+        EXPECT_FALSE(com.IsReceiving());
+    }
 }
 
 TEST(ComTread, DropAndDestructionForgetQueuedItems) {
+    Link link;
+    ASSERT_TRUE(link.ready());
     std::atomic<int> done{0};
-    Pty pty;
-    FakeDocument doc;
-    auto com = std::make_unique<ComTread>(doc, pty.slave(), 1);
-    com->Start();
-    ASSERT_TRUE(waitFor([&] { return com->IsReceiving(); }));
-    com->Pause(100);
-    com->SendString("dropped", [&] { ++done; });
-    com->DropPending();
-    ASSERT_TRUE(com->WaitIdle(1000));
-    EXPECT_EQ(pty.read(1, 50ms), "");
+    link.com->Pause(100);
+    link.com->SendString("dropped", [&] { ++done; });
+    link.com->DropPending();
+    ASSERT_TRUE(link.com->WaitIdle(1000));
+    EXPECT_EQ(link.read(1, 50ms), "");
 
-    com->SendString(std::string(200, 'z'), [&] { ++done; });  // about two seconds of pacing
-    com->WriteBlockAck("blk", [&](bool) { ++done; });
+    link.com->SendString(std::string(200, 'z'), [&] { ++done; });  // about two seconds of pacing
+    link.com->WriteBlockAck("blk", [&](bool) { ++done; });
     std::this_thread::sleep_for(30ms);
     const auto t0 = Clock::now();
-    com.reset();  // destroyed mid-string: must not hang
+    link.com.reset();  // destroyed mid-string: must not hang
     EXPECT_LT(msSince(t0), 200);
     EXPECT_EQ(done.load(), 0);
 }

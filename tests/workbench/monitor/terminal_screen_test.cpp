@@ -31,7 +31,7 @@ TEST(TerminalScreen, InterpretsBytesIntoScreenAndCursor) {
     const std::string esc = "\x1b";
     const std::vector<ScreenCase> cases = {
         {"opening line then mark on next row", {"Ouverture du port COM1\n"}, 1, 0,
-         {{0, "Ouverture du port COM1"}, {1, "_"}, {2, ""}}},
+         {{0, "Ouverture du port COM1"}, {1, "_"}, {2, ""}, {49, ""}}},
         {"79 printables fill columns 0..78", {repeat('a', 79)}, 0, 79, {{0, repeat('a', 79) + "_"}, {1, ""}}},
         {"80th printable goes to next row", {repeat('a', 80)}, 1, 1, {{0, repeat('a', 79)}, {1, "a_"}}},
         {"LF at row 49 scrolls by one row", {"top\n" + repeat('\n', 48) + "end\n"}, 49, 0,
@@ -63,35 +63,30 @@ TEST(TerminalScreen, InterpretsBytesIntoScreenAndCursor) {
     }
 }
 
-TEST(TerminalScreen, FreshScreenIsBlank) {
-    TerminalScreen screen;
-    for (int r = 0; r < TerminalScreen::kRows; ++r) EXPECT_EQ(screen.row(r), repeat(' ', 80)) << r;
-    EXPECT_FALSE(screen.capturing());
-    EXPECT_TRUE(screen.lastCommand().empty());
-}
-
 struct CaptureCase {
     const char* name;
     std::vector<std::string> chunks;
     std::vector<std::vector<std::string>> dumps;  // what each receive() hands over
     std::string lastCommand;
     bool capturing;
+    bool promptOnCursorRow;
 };
 
 TEST(TerminalScreen, TracksPromptCommandAndCapturesDumps) {
     const std::vector<CaptureCase> cases = {
-        {"dr starts a capture, CR not captured", {">>-> dr\r"}, {{}}, "dr", true},
+        {"dr starts a capture, CR not captured", {">>-> dr\r"}, {{}}, "dr", true, false},
         {"dump handed over at first byte after next prompt",
          {">>-> dr\r", "\nD0=00000001\n>>->", " "},
-         {{}, {}, {"\nD0=00000001\n>>->"}}, "", false},
+         {{}, {}, {"\nD0=00000001\n>>->"}}, "", false, true},
         {"two dumps in one reception, in order",
-         {">>-> dr\rA\n>>-> ss\rB\n>>->x"}, {{"A\n>>->", "B\n>>->"}}, "", false},
-        {"= in column 5 is skipped", {">>-> =dr\r"}, {{}}, "dr", true},
-        {"upper-case DR starts nothing", {">>-> DR\r", "\n>>-> "}, {{}, {}}, "", false},
-        {"ss starts a capture", {">>-> ss\r"}, {{}}, "ss", true},
-        {"command read from the row after a correction", {">>-> dx\br\r"}, {{}}, "dr", true},
-        {"no prompt at row start, no command", {" >>-> dr\r"}, {{}}, "", false},
-        {"typed command without CR is not taken", {">>-> dr"}, {{}}, "", false},
+         {">>-> dr\rA\n>>-> ss\rB\n>>->x"}, {{"A\n>>->", "B\n>>->"}}, "", false, true},
+        {"= in column 5 is skipped", {">>-> =dr\r"}, {{}}, "dr", true, false},
+        {"upper-case DR starts nothing", {">>-> DR\r", "\n>>-> "}, {{}, {}}, "", false, true},
+        {"ss starts a capture", {">>-> ss\r"}, {{}}, "ss", true, false},
+        {"command read from the row after a correction", {">>-> dx\br\r"}, {{}}, "dr", true, false},
+        {"no prompt at row start, no command", {" >>-> dr\r"}, {{}}, "", false, false},
+        {"typed command without CR is not taken", {">>-> dr"}, {{}}, "", false, true},
+        {"prompt row left by LF", {"ve\n>>->\n"}, {{}}, "", false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -100,13 +95,6 @@ TEST(TerminalScreen, TracksPromptCommandAndCapturesDumps) {
             EXPECT_EQ(screen.receive(c.chunks[i]), c.dumps[i]) << "chunk " << i;
         EXPECT_EQ(screen.lastCommand(), c.lastCommand);
         EXPECT_EQ(screen.capturing(), c.capturing);
+        EXPECT_EQ(screen.isPromptOnCursorRow(), c.promptOnCursorRow);
     }
-}
-
-TEST(TerminalScreen, PromptOnCursorRow) {
-    TerminalScreen screen;
-    screen.receive("ve\n>>->");
-    EXPECT_TRUE(screen.isPromptOnCursorRow());
-    screen.receive("\n");
-    EXPECT_FALSE(screen.isPromptOnCursorRow());
 }
