@@ -25,7 +25,7 @@ bool TerminalScreen::isPromptOnCursorRow() const { return beginsWithPrompt(row(m
 
 std::vector<std::string> TerminalScreen::receive(std::string_view bytes) {
     std::vector<std::string> dumps;
-    cell(m_cursorRow, m_cursorCol) = ' ';
+    cell(m_cursorRow, m_cursorCol) = m_underCursor;
     for (char ch : bytes) {
         putChar(static_cast<unsigned char>(ch));
         // A byte that empties the command (the first after a new prompt) closes the capture
@@ -40,6 +40,7 @@ std::vector<std::string> TerminalScreen::receive(std::string_view bytes) {
             m_captureText.clear();
         }
     }
+    m_underCursor = cell(m_cursorRow, m_cursorCol);
     cell(m_cursorRow, m_cursorCol) = '_';
     return dumps;
 }

@@ -42,6 +42,10 @@ private:
     std::array<char, kRows * kCols> m_screen;
     int m_cursorRow = 0;
     int m_cursorCol = 0;
+    // What the cursor mark covers: a carriage return can bring the cursor back onto text, and
+    // the text must come back when the mark moves on, even when the line feed that follows
+    // arrives in the next chunk.
+    char m_underCursor = ' ';
     bool m_inEscape = false;
     int m_escLength = 0;
     std::array<unsigned char, 3> m_escBuffer{};
