@@ -117,7 +117,8 @@ void ComTread::ReceiveLoop() {
     char buffer[kChunk];
     while (!m_stopRequested.load()) {
         pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        // Without a wake-up pipe the stop step can only be seen by polling with a time-out.
+        if (::poll(fds, 2, m_wakePipe[0] >= 0 ? -1 : kHangupNapMs) < 0) {
             if (errno == EINTR) continue;
             break;
         }
@@ -140,8 +141,8 @@ void ComTread::ReceiveLoop() {
         if (any) {
             m_doc.RefreshView();
         } else {
-            // Readable or hung up with nothing to read (the other end closed): wait a little
-            // for the stop step instead of polling again at once.
+            // Hung up (the other end closed) or in error with nothing to read: poll would report
+            // it again at once, so wait a little for the stop step instead of spinning.
             pollfd wake{m_wakePipe[0], POLLIN, 0};
             ::poll(&wake, 1, kHangupNapMs);
         }

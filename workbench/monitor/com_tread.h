@@ -52,7 +52,8 @@ public:
 
     // Sending, queued in call order to the sending thread; `done` (optional) runs on the
     // sending thread once that item has finished (after its pause or acknowledgement wait).
-    // Items dropped by DropPending or destruction never call their `done`.
+    // Items dropped by DropPending or destruction never call their `done`. The destructor waits
+    // for a `done` that is running, so a `done` must not block on the destroying thread.
     void SendChar(char ch, std::function<void()> done = {});         // one byte, then >= 10 ms
     void SendString(std::string s, std::function<void()> done = {});  // SendChar per character
     void WriteBytes(std::string bytes, std::function<void()> done = {});  // raw, no pause
