@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace korvan::bitmap {
 
@@ -127,14 +129,22 @@ std::span<const uint8_t> LoadedBitmap::pixels() const {
 
 LoadedBitmap loadBitmap(const std::string& path) {
     LoadedBitmap loaded;
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-    if (!f) {
+    // Opened without blocking: a FIFO would otherwise wait for a writer for ever. Only
+    // regular files are read (directories and devices are refused by the type check).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
         loaded.check.error = BitmapError::CannotOpen;
         return loaded;
     }
-    // Directories open on some systems; only regular files are read.
     struct stat st {};
-    if (::fstat(::fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        loaded.check.error = BitmapError::CannotRead;
+        return loaded;
+    }
+    std::unique_ptr<std::FILE, FileCloser> f(::fdopen(fd, "rb"));
+    if (!f) {
+        ::close(fd);
         loaded.check.error = BitmapError::CannotRead;
         return loaded;
     }

@@ -1,6 +1,9 @@
 // Turns a checked bitmap into the C source text for the display module and writes it.
 #include "c_export.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -26,25 +29,49 @@ std::string quoted(const std::string& s) {
     return "\"" + s + "\"";
 }
 
-// Writes `text` to `path` through a temporary file beside it, renamed over the target once
-// complete.
-ExportStatus writeFileAtomically(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".part";
-    {
-        std::unique_ptr<std::FILE, FileCloser> f(std::fopen(temp.c_str(), "wb"));
-        if (!f)
-            return ExportStatus::CannotCreate;
-        const bool written = std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
-        const bool flushed = std::fflush(f.get()) == 0;
-        if (!written || !flushed || std::fclose(f.release()) != 0) {
-            std::remove(temp.c_str());
-            return ExportStatus::CannotWrite;
+// The permission bits a newly created file gets from the process's umask (read without
+// changing it, which would race with other threads).
+mode_t newFileMode() {
+    mode_t mask = 022;
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[128];
+        while (std::fgets(line, sizeof line, status)) {
+            unsigned value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
         }
+        std::fclose(status);
     }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::remove(temp.c_str());
+    return 0666 & ~mask;
+}
+
+// Writes `text` to `path` through a temporary file beside it, renamed over the target once
+// complete. The temporary file gets an unpredictable name and is created exclusively
+// (mkstemp), so a link planted in the folder is never followed.
+ExportStatus writeFileAtomically(const std::string& path, const std::string& text) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return ExportStatus::CannotCreate;
+    // An existing file keeps its permissions; a new one gets the usual ones.
+    struct stat st {};
+    const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : newFileMode();
+    std::unique_ptr<std::FILE, FileCloser> f(::fdopen(fd, "wb"));
+    if (!f) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return ExportStatus::CannotCreate;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
+    const bool flushed = std::fflush(f.get()) == 0 && ::fchmod(fd, mode) == 0;
+    if (!written || !flushed || std::fclose(f.release()) != 0) {
+        ::unlink(temp.c_str());
+        return ExportStatus::CannotWrite;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
         return ExportStatus::CannotCreate;
     }
     return ExportStatus::Written;

@@ -1,6 +1,8 @@
 // Tests of the bitmap reader: where pixels are found, and refusal of damaged or foreign files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "bmp_builder.h"
 #include "bmp_file.h"
 #include "c_export.h"
@@ -151,6 +153,9 @@ TEST(LoadBitmap, RefusesWhatItCannotReadAndFilesAboveTheLimit) {
     EXPECT_EQ(loadBitmap(at("absent.bmp")).check.error, BitmapError::CannotOpen);
     std::filesystem::create_directory(at("folder.bmp"));
     EXPECT_EQ(loadBitmap(at("folder.bmp")).check.error, BitmapError::CannotRead);
+    // A pipe without a writer would block the open for ever.
+    ASSERT_EQ(::mkfifo(at("pipe.bmp").c_str(), 0600), 0);
+    EXPECT_EQ(loadBitmap(at("pipe.bmp")).check.error, BitmapError::CannotRead);
 
     auto file = eight();
     file.resize(kMaxFileSize);

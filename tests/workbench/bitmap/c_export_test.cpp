@@ -1,6 +1,8 @@
 // Tests of the C text written for a bitmap: exact bytes, file naming, failures, and compiling it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -136,6 +138,22 @@ TEST(Export, ReplacesAnEarlierFileBesideTheBitmapAndLeavesNoTemporary) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "v1.2"), fs::directory_iterator()), 2);
 }
 
+// A link planted under a predictable temporary name must not redirect the write.
+TEST(Export, FollowsNoLinkPlantedBesideTheOutput) {
+    bmptest::TempDir dir;
+    bmptest::writeFile(dir.path() / "victim.txt", {'k', 'e', 'e', 'p'});
+    for (const char* planted : {"splash.c.part", "splash.c.tmp", "splash.c~"})
+        fs::create_symlink(dir.path() / "victim.txt", dir.path() / planted);
+    const ExportResult r = exportSpec(dir.path(), "splash.bmp", smallSpec(), "logo", nullptr);
+    ASSERT_TRUE(r.ok()) << exportMessage(r);
+    EXPECT_EQ(bmptest::readFile(dir.path() / "victim.txt"), "keep");
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "splash.c"));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(static_cast<unsigned>(fs::status(dir.path() / "splash.c").permissions()), 0666u & ~mask)
+        << "a new file gets the usual permissions, not the temporary file's";
+}
+
 struct FailureCase {
     const char* test;
     std::vector<uint8_t> bitmap;  // empty: no bitmap at all
@@ -160,7 +178,7 @@ TEST_P(ExportFailure, WritesNothingAndKeepsAnEarlierFile) {
     EXPECT_NE(exportMessage(r).find(c.messagePart), std::string::npos) << exportMessage(r);
     EXPECT_TRUE(c.folderAtOutput || bmptest::readFile(dir.path() / "pic.c") == "old");
     for (const auto& entry : fs::directory_iterator(dir.path()))
-        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+        EXPECT_EQ(entry.path().filename().string().rfind("pic.c.", 0), std::string::npos) << entry.path();
 }
 
 std::vector<uint8_t> truncatedBitmap() {
