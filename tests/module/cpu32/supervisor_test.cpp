@@ -1,0 +1,303 @@
+// Supervisor behaviour of the CPU32 core: exception vectors and stack frames, RTE, MOVEC,
+// MOVES, stack switching, privilege, STOP/LPSTOP, table lookup, CHK2 and run/watch. Opcodes
+// and expected frames are written by hand from the processor's reference.
+#include "cpu32/cpu32.h"
+#include "ram_bus.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace cpu32;
+
+namespace {
+
+constexpr uint32_t kRam = 0x800000, kCode = 0x802000, kData = 0x803000, kSsp = 0x880000, kUsp = 0x87C000;
+constexpr uint32_t kHandlers = 0x801000;  // vector v points at kHandlers + 4 * v
+
+struct Fixture {
+    test::RamBus bus{kRam, 0x80000};
+    Cpu cpu{bus};
+
+    explicit Fixture(std::vector<uint16_t> code, uint16_t sr = 0x2700)
+    {
+        for (uint32_t v = 0; v < 256; ++v) bus.poke32(kRam + 4 * v, kHandlers + 4 * v);
+        for (size_t i = 0; i < code.size(); ++i) bus.poke16(kCode + 2 * uint32_t(i), code[i]);
+        Registers& r = cpu.regs();
+        r.vbr = kRam;
+        r.pc = kCode;
+        r.a[7] = kSsp;  // supervisor at construction
+        cpu.setSr(sr);
+        cpu.setSupervisorStack(kSsp);
+        cpu.setUserStack(kUsp);
+    }
+    std::vector<uint16_t> stackWords(size_t n)
+    {
+        std::vector<uint16_t> w;
+        for (size_t i = 0; i < n; ++i) w.push_back(bus.peek16(cpu.regs().a[7] + 2 * uint32_t(i)));
+        return w;
+    }
+};
+
+struct ExceptionRow {
+    const char* name;
+    std::vector<uint16_t> code;
+    uint16_t sr;
+    uint32_t a0, d1;
+    uint8_t vector;
+    std::vector<uint16_t> frame;  // from the stack pointer up
+};
+
+TEST(Cpu32Exceptions, VectorsAndFrames)
+{
+    const ExceptionRow rows[] = {
+        {"TRAP #5 from user mode", {0x4E45}, 0x0000, 0, 0, 37, {0x0000, 0x0080, 0x2002, 0x0094}},
+        {"ILLEGAL stacks its own address", {0x4AFC}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
+        {"BKPT unanswered is illegal", {0x4848}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
+        {"BGND without background mode", {0x4AFA}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
+        {"MOVE to SR in user mode", {0x46FC, 0x2000}, 0x0000, 0, 0, 8, {0x0000, 0x0080, 0x2000, 0x0020}},
+        {"RTE in user mode", {0x4E73}, 0x0004, 0, 0, 8, {0x0004, 0x0080, 0x2000, 0x0020}},
+        {"line A", {0xA123}, 0x2700, 0, 0, 10, {0x2700, 0x0080, 0x2000, 0x0028}},
+        {"line F", {0xF123}, 0x2700, 0, 0, 11, {0x2700, 0x0080, 0x2000, 0x002C}},
+        {"bit field instruction is illegal", {0xE8C0, 0x0000}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
+        {"memory indirect is illegal", {0x2030, 0x0161, 0x0008}, 0x2700, kData, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
+        {"MOVEC of a register the CPU32 lacks", {0x4E7A, 0x0002}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
+        {"DIVU.W by zero, six-word frame", {0x80FC, 0x0000}, 0x2701, 0, 0, 5,
+         {0x2700, 0x0080, 0x2004, 0x2014, 0x0080, 0x2000}},
+        {"CHK.W above the bound clears N", {0x43BC, 0x000A}, 0x2708, 0, 11, 6,
+         {0x2700, 0x0080, 0x2004, 0x2018, 0x0080, 0x2000}},
+        {"CHK.W below zero sets N", {0x43BC, 0x000A}, 0x2700, 0, 0xFFFF, 6,
+         {0x2708, 0x0080, 0x2004, 0x2018, 0x0080, 0x2000}},
+        {"TRAPV with V set", {0x4E76}, 0x2702, 0, 0, 7, {0x2702, 0x0080, 0x2002, 0x201C, 0x0080, 0x2000}},
+        {"TRAPT.W skips its operand", {0x50FA, 0x0001}, 0x2700, 0, 0, 7,
+         {0x2700, 0x0080, 0x2004, 0x201C, 0x0080, 0x2000}},
+        {"trace after NOP", {0x4E71}, 0xA700, 0, 0, 9, {0xA700, 0x0080, 0x2002, 0x2024, 0x0080, 0x2000}},
+        {"CHK2.B out of bounds", {0x00D0, 0x1800}, 0x2700, kData, 21, 6,
+         {0x2701, 0x0080, 0x2004, 0x2018, 0x0080, 0x2000}},
+        {"address error on an odd word read", {0x3010}, 0x2700, kData + 1, 0, 3,
+         {0x2700, 0x0080, 0x2000, 0xC00C, 0x0080, 0x3001, 0, 0, 0x0080, 0x2000, 0, 0x0065}},
+        {"bus error on an unmapped byte", {0x1010}, 0x2700, 0x00100000, 0, 2,
+         {0x2700, 0x0080, 0x2000, 0xC008, 0x0010, 0x0000, 0, 0, 0x0080, 0x2000, 0, 0x0055}},
+        {"bus error on a user write", {0x1080}, 0x0000, 0x00100000, 0, 2,
+         {0x0000, 0x0080, 0x2000, 0xC008, 0x0010, 0x0000, 0, 0, 0x0080, 0x2000, 0, 0x0011}},
+    };
+    for (const auto& row : rows) {
+        Fixture f(row.code, row.sr);
+        f.cpu.regs().a[0] = row.a0;
+        f.cpu.regs().d[1] = row.d1;
+        f.bus.poke8(kData, 10);  // CHK2 bounds
+        f.bus.poke8(kData + 1, 20);
+        const StepResult s = f.cpu.step();
+        EXPECT_EQ(s.status, StepStatus::Exception) << row.name;
+        EXPECT_EQ(s.vector, row.vector) << row.name;
+        EXPECT_EQ(f.cpu.regs().pc, kHandlers + 4u * row.vector) << row.name;
+        EXPECT_EQ(f.cpu.regs().sr & 0xE000, 0x2000) << row.name << ": supervisor, trace off";
+        EXPECT_EQ(f.cpu.regs().a[7], kSsp - 2 * row.frame.size()) << row.name;
+        EXPECT_EQ(f.stackWords(row.frame.size()), row.frame) << row.name;
+    }
+}
+
+TEST(Cpu32Exceptions, OddJumpTargetFaultsOnTheFetch)
+{
+    Fixture f({0x4ED0});  // JMP (A0)
+    f.cpu.regs().a[0] = kCode + 0x11;
+    EXPECT_EQ(f.cpu.step().status, StepStatus::Normal);
+    const StepResult s = f.cpu.step();
+    EXPECT_EQ(s.vector, vector::AddressError);
+    // Fault address and current instruction are the odd target; the cycle was a supervisor
+    // program read of a word.
+    EXPECT_EQ(f.stackWords(12), (std::vector<uint16_t>{0x2700, 0x0080, 0x2011, 0xC00C, 0x0080, 0x2011, 0, 0, 0x0080,
+                                                       0x2011, 0, 0x0066}));
+}
+
+TEST(Cpu32Exceptions, UnreachableStackHalts)
+{
+    Fixture f({0x4AFC});
+    f.cpu.setSupervisorStack(0x00100000);
+    EXPECT_EQ(f.cpu.step().status, StepStatus::Halted);
+    EXPECT_TRUE(f.cpu.halted());
+    EXPECT_EQ(f.cpu.run(10).reason, RunReason::Halted);
+}
+
+TEST(Cpu32Exceptions, RteRestoresFormatsAndSwitchesStacks)
+{
+    struct Row {
+        const char* name;
+        std::vector<uint16_t> frame;
+        uint32_t pc, sp;
+        uint16_t sr;
+        uint8_t vector;  // 0: returned
+    };
+    const Row rows[] = {
+        {"format 0 back to user", {0x0015, 0x0080, 0x2100, 0x0080}, 0x802100, kUsp, 0x0015, 0},
+        {"format 2 stays supervisor", {0x2704, 0x0080, 0x2200, 0x2014, 0x0080, 0x21FE}, 0x802200, kSsp, 0x2704, 0},
+        {"unknown format", {0x2700, 0x0080, 0x2100, 0x7000}, kHandlers + 4 * 14, kSsp - 16, 0x2700, 14},
+    };
+    for (const auto& row : rows) {
+        Fixture f({0x4E73});
+        f.cpu.setSupervisorStack(kSsp - 2 * uint32_t(row.frame.size()));
+        for (size_t i = 0; i < row.frame.size(); ++i) f.bus.poke16(f.cpu.regs().a[7] + 2 * uint32_t(i), row.frame[i]);
+        const StepResult s = f.cpu.step();
+        EXPECT_EQ(s.vector, row.vector) << row.name;
+        EXPECT_EQ(f.cpu.regs().pc, row.pc) << row.name;
+        EXPECT_EQ(f.cpu.regs().a[7], row.sp) << row.name;
+        EXPECT_EQ(f.cpu.regs().sr, row.sr) << row.name;
+        EXPECT_EQ(f.cpu.supervisorStack(), row.vector ? kSsp - 16 : kSsp) << row.name;
+    }
+}
+
+TEST(Cpu32Supervisor, ControlRegistersAndUserStack)
+{
+    Fixture f({
+        0x4E7B, 0x0801,  // MOVEC D0,VBR
+        0x4E7A, 0x9801,  // MOVEC VBR,A1
+        0x4E7B, 0x1000,  // MOVEC D1,SFC (three bits kept)
+        0x4E7B, 0x1001,  // MOVEC D1,DFC
+        0x4E7A, 0x2800,  // MOVEC USP,D2
+        0x4E63,          // MOVE A3,USP
+        0x4E6C,          // MOVE USP,A4
+        0x027C, 0xDFFF,  // ANDI #$DFFF,SR: to user mode
+    });
+    Registers& r = f.cpu.regs();
+    r.d[0] = 0x00812300;
+    r.d[1] = 0xFFFFFFFD;
+    r.a[3] = 0x00870000;
+    for (int i = 0; i < 8; ++i) ASSERT_EQ(f.cpu.step().status, StepStatus::Normal) << i;
+    EXPECT_EQ(r.vbr, 0x00812300u);
+    EXPECT_EQ(r.a[1], 0x00812300u);
+    EXPECT_EQ(r.sfc, 5);
+    EXPECT_EQ(r.dfc, 5);
+    EXPECT_EQ(r.d[2], kUsp);
+    EXPECT_EQ(r.a[4], 0x00870000u);
+    EXPECT_EQ(r.sr, 0x0700);
+    EXPECT_EQ(r.a[7], 0x00870000u) << "A7 is now the user stack pointer";
+    EXPECT_EQ(f.cpu.supervisorStack(), kSsp);
+}
+
+TEST(Cpu32Supervisor, MovesUsesTheAlternateFunctionCodes)
+{
+    Fixture f({
+        0x0E50, 0x0800,  // MOVES.W D0,(A0)
+        0x0E90, 0x9000,  // MOVES.L (A0),A1
+    });
+    Registers& r = f.cpu.regs();
+    r.dfc = 1;
+    r.sfc = 2;
+    r.d[0] = 0xABCD8001;
+    r.a[0] = kData;
+    ASSERT_EQ(f.cpu.step().status, StepStatus::Normal);
+    EXPECT_EQ(f.bus.lastFc, FunctionCode::UserData);
+    EXPECT_EQ(f.bus.peek16(kData), 0x8001);
+    f.bus.poke32(kData, 0x12345678);
+    ASSERT_EQ(f.cpu.step().status, StepStatus::Normal);
+    EXPECT_EQ(f.bus.lastFc, FunctionCode::UserProgram);
+    EXPECT_EQ(r.a[1], 0x12345678u);
+}
+
+TEST(Cpu32Supervisor, StopAndLowPowerStop)
+{
+    for (const auto& code : {std::vector<uint16_t>{0x4E72, 0x2314}, std::vector<uint16_t>{0xF800, 0x01C0, 0x2314}}) {
+        Fixture f(code);
+        const RunResult first = f.cpu.run(100);
+        EXPECT_EQ(first.reason, RunReason::Stopped);
+        EXPECT_EQ(first.executed, 1u);
+        EXPECT_EQ(f.cpu.regs().sr, 0x2314);
+        EXPECT_EQ(f.cpu.regs().pc, kCode + 2 * code.size());
+        EXPECT_EQ(f.cpu.run(100).executed, 0u) << "a stopped core executes nothing";
+        f.cpu.restart();
+        EXPECT_FALSE(f.cpu.stopped());
+    }
+}
+
+TEST(Cpu32Instructions, TableLookupAndInterpolate)
+{
+    struct Row {
+        const char* name;
+        std::vector<uint16_t> code;
+        uint32_t d1, d2, d3;
+        uint32_t result;
+        uint8_t ccr;
+    };
+    const Row rows[] = {
+        // Table 10, 20, 40 at kData; D1 = index 1, fraction 1/2: 20 + 20/2.
+        {"TBLU.B rounded from the table", {0xF810, 0x1100}, 0x12340180, 0, 0, 0x1234011E, 0},
+        {"TBLUN.B keeps the fraction", {0xF810, 0x1500}, 0x12340180, 0, 0, 0x00001E00, 0},
+        // -10 + 15 * 128/256 = -10 + 7.5, the half rounded away from zero: -2.
+        {"TBLS.B between registers", {0xF802, 0x1803}, 0x12345680, 0xF6, 0x05, 0x123456FE, 0x08},
+        {"TBLSN.W sign-extends 24 bits", {0xF802, 0x1C43}, 0x00000040, 0xFF9C, 0x0064, 0xFFFFCE00, 0x08},
+    };
+    for (const auto& row : rows) {
+        Fixture f(row.code);
+        f.bus.poke8(kData, 10);
+        f.bus.poke8(kData + 1, 20);
+        f.bus.poke8(kData + 2, 40);
+        Registers& r = f.cpu.regs();
+        r.a[0] = kData;
+        r.d[1] = row.d1;
+        r.d[2] = row.d2;
+        r.d[3] = row.d3;
+        ASSERT_EQ(f.cpu.step().status, StepStatus::Normal) << row.name;
+        EXPECT_EQ(r.d[1], row.result) << row.name;
+        EXPECT_EQ(r.sr & 0x1F, row.ccr) << row.name;
+    }
+}
+
+TEST(Cpu32Instructions, Cmp2SignedAndUnsignedBounds)
+{
+    struct Row {
+        const char* name;
+        uint8_t lo, hi;
+        uint32_t d1;
+        uint8_t ccr;
+    };
+    const Row rows[] = {
+        {"inside", 10, 20, 15, 0},
+        {"on the lower bound", 10, 20, 10, 0x04},
+        {"on the upper bound", 10, 20, 20, 0x04},
+        {"above", 10, 20, 21, 0x01},
+        {"signed range inside", 0xF0, 0x10, 0xFB, 0},
+        {"signed range above", 0xF0, 0x10, 0x20, 0x01},
+    };
+    for (const auto& row : rows) {
+        Fixture f({0x00D0, 0x1000});  // CMP2.B (A0),D1
+        f.bus.poke8(kData, row.lo);
+        f.bus.poke8(kData + 1, row.hi);
+        f.cpu.regs().a[0] = kData;
+        f.cpu.regs().d[1] = row.d1;
+        ASSERT_EQ(f.cpu.step().status, StepStatus::Normal) << row.name;
+        EXPECT_EQ(f.cpu.regs().sr & 0x05, row.ccr) << row.name;
+    }
+}
+
+TEST(Cpu32Run, CountAndWatchedRange)
+{
+    Fixture f({0x4E71, 0x4E71, 0x4EF9, 0x0080, 0x0400});  // NOP, NOP, JMP $800400
+    f.cpu.setWatchRange(0x800400, 0x801FFF);
+    const RunResult two = f.cpu.run(2);
+    EXPECT_EQ(two.reason, RunReason::Count);
+    EXPECT_EQ(two.executed, 2u);
+    const RunResult rest = f.cpu.run(100);
+    EXPECT_EQ(rest.reason, RunReason::Watch);
+    EXPECT_EQ(rest.executed, 1u);
+    EXPECT_EQ(f.cpu.regs().pc, 0x800400u);
+}
+
+TEST(Cpu32Run, ResetReadsTheVectors)
+{
+    test::RamBus bus(0, 0x1000);
+    bus.poke32(0, 0x00000800);
+    bus.poke32(4, 0x00000400);
+    Cpu cpu(bus);
+    cpu.setSr(0x0000);
+    ASSERT_TRUE(cpu.reset());
+    EXPECT_EQ(cpu.regs().a[7], 0x800u);
+    EXPECT_EQ(cpu.regs().pc, 0x400u);
+    EXPECT_EQ(cpu.regs().sr, 0x2700);
+    EXPECT_EQ(cpu.regs().vbr, 0u);
+    test::RamBus none(0x100000, 0x10);
+    Cpu dead(none);
+    EXPECT_FALSE(dead.reset());
+    EXPECT_TRUE(dead.halted());
+}
+
+}  // namespace
