@@ -38,6 +38,7 @@ TEST(TerminalScreen, InterpretsBytesIntoScreenAndCursor) {
          {{0, ""}, {47, ""}, {48, "end"}, {49, "_"}}},
         {"LF alone returns to column 0", {"abc\n"}, 1, 0, {{0, "abc"}, {1, "_"}}},
         {"CR alone stays on the row", {"abc\rX"}, 0, 1, {{0, "X_c"}, {1, ""}}},
+        {"CR and LF in separate chunks keep the line", {"abc\r", "\n"}, 1, 0, {{0, "abc"}, {1, "_"}}},
         {"BS at column 0 does nothing", {"\b"}, 0, 0, {{0, "_"}}},
         {"BS erases the character before", {"abc\bd"}, 0, 3, {{0, "abd_"}}},
         {"ESC H clears and homes", {"abc\nde" + esc + "H"}, 0, 0, {{0, "_"}, {1, ""}}},

@@ -1,6 +1,8 @@
 // Drives the real workbench offscreen against the simulated module on a pseudo-terminal: the
 // monitor window and its terminal, the start-up sequence with detection and automatic download,
 // the register window, run and step, comparing the exact bytes that crossed the line.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -177,6 +179,37 @@ private slots:
         m_app.reset();
         m_sim.reset();
         QDir::setCurrent(m_savedCwd);
+    }
+
+    // The configuration dialog shows the stored values (a port outside the list as typed) and
+    // writes the three entries on OK only.
+    void configurationDialog_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("COM3 kept, OK") << QStringLiteral("COM3") << QString() << true;
+        QTest::newRow("typed path, OK") << QStringLiteral("COM1") << QStringLiteral("/dev/pts/77") << true;
+        QTest::newRow("path outside the list shown, Cancel") << QStringLiteral("/tmp/line") << QStringLiteral("COM2") << false;
+    }
+    void configurationDialog() {
+        QFETCH(QString, stored);
+        QFETCH(QString, typed);
+        QFETCH(bool, ok);
+        setStore(QStringLiteral("MONITEUR/PORT"), stored);
+        setStore(QStringLiteral("MONITEUR/DETECT"), 0);
+        start();
+        QString shown;
+        whenModal<Confmoniteur>([&](Confmoniteur* dlg) {
+            shown = dlg->port();
+            if (!typed.isEmpty()) dlg->findChild<QComboBox*>(QStringLiteral("portCombo"))->setEditText(typed);
+            dlg->findChild<QCheckBox*>(QStringLiteral("autoDownloadCheck"))->setChecked(false);
+            QTimer::singleShot(0, dlg, ok ? &QDialog::accept : &QDialog::reject);
+        });
+        QVERIFY(frame()->runCommand(cmd::kConfigMonitor));
+        QCOMPARE(shown, stored);
+        QCOMPARE(storeValue(QStringLiteral("MONITEUR/PORT")), ok && !typed.isEmpty() ? typed : stored);
+        QCOMPARE(storeValue(QStringLiteral("MONITEUR/DETECT")), QStringLiteral("0"));
+        QCOMPARE(storeValue(QStringLiteral("MONITEUR/TELECHARGE")), ok ? QStringLiteral("0") : QString());
     }
 
     // The terminal against the simulated module: the opening line, "ve" sent by the start-up
