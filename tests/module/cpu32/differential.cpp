@@ -372,6 +372,10 @@ std::vector<std::pair<std::string, Family>> families()
         const unsigned n = b.freeD();
         c.body = std::string(b.coin() ? "bsr 7f" : "jsr 7f") + "\n\tbra 8f\n7:\taddq.l #5," + b.d(n) + "\n\trts\n8:";
     }});
+    f.push_back({"rtr-rtd", [](Builder& b, Case& c) {
+        if (b.coin()) c.body = "pea 8f\n\tmove.w #" + std::to_string(b.below(0x10000)) + ",-(%sp)\n\trtr\n8:";
+        else c.body = "pea 8f\n\trtd #" + std::to_string(2 * b.below(5)) + "\n8:";
+    }});
     f.push_back({"lea-pea", [](Builder& b, Case& c) {
         if (b.coin()) c.body = "lea " + b.ea(4, kControl) + "," + b.a(b.below(7));
         else c.body = "pea " + b.ea(4, kControl) + "\n\tmove.l (%sp)+," + b.d(b.freeD());
