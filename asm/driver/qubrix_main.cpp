@@ -173,7 +173,7 @@ int Assemble(const Options& options) {
         settings.listing = false;
     // The process is one run: the working directory is this run's only.
     if (options.dir)
-        SetRepertoire(*options.dir);
+        qubrix::SetWorkingDirectory(qubrix::NormalizedWorkingDirectory(*options.dir));
 
     ListErreur list;
     std::string includeFailure;
