@@ -255,7 +255,7 @@ constexpr InstrEntry I(const char* m, const InstrVariant (&v)[N]) {
 }
 constexpr InstrEntry D(const char* m, Handler h) { return {m, nullptr, 0, 0, h}; }
 
-// Sorted in ascending byte order of the mnemonic: the lookup is a binary search.
+// Sorted in ascending byte order of the mnemonic.
 // Aliases share a variant list (BHS/BCC, BLO/BCS, DBHS/DBCC, DBLO/DBCS, SHS/SCC, SLO/SCS).
 constexpr InstrEntry kTable[] = {
     I("ABCD", kAbcd),       I("ADD", kAdd),         I("ADDA", kAdda),       I("ADDI", kAddi),
@@ -315,6 +315,58 @@ static_assert(CountDirectives() == 16);
 
 constexpr int kMnemonicMax = 7;
 
+// A mnemonic of up to seven bytes packed big-endian into an integer, zero bytes after its end:
+// integers compare like the names' bytes, so the lookup compares one word per step.
+constexpr uint64_t MnemonicKey(const char* name) {
+    uint64_t key = 0;
+    int i = 0;
+    for (; i < kMnemonicMax && name[i] != '\0'; ++i) key = (key << 8) | static_cast<unsigned char>(name[i]);
+    return key << (8 * (kMnemonicMax - i));
+}
+
+struct KeyTable {
+    uint64_t keys[kTableSize];
+};
+constexpr KeyTable MakeKeys() {
+    KeyTable t{};
+    for (std::size_t i = 0; i < kTableSize; ++i) t.keys[i] = MnemonicKey(kTable[i].mnemonic);
+    return t;
+}
+constexpr KeyTable kKeys = MakeKeys();
+
+constexpr bool KeysSorted() {
+    for (std::size_t i = 1; i < kTableSize; ++i)
+        if (kKeys.keys[i - 1] >= kKeys.keys[i]) return false;
+    return true;
+}
+static_assert(KeysSorted(), "the keys keep the table's order");
+
+// The lookup proper: a collision-free hash of the key (multiply, keep the top bits) into a
+// table of slots holding the entry's index plus one; the multiplier is found at compile time.
+constexpr int kSlotBits = 12;
+struct SlotTable {
+    uint64_t multiplier = 0;
+    uint8_t slot[std::size_t{1} << kSlotBits] = {};
+};
+constexpr std::size_t Slot(uint64_t key, uint64_t multiplier) { return static_cast<std::size_t>((key * multiplier) >> (64 - kSlotBits)); }
+constexpr SlotTable MakeSlots() {
+    uint64_t m = 0x9E3779B97F4A7C15u;
+    for (;;) {
+        SlotTable t{};
+        t.multiplier = m;
+        bool clash = false;
+        for (std::size_t i = 0; i < kTableSize && !clash; ++i) {
+            uint8_t& s = t.slot[Slot(kKeys.keys[i], m)];
+            clash = s != 0;
+            s = static_cast<uint8_t>(i + 1);
+        }
+        if (!clash) return t;
+        m += 0x2545F4914F6CDD1Eu;  // the next odd candidate
+    }
+}
+constexpr SlotTable kSlots = MakeSlots();
+static_assert(kTableSize < 255);
+
 }  // namespace
 
 std::span<const InstrEntry> InstructionTable() { return {kTable, kTableSize}; }
@@ -349,16 +401,10 @@ const char* FindMnemonic(const char* p, const InstrEntry*& entry, int& size, Err
         return nullptr;
     }
 
-    int low = 0, high = static_cast<int>(kTableSize) - 1;
-    while (low <= high) {
-        int mid = (low + high) / 2;
-        int c = std::strcmp(name, kTable[mid].mnemonic);
-        if (c == 0) {
-            entry = &kTable[mid];
-            return p;
-        }
-        if (c < 0) high = mid - 1;
-        else low = mid + 1;
+    const uint64_t key = MnemonicKey(name);
+    if (const int index = kSlots.slot[Slot(key, kSlots.multiplier)]; index != 0 && kKeys.keys[index - 1] == key) {
+        entry = &kTable[index - 1];
+        return p;
     }
     err.NewErreur(kErrBadInstruction);
     return nullptr;

@@ -128,10 +128,12 @@ const char* ParseOperand(RunContext& ctx, const char* s, Operand& op, ErreurAsm&
     };
     static constexpr Special kSpecials[] = {{"SR", 2, kSR},   {"CCR", 3, kCCR}, {"USP", 3, kUSP},
                                             {"SFC", 3, kSFC}, {"DFC", 3, kDFC}, {"VBR", 3, kVBR}};
-    for (const Special& sp : kSpecials) {
-        if (std::strncmp(s, sp.name, sp.len) == 0 && IsEnd(s[sp.len])) {
-            op.kind = sp.kind;
-            return s + sp.len;
+    if (s[0] == 'S' || s[0] == 'C' || s[0] == 'U' || s[0] == 'D' || s[0] == 'V') {  // the names' initials
+        for (const Special& sp : kSpecials) {
+            if (std::strncmp(s, sp.name, sp.len) == 0 && IsEnd(s[sp.len])) {
+                op.kind = sp.kind;
+                return s + sp.len;
+            }
         }
     }
     // expression, expression(An), expression(An,Xn), expression(PC), expression(PC,Xn)
