@@ -127,7 +127,7 @@ int printf(const char* format, ...) {
             count++;
             break;
         default:
-            /* An unknown conversion is written as it stands; a lone '%' at the end stops. */
+            /* An unknown conversion, or a lone '%' at the end, is written as it stands. */
             if (*p == '\0') --p;
             for (const char* q = start; q <= p; ++q, ++count) putchar(*q);
             break;
@@ -175,7 +175,9 @@ int memcmp(const void* a, const void* b, size_t n) {
    CPU's zero-divide exception, as a 32-bit division would. */
 static unsigned long long udivmod64(unsigned long long n, unsigned long long d, unsigned long long* rem) {
     if (d == 0) {
+#if defined(__m68k__)
         __asm__ volatile("moveq #0,%%d0\n\tdivu.w %%d0,%%d0" : : : "d0", "cc");
+#endif
         *rem = 0;
         return 0;
     }

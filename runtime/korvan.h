@@ -19,7 +19,7 @@ int kbhit(void);
 void exit(int status) __attribute__((noreturn));
 /* Formatted output with %d %i %u %x %X %s %c %% (flags '-' and '0', a field width and the
    'l' modifier are accepted). Returns the number of characters written. */
-int printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int printf(const char* format, ...) __attribute__((__format__(__printf__, 1, 2)));
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,117 @@
+// The GNU build's plain rules: driver choice, argument lists, environment, derived names, the
+// linker file list, and the capture of a real child's output to its end with its exit status.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include "gnu_console.h"
+#include "gnu_core.h"
+
+using namespace korvan::build;
+using namespace korvan::build::gnu;
+using Words = std::vector<std::string>;
+
+TEST(GnuDriver, ChoosesTheCompilerFromTheWholePath) {
+    struct Case { const char* path; const char* program; };
+    const Case cases[] = {
+        {"/home/eleve/tp/main.c", "/usr/bin/m68k-linux-gnu-gcc"},
+        {"/home/eleve/tp/main.cpp", "/usr/bin/m68k-linux-gnu-g++"},
+        {"/home/eleve/tp.src/main.cpp", "/usr/bin/m68k-linux-gnu-gcc"},  // ".s" in a folder name
+        {"/home/eleve/tp/MAIN.CPP", "/usr/bin/m68k-linux-gnu-gcc"},      // case-sensitive
+        {"/home/eleve/x.cppy/main.c", "/usr/bin/m68k-linux-gnu-g++"},     // ".cpp" anywhere
+    };
+    for (const auto& c : cases) EXPECT_EQ(compilerProgram("/usr", "m68k-linux-gnu-", c.path), c.program) << c.path;
+    EXPECT_EQ(compilerProgram("/opt/m68k", "/opt/m68k/bin/m68k-elf-", "a.cpp"), "/opt/m68k/bin/m68k-elf-g++");
+    EXPECT_EQ(linkerProgram("/usr", "m68k-linux-gnu-"), "/usr/bin/m68k-linux-gnu-gcc");
+    EXPECT_EQ(toolEnvironment("/usr"), Words{"PATH=/usr/bin"});
+}
+
+TEST(GnuDriver, NamesDerivedFromTheSource) {
+    struct Case { const char* path; const char* name; const char* folder; const char* base; };
+    const Case cases[] = {
+        {"/home/eleve/tp/main.c", "main.c", "/home/eleve/tp", "main"},
+        {"/home/eleve/tp.v2/prog", "prog", "/home/eleve/tp.v2", "prog"},  // no extension: name kept whole
+        {"/home/eleve/tp/a.b.cpp", "a.b.cpp", "/home/eleve/tp", "a.b"},
+        {"/home/eleve/.c", ".c", "/home/eleve", ".c"},                      // never an empty base
+        {"/main.c", "main.c", "/", "main"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sourceName(c.path), c.name) << c.path;
+        EXPECT_EQ(sourceFolder(c.path), c.folder) << c.path;
+        EXPECT_EQ(baseName(c.path), c.base) << c.path;
+    }
+}
+
+TEST(GnuDriver, CommandLines) {
+    // Empty options: no empty argument reaches the tool; the written form keeps its blanks.
+    EXPECT_EQ(compileArguments("", "main.c"), Words{"main.c"});
+    EXPECT_EQ(compileCommandText("", "main.c"), " 1  main.c");
+    EXPECT_EQ(compileArguments(" -c\t-O0  -g ", "main.c"), (Words{"-c", "-O0", "-g", "main.c"}));
+    // The file list keeps its order, then the object and the output.
+    EXPECT_EQ(linkArguments("-T k.ld -nostdlib", "z.o crt0.o  korvan.o", "main"),
+              (Words{"-T", "k.ld", "-nostdlib", "z.o", "crt0.o", "korvan.o", "main.o", "-o", "main.abs"}));
+    EXPECT_EQ(linkCommandText("-x", "a.o b.o", "main"), " 1 -x a.o b.o main.o -o main.abs");
+}
+
+TEST(GnuDriver, FileListSplitAndJoin) {
+    struct Case { const char* stored; Words entries; const char* joined; };
+    const Case cases[] = {
+        {"", {}, ""},
+        {"crt0.o korvan.o", {"crt0.o", "korvan.o"}, "crt0.o korvan.o"},
+        {"  crt0.o  korvan.o ", {"crt0.o", "korvan.o"}, "crt0.o korvan.o"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(splitFileList(c.stored), c.entries) << c.stored;
+        EXPECT_EQ(joinFileList(c.entries), c.joined);
+    }
+    const auto d = defaultOptions("/rt");
+    EXPECT_EQ(joinFileList(d.files), "/rt/crt0.o /rt/korvan.o");
+    EXPECT_EQ(d.compiler.find("-gcoff"), std::string::npos);
+}
+
+TEST(GnuOutput, LinesToTheEndWithCarriageReturns) {
+    struct Case { std::vector<std::string> chunks; Words lines; };
+    const Case cases[] = {
+        {{"a\r\n", "\n", "b"}, {"a\r", "", "b"}},        // CR kept, empty line kept, last line taken
+        {{"wa", "rn", "ing\n"}, {"warning"}},             // split across reads
+        {{}, {}},
+        {{"\n\n"}, {"", ""}},
+    };
+    for (const auto& c : cases) {
+        OutputLines out;
+        for (const auto& chunk : c.chunks) out.feed(chunk);
+        out.finish();
+        EXPECT_EQ(out.lines(), c.lines);
+    }
+    EXPECT_EQ(crlf("\nLinkage...\n"), "\r\nLinkage...\r\n");
+}
+
+// A real child through the console runner: environment, output to its end, exit status.
+TEST(GnuOutput, ConsoleCommandRunsAChild) {
+    int argc = 1;
+    char name[] = "gnu_logic_test";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    struct Case { const char* program; Words args; Words lines; bool succeeded; };
+    const Case cases[] = {
+        {"/usr/bin/env", {}, {"PATH=/bin"}, true},  // the child's whole environment
+        {"/bin/sh", {"-c", "printf 'one\\r\\n\\n'; printf tail"}, {"one\r", "", "tail"}, true},
+        {"/bin/sh", {"-c", "exit 3"}, {}, false},                        // silent failure still fails
+        {"/bin/sh", {"-c", "printf 'x\\n'; kill -9 $$"}, {"x"}, false},  // killed by a signal
+    };
+    for (const auto& c : cases) {
+        CConsoleCommand tool;
+        tool.SetToolEnvironment({"PATH=/bin"});
+        QEventLoop loop;
+        QObject::connect(&tool, &CConsoleCommand::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        ASSERT_TRUE(tool.RunTool(c.program, c.args));
+        loop.exec();
+        EXPECT_EQ(tool.lines(), c.lines) << c.program;
+        EXPECT_EQ(tool.succeeded(), c.succeeded) << c.program;
+    }
+    CConsoleCommand missing;
+    EXPECT_FALSE(missing.RunTool("/nonexistent/m68k-gcc", {}));
+}

@@ -1,0 +1,340 @@
+// Drives the real workbench offscreen through the GNU build with the cross toolchain and the
+// project's run-time: the examples build into S-records that match the linked program, failed
+// steps show in "gnu.txt" and keep the next buttons disabled, Cancel ends a running tool, and
+// the settings sheet stores what its pages show on OK only.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMap>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "../qt_test_support.h"
+#include "build/gnu_commands.h"
+#include "build/gnu_core.h"
+#include "build/gnu_dialog.h"
+#include "build/gnu_settings.h"
+#include "commands.h"
+#include "korvan_app.h"
+#include "korvan_doc.h"
+#include "korvan_view.h"
+#include "main_frame.h"
+
+using namespace korvan::shell;
+using namespace wbtest;
+using korvan::build::CGnu;
+using korvan::build::CGnuSheet;
+
+namespace {
+
+// What the build dialog showed when it was answered.
+struct GnuSeen {
+    bool answered = false;
+    QString outcome;
+    bool linker = false, monitor = false;
+};
+
+// Waits until no tool runs and the dialog's last step is over, then presses the button named.
+void answerGnu(const QString& press, GnuSeen* seen) {
+    whileModal<CGnu>([press, seen](CGnu* dlg) {
+        const bool over = dlg->stage() == -1 || (dlg->mode() == CGnu::CompileOnly && dlg->stage() == 1) ||
+                          (dlg->mode() == CGnu::Build && dlg->stage() == 2) ||
+                          (dlg->mode() == CGnu::LinkOnly && dlg->stage() == 1);
+        if (!over || dlg->toolRunning()) return false;
+        auto button = [&](const char* name) { return dlg->findChild<QPushButton*>(QLatin1String(name)); };
+        *seen = {true, dlg->findChild<QLineEdit*>(QStringLiteral("outcomeEdit"))->text(),
+                 button("linkerButton")->isEnabled(), button("monitorButton")->isEnabled()};
+        QTimer::singleShot(0, button(press.toLatin1().constData()), &QAbstractButton::click);
+        return true;
+    });
+}
+
+// Bytes by address from S-records; false when a record's checksum or form is wrong.
+bool readSRecords(const QByteArray& text, QMap<quint32, quint8>* bytes, QStringList* types, quint32* entry) {
+    for (QByteArray line : text.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty()) continue;
+        const QByteArray raw = QByteArray::fromHex(line.mid(2));
+        if (line[0] != 'S' || raw.size() != quint8(raw[0]) + 1) return false;
+        quint8 sum = 0;
+        for (char b : raw) sum += quint8(b);
+        if (sum != 0xFF) return false;
+        const char type = line[1];
+        *types << QString(QLatin1Char(type));
+        const int addrLen = type == '2' || type == '8' ? 3 : type == '3' || type == '7' ? 4 : 2;
+        quint32 addr = 0;
+        for (int i = 0; i < addrLen; ++i) addr = addr << 8 | quint8(raw[1 + i]);
+        if (type == '8' || type == '7') *entry = addr;
+        if (type >= '1' && type <= '3')
+            for (int i = 1 + addrLen; i < raw.size() - 1; ++i) (*bytes)[addr++] = quint8(raw[i]);
+    }
+    return true;
+}
+
+// Loadable bytes of an ELF file as objdump shows them.
+QMap<quint32, quint8> objdumpBytes(const QString& elf, quint32* start) {
+    QProcess p;
+    p.start(QStringLiteral("m68k-linux-gnu-objdump"), {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-j"),
+                                                      QStringLiteral(".text"), QStringLiteral("-j"), QStringLiteral(".data"), elf});
+    p.waitForFinished();
+    QMap<quint32, quint8> bytes;
+    static const QRegularExpression row(QStringLiteral("^ ([0-9a-f]{6,8}) ((?:[0-9a-f]{2,8} ){1,4})"));
+    static const QRegularExpression startAddr(QStringLiteral("start address 0x([0-9a-f]+)"));
+    const QString out = QString::fromLatin1(p.readAllStandardOutput());
+    if (auto m = startAddr.match(out); m.hasMatch()) *start = m.captured(1).toUInt(nullptr, 16);
+    for (const QString& line : out.split(u'\n')) {
+        const auto m = row.match(line);
+        if (!m.hasMatch()) continue;
+        quint32 addr = m.captured(1).toUInt(nullptr, 16);
+        QString hex = m.captured(2);
+        for (char b : QByteArray::fromHex(hex.remove(u' ').toLatin1())) bytes[addr++] = quint8(b);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+class TstGnu : public QObject {
+    Q_OBJECT
+
+    void start() {
+        m_app = std::make_unique<CKorvanApp>();
+        korvan::build::installGnuCommands(*m_app);
+        QVERIFY(m_app->start());
+        m_app->mainFrame()->setHandler(cmd::kMonitorWindow, {[this] { ++m_monitorCalls; }, {}, {}});
+    }
+    CMainFrame* frame() const { return m_app->mainFrame(); }
+    QString src(const QString& name) const { return m_work->path() + QStringLiteral("/src/") + name; }
+    // Writes the source, opens it and runs the command; returns what the dialog showed.
+    GnuSeen build(const QString& name, const QByteArray& text, int command, const QString& press) {
+        QDir().mkpath(src({}));
+        writeFile(src(name), text);
+        GnuSeen seen;
+        if (!m_app->openSourceDocument(src(name))) return seen;
+        answerGnu(press, &seen);
+        frame()->runCommand(command);
+        return seen;
+    }
+    QString activeTitle() const { return frame()->activeChild() ? frame()->activeChild()->documentTitle() : QString(); }
+    void useDefaults() {
+        const auto d = korvan::build::gnu::defaultOptions(korvan::build::runtimeFolder().toStdString());
+        setStore(QStringLiteral("GNU/CFLAG"), QString::fromStdString(d.compiler));
+        setStore(QStringLiteral("GNU/LFLAG"), QString::fromStdString(d.linker));
+        setStore(QStringLiteral("GNU/FICHIER"), QString::fromStdString(korvan::build::gnu::joinFileList(d.files)));
+    }
+
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_work;
+    std::unique_ptr<CKorvanApp> m_app;
+    QString m_savedCwd;
+    int m_monitorCalls = 0;
+
+private slots:
+    void initTestCase() {
+        isolateSettings(m_config.path());
+        m_savedCwd = QDir::currentPath();
+        if (QStandardPaths::findExecutable(QStringLiteral("m68k-linux-gnu-gcc")).isEmpty())
+            QSKIP("the m68k cross compiler is not installed");
+    }
+    void init() {
+        resetWatchers();
+        store().clear();
+        m_work = std::make_unique<QTemporaryDir>();
+        m_monitorCalls = 0;
+        useDefaults();
+    }
+    void cleanup() {
+        m_app.reset();
+        QDir::setCurrent(m_savedCwd);
+        m_work.reset();
+    }
+
+    // The examples build with the defaults into S-records (S2 data, S8 entry at the start-up
+    // object, code at $802000) holding exactly the linked program's bytes; Monitor goes on.
+    void buildsTheExamples_data() {
+        QTest::addColumn<QString>("example");
+        QTest::newRow("C") << QStringLiteral("c/main.c");
+        QTest::newRow("C++") << QStringLiteral("cpp/main.cpp");
+    }
+    void buildsTheExamples() {
+        QFETCH(QString, example);
+        start();
+        const QString name = QFileInfo(example).fileName();
+        const GnuSeen seen = build(name, readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/") + example), cmd::kGnuBuild,
+                                   QStringLiteral("monitorButton"));
+        QVERIFY(seen.answered);
+        QCOMPARE(seen.outcome, QStringLiteral("Il n'y a pas d'erreur de linkage"));
+        QVERIFY(seen.monitor);
+        QCOMPARE(readFile(src(QStringLiteral("gnu.txt"))),
+                 ("Compilation du fichier \"" + name.toUtf8() +
+                  "\"...\r\n\r\nLinkage...\r\n\r\n\r\nLe Fichier S-Record est généré"));
+        QCOMPARE(frame()->lastBuiltSource(), src(name));
+        QCOMPARE(m_monitorCalls, 1);
+
+        QMap<quint32, quint8> srec;
+        QStringList types;
+        quint32 entry = 0;
+        QVERIFY(readSRecords(readFile(src(QStringLiteral("main.abs"))), &srec, &types, &entry));
+        QCOMPARE(types.first(), QStringLiteral("0"));
+        QCOMPARE(types.last(), QStringLiteral("8"));
+        QCOMPARE(types.filter(QStringLiteral("2")).size(), types.size() - 2);
+        QCOMPARE(entry, 0x802000u);
+        QCOMPARE(srec.firstKey(), 0x802000u);
+
+        // The same link as an ELF file, read back by objdump.
+        const auto d = korvan::build::gnu::defaultOptions(korvan::build::runtimeFolder().toStdString());
+        QStringList args;
+        for (const auto& w : korvan::build::gnu::linkArguments(d.linker, korvan::build::gnu::joinFileList(d.files), "main"))
+            args << QString::fromStdString(w);
+        args << QStringLiteral("-Wl,--oformat=elf32-m68k");
+        args[args.indexOf(QStringLiteral("main.abs"))] = QStringLiteral("main.elf");
+        QProcess link;
+        link.setWorkingDirectory(src({}));
+        link.start(QStringLiteral("m68k-linux-gnu-gcc"), args);
+        QVERIFY(link.waitForFinished());
+        QCOMPARE(link.exitCode(), 0);
+        quint32 start = 0;
+        QCOMPARE(objdumpBytes(src(QStringLiteral("main.elf")), &start), srec);
+        QCOMPARE(start, entry);
+    }
+
+    // Failed steps: the tool's words in "gnu.txt", the outcome, the next buttons disabled, no
+    // last built source, and Cancel opens "gnu.txt".
+    void failedSteps_data() {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QString>("files");  // empty: the defaults
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QByteArray>("inCapture");
+        QTest::newRow("warning fails the compile")
+            << QByteArray("int main(void) { int x = \"s\"; return x; }\n") << QString()
+            << QStringLiteral("Il y a des erreurs de compilation!") << QByteArray("warning:");
+        QTest::newRow("syntax error")
+            << QByteArray("int main(void) { return 0 }\n") << QString()
+            << QStringLiteral("Il y a des erreurs de compilation!") << QByteArray("error:");
+        QTest::newRow("stale program is not success")
+            << QByteArray("int main(void) { return 0; }\n") << QStringLiteral("/nonexistent/crt0.o")
+            << QStringLiteral("Il y a des erreurs de linkage!") << QByteArray("\r\nIl y a des erreurs!");
+    }
+    void failedSteps() {
+        QFETCH(QByteArray, source);
+        QFETCH(QString, files);
+        QFETCH(QString, outcome);
+        QFETCH(QByteArray, inCapture);
+        if (!files.isEmpty()) setStore(QStringLiteral("GNU/FICHIER"), files);
+        start();
+        QDir().mkpath(src({}));
+        writeFile(src(QStringLiteral("main.abs")), "S9030000FC\n");
+        frame()->setLastBuiltSource(QStringLiteral("/earlier/prog.c"));
+        const GnuSeen seen = build(QStringLiteral("main.c"), source, cmd::kGnuBuild, QStringLiteral("cancelButton"));
+        QVERIFY(seen.answered);
+        QCOMPARE(seen.outcome, outcome);
+        QVERIFY(!seen.linker);
+        QVERIFY(!seen.monitor);
+        QVERIFY(!QFileInfo::exists(src(QStringLiteral("main.abs"))) || files.isEmpty());
+        const QByteArray capture = readFile(src(QStringLiteral("gnu.txt")));
+        QVERIFY2(capture.contains(inCapture), capture.constData());
+        QCOMPARE(m_monitorCalls, 0);
+        QCOMPARE(frame()->lastBuiltSource(), QStringLiteral("/earlier/prog.c"));
+        QCOMPARE(activeTitle(), QStringLiteral("gnu.txt"));
+    }
+
+    // Compile only, then Linker: the dialog closes and a full build of the same window starts.
+    void compileThenLinker() {
+        start();
+        GnuSeen first, second;
+        answerGnu(QStringLiteral("linkerButton"), &first);
+        const QString path = src(QStringLiteral("main.c"));
+        QDir().mkpath(src({}));
+        writeFile(path, readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c")));
+        QVERIFY(m_app->openSourceDocument(path));
+        frame()->runCommand(cmd::kGnuCompile);
+        QVERIFY(first.answered);
+        QCOMPARE(first.outcome, QStringLiteral("Il n'y a pas d'erreur de compilation"));
+        QVERIFY(first.linker && !first.monitor);
+        answerGnu(QStringLiteral("monitorButton"), &second);
+        QTRY_VERIFY_WITH_TIMEOUT(second.answered, 30000);
+        QVERIFY(second.monitor);
+        QTRY_COMPARE(m_monitorCalls, 1);
+        QCOMPARE(frame()->lastBuiltSource(), path);
+    }
+
+    // A tool that does not end: the dialog stays live, Cancel ends the tool and opens "gnu.txt".
+    void cancelEndsARunningTool() {
+        const QString bin = m_work->path() + QStringLiteral("/tools/bin");
+        QDir().mkpath(bin);
+        const QString pidFile = m_work->path() + QStringLiteral("/pid");
+        writeFile(bin + QStringLiteral("/slow-gcc"), "#!/bin/sh\necho $$ > " + pidFile.toUtf8() + "\nexec /bin/sleep 60\n");
+        QFile::setPermissions(bin + QStringLiteral("/slow-gcc"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        setStore(QStringLiteral("GNU/PREFIXE"), bin + QStringLiteral("/slow-"));
+        start();
+        QVERIFY(m_app->toolchainPresent());
+        bool cancelled = false;
+        whileModal<CGnu>([&](CGnu* dlg) {
+            if (!dlg->toolRunning() || !QFileInfo::exists(pidFile)) return false;
+            QTimer::singleShot(0, dlg->findChild<QPushButton*>(QStringLiteral("cancelButton")), &QAbstractButton::click);
+            return cancelled = true;
+        });
+        QDir().mkpath(src({}));
+        writeFile(src(QStringLiteral("main.c")), "int main(void) { return 0; }\n");
+        QVERIFY(m_app->openSourceDocument(src(QStringLiteral("main.c"))));
+        QElapsedTimer clock;
+        clock.start();
+        frame()->runCommand(cmd::kGnuBuild);
+        QVERIFY(cancelled);
+        QVERIFY(clock.elapsed() < 30000);
+        const QByteArray pid = readFile(pidFile).trimmed();
+        QTRY_VERIFY(!QFileInfo::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)));
+        QCOMPARE(activeTitle(), QStringLiteral("gnu.txt"));
+    }
+
+    // The sheet: "Défaut" then OK stores the run-time's names; a stored text with two blanks
+    // reloads as two entries and is written back with one; Cancel writes nothing.
+    void settingsSheet_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("defaults");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<int>("entries");  // in the list of the shown linker page
+        QTest::addColumn<QString>("written");
+        const QString rt = korvan::build::runtimeFolder();
+        QTest::newRow("defaults then OK") << QString() << true << true << 2
+                                          << rt + QStringLiteral("/crt0.o ") + rt + QStringLiteral("/korvan.o");
+        QTest::newRow("two blanks") << QStringLiteral("b.o  a.o") << false << true << 2 << QStringLiteral("a.o b.o");
+        QTest::newRow("cancel") << QStringLiteral("b.o  a.o") << true << false << 2 << QStringLiteral("b.o  a.o");
+    }
+    void settingsSheet() {
+        QFETCH(QString, stored);
+        QFETCH(bool, defaults);
+        QFETCH(bool, accept);
+        QFETCH(int, entries);
+        QFETCH(QString, written);
+        store().clear();
+        if (!stored.isEmpty()) setStore(QStringLiteral("GNU/FICHIER"), stored);
+        start();
+        int shown = -1;
+        whenModal<CGnuSheet>([&](CGnuSheet* sheet) {
+            sheet->tabs()->setCurrentIndex(2);
+            if (defaults) {
+                sheet->findChild<QPushButton*>(QStringLiteral("linkerDefaultButton"))->click();
+                sheet->findChild<QPushButton*>(QStringLiteral("compilerDefaultButton"))->click();
+            }
+            shown = sheet->findChild<QListWidget*>(QStringLiteral("linkerFileList"))->count();
+            QTimer::singleShot(0, sheet, accept ? &QDialog::accept : &QDialog::reject);
+        });
+        frame()->runCommand(cmd::kConfigGnu);
+        QCOMPARE(shown, entries);
+        QCOMPARE(storeValue(QStringLiteral("GNU/FICHIER")), written);
+        QCOMPARE(store().contains(QStringLiteral("GNU/CFLAG")), accept);
+        if (accept && defaults) QVERIFY(storeValue(QStringLiteral("GNU/LFLAG")).contains(QStringLiteral("korvan.ld")));
+    }
+};
+
+QTEST_MAIN(TstGnu)
+#include "tst_gnu.moc"
