@@ -99,11 +99,22 @@ bool CKorvanApp::start(const QStringList& arguments) {
     m_mainFrame = new CMainFrame(*this);
     m_mainFrame->setAcceptDrops(true);
 
-    // A file named on the command line is not opened: the workbench always starts empty.
-    (void)arguments;
-
     m_mainFrame->show();
     m_mainFrame->updateCommandUi();
+
+    // Files named on the command line (a double-click in the file manager) open in source
+    // windows, in the order given. The first argument is the program; Qt has taken its own
+    // options out, and "--" makes every later argument a file.
+    bool filesOnly = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
+        if (!filesOnly && arg == QLatin1String("--")) {
+            filesOnly = true;
+            continue;
+        }
+        if (!filesOnly && arg.startsWith(u'-')) continue;
+        openSourceDocument(arg);
+    }
     return true;
 }
 

@@ -41,7 +41,8 @@ public:
 
     static CKorvanApp* instance();
 
-    // Start-up steps 2 to 10; false when the main window could not be created.
+    // Start-up steps 2 to 10; false when the main window could not be created. arguments is
+    // the command line after Qt took its options out: the files named in it are opened.
     bool start(const QStringList& arguments = {});
 
     SettingsStore& settings() { return m_settings; }

@@ -47,7 +47,7 @@ class TstWorkbench : public QObject {
     CMainFrame* start() {
         m_app.reset();  // one application object at a time
         m_app = std::make_unique<CKorvanApp>();
-        return m_app->start({QStringLiteral("korvan"), QStringLiteral("ignored.src")}) ? m_app->mainFrame() : nullptr;
+        return m_app->start({QStringLiteral("korvan")}) ? m_app->mainFrame() : nullptr;
     }
     // Starts with a new untitled document holding text; its view.
     CKorvanView* startWithText(const QString& text) {
@@ -104,14 +104,13 @@ private slots:
         store().clear();
         if (!language.isEmpty()) setStore(QStringLiteral("KORVAN/LANGAGE"), language);
         const QStringList keysBefore = store().allKeys();
-        writeFile(path(QStringLiteral("ignored.src")), "RTS\n");
         CMainFrame* frame = start();
         QVERIFY(frame);
         QCOMPARE(barTitles(frame), bar);
         QCOMPARE(frame->findChild<QLabel*>("IdlePane")->text(), idle);
         QCOMPARE(checked(frame, cmd::kLanguageFrench), frenchChecked);
         QVERIFY(!checked(frame, cmd::kLanguageEnglish));
-        // Nothing written at start-up, nothing opened (not even the file named on the command line).
+        // Nothing written at start-up, nothing opened.
         QCOMPARE(store().allKeys(), keysBefore);
         QCOMPARE(windowCount(), 0);
         QVERIFY(frame->outputBar()->isHidden());
