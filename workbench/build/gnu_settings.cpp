@@ -19,10 +19,6 @@
 #include "gnu_core.h"
 #include "settings_store.h"
 
-#ifndef KORVAN_RUNTIME_DIR
-#define KORVAN_RUNTIME_DIR ""
-#endif
-
 namespace korvan::build {
 
 namespace {
@@ -36,9 +32,15 @@ QString tr2(shell::Language lang, const char* french, const char* english) {
 }  // namespace
 
 QString runtimeFolder() {
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../runtime"));
-    if (QFileInfo(beside + QStringLiteral("/korvan.ld")).isFile()) return QDir::cleanPath(beside);
-    return QStringLiteral(KORVAN_RUNTIME_DIR);
+    // Found from the program's own folder only, so that an installed tree can be moved and
+    // never depends on the build tree: <build>/bin and <build>/runtime, or <prefix>/bin and
+    // <prefix>/lib/korvan/runtime once installed (the installed place when neither exists).
+    const QDir bin(QCoreApplication::applicationDirPath());
+    const QString installed = QDir::cleanPath(bin.absoluteFilePath(QStringLiteral("../lib/korvan/runtime")));
+    for (const QString& folder : {QDir::cleanPath(bin.absoluteFilePath(QStringLiteral("../runtime"))), installed}) {
+        if (QFileInfo(folder + QStringLiteral("/korvan.ld")).isFile()) return folder;
+    }
+    return installed;
 }
 
 GnuSettings GnuSettings::load(const shell::SettingsStore& store) {

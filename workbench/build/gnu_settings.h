@@ -22,7 +22,7 @@ class SettingsStore;
 namespace korvan::build {
 
 // The folder holding crt0.o, korvan.o, korvan.ld and korvan.h: "runtime" beside the program's
-// own bin folder when it is there, otherwise the build tree's run-time folder.
+// own bin folder (the build tree), otherwise lib/korvan/runtime beside it (an installed tree).
 QString runtimeFolder();
 
 // The three entries of section "GNU" the sheet edits; one load/save pair against the store.
