@@ -3,10 +3,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStatusBar>
 
 #include "commands.h"
 #include "driver/diagnostics.h"
@@ -61,6 +63,9 @@ void assembleView(CKorvanApp& app, CKorvanView& view) {
     // Taken now: the document must not be touched while the library's dialog runs.
     const QString path = doc->path();
     const QString title = doc->title();
+    // The source's folder becomes the current one, as for the GNU build, so that the run report
+    // "message.txt" lands beside the source it describes and the Message command finds it.
+    if (!path.isEmpty()) QDir::setCurrent(QFileInfo(path).absolutePath());
     const int result = AsmFile(&view, bytesOf(title), pathBytes(path), list.get());
     if (!frame) return;
 
@@ -105,7 +110,11 @@ CErreurDoc* showErrorList(CKorvanApp& app, std::unique_ptr<ListErreur> list) {
             }
         }
     }
+    const bool noError = list && list->Count() == 0;
     doc->SetErrorList(std::move(list));
+    const QString clean = noError ? app.text(shell::text::kNoAssemblyError) : QString();
+    if (CErreurView* view = doc->firstView()) view->setEmptyText(clean);
+    if (noError) frame->statusBar()->showMessage(clean, 10000);
     frame->updateCommandUi();
     return doc;
 }

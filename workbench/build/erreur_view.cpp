@@ -1,7 +1,9 @@
 // The error list's view and the jump to a diagnostic's source line.
 #include "erreur_view.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QPainter>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStyle>
@@ -32,7 +34,8 @@ CErreurView::CErreurView(shell::CKorvanApp& app, CErreurDoc* doc) : m_app(app), 
     setColumnCount(3);
     setHeaderLabels({app.text(shell::text::kErrorColumnFile), app.text(shell::text::kErrorColumnLine),
                      app.text(shell::text::kErrorColumnText)});
-    header()->setStretchLastSection(false);
+    // The file and line columns keep their widths; the description takes what is left.
+    header()->setStretchLastSection(true);
     setColumnWidth(FileColumn, kFileWidth);
     setColumnWidth(LineColumn, kLineWidth);
     setColumnWidth(TextColumn, kTextWidth);
@@ -59,6 +62,24 @@ void CErreurView::AddErrorRow(int row, const QString& file, int line, const QStr
 }
 
 void CErreurView::deleteAllRows() { clear(); }
+
+void CErreurView::setEmptyText(const QString& text) {
+    m_emptyText = text;
+    viewport()->update();
+}
+
+QString CErreurView::emptyText() const { return topLevelItemCount() == 0 ? m_emptyText : QString(); }
+
+void CErreurView::paintEvent(QPaintEvent* event) {
+    QTreeWidget::paintEvent(event);
+    const QString text = emptyText();
+    if (text.isEmpty()) return;
+    // Said in the list itself, in the normal text colour, so that an empty list after a clean
+    // run is not taken for a failure.
+    QPainter p(viewport());
+    p.setPen(QApplication::palette().color(QPalette::WindowText));
+    p.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+}
 
 CKorvanDoc* CErreurView::findSourceDocument(const QString& path) const {
     shell::CMainFrame* frame = m_app.mainFrame();

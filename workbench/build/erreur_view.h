@@ -31,17 +31,24 @@ public:
     // Inserts one row at position row.
     void AddErrorRow(int row, const QString& file, int line, const QString& text);
     void deleteAllRows();
+    // What the list says while it has no row (the run had no error), or empty.
+    void setEmptyText(const QString& text);
+    QString emptyText() const;
 
     // The double-click: the first selected row's file is brought up at the row's line, either
     // in the open source document of exactly that path or in a new window. Rows without a line
     // above 0 do nothing; a file that cannot be opened is reported and nothing moves.
     void jumpToSelectedRow();
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     shell::CKorvanDoc* findSourceDocument(const QString& path) const;
 
     shell::CKorvanApp& m_app;
     CErreurDoc* m_doc;
+    QString m_emptyText;
 };
 
 }  // namespace korvan::build

@@ -5,10 +5,15 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIcon>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QTranslator>
 
 #include <cstdlib>
 
@@ -86,6 +91,9 @@ bool CKorvanApp::start(const QStringList& arguments) {
     m_uiLanguage = languageFromWord(m_language.toStdString());
     QLocale::setDefault(QLocale(m_uiLanguage == Language::French ? QLocale::French : QLocale::English,
                                 m_uiLanguage == Language::French ? QLocale::France : QLocale::UnitedStates));
+    applyQtTranslation();
+    // The program's own icon on the main window, every dialog and the task bar.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/korvan/korvan.svg")));
 
     detectToolchain();
 
@@ -171,6 +179,17 @@ CKorvanDoc* CKorvanApp::newSourceDocument() {
 CKorvanDoc* CKorvanApp::openSourceDocument(const QString& path) {
     if (!m_mainFrame || m_documentTypes.empty()) return nullptr;
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    // A file already open gets another window on the same document, so that both show the same
+    // text and neither can save over the other's changes.
+    if (CKorvanDoc* open = findOpenDocument(absolute)) {
+        open->refreshFromDisk();
+        m_settings.addRecentFile(absolute);
+        auto* view = new CKorvanView(*this, *open);
+        m_mainFrame->addChildWindow(view, m_documentTypes[SourceDocumentType].menuSet)->show();
+        view->setFocus();
+        m_mainFrame->updateCommandUi();
+        return open;
+    }
     auto* doc = new CKorvanDoc(*this, QString());
     QString error;
     if (!doc->load(absolute, &error)) {
@@ -185,6 +204,22 @@ CKorvanDoc* CKorvanApp::openSourceDocument(const QString& path) {
     view->setFocus();
     m_mainFrame->updateCommandUi();
     return doc;
+}
+
+CKorvanDoc* CKorvanApp::findOpenDocument(const QString& path) const {
+    if (!m_mainFrame) return nullptr;
+    // The same file reached through another spelling (a link, "..") is the same document.
+    const QFileInfo wanted(path);
+    const QString canonical = wanted.canonicalFilePath();
+    for (QMdiSubWindow* w : m_mainFrame->mdiArea()->subWindowList(QMdiArea::CreationOrder)) {
+        auto* view = qobject_cast<CKorvanView*>(w->widget());
+        if (!view || view->document()->views().empty() || view->document()->isUntitled()) continue;
+        const QString open = view->document()->path();
+        if (open == wanted.absoluteFilePath() ||
+            (!canonical.isEmpty() && QFileInfo(open).canonicalFilePath() == canonical))
+            return view->document();
+    }
+    return nullptr;
 }
 
 void CKorvanApp::addViewCommandInstaller(std::function<void(CKorvanView&)> installer) {
@@ -210,7 +245,25 @@ void CKorvanApp::setLanguage(Language lang) {
     m_settings.WriteSettingString(QStringLiteral("KORVAN"), QStringLiteral("LANGAGE"), m_language);
     QLocale::setDefault(QLocale(lang == Language::French ? QLocale::French : QLocale::English,
                                 lang == Language::French ? QLocale::France : QLocale::UnitedStates));
+    applyQtTranslation();
     if (m_mainFrame) m_mainFrame->updateCommandUi();
+}
+
+bool CKorvanApp::applyQtTranslation() {
+    // Qt's own dialogs and buttons (file and print dialogs, message boxes) speak the interface's
+    // language: its French catalogue while French is chosen, Qt's built-in English otherwise.
+    if (m_qtTranslator) {
+        QCoreApplication::removeTranslator(m_qtTranslator.get());
+        m_qtTranslator.reset();
+    }
+    if (m_uiLanguage != Language::French) return true;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    QCoreApplication::installTranslator(translator.get());
+    m_qtTranslator = std::move(translator);
+    return true;
 }
 
 void CKorvanApp::onOpen() {

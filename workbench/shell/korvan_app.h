@@ -16,6 +16,7 @@
 #include "texts.h"
 
 class QPrinter;
+class QTranslator;
 class QWidget;
 
 namespace korvan::shell {
@@ -60,8 +61,11 @@ public:
 
     // New untitled source document ("prog1", "prog2" ...) in a new window.
     CKorvanDoc* newSourceDocument();
-    // Opens path in a new window (also when it is already shown); reports failure to the user.
+    // Opens path in a new window; reports failure to the user. A file that is already open is
+    // not read again: the new window is one more view of its document.
     CKorvanDoc* openSourceDocument(const QString& path);
+    // The open source document of path (compared as absolute and as canonical paths), or null.
+    CKorvanDoc* findOpenDocument(const QString& path) const;
 
     // Called for every source view created, so that later command handlers can be added.
     void addViewCommandInstaller(std::function<void(CKorvanView&)> installer);
@@ -72,6 +76,9 @@ public:
 
     // The language commands (32790, 32791).
     void setLanguage(Language lang);
+    // Loads Qt's own translation for the interface's language; false when French is chosen and
+    // Qt's French catalogue is not installed.
+    bool applyQtTranslation();
 
 private:
     void registerCommands();
@@ -92,6 +99,7 @@ private:
     std::vector<DocumentType> m_documentTypes;
     QPointer<CMainFrame> m_mainFrame;
     std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<QTranslator> m_qtTranslator;
     int m_untitledCount = 0;
     std::vector<std::function<void(CKorvanView&)>> m_viewInstallers;
 };

@@ -18,6 +18,14 @@
 
 namespace korvan::shell {
 
+namespace {
+// The reason of a failed read or write in the interface's language.
+QString reasonText(const FileResult& r, Language lang) {
+    if (r.code == 0) return QString::fromLocal8Bit(r.error.c_str());
+    return QString::fromStdString(systemErrorText(r.code, lang));
+}
+}  // namespace
+
 CKorvanDoc::CKorvanDoc(CKorvanApp& app, const QString& untitledName)
     : m_app(app), m_text(new QTextDocument(this)), m_untitledName(untitledName) {
     m_text->setDocumentLayout(new QPlainTextDocumentLayout(m_text));
@@ -43,7 +51,7 @@ bool CKorvanDoc::load(const QString& path, QString* error) {
     std::string bytes;
     const FileResult r = readWholeFile(QFile::encodeName(path).toStdString(), bytes);
     if (!r.ok) {
-        if (error) *error = QString::fromLocal8Bit(r.error.c_str());
+        if (error) *error = reasonText(r, m_app.uiLanguage());
         return false;
     }
     DecodedText decoded = decodeSource(bytes);
@@ -53,6 +61,20 @@ bool CKorvanDoc::load(const QString& path, QString* error) {
     m_path = path;
     updateViewTitles();
     return true;
+}
+
+void CKorvanDoc::refreshFromDisk() {
+    if (isUntitled() || isModified()) return;
+    std::string bytes;
+    if (!readWholeFile(QFile::encodeName(m_path).toStdString(), bytes).ok) return;
+    DecodedText decoded = decodeSource(bytes);
+    const QString text = QString::fromUtf8(decoded.utf8.data(), static_cast<qsizetype>(decoded.utf8.size()));
+    const TextFormat& f = decoded.format;
+    if (text == m_text->toPlainText() && f.encoding == m_format.encoding &&
+        f.byteOrderMark == m_format.byteOrderMark && f.lineEnd == m_format.lineEnd && f.perLine == m_format.perLine)
+        return;
+    QString ignored;
+    load(m_path, &ignored);
 }
 
 bool CKorvanDoc::saveTo(const QString& path, QString* error) {
@@ -74,7 +96,7 @@ bool CKorvanDoc::saveTo(const QString& path, QString* error) {
     }
     const FileResult r = writeFileSafely(QFile::encodeName(path).toStdString(), *bytes);
     if (!r.ok) {
-        if (error) *error = QString::fromLocal8Bit(r.error.c_str());
+        if (error) *error = reasonText(r, m_app.uiLanguage());
         return false;
     }
     m_format = std::move(format);

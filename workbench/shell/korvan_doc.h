@@ -36,6 +36,10 @@ public:
     // Reads path into the document (left unmodified, caret at the start). On failure the
     // document is unchanged and error holds the reason.
     bool load(const QString& path, QString* error);
+    // Without unsaved changes, takes the file's text again when it changed on disk since (a run
+    // report written anew, say); with unsaved changes, or when the file cannot be read, the
+    // document stays as it is.
+    void refreshFromDisk();
     // Writes the text to path safely; on success the document takes that path and counts as
     // saved. On failure it keeps its changes and error holds the reason.
     bool saveTo(const QString& path, QString* error);

@@ -2,6 +2,7 @@
 #include "korvan_view.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPointer>
 #include <QPrintDialog>
@@ -48,6 +49,21 @@ CKorvanView::CKorvanView(CKorvanApp& app, CKorvanDoc& doc) : m_app(app), m_doc(&
     };
     connect(this, &QPlainTextEdit::copyAvailable, this, refresh);
     connect(this, &QPlainTextEdit::undoAvailable, this, refresh);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CKorvanView::markCaretLine);
+    markCaretLine();
+}
+
+QColor CKorvanView::caretLineColour() { return QColor(255, 250, 205); }
+
+void CKorvanView::markCaretLine() {
+    // The caret's line gets a light background across the whole width, so that a line reached
+    // from the error list or by Go to line is easy to find.
+    QTextEdit::ExtraSelection line;
+    line.format.setBackground(caretLineColour());
+    line.format.setProperty(QTextFormat::FullWidthSelection, true);
+    line.cursor = textCursor();
+    line.cursor.clearSelection();
+    setExtraSelections({line});
 }
 
 CKorvanView::~CKorvanView() {
@@ -89,6 +105,14 @@ void CKorvanView::registerCommands() {
 }
 
 void CKorvanView::keyPressEvent(QKeyEvent* event) {
+    // Alt with a character is a menu key: one that opens no menu must not type into the source.
+    // Control with Alt is left alone, as some keyboards produce characters with it (AltGr).
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) && !event->text().isEmpty() &&
+        event->text().at(0).isPrint()) {
+        event->ignore();
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
     // Only the keyboard moves the line shown in the status bar; mouse clicks leave it.
     if (CMainFrame* f = frame()) f->setCurrentLine(caretLine() + 1);

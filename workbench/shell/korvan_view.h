@@ -35,6 +35,8 @@ public:
     int replaceAll();
     // Prints the text with its colours, margins of half an inch.
     void printTo(QPrinter& printer) const;
+    // The background that marks the caret's line.
+    static QColor caretLineColour();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -43,6 +45,7 @@ protected:
 
 private:
     void registerCommands();
+    void markCaretLine();
     CMainFrame* frame() const;
     void showFindDialog(bool replace);
 

@@ -8,6 +8,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,7 @@ class QLabel;
 class QMdiArea;
 class QMenu;
 class QPlainTextEdit;
+class QSettings;
 class QToolBar;
 
 namespace korvan::shell {
@@ -123,6 +125,12 @@ private:
     void arrangeIcons();
     void newWindow();
     std::vector<CommandTarget*> route() const;
+    QSettings& windowSettings();
+    void restoreWindowPlacement();
+    void saveWindowPlacement();
+    void placeEditorWindow(CChildFrame* child, QMdiSubWindow* previous);
+    void startLockStateWatch();
+    void readLockState();
 
     CKorvanApp& m_app;
     Language m_menuLanguage;
@@ -134,8 +142,10 @@ private:
     QLabel* m_numPane = nullptr;
     QLabel* m_scrollPane = nullptr;
     QLabel* m_caretPane = nullptr;
-    bool m_capsLock = false, m_numLock = false, m_scrollLock = false;
-    quint64 m_lastLockStamp = ~quint64{0};
+    // The keyboard's lock indicators; unknown where the platform does not tell them.
+    std::optional<bool> m_capsLock, m_numLock, m_scrollLock;
+    std::unique_ptr<QSettings> m_windowSettings;
+    bool m_childrenMaximised = false;
 
     struct MenuSet {
         int id = 0;

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-FileResult failure(int err) { return {false, std::strerror(err)}; }
+FileResult failure(int err) { return {false, std::strerror(err), err}; }
 
 // Closes a descriptor and removes the temporary file unless released.
 class TempFile {
@@ -71,7 +71,7 @@ FileResult readWholeFile(const std::string& path, std::string& bytes) {
         bytes.append(buffer, static_cast<size_t>(n));
     }
     ::close(fd);
-    return {true, {}};
+    return {true, {}, 0};
 }
 
 FileResult writeFileSafely(const std::string& path, const std::string& bytes) {
@@ -113,7 +113,7 @@ FileResult writeFileSafely(const std::string& path, const std::string& bytes) {
     if (tmp.close() != 0) return failure(errno);
     if (::rename(tmp.path().c_str(), target.c_str()) != 0) return failure(errno);
     tmp.release();
-    return {true, {}};
+    return {true, {}, 0};
 }
 
 }  // namespace korvan::shell

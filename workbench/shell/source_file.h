@@ -9,6 +9,7 @@ namespace korvan::shell {
 struct FileResult {
     bool ok = false;
     std::string error;  // the system's reason when !ok
+    int code = 0;       // its errno value
 };
 
 FileResult readWholeFile(const std::string& path, std::string& bytes);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 #include "commands.h"
 
@@ -78,6 +80,8 @@ constexpr std::array kTexts{
     Entry{text::kErrorListTitle,   "Liste des erreurs", ""},
     Entry{text::kNoFileName,       "Le document n'a pas encore de nom de fichier : enregistrez-le sous un nom avant de l'assembler.",
                                    "The document has no file name yet: save it under a name before assembling it."},
+    Entry{text::kNoAssemblyError,  "Aucune erreur : l'assemblage s'est terminé sans erreur.",
+                                   "No error: the assembly finished without error."},
     Entry{cmd::kConfigMonitor,     "Configuration des paramètres de communication", "Setup communication parameter"},
     Entry{cmd::kConfigAssembler,   "Configuration de l'assembleur", "Assembler setup"},
     Entry{cmd::kAssemble,          "Assembler le fichier courant", "Assemble current file"},
@@ -153,6 +157,34 @@ std::string_view lookupText(int id, Language lang) {
     if (!e) return {};
     if (lang == Language::English && !e->en.empty()) return e->en;
     return e->fr;
+}
+
+std::string systemErrorText(int code, Language lang) {
+    struct Reason {
+        int code;
+        std::string_view fr;
+        std::string_view en;
+    };
+    static constexpr std::array kReasons{
+        Reason{ENOENT, "Le fichier ou le dossier n'existe pas.", "No such file or directory."},
+        Reason{EACCES, "Accès refusé.", "Permission denied."},
+        Reason{EPERM, "Opération non permise.", "Operation not permitted."},
+        Reason{EISDIR, "C'est un dossier.", "Is a directory."},
+        Reason{ENOTDIR, "Un élément du chemin n'est pas un dossier.", "Not a directory."},
+        Reason{ENOSPC, "Plus de place sur le disque.", "No space left on device."},
+        Reason{EDQUOT, "Quota de disque dépassé.", "Disk quota exceeded."},
+        Reason{EROFS, "Le système de fichiers est en lecture seule.", "Read-only file system."},
+        Reason{EIO, "Erreur d'entrée-sortie.", "Input/output error."},
+        Reason{ENAMETOOLONG, "Nom de fichier trop long.", "File name too long."},
+        Reason{ELOOP, "Trop de liens symboliques.", "Too many levels of symbolic links."},
+        Reason{EFBIG, "Fichier trop volumineux.", "File too large."},
+        Reason{EMFILE, "Trop de fichiers ouverts.", "Too many open files."},
+        Reason{EBUSY, "Le fichier est occupé.", "Device or resource busy."},
+        Reason{EXDEV, "Lien entre périphériques différents.", "Invalid cross-device link."},
+    };
+    for (const Reason& r : kReasons)
+        if (r.code == code) return std::string(lang == Language::French ? r.fr : r.en);
+    return std::strerror(code);
 }
 
 std::string_view commandPrompt(int id, Language lang) {

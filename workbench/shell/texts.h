@@ -70,11 +70,16 @@ inline constexpr int kNo = 5061;
 inline constexpr int kCancel = 5062;
 inline constexpr int kErrorListTitle = 5070;
 inline constexpr int kNoFileName = 5071;          // reason given when an untitled document must be saved
+inline constexpr int kNoAssemblyError = 5072;     // the error list after a run without error
 }  // namespace text
 
 // The text of an identifier in the given language. The English table falls back to the
 // French text where it has no entry of its own; an unknown identifier gives an empty text.
 std::string_view lookupText(int id, Language lang);
+
+// The reason for a failed file operation, from its errno value, in the given language; codes
+// without a text of their own give the system's text.
+std::string systemErrorText(int code, Language lang);
 
 // A command's status-line prompt: the part of its text before the first line feed.
 std::string_view commandPrompt(int id, Language lang);

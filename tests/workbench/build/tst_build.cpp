@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -326,6 +327,7 @@ private slots:
         QVERIFY(assemble(true).answered);  // failed: Monitor is disabled, Cancel is pressed
         QCOMPARE(m_monitorCalls, 0);
         QCOMPARE(errorView()->topLevelItemCount(), 10);
+        QVERIFY(errorView()->emptyText().isEmpty());
 
         const QString demo = m_work->path() + QStringLiteral("/demo/main.src");
         QVERIFY(m_app->openSourceDocument(demo));
@@ -337,6 +339,13 @@ private slots:
         QCOMPARE(m_monitorCalls, monitorCalls);
         QVERIFY(errorView());
         QCOMPARE(errorView()->topLevelItemCount(), rowsLeft);
+        // A run without error says so, in the list and in the status line.
+        if (rowsLeft == 0) {
+            QVERIFY2(errorView()->emptyText().startsWith(QStringLiteral("Aucune erreur")), qPrintable(errorView()->emptyText()));
+            QCOMPARE(frame()->statusBar()->currentMessage(), errorView()->emptyText());
+        } else {
+            QVERIFY(errorView()->emptyText().isEmpty());
+        }
         if (!monitor) QCOMPARE(frame()->activeChild(), windowOf(errorView()));
         QVERIFY(QFileInfo::exists(m_work->path() + QStringLiteral("/demo/main.abs")));
     }
@@ -409,7 +418,7 @@ private slots:
         QCOMPARE(frame()->lastBuiltSource(), monitor ? path : QString());
 
         const QStringList outputs{dir + u'/' + source + QStringLiteral(".abs"), dir + u'/' + source + QStringLiteral(".lis"),
-                                  m_work->path() + QStringLiteral("/message.txt")};
+                                  dir + QStringLiteral("/message.txt")};  // the report lands beside the source
         QList<QByteArray> fromWorkbench;
         for (const QString& out : outputs) {
             fromWorkbench << readFile(out);
@@ -417,7 +426,7 @@ private slots:
         }
         QVERIFY(fromWorkbench[0].contains("00810000"));
         QProcess cli;
-        cli.setWorkingDirectory(m_work->path());
+        cli.setWorkingDirectory(dir);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
         cli.setProcessEnvironment(env);

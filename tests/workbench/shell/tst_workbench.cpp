@@ -1,6 +1,8 @@
 // Drives the real workbench main window offscreen: start-up, language, menu sets, documents,
 // saving, prompts, go to line, caret pane, output bar, recent files, drag and drop, printing.
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -36,6 +38,8 @@ QStringList barTitles(CMainFrame* frame) {
     for (QAction* a : frame->menuBar()->actions()) titles << a->text();
     return titles;
 }
+
+QMdiSubWindow* windowOf(QWidget* content) { return qobject_cast<QMdiSubWindow*>(content->parentWidget()); }
 
 bool checked(CMainFrame* frame, int id) { return frame->commandState(id).checked.value_or(false); }
 
@@ -519,20 +523,89 @@ private slots:
         QVERIFY(!frame->commandState(cmd::kFileMru1 + 3).enabled);
     }
 
-    void messageOpensANewWindowEachTime() {
+    // Opening a file that is already open gives one more window on the same document, however
+    // the path is spelled: an edit shows in every window and one save keeps all of it.
+    void openingAnOpenFileAddsAViewOfItsDocument_data() {
+        QTest::addColumn<QString>("second");  // the path the file is opened by the second time
+        QTest::newRow("same path") << "prog.src";
+        QTest::newRow("through ..") << "sub/../prog.src";
+        QTest::newRow("through a symbolic link") << "lien.src";
+    }
+    void openingAnOpenFileAddsAViewOfItsDocument() {
+        QFETCH(QString, second);
+        CMainFrame* frame = start();
+        writeFile(path(QStringLiteral("prog.src")), "A\r\n");
+        QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("sub")));
+        QVERIFY(QFile::link(path(QStringLiteral("prog.src")), path(QStringLiteral("lien.src"))));
+        CKorvanDoc* doc = m_app->openSourceDocument(path(QStringLiteral("prog.src")));
+        CKorvanView* first = activeView();
+        QTest::keyClicks(first, QStringLiteral("x"));
+        QCOMPARE(m_app->openSourceDocument(path(second)), doc);
+        CKorvanView* other = activeView();
+        QVERIFY(other != first);
+        QCOMPARE(windowCount(), 2);
+        QCOMPARE(other->toPlainText(), QStringLiteral("xA\n"));  // the edit, not the file
+        QTest::keyClicks(other, QStringLiteral("y"));
+        QCOMPARE(first->toPlainText(), QStringLiteral("yxA\n"));
+        QVERIFY(frame->runCommand(cmd::kFileSave));
+        QCOMPARE(readFile(path(QStringLiteral("prog.src"))), QByteArray("yxA\r\n"));
+        // Closing one window asks nothing and loses nothing; the other still holds the text.
+        QTest::keyClicks(other, QStringLiteral("z"));
+        QVERIFY(windowOf(first)->close());
+        QCOMPARE(windowCount(), 1);
+        QCOMPARE(other->toPlainText(), QStringLiteral("yzxA\n"));
+        QVERIFY(doc->isModified());
+    }
+
+    // The Message command opens a further window each time; its document follows the report
+    // on disk while it has no changes of its own, and keeps them when it has.
+    void messageWindowsShareTheReport() {
         CMainFrame* frame = start();
         writeFile(path(QStringLiteral("message.txt")), "0 erreur(s)\r\n");
         QVERIFY(frame->runCommand(cmd::kWindowMessage));
         QVERIFY(frame->runCommand(cmd::kWindowMessage));
+        QCOMPARE(windowCount(), 2);
+        writeFile(path(QStringLiteral("message.txt")), "2 erreur(s)\r\n");
+        QVERIFY(frame->runCommand(cmd::kWindowMessage));
         const auto windows = frame->mdiArea()->subWindowList();
-        QCOMPARE(windows.size(), 2);
+        QCOMPARE(windows.size(), 3);
         for (QMdiSubWindow* w : windows) {
-            QCOMPARE(static_cast<CChildFrame*>(w)->documentTitle(), QStringLiteral("message.txt"));
-            QCOMPARE(static_cast<CKorvanView*>(w->widget())->toPlainText(), QStringLiteral("0 erreur(s)\n"));
+            QVERIFY(static_cast<CChildFrame*>(w)->documentTitle().startsWith(QStringLiteral("message.txt:")));
+            QCOMPARE(static_cast<CKorvanView*>(w->widget())->toPlainText(), QStringLiteral("2 erreur(s)\n"));
         }
-        // Two windows, two documents: editing one leaves the other.
-        QTest::keyClicks(activeView(), QStringLiteral("x"));
-        QCOMPARE(static_cast<CKorvanView*>(windows.first()->widget())->toPlainText(), QStringLiteral("0 erreur(s)\n"));
+        QTest::keyClicks(activeView(), QStringLiteral("note "));
+        writeFile(path(QStringLiteral("message.txt")), "5 erreur(s)\r\n");
+        QVERIFY(frame->runCommand(cmd::kWindowMessage));
+        QCOMPARE(activeView()->toPlainText(), QStringLiteral("note 2 erreur(s)\n"));
+    }
+
+    // Alt with a character that opens no menu types nothing; the caret's line stays marked.
+    void altKeysDoNotType_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Alt+Z") << int(Qt::Key_Z) << int(Qt::AltModifier) << "ab\ncd";
+        QTest::newRow("Alt+Shift+Q") << int(Qt::Key_Q) << int(Qt::AltModifier | Qt::ShiftModifier) << "ab\ncd";
+        QTest::newRow("Alt+1") << int(Qt::Key_1) << int(Qt::AltModifier) << "ab\ncd";
+        QTest::newRow("plain Z still types") << int(Qt::Key_Z) << int(Qt::NoModifier) << "ab\nzcd";
+    }
+    void altKeysDoNotType() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, expected);
+        CKorvanView* view = startWithText(QStringLiteral("ab\ncd"));
+        view->document()->textDocument()->setModified(false);
+        GoToLine(view, 1);
+        const QString text = key == Qt::Key_1 ? QStringLiteral("1") : QString(QChar(key)).toLower();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers),
+                        (modifiers & Qt::ShiftModifier) ? text.toUpper() : text);
+        QApplication::sendEvent(view, &press);
+        QCOMPARE(view->toPlainText(), expected);
+        QCOMPARE(view->document()->isModified(), expected != QStringLiteral("ab\ncd"));
+        const QList<QTextEdit::ExtraSelection> marks = view->extraSelections();
+        QCOMPARE(marks.size(), 1);
+        QCOMPARE(marks.first().cursor.blockNumber(), 1);
+        QCOMPARE(marks.first().format.background().color(), CKorvanView::caretLineColour());
     }
 
     void droppedFilesOpenColouredAndPrint() {
