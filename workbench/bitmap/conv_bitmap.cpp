@@ -73,8 +73,21 @@ ConvBitmap::ConvBitmap(QWidget* parent)
 void ConvBitmap::setFilePath(const QString& path) {
     m_filePath = path;
     m_pathField->setText(path);
-    m_exportButton->setEnabled(true);
-    const QImage image(path);
+    // The file is checked as the export will check it, so that a damaged bitmap is reported
+    // now, shows no preview and cannot be exported. The preview comes from the bytes checked.
+    const korvan::bitmap::LoadedBitmap loaded = korvan::bitmap::loadBitmap(QFile::encodeName(path).toStdString());
+    m_exportButton->setEnabled(loaded.check.ok());
+    if (!loaded.check.ok()) {
+        m_preview->setPixmap(QPixmap());
+        m_preview->setText(QStringLiteral("?"));
+        korvan::bitmap::ExportResult refused;
+        refused.status = korvan::bitmap::ExportStatus::BadBitmap;
+        refused.bitmap = loaded.check;
+        refused.bitmapPath = QFile::encodeName(path).toStdString();
+        showMessage(QString::fromStdString(korvan::bitmap::exportMessage(refused)));
+        return;
+    }
+    const QImage image = QImage::fromData(loaded.bytes.data(), static_cast<int>(loaded.bytes.size()), "BMP");
     if (image.isNull()) {
         m_preview->setPixmap(QPixmap());
         m_preview->setText(QStringLiteral("?"));

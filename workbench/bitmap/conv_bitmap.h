@@ -18,8 +18,9 @@ public:
 
     explicit ConvBitmap(QWidget* parent = nullptr);
 
-    // Takes `path` as the chosen bitmap, as a confirmed file dialog does: shows the path,
-    // enables "Exporter" and previews the picture.
+    // Takes `path` as the chosen bitmap, as a confirmed file dialog does: shows the path, checks
+    // the file, then enables "Exporter" and previews the picture, or, for a file that is no
+    // sound bitmap, shows why and leaves "Exporter" disabled.
     void setFilePath(const QString& path);
     QString filePath() const { return m_filePath; }
 

@@ -83,6 +83,36 @@ private slots:
         QVERIFY(dlg.hasPreview());
     }
 
+    // A file that is no sound bitmap is refused when chosen: no preview, Export stays disabled,
+    // and a sound file chosen next makes everything available again.
+    void damagedBitmapIsRefusedWhenChosen_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QByteArray wrongOffset = displayPicture();
+        wrongOffset[10] = 0x10;
+        QTest::newRow("truncated") << displayPicture().left(500) << "tronqué";
+        QTest::newRow("no signature") << QByteArray("GIF89a") + QByteArray(200, 'x') << "n'est pas un fichier BMP";
+        QTest::newRow("pixels placed elsewhere") << wrongOffset << "refus.bmp";
+        QTest::newRow("empty file") << QByteArray() << "refus.bmp";
+    }
+    void damagedBitmapIsRefusedWhenChosen() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        ScriptedConvBitmap dlg;
+        dlg.nextPath = bitmap(QStringLiteral("refus.bmp"), bytes);
+        click(dlg, "fileButton");
+        QCOMPARE(child<QLineEdit>(dlg, "pathField")->text(), dlg.nextPath);
+        QVERIFY(!child<QPushButton>(dlg, "exportButton")->isEnabled());
+        QVERIFY(!dlg.hasPreview());
+        QCOMPARE(dlg.messages.size(), 1);
+        QVERIFY2(dlg.messages.first().contains(message), qPrintable(dlg.messages.first()));
+        dlg.nextPath = bitmap(QStringLiteral("bon.bmp"));
+        click(dlg, "fileButton");
+        QVERIFY(child<QPushButton>(dlg, "exportButton")->isEnabled());
+        QVERIFY(dlg.hasPreview());
+        QCOMPARE(dlg.messages.size(), 1);
+    }
+
     void exportWritesTheCFileBesideTheBitmapAndCloses() {
         ScriptedConvBitmap dlg;
         dlg.show();
@@ -139,11 +169,12 @@ private slots:
         bytes[14] = 124;  // a version 5 information header
         ConvBitmap dlg;
         dlg.show();
-        dlg.setFilePath(bitmap(QStringLiteral("v5.bmp"), bytes));
         QString seen;
         wbtest::answerBox(&seen);
-        click(dlg, "exportButton");
+        dlg.setFilePath(bitmap(QStringLiteral("v5.bmp"), bytes));  // told as soon as chosen
         QVERIFY2(seen.contains(QStringLiteral("124 octets")), qPrintable(seen));
+        QVERIFY(!child<QPushButton>(dlg, "exportButton")->isEnabled());
+        click(dlg, "exportButton");
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("v5.c"))));
     }
 };
