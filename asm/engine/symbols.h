@@ -2,10 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 class ErreurAsm;
 
@@ -26,7 +26,7 @@ struct SymbolRecord {
 class SymbolTable {
 public:
     void clear();  // forget every symbol
-    std::size_t size() const { return m_map.size(); }
+    std::size_t size() const { return m_records.size(); }
 
     // Look-up (create false: a miss raises 0x301 and gives null) or insertion (create true:
     // a hit raises 0x303 and gives the existing record).
@@ -37,11 +37,19 @@ public:
     SymbolRecord* define(std::string_view name, int32_t value, int pass, ErreurAsm& err);
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept;
+    // Open addressing with linear probing over a power-of-two array at most half full: a
+    // look-up is one hash, then usually one comparison of the stored hash and the name.
+    struct Slot {
+        uint64_t hash = 0;
+        SymbolRecord* record = nullptr;
     };
-    std::unordered_map<std::string, std::unique_ptr<SymbolRecord>, Hash, std::equal_to<>> m_map;
+    static uint64_t Hash(std::string_view s) noexcept;
+    // The slot holding name, or the empty slot where it would go.
+    Slot& slotFor(std::string_view name, uint64_t hash) const;
+    void grow();
+
+    mutable std::vector<Slot> m_slots;
+    std::deque<SymbolRecord> m_records;  // stable addresses for the whole run
 };
 
 }  // namespace qubrix
