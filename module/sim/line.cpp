@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <system_error>
@@ -24,7 +25,6 @@ namespace {
 
 constexpr std::size_t kChunk = 4096;
 constexpr int kClosedPollMs = 20;  // how often a closed line is checked for a new opener
-constexpr int kClosedWatchedPollMs = 200;  // the same when inotify reports openers
 constexpr auto kSlack = std::chrono::milliseconds(1);
 
 int toPollTimeout(Clock::duration wait)
@@ -184,28 +184,46 @@ LineServer::LineServer(PseudoTerminal& pty, Monitor& monitor, LineOptions option
     : m_pty(pty), m_monitor(monitor), m_options(options), m_trace(trace), m_rx(options.bitsPerSecond),
       m_tx(options.bitsPerSecond)
 {
+    // Our own descriptor is opened before the watch starts, so that it is not counted.
     m_opens = FileDescriptor(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (m_opens && ::inotify_add_watch(m_opens.get(), pty.slavePath().c_str(), IN_OPEN) < 0)
+    if (m_opens)
+        m_slave = FileDescriptor(::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!m_slave || ::inotify_add_watch(m_opens.get(), pty.slavePath().c_str(),
+                                        IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        m_slave = FileDescriptor();
         m_opens = FileDescriptor();
+    }
 }
 
-// Someone opened the slave since the last look: a fresh line, whatever the hang-up says.
+// Openers and closers of the slave since the last look.
 void LineServer::checkOpens()
 {
     if (!m_opens)
         return;
     alignas(inotify_event) char buf[4096];
-    bool opened = false;
+    bool opened = false, closed = false;
     ssize_t n;
     while ((n = ::read(m_opens.get(), buf, sizeof buf)) > 0) {
         for (ssize_t at = 0; at < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buf + at);
-            opened = opened || (event->mask & IN_OPEN) != 0;
+            if ((event->mask & IN_OPEN) != 0) {
+                ++m_holders;
+                opened = true;
+            }
+            if ((event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) != 0) {
+                m_holders = std::max(m_holders - 1, 0);  // lost events must not leave it negative
+                closed = true;
+            }
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
-    if (opened) {
-        m_pending.clear();  // meant for the previous holder
+    if (closed && m_holders == 0) {
+        // As a serial port whose last holder closed it: not exclusive, nothing stale queued.
+        ::ioctl(m_slave.get(), TIOCNXCL);
+        ::tcflush(m_slave.get(), TCIFLUSH);
+    }
+    if (opened || (closed && m_holders == 0)) {
+        m_pending.clear();  // meant for a holder that is gone
         m_monitor.lineOpened();
     }
 }
@@ -243,6 +261,8 @@ bool LineServer::readInput(Clock::time_point now, bool paced)
 
 void LineServer::writeOutput(Clock::time_point now)
 {
+    if (m_slave && m_holders == 0)
+        m_pending.clear();  // nobody listens
     if (m_pending.empty())
         return;
     const std::size_t count = m_tx.available(now, m_pending.size());
@@ -264,11 +284,9 @@ void LineServer::writeOutput(Clock::time_point now)
 // running program going on meanwhile. Returns false when asked to stop.
 bool LineServer::waitForOpen(int stopFd)
 {
-    pollfd fds[2] = {{stopFd, POLLIN, 0}, {m_opens.get(), POLLIN, 0}};
-    const int timeout = m_monitor.running() ? 0 : m_opens ? kClosedWatchedPollMs : kClosedPollMs;
-    if (::poll(fds, m_opens ? 2 : 1, timeout) > 0 && (fds[0].revents & POLLIN) != 0)
+    pollfd stop{stopFd, POLLIN, 0};
+    if (::poll(&stop, 1, m_monitor.running() ? 0 : kClosedPollMs) > 0 && (stop.revents & POLLIN) != 0)
         return false;
-    checkOpens();
     if (m_monitor.running()) {
         m_monitor.service();
         m_monitor.takeOutput();  // nobody listens
@@ -283,8 +301,9 @@ void LineServer::run(int stopFd)
 {
     const bool paced = m_options.bitsPerSecond > 0;
     m_monitor.lineOpened();
-    // The slave was opened and closed once to set raw mode; until someone opens it again the
-    // master reports a hang-up.
+    // Without a slave descriptor of our own, the master reports a hang-up until someone opens
+    // the slave (it was opened and closed once to set raw mode).
+    m_open = static_cast<bool>(m_slave);
     for (;;) {
         if (!m_open) {
             if (!waitForOpen(stopFd))

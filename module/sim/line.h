@@ -100,11 +100,13 @@ struct LineOptions {
 };
 
 // Serves the monitor on the master side of the pseudo-terminal until stopFd becomes readable.
-// Survives the other side closing and reopening the slave: while nobody holds the slave, its
-// pending output is dropped, and the next opener is greeted as on a fresh line. Opening is
-// seen through inotify on the slave (queued before the opener can write a byte, so even a
-// close and reopen too quick for the master's hang-up to show is noticed); the hang-up tells
-// when nobody holds the line.
+// Survives the other side closing and reopening the slave: the next opener is greeted as on a
+// fresh line, and output meant for a holder that is gone is dropped. Openers and closers are
+// seen through inotify on the slave (an open is queued before the opener can write a byte, so
+// even a quick close and reopen is noticed), while the server holds a slave descriptor of its
+// own: with it, it clears the exclusive-use flag that the last holder may have set, which on a
+// pseudo-terminal would otherwise outlive that holder and refuse every later open. Without
+// inotify, the master's hang-up tells when nobody holds the line.
 class LineServer {
 public:
     LineServer(PseudoTerminal& pty, Monitor& monitor, LineOptions options, Trace* trace);
@@ -122,6 +124,8 @@ private:
     LineOptions m_options;
     Trace* m_trace;
     FileDescriptor m_opens;  // inotify on the slave, when available
+    FileDescriptor m_slave;  // held while m_opens watches
+    int m_holders = 0;       // descriptors of the slave open elsewhere
     Pacer m_rx;
     Pacer m_tx;
     std::string m_pending;

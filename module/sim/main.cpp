@@ -85,7 +85,7 @@ std::optional<Arguments> parse(int argc, char** argv)
         } else if (arg == "--no-ack") {
             bool noAck = false;
             ok = flag(noAck);
-            args.acknowledge = false;
+            args.acknowledge = !noAck;
         } else if (arg == "--version") {
             ok = flag(args.version);
         } else if (arg == "--help") {
@@ -153,14 +153,14 @@ int main(int argc, char** argv)
         if (!args->trace.empty())
             trace = std::make_unique<Trace>(args->trace);
 
-        std::cout << pty.slavePath() << std::endl;  // flushed: scripts wait for this line
-
         Machine machine;
         PlaceholderExecutor executor;
         Monitor::Options monitorOptions;
         monitorOptions.acknowledge = args->acknowledge;
         Monitor monitor(machine, executor, monitorOptions);
+        // Watching the slave before its path is out, so that no opener goes unseen.
         LineServer server(pty, monitor, args->line, trace.get());
+        std::cout << pty.slavePath() << std::endl;  // flushed: scripts wait for this line
         server.run(stopRead.get());
         g_signalPipe = -1;
     } catch (const std::exception& e) {

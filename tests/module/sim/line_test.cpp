@@ -10,6 +10,7 @@
 #include <regex>
 #include <spawn.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -170,6 +171,25 @@ TEST(Line, AnswersThroughALinkAcrossReopeningAndTraces)
     EXPECT_GE(rows, 6);
     EXPECT_NE(all.find(" in  76 65 0D\n"), std::string::npos) << all;
     EXPECT_NE(all.find(" 3E 3E 2D 3E 20\n"), std::string::npos) << all;
+}
+
+// A holder that asked for exclusive use and closed the line must not lock out the next one.
+// (Root may open an exclusive tty anyway, so the flag itself is read back.)
+TEST(Line, ExclusiveUseEndsWithItsHolder)
+{
+    Simulator sim({"--line-bps", "0"});
+    const std::string path = slavePath(sim);
+    {
+        const FileDescriptor port = openPort(path);
+        ASSERT_EQ(::ioctl(port.get(), TIOCEXCL), 0);
+        ASSERT_TRUE(talk(port, "ve\r", kVersionAnswer).ends_with(kVersionAnswer));
+    }
+    int exclusive = 1;
+    for (auto end = Clock::now() + 3s; exclusive != 0 && Clock::now() < end; std::this_thread::sleep_for(20ms)) {
+        const FileDescriptor port = openPort(path);
+        ASSERT_EQ(::ioctl(port.get(), TIOCGEXCL, &exclusive), 0);
+    }
+    EXPECT_EQ(exclusive, 0);
 }
 
 TEST(Line, PacedLineAnswersInTimeAndAcknowledgesBlocksFirst)
