@@ -25,19 +25,6 @@ TEST(Machine, ResetState)
     EXPECT_EQ(v, 0u);
 }
 
-TEST(Machine, A7FollowsTheSupervisorBit)
-{
-    Machine m;
-    Registers& r = m.registers();
-    r.setA7(0x870000);
-    EXPECT_EQ(r.ss, 0x870000u);
-    r.sr = 0x0700;
-    EXPECT_EQ(r.a7(), 0x87C000u);
-    r.setAddressRegister(7, 0x860000);
-    EXPECT_EQ(r.us, 0x860000u);
-    EXPECT_EQ(r.ss, 0x870000u);
-}
-
 // Long writes then reads of every region: what comes back, or the bus error.
 TEST(Machine, MemoryMap)
 {
