@@ -168,6 +168,9 @@ void ComTread::ClosePort() {
     const int fd = m_fd.exchange(-1);
     if (fd < 0) return;
     ::tcflush(fd, TCIOFLUSH);
+    // A pseudo-terminal keeps the exclusive flag after its holder closed it; give the line back
+    // so that the next monitor window (run by a user without special rights) can open it.
+    ::ioctl(fd, TIOCNXCL);
     ::close(fd);
 }
 

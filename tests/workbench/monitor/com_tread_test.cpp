@@ -3,6 +3,7 @@
 #include "com_tread.h"
 
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -104,6 +105,22 @@ TEST(ComTread, BytesPassBothWaysUntranslated) {
     EXPECT_TRUE(waitFor([&] { return link.doc.refreshes.load() >= 1; }));
     link.com->WriteBytes("a\r\nb\x11");
     EXPECT_EQ(link.read(5), "a\r\nb\x11");
+}
+
+// The line is held exclusively while the channel lives and given back when it closes, so that
+// the next monitor window can open it again (a pseudo-terminal keeps the flag otherwise).
+TEST(ComTread, HoldsTheLineExclusivelyUntilClosed) {
+    Link link;
+    ASSERT_TRUE(link.ready());
+    const int probe = ::open(link.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);  // root may still open it
+    ASSERT_GE(probe, 0);
+    int exclusive = -1;
+    ASSERT_EQ(::ioctl(probe, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
+    link.com.reset();
+    ASSERT_EQ(::ioctl(probe, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ::close(probe);
 }
 
 TEST(ComTread, PacedSendingKeepsOrderWithoutBlockingCaller) {
