@@ -285,7 +285,8 @@ void LineServer::writeOutput(Clock::time_point now)
 bool LineServer::waitForOpen(int stopFd)
 {
     pollfd stop{stopFd, POLLIN, 0};
-    if (::poll(&stop, 1, m_monitor.running() ? 0 : kClosedPollMs) > 0 && (stop.revents & POLLIN) != 0)
+    const bool busy = m_monitor.running() && !m_monitor.waiting();
+    if (::poll(&stop, 1, busy ? 0 : kClosedPollMs) > 0 && (stop.revents & POLLIN) != 0)
         return false;
     if (m_monitor.running()) {
         m_monitor.service();
@@ -325,8 +326,8 @@ void LineServer::run(int stopFd)
             else
                 timeout = timeout < 0 ? toPollTimeout(txWait) : std::min(timeout, toPollTimeout(txWait));
         }
-        if (m_monitor.running())
-            timeout = 0;
+        if (m_monitor.running() && !m_monitor.waiting())
+            timeout = 0;  // a program waiting for a character sleeps until the line brings one
 
         if (::poll(fds, m_opens ? 3 : 2, timeout) < 0) {
             if (errno == EINTR)

@@ -37,6 +37,14 @@ void Machine::reset()
     std::fill(m_onChip.begin(), m_onChip.end(), 0);
     m_serialIn.clear();
     m_serialOut.clear();
+    constexpr std::uint16_t kIllegal = 0x4AFC;
+    for (unsigned v = 0; v < kVectorCount; ++v) {
+        write32(kResetVbr + 4 * v, monitorEntry(v));
+        write16(monitorEntry(v), kIllegal);
+        write16(monitorEntry(v) + 2, kIllegal);
+    }
+    write32(kResetVbr, kResetSs);
+    write32(kResetVbr + 4, kResetPc);
 }
 
 bool Machine::mapped(std::uint32_t address)

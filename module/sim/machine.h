@@ -42,6 +42,14 @@ inline constexpr std::uint16_t kScsrRdrf = 1u << 6;  // a received byte waits in
 
 inline constexpr std::uint16_t kSrSupervisor = 1u << 13;
 
+// Where the monitor catches exceptions: vector n points at monitorEntry(n), so the address the
+// processor lands on names the vector. Nothing runs there: the executor takes over as soon as
+// PC enters the monitor's area (each entry holds ILLEGAL words should a program get there
+// another way).
+inline constexpr unsigned kVectorCount = 256;
+inline constexpr unsigned kServiceTrap = 47;  // TRAP #15: the monitor's services
+inline constexpr std::uint32_t monitorEntry(unsigned vector) { return kMonitorAreaBase + 4 * vector; }
+
 struct Registers {
     std::array<std::uint32_t, 8> d{};
     std::array<std::uint32_t, 7> a{};  // A0-A6; A7 is SS or US
@@ -69,7 +77,8 @@ public:
     Machine();
 
     // Power-on state: SR $2700, PC $802000, SS $880000, US $87C000, VBR $800000, the rest 0,
-    // memory cleared.
+    // memory cleared but for the monitor's vector table (every vector at its monitor entry,
+    // the two reset vectors holding SS and PC).
     void reset();
 
     Registers& registers() { return m_regs; }
@@ -87,6 +96,8 @@ public:
     bool peek8(std::uint32_t address, std::uint8_t& value) const;
     bool poke8(std::uint32_t address, std::uint8_t value);
     static bool mapped(std::uint32_t address);
+    // The RAM's bytes, kRamSize of them from kRamBase, for the CPU's fast path.
+    std::uint8_t* ram() { return m_ram.data(); }
 
     std::deque<std::uint8_t>& serialIn() { return m_serialIn; }
     std::string& serialOut() { return m_serialOut; }

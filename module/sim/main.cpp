@@ -12,6 +12,8 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "executor.h"
+#include "headless.h"
 #include "line.h"
 #include "machine.h"
 #include "monitor.h"
@@ -23,6 +25,7 @@ using namespace korvan::sim;
 constexpr std::string_view kUsage =
     "usage: korvan-sim [--link PATH] [--line-bps N] [--silent] [--no-ack] [--trace FILE]\n"
     "                  [--version] [--help]\n"
+    "       korvan-sim --run PROG.abs [--max-instructions N]\n"
     "Simulates the training module on a pseudo-terminal and prints its path on the first line.\n"
     "  --link PATH     make PATH a symbolic link to the pseudo-terminal (removed at exit)\n"
     "  --line-bps N    pace the line at N bits per second, 10 bits a byte (default 57600,\n"
@@ -31,12 +34,21 @@ constexpr std::string_view kUsage =
     "  --no-ack        never acknowledge download blocks\n"
     "  --trace FILE    append one line per chunk received or sent (time, direction, hex bytes)\n"
     "  --version       print the version and exit\n"
-    "  --help          print this text and exit\n";
+    "  --help          print this text and exit\n"
+    "Without a line, --run loads an S-record file, runs it from its entry (or $802000) and\n"
+    "writes the program's serial output to standard output; the program reads standard input.\n"
+    "Why it stopped and the registers go to standard error. Exit status: 0 the program ended\n"
+    "(TRAP #15 function 0), 1 it stopped otherwise (exception, BKPT, STOP, end of input),\n"
+    "3 the file cannot be loaded, 4 the instruction limit was reached.\n"
+    "  --run FILE                run FILE headless\n"
+    "  --max-instructions N      stop after N instructions (default: no limit)\n";
 
 struct Arguments {
     std::string link;
     std::string trace;
     LineOptions line;
+    std::string run;
+    std::optional<std::uint64_t> maxInstructions;
     bool acknowledge = true;
     bool version = false;
     bool help = false;
@@ -80,6 +92,16 @@ std::optional<Arguments> parse(int argc, char** argv)
             ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 9;
             if (ok)
                 args.line.bitsPerSecond = static_cast<unsigned>(std::stoul(*v));
+        } else if (arg == "--run") {
+            const auto v = value();
+            ok = v && !v->empty();
+            if (ok)
+                args.run = *v;
+        } else if (arg == "--max-instructions") {
+            const auto v = value();
+            ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 18;
+            if (ok)
+                args.maxInstructions = std::stoull(*v);
         } else if (arg == "--silent") {
             ok = flag(args.line.silent);
         } else if (arg == "--no-ack") {
@@ -97,6 +119,10 @@ std::optional<Arguments> parse(int argc, char** argv)
             std::cerr << "korvan-sim: cannot use the argument \"" << argv[i] << "\"\n";
             return std::nullopt;
         }
+    }
+    if (args.maxInstructions && args.run.empty()) {
+        std::cerr << "korvan-sim: --max-instructions goes with --run\n";
+        return std::nullopt;
     }
     return args;
 }
@@ -128,6 +154,8 @@ int main(int argc, char** argv)
         std::cout << "korvan-sim " << KORVAN_VERSION << '\n';
         return 0;
     }
+    if (!args->run.empty())
+        return runHeadless({args->run, args->maxInstructions, STDIN_FILENO}, std::cout, std::cerr);
 
     try {
         int fds[2];
@@ -154,7 +182,7 @@ int main(int argc, char** argv)
             trace = std::make_unique<Trace>(args->trace);
 
         Machine machine;
-        PlaceholderExecutor executor;
+        CpuExecutor executor;
         Monitor::Options monitorOptions;
         monitorOptions.acknowledge = args->acknowledge;
         Monitor monitor(machine, executor, monitorOptions);

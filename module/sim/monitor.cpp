@@ -190,8 +190,10 @@ void Monitor::feedByte(std::uint8_t b)
     case Mode::LoadHeader:
     case Mode::LoadData: loadByte(b); break;
     case Mode::Running:
-        if (b == kEsc || b == kCtrlC)
+        if (b == kEsc || b == kCtrlC) {
+            m_executor.interrupted(m_machine);
             finishRun({true, std::string(kInterrupted)});
+        }
         else
             m_machine.serialIn().push_back(b);
         break;
@@ -297,6 +299,13 @@ void Monitor::execute(const std::string& text)
     } else if (verb == "ss" && bare) {
         const Outcome outcome = m_executor.step(m_machine);
         drainProgramOutput();
+        if (!outcome.stopped) {
+            // The instruction waits for a character: the line is served until it comes.
+            m_mode = Mode::Running;
+            m_stepping = true;
+            m_waiting = outcome.waiting;
+            return;
+        }
         if (!outcome.reason.empty())
             line(outcome.reason);
         dump();
@@ -363,6 +372,8 @@ void Monitor::startRun(std::uint32_t pc)
 {
     m_machine.registers().pc = pc;
     m_mode = Mode::Running;
+    m_stepping = false;
+    m_waiting = false;
     service();
 }
 
@@ -370,9 +381,10 @@ void Monitor::service()
 {
     if (m_mode != Mode::Running)
         return;
-    const Outcome outcome = m_executor.run(m_machine, m_options.sliceBudget);
+    const Outcome outcome = m_executor.run(m_machine, m_stepping ? 0 : m_options.sliceBudget);
     drainProgramOutput();
-    if (outcome.stopped)
+    m_waiting = outcome.waiting;
+    if (outcome.stopped || (m_stepping && !outcome.waiting))
         finishRun(outcome);
 }
 
@@ -381,7 +393,9 @@ void Monitor::finishRun(const Outcome& outcome)
     drainProgramOutput();
     m_machine.serialIn().clear();
     m_mode = Mode::Command;
-    line(outcome.reason.empty() ? std::string_view("program stopped") : std::string_view(outcome.reason));
+    if (!m_stepping || !outcome.reason.empty())
+        line(outcome.reason.empty() ? std::string_view("program stopped") : std::string_view(outcome.reason));
+    m_stepping = m_waiting = false;
     dump();
     prompt();
 }
@@ -393,34 +407,42 @@ void Monitor::drainProgramOutput()
     pending.clear();
 }
 
-void Monitor::dump()
+std::vector<std::string> registerDump(const Machine& machine)
 {
-    const Registers& r = m_machine.registers();
+    const Registers& r = machine.registers();
+    std::vector<std::string> rows;
     std::string row;
     for (int i = 0; i < 8; ++i) {
         row += "D" + std::to_string(i) + "=" + hex(r.d[i], 8) + (i % 4 == 3 ? "" : " ");
         if (i % 4 == 3) {
-            line(row);
+            rows.push_back(row);
             row.clear();
         }
     }
     for (int i = 0; i < 8; ++i) {
         row += "A" + std::to_string(i) + "=" + hex(r.addressRegister(i), 8) + (i % 4 == 3 ? "" : " ");
         if (i % 4 == 3) {
-            line(row);
+            rows.push_back(row);
             row.clear();
         }
     }
-    line("PC=" + hex(r.pc, 8) + " SR=" + hex(r.sr, 4) + " SS=" + hex(r.ss, 8) + " US=" + hex(r.us, 8));
-    line("VBR=" + hex(r.vbr, 8) + " SFC=" + binary3(r.sfc) + " DFC=" + binary3(r.dfc));
+    rows.push_back("PC=" + hex(r.pc, 8) + " SR=" + hex(r.sr, 4) + " SS=" + hex(r.ss, 8) + " US=" + hex(r.us, 8));
+    rows.push_back("VBR=" + hex(r.vbr, 8) + " SFC=" + binary3(r.sfc) + " DFC=" + binary3(r.dfc));
     // The next instruction's first words; "----" where nothing is mapped.
     row = hex(r.pc, 8) + " ";
     for (int i = 0; i < kInstructionWords; ++i) {
         std::uint8_t hi = 0, lo = 0;
         const std::uint32_t at = r.pc + 2 * static_cast<std::uint32_t>(i);
-        row += m_machine.peek8(at, hi) && m_machine.peek8(at + 1, lo) ? " " + hex(hi, 2) + hex(lo, 2) : " ----";
+        row += machine.peek8(at, hi) && machine.peek8(at + 1, lo) ? " " + hex(hi, 2) + hex(lo, 2) : " ----";
     }
-    line(row);
+    rows.push_back(row);
+    return rows;
+}
+
+void Monitor::dump()
+{
+    for (const std::string& row : registerDump(m_machine))
+        line(row);
 }
 
 void Monitor::memoryDisplay(std::uint32_t address, std::uint32_t count)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "machine.h"
 
@@ -13,6 +14,7 @@ namespace korvan::sim {
 struct Outcome {
     bool stopped = true;  // false: the slice ran out and the program goes on
     std::string reason;   // why it stopped, as the monitor prints it; empty after a plain step
+    bool waiting = false; // not stopped: the program waits for a character from the line
 };
 
 // Executes code on the machine. The monitor asks for one instruction (ss) or for slices of a
@@ -21,8 +23,11 @@ class Executor {
 public:
     virtual ~Executor() = default;
     virtual Outcome step(Machine& machine) = 0;
-    // Runs at most budget instructions from the current PC.
+    // Runs at most budget instructions from the current PC. A step or run that waits for a
+    // character goes on in run() calls (budget 0 while finishing a step).
     virtual Outcome run(Machine& machine, std::uint32_t budget) = 0;
+    // ESC or Ctrl-C ended the run: leave the registers as the program would show them.
+    virtual void interrupted(Machine&) {}
 };
 
 // Stands in until a CPU core is plugged in: a step advances PC by one word, a run ends at once.
@@ -35,6 +40,9 @@ public:
 inline constexpr std::string_view kPrompt = ">>-> ";
 inline constexpr std::string_view kProgramEnded = "program ended";
 inline constexpr std::string_view kInterrupted = "interrupted";
+
+// The register dump's rows, without line ends.
+std::vector<std::string> registerDump(const Machine& machine);
 
 class Monitor {
 public:
@@ -55,6 +63,8 @@ public:
 
     // A program runs: the line side calls service() whenever it has nothing else to do.
     bool running() const { return m_mode == Mode::Running; }
+    // Running, but the program waits for a character: nothing to do until the line brings one.
+    bool waiting() const { return running() && m_waiting; }
     void service();
 
     // What the monitor has to send, taken out.
@@ -87,6 +97,8 @@ private:
     Options m_options;
     Mode m_mode = Mode::Command;
     bool m_fresh = true;
+    bool m_stepping = false;  // the running mode finishes an "ss"
+    bool m_waiting = false;
     bool m_rowStart = false;  // the last byte sent ended a row
     std::string m_line;
     std::string m_out;

@@ -1,0 +1,49 @@
+// The executor that runs downloaded code on the CPU32 core, with the monitor's vectors and services.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "machine.h"
+#include "monitor.h"
+
+namespace cpu32 {
+class Cpu;
+}
+
+namespace korvan::sim {
+
+// The monitor's text for a stop on the given vector, from the exception frame on the
+// supervisor stack (read through the machine, before the frame is removed).
+std::string stopReason(Machine& machine, unsigned vector);
+
+class CpuExecutor final : public Executor {
+public:
+    CpuExecutor();
+    ~CpuExecutor() override;
+    CpuExecutor(const CpuExecutor&) = delete;
+    CpuExecutor& operator=(const CpuExecutor&) = delete;
+
+    Outcome step(Machine& machine) override;
+    Outcome run(Machine& machine, std::uint32_t budget) override;
+    void interrupted(Machine& machine) override;
+    // Instructions executed so far, each one that took an exception included.
+    std::uint64_t executed() const { return m_executed; }
+
+private:
+    class BusAdapter;
+    void load(Machine& machine);
+    void store(Machine& machine);
+    // PC is in the monitor's area: performs the service or stops. Nothing when the program goes
+    // on (the service is done and the frame removed).
+    std::optional<Outcome> enterMonitor(Machine& machine);
+    std::optional<Outcome> service(Machine& machine);
+
+    std::unique_ptr<BusAdapter> m_bus;
+    std::unique_ptr<cpu32::Cpu> m_cpu;
+    std::uint64_t m_executed = 0;
+};
+
+}  // namespace korvan::sim
