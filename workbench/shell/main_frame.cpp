@@ -17,6 +17,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -29,6 +31,7 @@
 #include "korvan_app.h"
 #include "korvan_doc.h"
 #include "korvan_view.h"
+#include "lock_state.h"
 #include "menus.h"
 
 namespace korvan::shell {
@@ -172,7 +175,63 @@ CMainFrame::CMainFrame(CKorvanApp& app) : m_app(app), m_menuLanguage(app.uiLangu
     applyMenuSet(kMenuSetMain);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::scheduleUiUpdate);
     qApp->installEventFilter(this);
-    resize(1000, 700);
+    restoreWindowPlacement();
+    startLockStateWatch();
+}
+
+QSettings& CMainFrame::windowSettings() {
+    // Window placement is kept apart from the workbench's settings store, whose contents other
+    // tools read: "korvan-fenetres" beside it.
+    static constexpr auto kName = "korvan-fenetres";
+    if (!m_windowSettings)
+        m_windowSettings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                       QStringLiteral("hvl_mobr"), QString::fromLatin1(kName));
+    return *m_windowSettings;
+}
+
+void CMainFrame::restoreWindowPlacement() {
+    QSettings& s = windowSettings();
+    m_childrenMaximised = s.value(QStringLiteral("fenetres/maximisees"), false).toBool();
+    if (restoreGeometry(s.value(QStringLiteral("principale/geometrie")).toByteArray())) return;
+    // First start: most of the screen, centred.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const QSize size(std::max(std::min(1000, avail.width()), avail.width() * 4 / 5),
+                     std::max(std::min(700, avail.height()), avail.height() * 17 / 20));
+    resize(size);
+    move(avail.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void CMainFrame::saveWindowPlacement() {
+    QSettings& s = windowSettings();
+    s.setValue(QStringLiteral("principale/geometrie"), saveGeometry());
+    s.setValue(QStringLiteral("fenetres/maximisees"), m_childrenMaximised);
+    s.sync();
+}
+
+void CMainFrame::placeEditorWindow(CChildFrame* child, QMdiSubWindow* previous) {
+    // Working maximised carries over to new windows; otherwise they cascade from the top left
+    // corner, each as large as the area allows, so that a page of source shows at once.
+    const bool maximised = previous ? previous->isMaximized() : m_childrenMaximised;
+    if (maximised) {
+        child->setWindowState(Qt::WindowMaximized);
+        return;
+    }
+    const QSize area = m_mdi->viewport()->size();
+    if (area.width() < 200 || area.height() < 150) {
+        child->resize(640, 420);
+        return;
+    }
+    constexpr int kStep = 26;
+    constexpr int kSteps = 6;
+    int open = 0;
+    for (QMdiSubWindow* w : m_mdi->subWindowList())
+        if (w != child && w->isVisible() && !w->isMinimized()) ++open;
+    const int k = open % kSteps;
+    const QSize size(std::max(area.width() - kSteps * kStep, area.width() * 3 / 4),
+                     std::max(area.height() - kSteps * kStep, area.height() * 3 / 4));
+    const QPoint at(std::min(k * kStep, area.width() - size.width()), std::min(k * kStep, area.height() - size.height()));
+    child->setGeometry(QRect(at, size));
 }
 
 CMainFrame::~CMainFrame() {
@@ -335,8 +394,15 @@ void CMainFrame::toggleOutputBar() {
 }
 
 CChildFrame* CMainFrame::addChildWindow(QWidget* content, int menuSet) {
+    QMdiSubWindow* previous = m_mdi->currentSubWindow();
     auto* child = new CChildFrame(content, menuSet);
     m_mdi->addSubWindow(child);
+    if (qobject_cast<CKorvanView*>(content)) {
+        placeEditorWindow(child, previous);
+        connect(child, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates, Qt::WindowStates now) {
+            if (!(now & Qt::WindowMinimized)) m_childrenMaximised = (now & Qt::WindowMaximized) != 0;
+        });
+    }
     return child;
 }
 
@@ -407,9 +473,9 @@ void CMainFrame::updateCommandUi() {
     }
     updateRecentFileActions();
     m_caretPane->setText(caretPaneText());
-    m_capsPane->setText(m_capsLock ? m_app.text(text::kIndicatorCaps) : QString());
-    m_numPane->setText(m_numLock ? m_app.text(text::kIndicatorNum) : QString());
-    m_scrollPane->setText(m_scrollLock ? m_app.text(text::kIndicatorScroll) : QString());
+    m_capsPane->setText(m_capsLock.value_or(false) ? m_app.text(text::kIndicatorCaps) : QString());
+    m_numPane->setText(m_numLock.value_or(false) ? m_app.text(text::kIndicatorNum) : QString());
+    m_scrollPane->setText(m_scrollLock.value_or(false) ? m_app.text(text::kIndicatorScroll) : QString());
     m_idleLabel->setText(m_app.text(text::kIdlePrompt));
     const QString appTitle = QString::fromUtf8(lookupText(text::kAppTitle, m_menuLanguage));
     CChildFrame* child = activeChild();
@@ -498,6 +564,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         }
     }
     for (CKorvanDoc* doc : docs) doc->setClosingConfirmed(true);
+    // The placement is taken before the windows close, while "maximised" still describes them.
+    saveWindowPlacement();
     m_mdi->closeAllSubWindows();
     if (!m_mdi->subWindowList().isEmpty()) {
         event->ignore();
@@ -519,19 +587,35 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyRelease) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        bool* flag = key == Qt::Key_CapsLock ? &m_capsLock : key == Qt::Key_NumLock ? &m_numLock
-                   : key == Qt::Key_ScrollLock ? &m_scrollLock : nullptr;
-        // The filter sees a key once per widget it is offered to; count each press once.
-        const auto stamp = static_cast<QKeyEvent*>(event)->timestamp();
-        if (flag && !static_cast<QKeyEvent*>(event)->isAutoRepeat() && stamp != m_lastLockStamp) {
-            m_lastLockStamp = stamp;
-            *flag = !*flag;
-            scheduleUiUpdate();
-        }
+        if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock) readLockState();
+    } else if (event->type() == QEvent::ApplicationActivate) {
+        readLockState();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::startLockStateWatch() {
+    readLockState();
+    // The locks may also change while another program has the keyboard, or from a key that
+    // never reaches this one: look again now and then while the platform tells them.
+    if (!m_capsLock) return;
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &CMainFrame::readLockState);
+    timer->start(500);
+}
+
+void CMainFrame::readLockState() {
+    const std::optional<LockState> now = korvan::shell::readLockState();
+    const std::optional<bool> caps = now ? std::optional(now->caps) : std::nullopt;
+    const std::optional<bool> num = now ? std::optional(now->num) : std::nullopt;
+    const std::optional<bool> scroll = now ? std::optional(now->scroll) : std::nullopt;
+    if (caps == m_capsLock && num == m_numLock && scroll == m_scrollLock) return;
+    m_capsLock = caps;
+    m_numLock = num;
+    m_scrollLock = scroll;
+    scheduleUiUpdate();
 }
 
 }  // namespace korvan::shell
