@@ -213,12 +213,12 @@ void CpuExecutor::store(Machine& machine)
     s.us = m_cpu->userStack();
 }
 
-std::optional<Outcome> CpuExecutor::enterMonitor(Machine& machine)
+std::optional<Outcome> CpuExecutor::enterMonitor(Machine& machine, bool byException)
 {
     Registers& r = machine.registers();
     const std::uint32_t offset = (r.pc & kAddressMask) - kMonitorAreaBase;
     const unsigned vector = offset / 4;
-    if (!r.supervisor() || offset % 4 != 0 || vector >= kVectorCount)
+    if (!byException || !r.supervisor() || offset % 4 != 0 || vector >= kVectorCount)
         return Outcome{true, "the program jumped into the monitor's area at " + hex(r.pc)};
     if (vector == kServiceTrap)
         return service(machine);
@@ -247,8 +247,10 @@ std::optional<Outcome> CpuExecutor::service(Machine& machine)
         }
         break;
     case 3:
-        if (machine.serialIn().empty())
-            return Outcome{false, {}, true};  // PC stays on the entry: the next run() tries again
+        if (machine.serialIn().empty()) {
+            m_waitingAt = r.pc;  // PC stays on the entry: the next run() or step() tries again
+            return Outcome{false, {}, true};
+        }
         r.d[1] = (r.d[1] & 0xFFFF'FF00u) | machine.serialIn().front();
         machine.serialIn().pop_front();
         break;
@@ -263,16 +265,24 @@ void CpuExecutor::interrupted(Machine& machine)
 {
     // A program waiting for a character is left on its TRAP #15, so GO asks again.
     Registers& r = machine.registers();
-    if (r.supervisor() && (r.pc & kAddressMask) == monitorEntry(kServiceTrap)) {
+    if (resumesService(machine)) {
         returnFromException(machine);
         r.pc -= 2;
     }
+    m_waitingAt.reset();
+}
+
+bool CpuExecutor::resumesService(const Machine& machine)
+{
+    const bool waiting = m_waitingAt == machine.registers().pc;
+    m_waitingAt.reset();
+    return waiting;
 }
 
 Outcome CpuExecutor::step(Machine& machine)
 {
-    if (inMonitorArea(machine.registers().pc)) {
-        const std::optional<Outcome> outcome = enterMonitor(machine);
+    if (resumesService(machine)) {
+        const std::optional<Outcome> outcome = service(machine);
         return outcome ? *outcome : Outcome{};
     }
     load(machine);
@@ -285,7 +295,8 @@ Outcome CpuExecutor::step(Machine& machine)
     if (result.status == cpu32::StepStatus::Stopped)
         return {true, "STOP: the processor waits for an interrupt"};
     if (inMonitorArea(machine.registers().pc)) {
-        const std::optional<Outcome> outcome = enterMonitor(machine);
+        const std::optional<Outcome> outcome =
+            enterMonitor(machine, result.status == cpu32::StepStatus::Exception);
         if (outcome)
             return *outcome;
     }
@@ -294,8 +305,8 @@ Outcome CpuExecutor::step(Machine& machine)
 
 Outcome CpuExecutor::run(Machine& machine, std::uint32_t budget)
 {
-    if (inMonitorArea(machine.registers().pc)) {
-        if (std::optional<Outcome> outcome = enterMonitor(machine))
+    if (resumesService(machine)) {
+        if (std::optional<Outcome> outcome = service(machine))
             return *outcome;
     }
     load(machine);
@@ -317,7 +328,8 @@ Outcome CpuExecutor::run(Machine& machine, std::uint32_t budget)
             if (!inMonitorArea(m_cpu->regs().pc))
                 break;  // a handler of the program's own
             store(machine);
-            if (std::optional<Outcome> outcome = enterMonitor(machine))
+            if (std::optional<Outcome> outcome =
+                    enterMonitor(machine, result.reason == cpu32::RunReason::Exception))
                 return *outcome;
             load(machine);
             break;

@@ -37,13 +37,17 @@ private:
     void load(Machine& machine);
     void store(Machine& machine);
     // PC is in the monitor's area: performs the service or stops. Nothing when the program goes
-    // on (the service is done and the frame removed).
-    std::optional<Outcome> enterMonitor(Machine& machine);
+    // on (the service is done and the frame removed). Without an exception there is no frame:
+    // the program jumped there, and stops.
+    std::optional<Outcome> enterMonitor(Machine& machine, bool byException);
     std::optional<Outcome> service(Machine& machine);
+    // Whether PC is where a read service waits for its character (and forgets it).
+    bool resumesService(const Machine& machine);
 
     std::unique_ptr<BusAdapter> m_bus;
     std::unique_ptr<cpu32::Cpu> m_cpu;
     std::uint64_t m_executed = 0;
+    std::optional<std::uint32_t> m_waitingAt;
 };
 
 }  // namespace korvan::sim
