@@ -95,6 +95,7 @@ int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
         if (outcome.waiting) {
             std::uint8_t byte = 0;
             if (!readByte(options.inputFd, byte)) {
+                executor.interrupted(machine);  // shown on its TRAP, as after ESC
                 report(err, machine, "input ended while the program waits for a character");
                 return kRunStopped;
             }

@@ -1,0 +1,161 @@
+// S-record reading and the headless run: exit statuses, output, input and refused files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "headless.h"
+#include "srecord.h"
+
+namespace korvan::sim {
+namespace {
+
+// One S1/S2/S3 record (by the address's width) or entry record, checksum computed.
+std::string record(int type, std::uint32_t address, const std::vector<std::uint8_t>& data = {})
+{
+    const int width = type == 1 || type == 9 ? 2 : type == 2 || type == 8 ? 3 : 4;
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(width + data.size() + 1)};
+    for (int i = width - 1; i >= 0; --i)
+        bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    for (std::uint8_t b : bytes)
+        sum += b;
+    bytes.push_back(static_cast<std::uint8_t>(~sum));
+    std::string out = "S" + std::to_string(type);
+    char hex[3];
+    for (std::uint8_t b : bytes) {
+        std::snprintf(hex, sizeof hex, "%02X", b);
+        out += hex;
+    }
+    return out + "\n";
+}
+
+std::vector<std::uint8_t> bytesOf(std::initializer_list<std::uint16_t> words)
+{
+    std::vector<std::uint8_t> out;
+    for (std::uint16_t w : words) {
+        out.push_back(static_cast<std::uint8_t>(w >> 8));
+        out.push_back(static_cast<std::uint8_t>(w));
+    }
+    return out;
+}
+
+TEST(SRecords, Parse)
+{
+    struct Row {
+        const char* name;
+        std::string text;
+        std::string error;
+        std::size_t blocks;
+        std::uint32_t lastAddress;
+        std::optional<std::uint32_t> entry;
+    };
+    const std::string s1 = record(1, 0x1234, {0xAA, 0xBB});
+    std::string badSum = s1;
+    badSum[badSum.size() - 2] = badSum[badSum.size() - 2] == '0' ? '1' : '0';
+    const Row rows[] = {
+        {"every width, S8 entry", "S00600004844521B\r\n" + s1 + record(2, 0x802000, {1}) + "\n" +
+                                      record(3, 0x87FFFF, {2}) + record(8, 0x802000),
+         "", 3, 0x87FFFF, 0x802000},
+        {"S7 entry", record(3, 0x802000, {1}) + record(7, 0x802010), "", 1, 0x802000, 0x802010},
+        {"zero entry is none", record(1, 0x2000, {1}) + record(9, 0), "", 1, 0x2000, std::nullopt},
+        {"checksum", "\n" + badSum, "line 2: checksum error", 0, 0, std::nullopt},
+        {"count", "S1050000FFFB\n", "line 1: the count does not match the record's length", 0, 0, std::nullopt},
+        {"digit", "S1040000XXFB\n", "line 1: not a hexadecimal digit", 0, 0, std::nullopt},
+        {"odd length", "S10400000FB\n", "line 1: odd number of hexadecimal digits", 0, 0, std::nullopt},
+        {"type", "S4030000FC\n", "line 1: unknown record type S4", 0, 0, std::nullopt},
+        {"not a record", "hello\n", "line 1: not an S-record", 0, 0, std::nullopt},
+        {"short", "S10200FD\n", "line 1: record too short for its address", 0, 0, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const SRecordImage image = parseSRecords(row.text);
+        EXPECT_EQ(image.error, row.error);
+        if (!row.error.empty())
+            continue;
+        ASSERT_EQ(image.blocks.size(), row.blocks);
+        EXPECT_EQ(image.blocks.back().address, row.lastAddress);
+        EXPECT_EQ(image.entry, row.entry);
+    }
+    const SRecordImage one = parseSRecords(s1);
+    EXPECT_EQ(one.blocks.at(0).bytes, (std::vector<std::uint8_t>{0xAA, 0xBB}));
+}
+
+class TempFile {
+public:
+    explicit TempFile(const std::string& text)
+    {
+        char name[] = "/tmp/korvan-sim-test-XXXXXX";
+        const int fd = ::mkstemp(name);
+        EXPECT_GE(fd, 0);
+        ::close(fd);
+        m_path = name;
+        std::ofstream(m_path) << text;
+    }
+    ~TempFile() { std::remove(m_path.c_str()); }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+TEST(Headless, StatusOutputAndReport)
+{
+    // Echoes one character read from the input in angle brackets, then ends.
+    const std::string echo = record(3, 0x802000,
+                                    bytesOf({0x7003, 0x4E4F, 0x7001, 0x1F01, 0x723C, 0x4E4F, 0x121F, 0x4E4F,
+                                             0x7000, 0x4E4F}));
+    struct Row {
+        const char* name;
+        std::string file;
+        std::optional<std::uint64_t> limit;
+        std::string input;
+        int status;
+        std::string out;
+        std::string errStart;
+    };
+    const Row rows[] = {
+        {"ends", echo, std::nullopt, "x", kRunEnded, "<x", ""},
+        {"entry record used", record(3, 0x802100, bytesOf({0x7000, 0x4E4F})) + record(3, 0x802000, bytesOf({0x4AFC})) +
+                                  record(7, 0x802100),
+         std::nullopt, "", kRunEnded, "", ""},
+        {"input ends", echo, std::nullopt, "", kRunStopped, "",
+         "input ended while the program waits for a character\nD0=00000003"},
+        {"exception", record(3, 0x802000, bytesOf({0x4AFC})), std::nullopt, "", kRunStopped, "",
+         "ILLEGAL instruction at $00802000\nD0="},
+        {"limit", record(3, 0x802000, bytesOf({0x5280, 0x60FC})), 2001, "", kRunLimit, "",
+         "instruction limit reached after 2001 instructions\nD0=000003E9"},
+        {"bad record", "S1\n", std::nullopt, "", kRunCannotLoad, "", "korvan-sim: "},
+        {"outside memory", record(3, 0x7FFFFF, {1, 2}), std::nullopt, "", kRunCannotLoad, "",
+         "korvan-sim: "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TempFile program(row.file);
+        const TempFile input(row.input);
+        const int inputFd = ::open(input.path().c_str(), O_RDONLY);
+        ASSERT_GE(inputFd, 0);
+        std::ostringstream out, err;
+        const int status = runHeadless({program.path(), row.limit, inputFd}, out, err);
+        ::close(inputFd);
+        EXPECT_EQ(status, row.status);
+        EXPECT_EQ(out.str(), row.out);
+        EXPECT_TRUE(err.str().starts_with(row.errStart)) << err.str();
+        if (row.status == kRunCannotLoad) {
+            const char* where = row.name == std::string("bad record") ? "line 1" : "$007FFFFF";
+            EXPECT_NE(err.str().find(where), std::string::npos) << err.str();
+        }
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(runHeadless({"/nonexistent/prog.abs", std::nullopt, -1}, out, err), kRunCannotLoad);
+    EXPECT_TRUE(err.str().starts_with("korvan-sim: cannot read /nonexistent/prog.abs")) << err.str();
+}
+
+}  // namespace
+}  // namespace korvan::sim
