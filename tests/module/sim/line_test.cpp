@@ -235,6 +235,9 @@ TEST(Line, CommandLine)
         {"link without a path", {"--link"}, 2, "", "korvan-sim: cannot use the argument"},
         {"flag with a value", {"--silent=1"}, 2, "", "korvan-sim: cannot use the argument"},
         {"trace file that cannot be opened", {"--trace", "/nonexistent/dir/trace"}, 1, "", "korvan-sim: open"},
+        {"instruction limit without a program", {"--max-instructions", "5"}, 2, "",
+         "korvan-sim: --max-instructions goes with --run"},
+        {"program that cannot be read", {"--run", "/nonexistent/prog.abs"}, 3, "", "korvan-sim: cannot read"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -243,6 +246,24 @@ TEST(Line, CommandLine)
         EXPECT_TRUE(sim.error().starts_with(row.err));
         EXPECT_EQ(sim.wait(), row.status);
     }
+}
+
+// A downloaded program waits for a character, echoes it and loops, while the line stays
+// served; ESC stops it with the reason, the dump and the prompt.
+TEST(Line, ProgramRunsWhileTheLineIsServed)
+{
+    Simulator sim({"--line-bps", "0"});
+    const FileDescriptor port = openPort(slavePath(sim));
+    talk(port, "\r", ">>-> ");
+    const std::string program = "\x70\x03\x4E\x4F\x70\x01\x4E\x4F\x60\xFE";  // read, write, BRA *
+    const std::string block = std::string("\x00\x80\x20\x00\x00", 5) + char(program.size()) + program;
+    EXPECT_NE(talk(port, "LO\r\x16" + block + "\r", ">>-> ").find("loaded 10 bytes"), std::string::npos);
+    EXPECT_EQ(talk(port, "GO 802000\r", "GO 802000\r\n", 1s), "GO 802000\r\n");
+    EXPECT_EQ(talk(port, "z", "z"), "z");
+    const std::string stop = talk(port, "\x1b", ">>-> ");
+    EXPECT_TRUE(stop.starts_with("\r\ninterrupted\r\nD0=00000001 D1=0000007A")) << stop;
+    EXPECT_NE(stop.find("PC=00802008"), std::string::npos) << stop;
+    EXPECT_EQ(talk(port, "ve\r", ">>-> "), kVersionAnswer);
 }
 
 TEST(Line, LinkRefusesToReplaceAFile)
