@@ -122,11 +122,13 @@ void AssemblyRun::openFiles(const std::string& sourcePath)
             // Without its object file the run has failed (a source path that names no file
             // fails on its own); an object file left by an earlier run must not be taken for
             // this run's output.
+            // It is reported once the source is known to open: a source that cannot be read
+            // fails the run by itself.
             if (!unusable) {
                 m_openErrno = m_objPath == sourcePath ? EEXIST : ctx.obj.errorNumber();
                 if (m_objPath != sourcePath && RemoveStale(m_objPath))
                     message("Object file %s removed: it is out of date\r\n", m_objPath.c_str());
-                reportFault(Fault::ObjectOpen, nullptr);
+                m_objectOpenFailed = true;
             }
         } else {
             m_objectOpened = true;
@@ -226,7 +228,7 @@ void AssemblyRun::runPasses()
     ErreurAsm err;
     ctx.pass = 0;
     ctx.sections.emplace(ctx.codeOrigin, ctx.varOrigin);
-    const int earlyErrors = ctx.errorCount;  // an object file that could not be created
+    m_passesStarted = true;
     {
         Fichier tree(m_source, ctx.workDir);
         std::string failedFile;
@@ -264,6 +266,9 @@ void AssemblyRun::runPasses()
             if (!m_openFailure.empty())
                 message("%s\r\n", m_openFailure.c_str());
         } else {
+            if (m_objectOpenFailed)
+                reportFault(Fault::ObjectOpen, nullptr);
+            const int earlyErrors = ctx.errorCount;  // an object file that could not be created
             bool stopped = false;
             for (int pass = 0; pass < 2 && !stopped; ++pass) {
                 ctx.sections->resetForPass();
@@ -344,6 +349,8 @@ void AssemblyRun::writeSummary()
         return;
     m_summaryWritten = true;
     const unsigned reportedBefore = m_reported;
+    if (m_objectOpenFailed && !m_passesStarted)
+        reportFault(Fault::ObjectOpen, nullptr);
 
     if (ctx.objectEnabled && ctx.obj.isOpen()) {
         ctx.obj.finish(ctx.startAddress);

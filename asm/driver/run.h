@@ -74,6 +74,8 @@ private:
     int m_openErrno = 0;
     unsigned m_reported = 0;       // bit per Fault already reported
     bool m_objectOpened = false;
+    bool m_objectOpenFailed = false;  // reported once the source opens, or at the summary
+    bool m_passesStarted = false;
     bool m_objectIncomplete = false;
     bool m_summaryWritten = false;
 };
