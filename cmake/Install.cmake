@@ -40,6 +40,8 @@ if(TARGET korvan_runtime)
   foreach(_f crt0.o korvan.o korvan.ld korvan.h)
     install(FILES ${KORVAN_RUNTIME_DIR}/${_f} DESTINATION ${KORVAN_INSTALL_RUNTIMEDIR})
   endforeach()
+  # They are m68k objects in a package of the host's architecture, which lintian would flag.
+  install(FILES ${_pkg}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME korvan)
 endif()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${KORVAN_INSTALL_DOCDIR}/examples

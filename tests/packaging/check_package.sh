@@ -75,7 +75,7 @@ grep -q '^mistakes.src:[0-9]*: ' "$work/mistakes.err" || fail "no FILE:LINE: dia
 [ "$("$root/usr/bin/korvan" --version)" = "korvan $version" ] || fail "installed korvan --version"
 
 step "installed korvan offscreen"
-mkdir -p "$work/config"
+mkdir -m 700 "$work/config"
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/config
 QT_QPA_PLATFORM=offscreen "$root/usr/bin/korvan" "$work/examples/demo/main.src" 2>"$work/korvan.err" &
 pid=$!
