@@ -17,6 +17,10 @@
 
 #include "../qt_test_support.h"
 #include "build/assemble_command.h"
+#include "build/gnu_commands.h"
+#include "build/gnu_core.h"
+#include "build/gnu_dialog.h"
+#include "build/gnu_settings.h"
 #include "commands.h"
 #include "driver/asm_dialogs.h"
 #include "korvan_app.h"
@@ -67,6 +71,14 @@ public:
     const QString& link() const { return m_link; }
     // Every byte the simulator received, in order.
     QByteArray received() const { return tracedBytes(m_trace, "in"); }
+    // Every byte the simulator sent, in order.
+    QByteArray sent() const { return tracedBytes(m_trace, "out"); }
+    // True once the monitor answered a command line sent after `mark` bytes of its output and
+    // printed its next prompt (a program started by GO has stopped by then).
+    bool answeredSince(qsizetype mark) const {
+        const QByteArray out = sent();
+        return out.mid(mark).contains('\n') && out.endsWith(">>-> ");
+    }
 
 private:
     QProcess m_proc;
@@ -117,6 +129,7 @@ class TstMonitor : public QObject {
     void start() {
         m_app = std::make_unique<CKorvanApp>();
         korvan::build::installBuildCommands(*m_app);
+        korvan::build::installGnuCommands(*m_app);
         installMonitorCommands(*m_app);
         QVERIFY(m_app->start());
     }
@@ -358,6 +371,40 @@ private slots:
         QCOMPARE(m_sim->received().toHex(' '), (QByteArray("LO\r\x16") + expectedBlocks(abs, &entry).left(6 + 1008)).toHex(' '));
     }
 
+    // The C example built with the default GNU options, left with Monitor: the module receives
+    // the program, and Run makes it print through the run-time into the terminal.
+    void cExampleRunsOnTheModule() {
+        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")});
+        const auto d = korvan::build::gnu::defaultOptions(korvan::build::runtimeFolder().toStdString());
+        setStore(QStringLiteral("GNU/CFLAG"), QString::fromStdString(d.compiler));
+        setStore(QStringLiteral("GNU/LFLAG"), QString::fromStdString(d.linker));
+        setStore(QStringLiteral("GNU/FICHIER"), QString::fromStdString(korvan::build::gnu::joinFileList(d.files)));
+        start();
+        if (!m_app->toolchainPresent()) QSKIP("no m68k cross compiler on this machine");
+        const QString dir = m_work->path() + QStringLiteral("/c");
+        QDir().mkpath(dir);
+        QVERIFY(QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c"), dir + QStringLiteral("/main.c")));
+        QVERIFY(m_app->openSourceDocument(dir + QStringLiteral("/main.c")));
+        whileModal<korvan::build::CGnu>([](korvan::build::CGnu* dlg) {
+            auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
+            if (dlg->toolRunning() || dlg->stage() != 2 || !monitorButton->isEnabled()) return false;
+            QTimer::singleShot(0, monitorButton, &QAbstractButton::click);
+            return true;
+        });
+        frame()->runCommand(cmd::kGnuBuild);
+        QTRY_VERIFY_WITH_TIMEOUT(monitor(), 30000);
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802000\r"); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; }, 3000));
+        // No dump was asked for yet, so Run offers 00000000: the student types the entry.
+        whenModal<Executer>([](Executer* dlg) {
+            dlg->setStartAddress(QStringLiteral("802000"));
+            QTimer::singleShot(0, dlg, &QDialog::accept);
+        });
+        frame()->runCommand(cmd::kRun);
+        QVERIFY2(screenShows(QStringLiteral("somme des carres 0..7 = 140"), 10000), qPrintable(screenText(monitor()->document())));
+        QVERIFY(screenText(monitor()->document()).contains(QStringLiteral("Bonjour du 68332")));
+    }
+
     // The register window, a register edit, Run with the PC of the last dump and Step, each
     // checked by the bytes the module received and by the window's texts.
     void registersRunAndStep() {
@@ -399,10 +446,13 @@ private slots:
             dlg->setStartAddress(QStringLiteral("0x802000"));
             QTimer::singleShot(0, dlg, &QDialog::accept);
         });
+        const qsizetype mark = m_sim->sent().size();
         frame()->runCommand(cmd::kRun);
         QCOMPARE(prefilled, QStringLiteral("00802000"));
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("GO 802000\r"); }, 3000));
-        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow(); }, 3000));
+        // Keys sent while the program runs would be its input: wait for the monitor's prompt.
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->answeredSince(mark); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; }, 3000));
 
         // Step: its dump refreshes the register window, whatever the module did.
         const QByteArray before = m_sim->received();
