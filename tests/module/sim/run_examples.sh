@@ -10,11 +10,9 @@ fail() { echo "FAIL: $*"; failed=1; }
 rm -rf "$work" && mkdir -p "$work" || exit 1
 cd "$work" || exit 1
 
-# The assembly demo fills a table of squares, sums them into D3 and loops at DONE. Its stack
-# is put at the top of the module's RAM ($800000-$87FFFF) should the example place it elsewhere.
+# The assembly demo fills a table of squares, sums them into D3 and loops at DONE.
 mkdir demo
-sed 's/^STACK\( *\)EQU\( *\)\$[0-9A-Fa-f]*/STACK\1EQU\2$880000/' "$src/examples/demo/defs.def" > demo/defs.def
-cp "$src/examples/demo/main.src" demo/
+cp "$src/examples/demo/main.src" "$src/examples/demo/defs.def" demo/
 (cd demo && "$qubrix" --no-list main.src > qubrix.out 2>&1) || fail "demo does not assemble: $(cat demo/qubrix.out)"
 "$sim" --run demo/main.abs --max-instructions 20000 > demo/out.txt 2> demo/err.txt
 status=$?
