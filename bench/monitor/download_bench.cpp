@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "com_tread.h"
+#include "program_file.h"
 #include "srecord.h"
 
 namespace {
@@ -27,29 +28,6 @@ struct Quiet : korvan::monitor::ComTread::Document {
     void RefreshView() override {}
 };
 
-// size bytes of program as 32-byte S3 records from 802000, then its S7 entry record.
-void writeProgram(const fs::path& path, int size) {
-    std::ofstream out(path, std::ios::binary);
-    char hex[3];
-    for (int offset = 0; offset < size; offset += 32) {
-        const uint32_t address = 0x802000u + uint32_t(offset);
-        const int n = std::min(32, size - offset);
-        unsigned sum = 0;
-        std::string line = "S3";
-        auto put = [&](unsigned byte) {
-            std::snprintf(hex, sizeof hex, "%02X", byte & 0xFFu);
-            line += hex;
-            sum += byte & 0xFFu;
-        };
-        put(unsigned(n + 5));
-        for (int shift = 24; shift >= 0; shift -= 8) put(address >> shift);
-        for (int i = 0; i < n; ++i) put(unsigned(offset + i) * 13u);
-        put(~sum);
-        out << line << "\r\n";
-    }
-    out << "S705008020005A\r\n";
-}
-
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 }  // namespace
@@ -61,7 +39,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     const fs::path link = dir / "line";
     const fs::path abs = dir / "program.abs";
-    writeProgram(abs, kib * 1024);
+    korvan::bench::writeProgramFile(abs.string(), kib * 1024);
 
     const pid_t child = ::fork();
     if (child == 0) {

@@ -6,33 +6,15 @@
 #include <fstream>
 #include <string>
 
+#include "program_file.h"
 #include "srecord.h"
 
 namespace {
 
-// Writes size bytes as 32-byte S3 records from 802000, then S7, as the assembler lays them out.
 std::string MakeFile(int size) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("korvan-srecord-bench-" + std::to_string(size) + ".abs");
-    std::ofstream out(path, std::ios::binary);
-    char hex[3];
-    for (int offset = 0; offset < size; offset += 32) {
-        const uint32_t address = 0x802000u + static_cast<uint32_t>(offset);
-        const int n = std::min(32, size - offset);
-        unsigned sum = 0;
-        std::string line = "S3";
-        auto put = [&](unsigned byte) {
-            std::snprintf(hex, sizeof hex, "%02X", byte & 0xFFu);
-            line += hex;
-            sum += byte & 0xFFu;
-        };
-        put(static_cast<unsigned>(n + 5));
-        for (int shift = 24; shift >= 0; shift -= 8) put(address >> shift);
-        for (int i = 0; i < n; ++i) put(static_cast<unsigned>(offset + i) * 7u);
-        put(~sum);
-        out << line << "\r\n";
-    }
-    out << "S705008020005A\r\n";
+    korvan::bench::writeProgramFile(path.string(), size);
     return path.string();
 }
 

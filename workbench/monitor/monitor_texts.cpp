@@ -2,19 +2,15 @@
 #include "monitor_texts.h"
 
 #include <array>
-#include <string_view>
 
 #include "korvan_app.h"
+#include "texts.h"
 
 namespace korvan::monitor {
 
 namespace {
 
-struct Entry {
-    int id;
-    std::string_view fr;
-    std::string_view en;  // empty: the French text is used
-};
+using Entry = shell::TextEntry;
 
 // id                            French                                      English
 constexpr std::array kTexts{
@@ -56,12 +52,8 @@ constexpr std::array kTexts{
 
 QString monitorText(int id) {
     const shell::CKorvanApp* app = shell::CKorvanApp::instance();
-    const bool english = app && app->uiLanguage() == shell::Language::English;
-    for (const Entry& e : kTexts) {
-        if (e.id != id) continue;
-        return QString::fromUtf8(english && !e.en.empty() ? e.en : e.fr);
-    }
-    return {};
+    const shell::Language lang = app ? app->uiLanguage() : shell::Language::French;
+    return QString::fromUtf8(shell::lookupText(kTexts, id, lang));
 }
 
 }  // namespace korvan::monitor

@@ -12,11 +12,7 @@ namespace korvan::shell {
 
 namespace {
 
-struct Entry {
-    int id;
-    std::string_view fr;
-    std::string_view en;  // empty: the French text is used
-};
+using Entry = TextEntry;
 
 // Command texts are "prompt\ntool tip"; the prompt shows in the status line while the
 // command is under the mouse.
@@ -136,10 +132,10 @@ constexpr std::array kTexts{
     Entry{cmd::kViewStatusBar,     "Affiche ou masque la barre d'état\nBarre d'état", "Show or hide the status bar\nToggle StatusBar"},
 };
 
-const Entry* find(int id) {
+const Entry* find(std::span<const Entry> table, int id) {
     // A hundred entries, looked up when a menu item is hovered or a dialog opens.
-    auto it = std::find_if(kTexts.begin(), kTexts.end(), [id](const Entry& e) { return e.id == id; });
-    return it != kTexts.end() ? &*it : nullptr;
+    auto it = std::find_if(table.begin(), table.end(), [id](const Entry& e) { return e.id == id; });
+    return it != table.end() ? &*it : nullptr;
 }
 
 }  // namespace
@@ -152,8 +148,10 @@ std::string_view languageWord(Language lang) {
     return lang == Language::French ? "FRANCAIS" : "ANGLAIS";
 }
 
-std::string_view lookupText(int id, Language lang) {
-    const Entry* e = find(id);
+std::string_view lookupText(int id, Language lang) { return lookupText(kTexts, id, lang); }
+
+std::string_view lookupText(std::span<const TextEntry> table, int id, Language lang) {
+    const Entry* e = find(table, id);
     if (!e) return {};
     if (lang == Language::English && !e->en.empty()) return e->en;
     return e->fr;

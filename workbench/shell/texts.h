@@ -1,6 +1,7 @@
 // The workbench's user-interface texts in French and English, looked up by identifier.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -73,9 +74,18 @@ inline constexpr int kNoFileName = 5071;          // reason given when an untitl
 inline constexpr int kNoAssemblyError = 5072;     // the error list after a run without error
 }  // namespace text
 
+// One text in both languages; an empty English text takes the French one.
+struct TextEntry {
+    int id;
+    std::string_view fr;
+    std::string_view en;
+};
+
 // The text of an identifier in the given language. The English table falls back to the
 // French text where it has no entry of its own; an unknown identifier gives an empty text.
 std::string_view lookupText(int id, Language lang);
+// The same lookup in a table of another part of the workbench.
+std::string_view lookupText(std::span<const TextEntry> table, int id, Language lang);
 
 // The reason for a failed file operation, from its errno value, in the given language; codes
 // without a text of their own give the system's text.
