@@ -13,6 +13,7 @@ struct CatalogueEntry {
     const char* french;
 };
 
+// clang-format off
 // Texts are kept exactly as the users of the assembler know them, double blanks included.
 constexpr CatalogueEntry kCatalogue[] = {
     // code, English text, French text
@@ -51,6 +52,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {0x407, "ERROR : intersection section code and var", "ERREUR : Intersection des section code et var non vide"},
     {0x408, "ERROR : Error writing to output file", "ERREUR : Erreur d'écriture du fichier de sortie"},
 };
+// clang-format on
 
 std::atomic<Language> g_language{Language::French};
 

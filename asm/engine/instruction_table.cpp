@@ -28,6 +28,7 @@ constexpr InstrVariant VWL(uint32_t src, uint32_t dst, F fam, uint16_t w, uint16
     return {src, dst, WL, fam, w, w, l};
 }
 
+// clang-format off
 // Conditional families: the condition code cc goes into bits 11-8 of the skeleton.
 template <int CC> constexpr InstrVariant kBcc[] = {V1(kTarget, 0, L | S, F::Branch, 0x6000 + CC * 0x100)};
 template <int CC> constexpr InstrVariant kDBcc[] = {V1(kDn, kTarget, W, F::Dbcc, 0x50C8 + CC * 0x100)};
@@ -248,6 +249,7 @@ constexpr InstrVariant kTst[] = {
     V (kDataAlterable,    0,                BWL,  F::SingleEa,    0x4A00, 0x4A40, 0x4A80)};
 constexpr InstrVariant kUnlk[] = {
     V1(kAn,               0,                NONE, F::OneReg,      0x4E58)};
+// clang-format on
 
 template <std::size_t N>
 constexpr InstrEntry I(const char* m, const InstrVariant (&v)[N]) {
@@ -257,6 +259,7 @@ constexpr InstrEntry D(const char* m, Handler h) { return {m, nullptr, 0, 0, h};
 
 // Sorted in ascending byte order of the mnemonic.
 // Aliases share a variant list (BHS/BCC, BLO/BCS, DBHS/DBCC, DBLO/DBCS, SHS/SCC, SLO/SCS).
+// clang-format off
 constexpr InstrEntry kTable[] = {
     I("ABCD", kAbcd),       I("ADD", kAdd),         I("ADDA", kAdda),       I("ADDI", kAddi),
     I("ADDQ", kAddq),       I("ADDX", kAddx),       I("AND", kAnd),         I("ANDI", kAndi),
@@ -295,6 +298,7 @@ constexpr InstrEntry kTable[] = {
     I("TRAP", kTrap),       I("TRAPV", kTrapv),     I("TST", kTst),         D("TTL", DirTtl),
     I("UNLK", kUnlk),       D("XDEF", DirXdef),     D("XREF", DirXref),
 };
+// clang-format on
 
 constexpr std::size_t kTableSize = sizeof(kTable) / sizeof(kTable[0]);
 static_assert(kTableSize == 143);

@@ -15,11 +15,13 @@ struct RunContext;
 // Size codes as written after the mnemonic.
 enum SizeCode : uint8_t { kSizeNone = 0, kSizeB = 1, kSizeW = 2, kSizeL = 4, kSizeS = 8 };
 
+// clang-format off
 enum class Family : uint8_t {
     NoOperand, SingleEa, EaToReg, RegToEa, Immediate, Quick, Move, Moveq, Branch, Dbcc, Scc,
     ShiftReg, BitStatic, Trap, ImmWord, ImmByte, Exg, TwoReg, OneReg, MoveUsp, MoveFromSr, Link,
     Movep, Movec, Moves,
 };
+// clang-format on
 
 struct InstrVariant {
     uint32_t src;    // operand kinds accepted as source; 0: no operand

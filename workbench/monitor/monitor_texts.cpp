@@ -12,6 +12,7 @@ namespace {
 
 using Entry = shell::TextEntry;
 
+// clang-format off
 // id                            French                                      English
 constexpr std::array kTexts{
     Entry{mtext::kOpeningPort,          "Ouverture du port %s\n",                   "Open port number %s\n"},
@@ -47,6 +48,7 @@ constexpr std::array kTexts{
     Entry{mtext::kConfigDetect,         "Détection  de l'KORVAN 000",               "Detect KORVAN"},
     Entry{mtext::kConfigAutoDownload,   "Téléchargement automatique",               "Download automatic"},
 };
+// clang-format on
 
 }  // namespace
 

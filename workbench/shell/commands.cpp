@@ -6,6 +6,7 @@
 namespace korvan::shell::cmd {
 
 namespace {
+// clang-format off
 // keys              command
 constexpr std::array kAccelerators{
     Accelerator{"Ctrl+N",        kFileNew},
@@ -29,6 +30,7 @@ constexpr std::array kAccelerators{
     Accelerator{"Shift+F6",      kPrevPane},
     Accelerator{"Esc",           kCancelEdit},
 };
+// clang-format on
 }  // namespace
 
 std::span<const Accelerator> accelerators() { return kAccelerators; }

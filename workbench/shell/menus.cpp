@@ -16,6 +16,7 @@ MenuItem popup(std::string_view text, std::vector<MenuItem> items) {
     return {Kind::Popup, 0, text, std::move(items)};
 }
 
+// clang-format off
 struct Words {
     std::string_view file, newDoc, newDocPlain, open, close, save, saveAs, download, print,
         preview, printSetup, exit, edit, undo, cut, copy, paste, selectAll, find, findNext,
@@ -48,6 +49,7 @@ constexpr Words kEnglish{
     "Bitmap...", "&View", "&Toolbar", "&Status Bar", "Output", "&Window", "&New Window",
     "&Cascade", "&Tile", "&Arrange Icons", "Message", "&?", "&About korvan...", "Compile",
     "compile...", "Linker...", "Build", "&Setup", "Setup", "Configuration"};
+// clang-format on
 
 std::vector<MenuItem> fileMenuItems(const Words& w, bool withDocument, bool newShortcut) {
     std::vector<MenuItem> items{item(cmd::kFileNew, newShortcut ? w.newDoc : w.newDocPlain),

@@ -14,6 +14,7 @@ namespace {
 
 using Entry = TextEntry;
 
+// clang-format off
 // Command texts are "prompt\ntool tip"; the prompt shows in the status line while the
 // command is under the mouse.
 // id                        French                                                      English
@@ -131,6 +132,7 @@ constexpr std::array kTexts{
     Entry{cmd::kViewToolBar,       "Affiche ou masque la barre d'outils\nBarre d'outils", "Show or hide the toolbar\nToggle ToolBar"},
     Entry{cmd::kViewStatusBar,     "Affiche ou masque la barre d'état\nBarre d'état", "Show or hide the status bar\nToggle StatusBar"},
 };
+// clang-format on
 
 const Entry* find(std::span<const Entry> table, int id) {
     // A hundred entries, looked up when a menu item is hovered or a dialog opens.

@@ -17,6 +17,7 @@ TEST(ErreurAsmTest, NewErreurKeepsFirstCodeOfMostSevereClass)
         int start;
         std::vector<int> raised;
         int expected;
+    // clang-format off
     } cases[] = {
         {"from nothing any class is taken", 0, {0x101}, 0x101},
         {"from the engine's mark a warning is taken", 1, {0x101}, 0x101},
@@ -28,6 +29,7 @@ TEST(ErreurAsmTest, NewErreurKeepsFirstCodeOfMostSevereClass)
         {"warning then error keeps only the error", 0, {0x103, 0x401}, 0x401},
         {"codes below 0x100 never replace", 0, {0x05}, 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         ErreurAsm err;
         err.SetCode(c.start);
@@ -74,6 +76,7 @@ TEST_F(CatalogueTest, ListingAnnotationUsesTheClassText)
         int code;
         const char* english;
         const char* french;
+    // clang-format off
     } cases[] = {
         {0, "", ""},
         {1, "", ""},
@@ -83,6 +86,7 @@ TEST_F(CatalogueTest, ListingAnnotationUsesTheClassText)
         {0x301, "ERROR no defined", "ERREUR non défini"},
         {0x408, "ERROR no defined", "ERREUR non défini"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         qubrix::SetCatalogueLanguage(Language::English);
         EXPECT_STREQ(qubrix::ListingAnnotation(c.code), c.english) << std::hex << c.code;

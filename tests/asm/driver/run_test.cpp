@@ -60,6 +60,7 @@ std::string BigSource()
 TEST(RunTest, OutputsAndFailures)
 {
     const std::string bigSource = BigSource();
+    // clang-format off
     const RunCase cases[] = {
         {"an include cycle is named in the message", "self.asm", "\tnop\n\tinclude self.asm\n", "", false,
          Diagnostic{0x406, "self.asm", 2, 2}, {"@self.asm:2: include cycle: ", "Nom\tdebut"}, true, "1 error detected"},
@@ -81,6 +82,7 @@ TEST(RunTest, OutputsAndFailures)
          Diagnostic{0x408, "big.asm", 2, 19999}, {"Error writing to listing file @big.lis: ", "Nom\tdebut"},
          false},
     };
+    // clang-format on
     struct Restore {
         fs::path dir = fs::current_path();
         Language lang = CatalogueLanguage();

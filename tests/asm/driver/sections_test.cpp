@@ -16,11 +16,13 @@ TEST(SectionsTest, SelectorsByNumberAndName)
         std::string selector;
         bool found;
         int32_t location;  // afterwards, after 0x10 bytes of code and an ORG $40
+    // clang-format off
     } cases[] = {
         {"9", true, 0x802010},  {"CODE", true, 0x802010}, {"15", true, 0x803000},
         {"VAR", true, 0x803000}, {"12", false, 0x40},      {"code", false, 0x40},
         {"", false, 0x40},      {std::string(100000, 'V'), false, 0x40},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SectionManager m(0x802000, 0x803000);
         m.advance(0x10);
@@ -48,6 +50,7 @@ TEST(SectionsTest, OverlapRule)
         const char* name;
         int32_t code, var, codeSize, varSize;
         bool overlap;
+    // clang-format off
     } cases[] = {
         {"0xFFF bytes of code", 0x802000, 0x803000, 0xFFF, 0, false},
         {"code ends exactly at the variables' origin", 0x802000, 0x803000, 0x1000, 0, true},
@@ -62,6 +65,7 @@ TEST(SectionsTest, OverlapRule)
         {"both above $80000000, apart", static_cast<int32_t>(0x90000000u), static_cast<int32_t>(0xA0000000u),
          0x10, 0x10, false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SectionManager m(c.code, c.var);
         m.advance(c.codeSize);
@@ -79,6 +83,7 @@ TEST(SectionsTest, RunningPastTheTopOfTheAddressSpaceIsSeen)
         uint32_t start;
         std::vector<int32_t> advances;
         bool pastTop;
+    // clang-format off
     } cases[] = {
         {"up to the last byte", false, 0xFFFFFFF0u, {0x10}, false},
         {"one byte beyond", false, 0xFFFFFFF0u, {0x10, 1}, true},
@@ -87,6 +92,7 @@ TEST(SectionsTest, RunningPastTheTopOfTheAddressSpaceIsSeen)
         {"a huge block from low memory", true, 0x1000u, {static_cast<int32_t>(0xFFFFF000u) + 1}, true},
         {"ORG near the top, staying below", true, 0xFFFFFF00u, {0x80, 0x80}, false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SectionManager m(static_cast<int32_t>(c.start), 0x1000);
         if (c.absolute)

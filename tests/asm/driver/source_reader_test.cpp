@@ -58,6 +58,7 @@ TEST(SourceReaderTest, MergedStream)
         Files files;
         std::vector<Delivered> stream;
         const char* workDir = "";  // relative to the case's folder
+    // clang-format off
     } cases[] = {
         {"a line end after the last line gives one more empty line", {{"m.asm", "a\nb\n"}},
          {{"A", "m.asm", 1}, {"B", "m.asm", 2}, {"", "m.asm", 3}}},
@@ -101,6 +102,7 @@ TEST(SourceReaderTest, MergedStream)
          {{"m.asm", "m1\n include b.asm\nm3"}, {"b.asm", "b1\n include c.asm\nb3"}, {"c.asm", "c1"}},
          {{"M1", "m.asm", 1}, {"B1", "b.asm", 1}, {"C1", "c.asm", 1}, {"B3", "b.asm", 3}, {"M3", "m.asm", 3}}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
@@ -144,6 +146,7 @@ TEST(SourceReaderTest, OpenFailuresNameTheFileAndLine)
         std::string file;  // relative to the case's folder unless absolute; empty: no failure
         int line;
         OpenFailure reason;
+    // clang-format off
     } cases[] = {
         {"missing include", {{"main.asm", "nop\n\n include nothere.asm\nnop\n"}}, "main.asm", 3, OpenFailure::NotFound},
         {"INCLUDE without a file name", {{"main.asm", "nop\n   include\n"}}, "main.asm", 2, OpenFailure::NoFileName},
@@ -167,6 +170,7 @@ TEST(SourceReaderTest, OpenFailuresNameTheFileAndLine)
         {"fifteen levels of includes are allowed", Chain(15), "", 0, OpenFailure::None},
         {"sixteen levels are refused", Chain(16), "i15.asm", 1, OpenFailure::TooDeep},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;

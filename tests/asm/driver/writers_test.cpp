@@ -85,6 +85,7 @@ TEST(SRecordWriterTest, WholeFiles)
         Items items;
         uint32_t start;
         Lines lines;
+    // clang-format off
     } cases[] = {
         {"one NOP", {{0x802000, 0x4E71, 2}}, 0x802000,
          {head, "S307008020004E7199", "S5030001FB", end, "S705008020005A"}},
@@ -98,6 +99,7 @@ TEST(SRecordWriterTest, WholeFiles)
         {"address 0 never continues a record ending at the top", {{0xFFFFFFFE, 0x4E71, 2}, {0, 0x4E75, 2}}, 0,
          {head, "S307FFFFFFFE4E713E", "S307000000004E7535", "S5030002FA", end, "S70500000000FA"}},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(CrLfLines(WriteRecords(c.items, c.start)), c.lines) << c.name;
 }
@@ -108,6 +110,7 @@ TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes)
         const char* name;
         Items items;
         Lines heads;  // "S3", count and address of each data record
+    // clang-format off
     } cases[] = {
         {"33 bytes: a full record and one of a single byte", Series(0x802000, 33, 1),
          {"S32500802000", "S30600802020"}},
@@ -125,6 +128,7 @@ TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes)
         {"going backwards starts a new record", {{0x802002, 1, 2}, {0x802000, 2, 2}},
          {"S30700802002", "S30700802000"}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Lines lines = CrLfLines(WriteRecords(c.items, 0x802000));
@@ -223,6 +227,7 @@ TEST_F(ListingTest, FullLinesAreCutWithDots)
         int size;
         int count;
         const char* expected;
+    // clang-format off
     } cases[] = {
         {"eleven bytes still fit", 1, 11, "00000000 00 01 02 03 04 05 06 07 08 09 0A "},
         {"twelve bytes: nine, a digit and dots", 1, 12, "00000000 00 01 02 03 04 05 06 07 08 0..."},
@@ -233,6 +238,7 @@ TEST_F(ListingTest, FullLinesAreCutWithDots)
         {"five long words: three, a digit and dots", 4, 5, "00000000 00000000 00000001 00000002 0..."},
         {"an invalid size lists nothing", 3, 1, "00000000 "},
     };
+    // clang-format on
     for (const auto& c : cases) {
         m_writer.startLine(0);
         for (int i = 0; i < c.count; ++i)

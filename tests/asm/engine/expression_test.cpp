@@ -29,6 +29,7 @@ EvalCase Evaluate(const char* text) {
 }
 
 TEST(Expression, ValuesPrecedenceAndDiagnostics) {
+    // clang-format off
     const EvalCase cases[] = {
         {"1+2*3", 7, 0},
         {"1<<2+1", 5, 0},        // shift binds tighter than plus
@@ -68,6 +69,7 @@ TEST(Expression, ValuesPrecedenceAndDiagnostics) {
         {"1 + 2", 1, 0},  // a blank ends the expression
         {"1<<33", 2, 0},  // the count is taken modulo 32
     };
+    // clang-format on
     for (const EvalCase& c : cases) {
         EvalCase got = Evaluate(c.text);
         EXPECT_EQ(got.code, c.code) << c.text;

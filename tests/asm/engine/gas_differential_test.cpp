@@ -14,6 +14,7 @@
 namespace qubrix::test {
 namespace {
 
+// clang-format off
 const char* const kLines[] = {
     // no operand
     " NOP", " RESET", " RTE", " RTR", " RTS", " TRAPV", " ILLEGAL",
@@ -80,6 +81,7 @@ const char* const kLines[] = {
     " DBLT D5,TOP", " DBGT D6,TOP", " DBLE D7,TOP", " LEA TOP(PC),A0", " MOVE.W TOP(PC,D0.W),D1",
     " JMP TOP(PC)", " PEA TOP(PC)", " CMP.L TOP(PC,A1.L),D2", " BTST #2,TOP(PC)",
 };
+// clang-format on
 
 bool HaveGas() { return std::system("m68k-linux-gnu-as --version > /dev/null 2>&1") == 0; }
 

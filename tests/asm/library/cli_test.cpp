@@ -65,6 +65,7 @@ TEST_F(CliTest, ExitStatus)
         std::optional<std::string> source;  // written as prog.asm, which is appended to the arguments
         Args args;
         int status;
+    // clang-format off
     } cases[] = {
         {"clean source", kClean, {}, 0},
         {"warnings only", kWarningOnly, {}, 0},
@@ -81,6 +82,7 @@ TEST_F(CliTest, ExitStatus)
         {"0x prefix accepted", kClean, {"--code", "0x900000"}, 0},
         {"inline value", kClean, {"--lang=en", "--var=A00000"}, 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(work("message.txt"));
@@ -113,6 +115,7 @@ TEST_F(CliTest, StandardError)
         int status;
         std::string err;
         const char* workbenchIni = nullptr;
+    // clang-format off
     } cases[] = {
         {"a clean run prints nothing", {{"prog.asm", kClean}}, {}, 0, ""},
         {"warnings are printed but do not fail", {{"prog.asm", kWarningOnly}}, {"--lang", "en"}, 0,
@@ -145,6 +148,7 @@ TEST_F(CliTest, StandardError)
         {"workbench in French", {{"prog.asm", kOneError}}, {}, 1, french, "[KORVAN]\nLANGAGE=FRANCAIS\n"},
         {"the option wins", {{"prog.asm", kOneError}}, {"--lang", "fr"}, 1, french, "[KORVAN]\nLANGAGE=ANGLAIS\n"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(m_root / "work");
@@ -175,6 +179,7 @@ TEST_F(CliTest, OutputFiles)
         Args args;
         bool listing;
         std::string abs;
+    // clang-format off
     } cases[] = {
         {"defaults", nullptr, {}, true, atDefaults},
         {"--no-list", nullptr, {"--no-list"}, false, atDefaults},
@@ -184,6 +189,7 @@ TEST_F(CliTest, OutputFiles)
         {"an option wins over the settings", movedIni, {"--code", "802000"}, true,
          abs("S307008020004E7199", "S30700A00000123412", "S705008020005A")},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(m_root / "work");

@@ -29,6 +29,7 @@ uint8_t dispatch(bool isAdd, int size, uint32_t s, uint32_t d)
 
 TEST(Flags, AddOnBoundaries)
 {
+    // clang-format off
     const ArithRow rows[] = {
         {"zero plus zero", 1, 0x00, 0x00, Z},
         {"byte signed overflow", 1, 0x01, 0x7F, N | V},
@@ -40,11 +41,13 @@ TEST(Flags, AddOnBoundaries)
         {"long carry out", 4, 0x80000000, 0x80000001, X | V | C},
         {"long minus one plus one", 4, 0xFFFFFFFF, 1, X | Z | C},
     };
+    // clang-format on
     for (const auto& r : rows) EXPECT_EQ(dispatch(true, r.size, r.s, r.d), r.ccr) << r.name;
 }
 
 TEST(Flags, SubtractOnBoundaries)
 {
+    // clang-format off
     const ArithRow rows[] = {
         {"equal operands", 1, 0x42, 0x42, Z},
         {"byte borrow", 1, 0x01, 0x00, X | N | C},
@@ -54,6 +57,7 @@ TEST(Flags, SubtractOnBoundaries)
         {"long from zero", 4, 0x80000000, 0, X | N | V | C},
         {"long no borrow", 4, 1, 0x80000000, V},
     };
+    // clang-format on
     for (const auto& r : rows) EXPECT_EQ(dispatch(false, r.size, r.s, r.d), r.ccr) << r.name;
 }
 
@@ -80,6 +84,7 @@ struct ShiftRow {
 
 TEST(Flags, ShiftsAndRotates)
 {
+    // clang-format off
     const ShiftRow rows[] = {
         {"asl by zero clears C keeps X", asl<1>, 0x81, 0, X | C, 0x81, X | N},
         {"asl sign change sets V", asl<1>, 0x40, 1, 0, 0x80, N | V},
@@ -101,6 +106,7 @@ TEST(Flags, ShiftsAndRotates)
         {"roxr nine bits is the identity", roxr<1>, 0x5A, 9, 0, 0x5A, 0},
         {"roxr long through X", roxr<4>, 0x00000001, 1, 0, 0x00000000, X | Z | C},
     };
+    // clang-format on
     for (const auto& r : rows) {
         const Shifted s = r.fn(r.v, r.n, r.ccrIn);
         EXPECT_EQ(s.result, r.result) << r.name;
@@ -115,11 +121,13 @@ TEST(Flags, Conditions)
         uint8_t ccr;
         bool taken;
     };
+    // clang-format off
     const Row rows[] = {
         {2, 0, true},  {2, C, false}, {3, Z, true},  {4, X, true},   {5, C, true},      {6, Z, false},
         {7, Z, true},  {8, V, false}, {9, V, true},  {10, N, false}, {11, N, true},     {12, N | V, true},
         {13, N, true}, {14, 0, true}, {14, Z, false}, {15, V, true}, {15, N | V, false}, {1, 0x1F, false},
     };
+    // clang-format on
     for (const auto& r : rows) EXPECT_EQ(condition(r.cc, r.ccr), r.taken) << "cc " << r.cc << " ccr " << int(r.ccr);
 }
 

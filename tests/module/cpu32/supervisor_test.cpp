@@ -50,6 +50,7 @@ struct ExceptionRow {
 
 TEST(Cpu32Exceptions, VectorsAndFrames)
 {
+    // clang-format off
     const ExceptionRow rows[] = {
         {"TRAP #5 from user mode", {0x4E45}, 0x0000, 0, 0, 37, {0x0000, 0x0080, 0x2002, 0x0094}},
         {"ILLEGAL stacks its own address", {0x4AFC}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
@@ -81,6 +82,7 @@ TEST(Cpu32Exceptions, VectorsAndFrames)
         {"bus error on a user write", {0x1080}, 0x0000, 0x00100000, 0, 2,
          {0x0000, 0x0080, 0x2000, 0xC008, 0x0010, 0x0000, 0, 0, 0x0080, 0x2000, 0, 0x0011}},
     };
+    // clang-format on
     for (const auto& row : rows) {
         Fixture f(row.code, row.sr);
         f.cpu.regs().a[0] = row.a0;
@@ -128,11 +130,13 @@ TEST(Cpu32Exceptions, RteRestoresFormatsAndSwitchesStacks)
         uint16_t sr;
         uint8_t vector;  // 0: returned
     };
+    // clang-format off
     const Row rows[] = {
         {"format 0 back to user", {0x0015, 0x0080, 0x2100, 0x0080}, 0x802100, kUsp, 0x0015, 0},
         {"format 2 stays supervisor", {0x2704, 0x0080, 0x2200, 0x2014, 0x0080, 0x21FE}, 0x802200, kSsp, 0x2704, 0},
         {"unknown format", {0x2700, 0x0080, 0x2100, 0x7000}, kHandlers + 4 * 14, kSsp - 16, 0x2700, 14},
     };
+    // clang-format on
     for (const auto& row : rows) {
         Fixture f({0x4E73});
         f.cpu.setSupervisorStack(kSsp - 2 * uint32_t(row.frame.size()));
@@ -218,6 +222,7 @@ TEST(Cpu32Instructions, TableLookupAndInterpolate)
         uint32_t result;
         uint8_t ccr;
     };
+    // clang-format off
     const Row rows[] = {
         // Table 10, 20, 40 at kData; D1 = index 1, fraction 1/2: 20 + 20/2.
         {"TBLU.B rounded from the table", {0xF810, 0x1100}, 0x12340180, 0, 0, 0x1234011E, 0},
@@ -226,6 +231,7 @@ TEST(Cpu32Instructions, TableLookupAndInterpolate)
         {"TBLS.B between registers", {0xF802, 0x1803}, 0x12345680, 0xF6, 0x05, 0x123456FE, 0x08},
         {"TBLSN.W sign-extends 24 bits", {0xF802, 0x1C43}, 0x00000040, 0xFF9C, 0x0064, 0xFFFFCE00, 0x08},
     };
+    // clang-format on
     for (const auto& row : rows) {
         Fixture f(row.code);
         f.bus.poke8(kData, 10);
@@ -250,6 +256,7 @@ TEST(Cpu32Instructions, Cmp2SignedAndUnsignedBounds)
         uint32_t d1;
         uint8_t ccr;
     };
+    // clang-format off
     const Row rows[] = {
         {"inside", 10, 20, 15, 0},
         {"on the lower bound", 10, 20, 10, 0x04},
@@ -258,6 +265,7 @@ TEST(Cpu32Instructions, Cmp2SignedAndUnsignedBounds)
         {"signed range inside", 0xF0, 0x10, 0xFB, 0},
         {"signed range above", 0xF0, 0x10, 0x20, 0x01},
     };
+    // clang-format on
     for (const auto& row : rows) {
         Fixture f({0x00D0, 0x1000});  // CMP2.B (A0),D1
         f.bus.poke8(kData, row.lo);

@@ -34,6 +34,7 @@ TEST(Executor, ProgramsStopWithTheirReason)
         std::uint32_t pc;
         std::uint16_t sr;
     };
+    // clang-format off
     const Row rows[] = {
         {"function 1 writes D1.B", {0x7241, 0x7001, 0x4E4F, 0x7000, 0x4E4F}, {}, "A", "program ended", 0x80200A, 0x2704},
         {"function 2 writes a string", {0x41F9, 0x0080, 0x2100, 0x7002, 0x4E4F, 0x7000, 0x4E4F}, {0x4869, 0x0A00},
@@ -69,6 +70,7 @@ TEST(Executor, ProgramsStopWithTheirReason)
         {"own handler", {0x23FC, 0x0080, 0x2100, 0x0080, 0x0080, 0x4E40, 0x7000, 0x4E4F},
          {0x7248, 0x7001, 0x4E4F, 0x4E73}, "H", "program ended", 0x802010, 0x2704},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Machine m;
@@ -137,12 +139,14 @@ TEST(Executor, StepIsOneInstruction)
         std::uint32_t pc;
         std::uint16_t sr;
     };
+    // clang-format off
     const Row rows[] = {
         {"plain instruction", {0x7241}, false, "", "", 0x802002, 0x2700},
         {"service", {0x4E4F}, false, "\x01", "", 0x802002, 0x2700},
         {"own handler entered", {0x4E40}, true, "", "", kData, 0x2700},
         {"stop", {0x4AFC}, false, "", "ILLEGAL instruction at $00802000", 0x802000, 0x2700},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Machine m;
@@ -189,11 +193,13 @@ TEST(Executor, MonitorServesTheLineWhileAProgramWaits)
         std::string expectD1;
         bool reasonLine;
     };
+    // clang-format off
     const Row rows[] = {
         {"ss completes with the character", "ss\r", "q", "00802004", "00000071", false},
         {"GO reads it and goes on", "GO\r", "q", "00802008", "00000071", true},
         {"ESC while waiting", "GO\r", "\x1b", "00802002", "00000000", true},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Machine m;

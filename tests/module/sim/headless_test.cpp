@@ -59,6 +59,7 @@ TEST(SRecords, Parse)
     const std::string s1 = record(1, 0x1234, {0xAA, 0xBB});
     std::string badSum = s1;
     badSum[badSum.size() - 2] = badSum[badSum.size() - 2] == '0' ? '1' : '0';
+    // clang-format off
     const Row rows[] = {
         {"every width, S8 entry", "S00600004844521B\r\n" + s1 + record(2, 0x802000, {1}) + "\n" +
                                       record(3, 0x87FFFF, {2}) + record(8, 0x802000),
@@ -73,6 +74,7 @@ TEST(SRecords, Parse)
         {"not a record", "hello\n", "line 1: not an S-record", 0, 0, std::nullopt},
         {"short", "S10200FD\n", "line 1: record too short for its address", 0, 0, std::nullopt},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const SRecordImage image = parseSRecords(row.text);
@@ -120,6 +122,7 @@ TEST(Headless, StatusOutputAndReport)
         std::string out;
         std::string errStart;
     };
+    // clang-format off
     const Row rows[] = {
         {"ends", echo, std::nullopt, "x", kRunEnded, "<x", ""},
         {"entry record used", record(3, 0x802100, bytesOf({0x7000, 0x4E4F})) + record(3, 0x802000, bytesOf({0x4AFC})) +
@@ -135,6 +138,7 @@ TEST(Headless, StatusOutputAndReport)
         {"outside memory", record(3, 0x7FFFFF, {1, 2}), std::nullopt, "", kRunCannotLoad, "",
          "korvan-sim: "},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const TempFile program(row.file);

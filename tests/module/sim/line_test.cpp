@@ -227,6 +227,7 @@ TEST(Line, CommandLine)
         std::string out;  // start of standard output
         std::string err;  // start of standard error
     };
+    // clang-format off
     const Row rows[] = {
         {"help", {"--help"}, 0, "usage: korvan-sim", ""},
         {"version", {"--version"}, 0, "korvan-sim " KORVAN_VERSION "\n", ""},
@@ -239,6 +240,7 @@ TEST(Line, CommandLine)
          "korvan-sim: --max-instructions goes with --run"},
         {"program that cannot be read", {"--run", "/nonexistent/prog.abs"}, 3, "", "korvan-sim: cannot read"},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Simulator sim(row.args);

@@ -35,6 +35,7 @@ TEST(Machine, MemoryMap)
         bool ok;
         std::uint32_t expected;
     };
+    // clang-format off
     const Row rows[] = {
         {"ram start", 0x800000, 0x800000, true, 0xCAFEBABE},
         {"ram last long", 0x87FFFC, 0x87FFFC, true, 0xCAFEBABE},
@@ -45,6 +46,7 @@ TEST(Machine, MemoryMap)
         {"top byte not decoded", 0xFFFFFE00, 0x00FFFE00, true, 0xCAFEBABE},
         {"long past the top of the map", 0xFFFFFE, 0xFFFFFE, false, 0},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Machine m;

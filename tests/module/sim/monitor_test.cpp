@@ -73,6 +73,7 @@ TEST(Monitor, CommandLines)
         std::string input;
         std::string output;
     };
+    // clang-format off
     const Row rows[] = {
         {"version", "ve\r", "ve\r\n" + kName + "\r\n>>-> "},
         {"case-insensitive", "vE\r", "vE\r\n" + kName + "\r\n>>-> "},
@@ -96,6 +97,7 @@ TEST(Monitor, CommandLines)
         {"LO then something else", "LO\rve\r",
          "LO\r\nerror: LO must be followed by the byte 16 (hexadecimal)\r\n>>-> ve\r\n" + kName + "\r\n>>-> "},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Fixture f;
@@ -139,6 +141,7 @@ TEST(Monitor, RegisterSetThenDump)
         std::size_t width;
         std::string value;
     };
+    // clang-format off
     const Row rows[] = {
         {"data register", "D3=00001234\r", "D3=", 8, "00001234"},
         {"short value", "d7=abc\r", "D7=", 8, "00000ABC"},
@@ -152,6 +155,7 @@ TEST(Monitor, RegisterSetThenDump)
         {"0x prefix", "D1=0x10\r", "D1=", 8, "00000010"},
         {"bad value changes nothing", "D4=12G4\r", "D4=", 8, "00000000"},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Fixture f;
@@ -197,11 +201,13 @@ TEST(Monitor, RunningProgramOwnsTheLineUntilItStops)
         std::string during;
         std::string output;
     };
+    // clang-format off
     const Row rows[] = {
         {"input goes to the program", "ab", "GO\r\nAB\r\nprogram ended\r\n"},
         {"ESC interrupts", "a\x1b", "GO\r\ninterrupted\r\n"},
         {"Ctrl-C interrupts", "\x03", "GO\r\ninterrupted\r\n"},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ScriptedExecutor program;
@@ -255,6 +261,7 @@ TEST(Monitor, DownloadReports)
         bool acknowledge;
         std::string output;  // after "LO\r\n"
     };
+    // clang-format off
     const Row rows[] = {
         {"lone CR at once", "", true, "loaded 0 bytes in 0 blocks\r\n>>-> "},
         {"empty block", block(0x802000, ""), true, ".\r\nloaded 0 bytes in 1 block\r\n>>-> "},
@@ -266,6 +273,7 @@ TEST(Monitor, DownloadReports)
         {"no acknowledgement", block(0x802000, "ab") + block(0x802002, "c"), false,
          "loaded 3 bytes in 2 blocks\r\n>>-> "},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Monitor::Options options;
@@ -291,6 +299,7 @@ TEST(Monitor, MemoryDisplay)
         std::string command;
         std::string output;
     };
+    // clang-format off
     const Row rows[] = {
         {"partial row", "md 802000 4\r",
          "md 802000 4\r\n00802000  41 42 0A 7E" + std::string(36, ' ') + "  AB.~\r\n>>-> "},
@@ -299,6 +308,7 @@ TEST(Monitor, MemoryDisplay)
         {"count too large", "md 802000 1001\r",
          "md 802000 1001\r\nerror: md addr [count]: hexadecimal address, count 1 to 1000 (hexadecimal)\r\n>>-> "},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Fixture f;

@@ -30,6 +30,7 @@ TEST_P(LineColumn, ReadsLikePercentD) {
     EXPECT_EQ(jumpTargetLine(c.text), c.target);
 }
 
+// clang-format off
 // name                        text                 value      target
 INSTANTIATE_TEST_SUITE_P(
     Rows, LineColumn,
@@ -51,5 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"SmallestInt",         "-2147483648",       INT_MIN,   std::nullopt},
         LineCase{"BelowIntClamped",     "-99999999999999999999", INT_MIN, std::nullopt}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 }  // namespace

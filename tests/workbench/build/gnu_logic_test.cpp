@@ -15,6 +15,7 @@ using Words = std::vector<std::string>;
 
 TEST(GnuDriver, ChoosesTheCompilerFromTheWholePath) {
     struct Case { const char* path; const char* program; };
+    // clang-format off
     const Case cases[] = {
         {"/home/eleve/tp/main.c", "/usr/bin/m68k-linux-gnu-gcc"},
         {"/home/eleve/tp/main.cpp", "/usr/bin/m68k-linux-gnu-g++"},
@@ -22,6 +23,7 @@ TEST(GnuDriver, ChoosesTheCompilerFromTheWholePath) {
         {"/home/eleve/tp/MAIN.CPP", "/usr/bin/m68k-linux-gnu-gcc"},      // case-sensitive
         {"/home/eleve/x.cppy/main.c", "/usr/bin/m68k-linux-gnu-g++"},     // ".cpp" anywhere
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(compilerProgram("/usr", "m68k-linux-gnu-", c.path), c.program) << c.path;
     EXPECT_EQ(compilerProgram("/opt/m68k", "/opt/m68k/bin/m68k-elf-", "a.cpp"), "/opt/m68k/bin/m68k-elf-g++");
     EXPECT_EQ(linkerProgram("/usr", "m68k-linux-gnu-"), "/usr/bin/m68k-linux-gnu-gcc");
@@ -30,6 +32,7 @@ TEST(GnuDriver, ChoosesTheCompilerFromTheWholePath) {
 
 TEST(GnuDriver, NamesDerivedFromTheSource) {
     struct Case { const char* path; const char* name; const char* folder; const char* base; };
+    // clang-format off
     const Case cases[] = {
         {"/home/eleve/tp/main.c", "main.c", "/home/eleve/tp", "main"},
         {"/home/eleve/tp.v2/prog", "prog", "/home/eleve/tp.v2", "prog"},  // no extension: name kept whole
@@ -37,6 +40,7 @@ TEST(GnuDriver, NamesDerivedFromTheSource) {
         {"/home/eleve/.c", ".c", "/home/eleve", ".c"},                      // never an empty base
         {"/main.c", "main.c", "/", "main"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(sourceName(c.path), c.name) << c.path;
         EXPECT_EQ(sourceFolder(c.path), c.folder) << c.path;
@@ -57,11 +61,13 @@ TEST(GnuDriver, CommandLines) {
 
 TEST(GnuDriver, FileListSplitAndJoin) {
     struct Case { const char* stored; Words entries; const char* joined; };
+    // clang-format off
     const Case cases[] = {
         {"", {}, ""},
         {"crt0.o korvan.o", {"crt0.o", "korvan.o"}, "crt0.o korvan.o"},
         {"  crt0.o  korvan.o ", {"crt0.o", "korvan.o"}, "crt0.o korvan.o"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(splitFileList(c.stored), c.entries) << c.stored;
         EXPECT_EQ(joinFileList(c.entries), c.joined);
@@ -73,12 +79,14 @@ TEST(GnuDriver, FileListSplitAndJoin) {
 
 TEST(GnuOutput, LinesToTheEndWithCarriageReturns) {
     struct Case { std::vector<std::string> chunks; Words lines; };
+    // clang-format off
     const Case cases[] = {
         {{"a\r\n", "\n", "b"}, {"a\r", "", "b"}},        // CR kept, empty line kept, last line taken
         {{"wa", "rn", "ing\n"}, {"warning"}},             // split across reads
         {{}, {}},
         {{"\n\n"}, {"", ""}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         OutputLines out;
         for (const auto& chunk : c.chunks) out.feed(chunk);
@@ -95,12 +103,14 @@ TEST(GnuOutput, ConsoleCommandRunsAChild) {
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     struct Case { const char* program; Words args; Words lines; bool succeeded; };
+    // clang-format off
     const Case cases[] = {
         {"/usr/bin/env", {}, {"PATH=/bin"}, true},  // the child's whole environment
         {"/bin/sh", {"-c", "printf 'one\\r\\n\\n'; printf tail"}, {"one\r", "", "tail"}, true},
         {"/bin/sh", {"-c", "exit 3"}, {}, false},                        // silent failure still fails
         {"/bin/sh", {"-c", "printf 'x\\n'; kill -9 $$"}, {"x"}, false},  // killed by a signal
     };
+    // clang-format on
     for (const auto& c : cases) {
         CConsoleCommand tool;
         tool.SetToolEnvironment({"PATH=/bin"});

@@ -90,6 +90,7 @@ struct Link {
 }  // namespace
 
 TEST(ComTread, DevicePathMapsComNames) {
+    // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"COM1", "/dev/ttyS0"}, {"COM4", "/dev/ttyS3"}, {"COM5", "COM5"}, {"com1", "com1"}, {"/dev/pts/7", "/dev/pts/7"}};
     for (const auto& [name, path] : cases) EXPECT_EQ(ComTread::DevicePath(name), path) << name;
@@ -146,6 +147,7 @@ TEST(ComTread, AcknowledgementIsOnlyTheFirstByteOfAChunkWhileABlockWaits) {
         {"no answer waits the full time", "", "", false, 1000, 1500},
         {"dot while nothing waits sets nothing", ".", "", false, 1000, 1500},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Link link;
@@ -206,10 +208,12 @@ TEST(ComTread, StopReceptionReturnsPromptlyBlockedOrHungUp) {
 
 TEST(ComTread, PortThatCannotBeUsedReportsAndKeepsThePauses) {
     struct Case { const char* name; std::string port, text; std::vector<std::string> failed; };
+    // clang-format off
     const std::vector<Case> cases = {
         {"missing device", "/nonexistent/ttyQ9", "Open port number /nonexistent/ttyQ9\nImpossible to open !", {}},
         {"settings refused", "/dev/null", "Open port number /dev/null\n", {"/dev/null"}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeDocument doc;

@@ -16,6 +16,7 @@ TEST(RegCpu, ParseTakesOnlyTheLabelsPresent) {
         const char* text;
         int index;
         std::optional<uint32_t> expected;  // nullopt: the register keeps its value
+    // clang-format off
     } cases[] = {
         {"D0 alone", "xx D0=0000ABCD\n>>->", kRegD0, 0xABCD},
         {"D0 alone leaves D1", "D0=0000ABCD", kRegD0 + 1, std::nullopt},
@@ -34,6 +35,7 @@ TEST(RegCpu, ParseTakesOnlyTheLabelsPresent) {
         {"value cut short by the prompt", "PC=8020\n", kRegPC, 0x8020},
         {"label with no digits leaves the value", "PC=\n>>->", kRegPC, std::nullopt},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         RegCpu regs;
@@ -50,6 +52,7 @@ TEST(RegCpu, WindowTexts) {
         uint32_t value;
         const char* text;
         const char* label;
+    // clang-format off
     } cases[] = {
         {kRegD0 + 3, 0x1234, "D3 = 00001234", "D3 ="},
         {kRegA0 + 7, 0xABCDEF01, "A7 = ABCDEF01", "A7 ="},
@@ -62,6 +65,7 @@ TEST(RegCpu, WindowTexts) {
         {kRegDFC, 2, "DFC =010", "DFC ="},
         {kRegisterCount, 1, "", ""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(RegisterText(c.index, c.value), c.text);
@@ -79,6 +83,7 @@ TEST(RegCpu, EditCommands) {
         int index;
         uint32_t value;
         const char* command;
+    // clang-format off
     } cases[] = {
         {kRegD0 + 3, 0x1234, "D3=00001234\r"}, {kRegA0, 0xFFFFFFFF, "A0=FFFFFFFF\r"},
         {kRegPC, 0x802000, "PC=00802000\r"},   {kRegSS, 0x4000, "SS=00004000\r"},
@@ -86,6 +91,7 @@ TEST(RegCpu, EditCommands) {
         {kRegVBR, 0x400, ""},                  {kRegSFC, 5, ""},
         {kRegDFC, 5, ""},                      {-1, 5, ""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);
         EXPECT_EQ(SetCommand(c.index, c.value), c.command);
@@ -98,6 +104,7 @@ TEST(RegCpu, TypedValues) {
         int index;
         const char* text;
         std::optional<uint32_t> value;
+    // clang-format off
     } cases[] = {
         {kRegPC, "0x1000", 0x1000},   {kRegPC, "0X1000", 0x1000},     {kRegPC, "1000", 0x1000},
         {kRegPC, "00802000", 0x802000}, {kRegPC, " abcdef ", 0xABCDEF}, {kRegPC, "FFFFFFFF", 0xFFFFFFFF},
@@ -105,6 +112,7 @@ TEST(RegCpu, TypedValues) {
         {kRegPC, "0x", std::nullopt}, {kRegPC, "12g", std::nullopt},   {kRegPC, "-1", std::nullopt},
         {kRegPC, "12 34", std::nullopt}, {kRegSR, "2700", 0x2700},     {kRegSR, "12700", std::nullopt},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(ParseRegisterValue(c.index, c.text), c.value);

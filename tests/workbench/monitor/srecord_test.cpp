@@ -118,6 +118,7 @@ TEST(SRecordReader, BlocksAndEntry) {
         std::string text;
         std::vector<Block> blocks;
         uint32_t entry;
+    // clang-format off
     } cases[] = {
         {"contiguous records merge",
          Lines({Rec('0', 0, {'h', 'i'}), Rec('3', 0x802000, {0x11, 0x22}), Rec('3', 0x802002, {0x33, 0x44, 0x55}),
@@ -148,6 +149,7 @@ TEST(SRecordReader, BlocksAndEntry) {
          Lines({Rec('3', 0x1000, {1, 2}), Rec('3', 0x5000), Rec('3', 0x1002, {3})}), {{0x1000, {1, 2, 3}}}, 0},
         {"only a header and an end record", Lines({Rec('0', 0), Rec('5', 0), Rec('9', 0)}), {}, 0},
     };
+    // clang-format on
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,11 +178,13 @@ TEST(SRecordReader, ProgressCountsLineReads) {
         const char* name;
         std::string text;
         int total;
+    // clang-format off
     } cases[] = {
         {"final line feed counts one more read", s9 + "\n" + s9 + "\n" + s9 + "\n", 4},
         {"no final line feed", s9 + "\n" + s9 + "\n" + s9, 3},
         {"empty file", "", 1},
     };
+    // clang-format on
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -200,6 +204,7 @@ TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
         std::string text;
         SRecordError error;
         int line;
+    // clang-format off
     } cases[] = {
         {"bad checksum after a good record", Lines({good, with(good.size() - 1, 'A'), Rec('7', 0)}),
          SRecordError::BadChecksum, 2},
@@ -214,6 +219,7 @@ TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
          SRecordError::BadLength, 2},
         {"data behind the entry record", Lines({good, Rec('7', 0x802000), good}), SRecordError::DataAfterEntry, 3},
     };
+    // clang-format on
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -258,6 +264,7 @@ TEST(SRecordReader, FilesFromRealProducers) {
         std::string command;
         std::vector<Block> blocks;
         uint32_t entry;
+    // clang-format off
     } cases[] = {
         {"assembler: S0, S3, S5, S9 then S7", QUBRIX_CLI,
          "printf ' NOP\\n' > nop.s && XDG_CONFIG_HOME=$PWD/cfg " QUBRIX_CLI " --no-list --code 802000 nop.s"
@@ -274,6 +281,7 @@ TEST(SRecordReader, FilesFromRealProducers) {
          {{0x10000, pattern(0x10000, 992)}, {0x103E0, pattern(0x103E0, 992)}, {0x107C0, pattern(0x107C0, 1016)}},
          0x10004},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (std::system((std::string(c.tool) + " --version > /dev/null 2>&1").c_str()) != 0) {

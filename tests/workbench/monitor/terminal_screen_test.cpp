@@ -29,6 +29,7 @@ std::string repeat(char c, int n) { return std::string(static_cast<std::size_t>(
 
 TEST(TerminalScreen, InterpretsBytesIntoScreenAndCursor) {
     const std::string esc = "\x1b";
+    // clang-format off
     const std::vector<ScreenCase> cases = {
         {"opening line then mark on next row", {"Ouverture du port COM1\n"}, 1, 0,
          {{0, "Ouverture du port COM1"}, {1, "_"}, {2, ""}, {49, ""}}},
@@ -54,6 +55,7 @@ TEST(TerminalScreen, InterpretsBytesIntoScreenAndCursor) {
         {"other escape letter swallows only itself", {"ab" + esc + "Xcd"}, 0, 4, {{0, "abcd_"}}},
         {"0x7F-0xFF, TAB and controls ignored", {std::string("a\x7f\x80\xff\tb\x01\x07\x0c", 9)}, 0, 2, {{0, "ab_"}}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TerminalScreen screen;
@@ -74,6 +76,7 @@ struct CaptureCase {
 };
 
 TEST(TerminalScreen, TracksPromptCommandAndCapturesDumps) {
+    // clang-format off
     const std::vector<CaptureCase> cases = {
         {"dr starts a capture, CR not captured", {">>-> dr\r"}, {{}}, "dr", true, false},
         {"dump handed over at first byte after next prompt",
@@ -89,6 +92,7 @@ TEST(TerminalScreen, TracksPromptCommandAndCapturesDumps) {
         {"typed command without CR is not taken", {">>-> dr"}, {{}}, "", false, true},
         {"prompt row left by LF", {"ve\n>>->\n"}, {{}}, "", false, false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TerminalScreen screen;

@@ -191,6 +191,7 @@ std::optional<std::string> commandText(int set, Language lang, int id) {
 
 TEST(MenuSets, WhichCommandsEachSetCarries) {
     struct Row { int set; Language lang; int id; const char* text; };  // null: absent, "": any text
+    // clang-format off
     const Row rows[] = {
         {kMenuSetMain, Language::French, cmd::kBitmap, ""},
         {kMenuSetToolchain, Language::French, cmd::kBitmap, ""},
@@ -208,6 +209,7 @@ TEST(MenuSets, WhichCommandsEachSetCarries) {
         {kMenuSetSource, Language::French, cmd::kFileNew, "&Nouveau\tCtrl+N"},
         {kMenuSetToolchain, Language::French, cmd::kFileNew, "&Nouveau"},
     };
+    // clang-format on
     for (const Row& r : rows) {
         const std::optional<std::string> text = commandText(r.set, r.lang, r.id);
         EXPECT_EQ(text.has_value(), r.text != nullptr) << "command " << r.id << " in set " << r.set;
