@@ -53,7 +53,8 @@ void WriteFile(const std::string& path, std::string_view bytes) {
 std::string SafeName(std::string_view text) {
     std::string name;
     for (char c : text) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_';
+        const bool ok =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_';
         if (ok && name.size() < 32) name += c;
     }
     if (name.empty() || name == "." || name == ".." || name == "fuzz.asm" || name == "message.txt") name = "INC.ASM";
@@ -62,8 +63,14 @@ std::string SafeName(std::string_view text) {
 
 // Origins near the edges the run must handle: the defaults, zero, the sign boundary and the
 // top of the address space.
-constexpr int32_t kOrigins[] = {0x802000, 0x803000, 0, 0x1000, 0x7FFFFFF0, static_cast<int32_t>(0x80000000u),
-                                static_cast<int32_t>(0xFFFFFF00u), static_cast<int32_t>(0xFFFFFFFEu)};
+constexpr int32_t kOrigins[] = {0x802000,
+                                0x803000,
+                                0,
+                                0x1000,
+                                0x7FFFFFF0,
+                                static_cast<int32_t>(0x80000000u),
+                                static_cast<int32_t>(0xFFFFFF00u),
+                                static_cast<int32_t>(0xFFFFFFFEu)};
 constexpr std::size_t kOriginCount = sizeof(kOrigins) / sizeof(kOrigins[0]);
 
 }  // namespace

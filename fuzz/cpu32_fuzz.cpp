@@ -21,54 +21,48 @@ public:
     std::vector<uint8_t> mem = std::vector<uint8_t>(kMemSize);
 
     bool mapped(uint32_t a, uint32_t n) const { return a < kMemSize && kMemSize - a >= n; }
-    uint32_t load(uint32_t a, int n) const
-    {
+    uint32_t load(uint32_t a, int n) const {
         uint32_t v = 0;
         for (int i = 0; i < n; ++i) v = v << 8 | mem[a + uint32_t(i)];
         return v;
     }
-    void store(uint32_t a, uint32_t v, int n)
-    {
+    void store(uint32_t a, uint32_t v, int n) {
         for (int i = n - 1; i >= 0; --i, v >>= 8) mem[a + uint32_t(i)] = uint8_t(v);
     }
     // The core promises even addresses for word and long cycles.
-    static void aligned(uint32_t a) { if (a & 1) std::abort(); }
+    static void aligned(uint32_t a) {
+        if (a & 1) std::abort();
+    }
 
-    bool read8(uint32_t a, cpu32::FunctionCode, uint8_t& v) override
-    {
+    bool read8(uint32_t a, cpu32::FunctionCode, uint8_t& v) override {
         if (!mapped(a, 1)) return false;
         v = mem[a];
         return true;
     }
-    bool read16(uint32_t a, cpu32::FunctionCode, uint16_t& v) override
-    {
+    bool read16(uint32_t a, cpu32::FunctionCode, uint16_t& v) override {
         aligned(a);
         if (!mapped(a, 2)) return false;
         v = uint16_t(load(a, 2));
         return true;
     }
-    bool read32(uint32_t a, cpu32::FunctionCode, uint32_t& v) override
-    {
+    bool read32(uint32_t a, cpu32::FunctionCode, uint32_t& v) override {
         aligned(a);
         if (!mapped(a, 4)) return false;
         v = load(a, 4);
         return true;
     }
-    bool write8(uint32_t a, cpu32::FunctionCode, uint8_t v) override
-    {
+    bool write8(uint32_t a, cpu32::FunctionCode, uint8_t v) override {
         if (!mapped(a, 1)) return false;
         mem[a] = v;
         return true;
     }
-    bool write16(uint32_t a, cpu32::FunctionCode, uint16_t v) override
-    {
+    bool write16(uint32_t a, cpu32::FunctionCode, uint16_t v) override {
         aligned(a);
         if (!mapped(a, 2)) return false;
         store(a, v, 2);
         return true;
     }
-    bool write32(uint32_t a, cpu32::FunctionCode, uint32_t v) override
-    {
+    bool write32(uint32_t a, cpu32::FunctionCode, uint32_t v) override {
         aligned(a);
         if (!mapped(a, 4)) return false;
         store(a, v, 4);
@@ -76,15 +70,11 @@ public:
     }
 };
 
-bool cpu32Vector(unsigned v)
-{
-    return (v >= 2 && v <= 11) || v == 14 || (v >= 32 && v <= 47);
-}
+bool cpu32Vector(unsigned v) { return (v >= 2 && v <= 11) || v == 14 || (v >= 32 && v <= 47); }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzBus bus;
     for (uint32_t v = 0; v < 256; ++v) bus.store(4 * v, kHandler, 4);
     bus.store(kHandler, 0x4E73, 2);

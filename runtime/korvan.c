@@ -86,9 +86,12 @@ int printf(const char* format, ...) {
         const char* start = p;
         int leftAlign = 0, zeroPad = 0, width = 0;
         for (;; ++p) {
-            if (p[1] == '-') leftAlign = 1;
-            else if (p[1] == '0') zeroPad = 1;
-            else break;
+            if (p[1] == '-')
+                leftAlign = 1;
+            else if (p[1] == '0')
+                zeroPad = 1;
+            else
+                break;
         }
         while (p[1] >= '0' && p[1] <= '9') width = width * 10 + (*++p - '0');
         int isLong = 0;

@@ -38,9 +38,7 @@ QLabel* Label(const char* text, const char* objectName, QWidget* parent) {
 
 }  // namespace
 
-const AsmDlgTexts& AsmDlgTextsFor(Language lang) {
-    return lang == Language::French ? kFrenchTexts : kEnglishTexts;
-}
+const AsmDlgTexts& AsmDlgTextsFor(Language lang) { return lang == Language::French ? kFrenchTexts : kEnglishTexts; }
 
 CAsmDlg::CAsmDlg(QWidget* parent, std::string sourcePath, Runner runner, Language lang)
     : QDialog(parent), m_sourcePath(std::move(sourcePath)), m_runner(std::move(runner)) {
@@ -85,13 +83,9 @@ CAsmDlg::CAsmDlg(QWidget* parent, std::string sourcePath, Runner runner, Languag
 
 CAsmDlg::~CAsmDlg() = default;
 
-void CAsmDlg::setFileText(const std::string& text) {
-    m_fileEdit->setText(QString::fromStdString(text));
-}
+void CAsmDlg::setFileText(const std::string& text) { m_fileEdit->setText(QString::fromStdString(text)); }
 
-std::string CAsmDlg::fileText() const {
-    return m_fileEdit->text().toStdString();
-}
+std::string CAsmDlg::fileText() const { return m_fileEdit->text().toStdString(); }
 
 void CAsmDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -103,15 +97,13 @@ void CAsmDlg::showEvent(QShowEvent* event) {
 }
 
 void CAsmDlg::launchRun() {
-    if (m_started)
-        return;
+    if (m_started) return;
     m_started = true;
     // Let the dialog paint itself with empty counts before the passes take the thread; user
     // input waits until the run is over, so Cancel cannot land in the middle of it.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     try {
-        if (m_runner)
-            m_counts = m_runner(m_sourcePath);
+        if (m_runner) m_counts = m_runner(m_sourcePath);
     } catch (...) {
         // Exceptions must not cross the event loop: keep it for the caller and close.
         m_exception = std::current_exception();
@@ -130,8 +122,7 @@ void CAsmDlg::refresh() {
     m_monitorButton->setEnabled(m_finished && m_counts.errors == 0 && !m_counts.failed);
 }
 
-CConfAsm::CConfAsm(QWidget* parent, const std::string& codeOrigin, const std::string& varOrigin)
-    : QDialog(parent) {
+CConfAsm::CConfAsm(QWidget* parent, const std::string& codeOrigin, const std::string& varOrigin) : QDialog(parent) {
     setObjectName(QStringLiteral("confAsmDialog"));
     setWindowTitle(QString::fromUtf8("Configuration de l'assembleur"));
 
@@ -165,12 +156,8 @@ CConfAsm::CConfAsm(QWidget* parent, const std::string& codeOrigin, const std::st
     layout->addLayout(buttons);
 }
 
-std::string CConfAsm::codeOrigin() const {
-    return m_codeEdit->text().toStdString();
-}
+std::string CConfAsm::codeOrigin() const { return m_codeEdit->text().toStdString(); }
 
-std::string CConfAsm::varOrigin() const {
-    return m_varEdit->text().toStdString();
-}
+std::string CConfAsm::varOrigin() const { return m_varEdit->text().toStdString(); }
 
 }  // namespace qubrix

@@ -58,34 +58,22 @@ std::atomic<Language> g_language{Language::French};
 
 }  // namespace
 
-void SetCatalogueLanguage(Language lang)
-{
-    g_language.store(lang, std::memory_order_relaxed);
-}
+void SetCatalogueLanguage(Language lang) { g_language.store(lang, std::memory_order_relaxed); }
 
-Language CatalogueLanguage()
-{
-    return g_language.load(std::memory_order_relaxed);
-}
+Language CatalogueLanguage() { return g_language.load(std::memory_order_relaxed); }
 
-const char* CatalogueText(int code, Language lang)
-{
+const char* CatalogueText(int code, Language lang) {
     for (const CatalogueEntry& entry : kCatalogue) {
-        if (entry.code != code)
-            continue;
+        if (entry.code != code) continue;
         const char* text = lang == Language::English ? entry.english : entry.french;
         return text ? text : "";
     }
     return "";
 }
 
-const char* CatalogueText(int code)
-{
-    return CatalogueText(code, CatalogueLanguage());
-}
+const char* CatalogueText(int code) { return CatalogueText(code, CatalogueLanguage()); }
 
-const char* ListingAnnotation(int code)
-{
+const char* ListingAnnotation(int code) {
     // Listing lines carry the class text, not the specific one.
     int id = code;
     if (code > 0x300)

@@ -3,50 +3,37 @@
 
 ErreurAsm::ErreurAsm() = default;
 
-ErreurAsm::ErreurAsm(const ErreurAsm& other)
-    : m_file(other.m_file), m_line(other.m_line), m_code(other.m_code)
-{
+ErreurAsm::ErreurAsm(const ErreurAsm& other) : m_file(other.m_file), m_line(other.m_line), m_code(other.m_code) {
     // The text is filled in from the catalogue at the end of the run, never copied.
 }
 
 ErreurAsm::~ErreurAsm() = default;
 
-void ErreurAsm::Init()
-{
+void ErreurAsm::Init() {
     m_line = -1;
     m_text.clear();
     m_code = 0;
 }
 
-void ErreurAsm::NewErreur(int code)
-{
+void ErreurAsm::NewErreur(int code) {
     // A line keeps the first code of its most severe class: a later code only wins when its
     // class is above the whole code held so far.
-    if ((code & 0xF00) > m_code)
-        m_code = code;
+    if ((code & 0xF00) > m_code) m_code = code;
 }
 
 ListErreur::ListErreur() = default;
 
-ListErreur::~ListErreur()
-{
-    RazErreur();
-}
+ListErreur::~ListErreur() { RazErreur(); }
 
-void ListErreur::AddErreur(ErreurAsm err)
-{
-    m_items.emplace_front(err);
-}
+void ListErreur::AddErreur(ErreurAsm err) { m_items.emplace_front(err); }
 
-ErreurAsm* ListErreur::GetFirstErreur()
-{
+ErreurAsm* ListErreur::GetFirstErreur() {
     m_cursor = m_items.begin();
     m_cursorValid = true;
     return GetNextErreur();
 }
 
-ErreurAsm* ListErreur::GetNextErreur()
-{
+ErreurAsm* ListErreur::GetNextErreur() {
     if (!m_cursorValid || m_cursor == m_items.end()) {
         m_cursorValid = false;
         return nullptr;
@@ -56,14 +43,11 @@ ErreurAsm* ListErreur::GetNextErreur()
     return item;
 }
 
-void ListErreur::RazErreur()
-{
+void ListErreur::RazErreur() {
     m_items.clear();
     m_cursorValid = false;  // an iteration in progress ends instead of touching freed entries
 }
 
-void ListErreur::SetTextErreur()
-{
-    for (ErreurAsm& item : m_items)
-        item.SetErreur(qubrix::CatalogueText(item.LitCode()));
+void ListErreur::SetTextErreur() {
+    for (ErreurAsm& item : m_items) item.SetErreur(qubrix::CatalogueText(item.LitCode()));
 }

@@ -79,8 +79,8 @@ public:
     ErreurAsm& operator=(const ErreurAsm& other) = default;
     virtual ~ErreurAsm();
 
-    void Init();                 // line = -1, text empty, code 0; file untouched
-    void NewErreur(int code);    // taken only when (code & 0xF00) > current code
+    void Init();               // line = -1, text empty, code 0; file untouched
+    void NewErreur(int code);  // taken only when (code & 0xF00) > current code
     void SetCode(int code) { m_code = code; }
     void SetLigne(int line) { m_line = line; }
     void SetNFichier(std::string file) { m_file = std::move(file); }

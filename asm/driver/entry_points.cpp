@@ -13,9 +13,7 @@ namespace qubrix {
 namespace {
 
 // Widgets need a QApplication; without one the library must not abort the host.
-bool HaveWidgetApplication() {
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-}
+bool HaveWidgetApplication() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
 }  // namespace
 
@@ -26,13 +24,11 @@ extern "C" {
 void ConfigureAsm(QWidget* parent) {
     using namespace qubrix;
     try {
-        if (!HaveWidgetApplication())
-            return;
+        if (!HaveWidgetApplication()) return;
         ApplyWorkbenchLanguage();
         const OriginTexts stored = ReadOriginTexts();
         CConfAsm dialog(parent, stored.code, stored.var);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
+        if (dialog.exec() != QDialog::Accepted) return;
         // Stored exactly as typed; an origin that is not hexadecimal falls back at run time.
         WriteOriginTexts(OriginTexts{dialog.codeOrigin(), dialog.varOrigin()});
     } catch (...) {
@@ -43,20 +39,17 @@ void ConfigureAsm(QWidget* parent) {
 int AsmFile(QWidget* parent, std::string name, std::string path, ListErreur* list) {
     using namespace qubrix;
     try {
-        if (!HaveWidgetApplication())
-            return 0;
+        if (!HaveWidgetApplication()) return 0;
         const Language lang = ApplyWorkbenchLanguage();
         ListErreur ownList;
-        if (list == nullptr)
-            list = &ownList;
+        if (list == nullptr) list = &ownList;
 
         AssemblyRun* current = nullptr;
         CAsmDlg dialog(
             parent, path,
             [&current](const std::string&) {
                 PassCounts counts;
-                if (current == nullptr)
-                    return counts;
+                if (current == nullptr) return counts;
                 current->runPasses();
                 counts.errors = current->errorCount();
                 counts.warnings = current->warningCount();
@@ -71,8 +64,7 @@ int AsmFile(QWidget* parent, std::string name, std::string path, ListErreur* lis
             current = &run;
             const int ended = dialog.exec();
             current = nullptr;
-            if (const std::exception_ptr failure = dialog.runException())
-                std::rethrow_exception(failure);
+            if (const std::exception_ptr failure = dialog.runException()) std::rethrow_exception(failure);
             return ended == QDialog::Accepted;
         });
         return outcome.result;
@@ -84,8 +76,7 @@ int AsmFile(QWidget* parent, std::string name, std::string path, ListErreur* lis
 void SetRepertoire(std::string dir) {
     try {
         qubrix::SetWorkingDirectory(qubrix::NormalizedWorkingDirectory(std::move(dir)));
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 }  // extern "C"

@@ -35,7 +35,7 @@ using RunHost = std::function<bool(AssemblyRun& run)>;
 
 // One run in the fixed order: output files opened, the host runs the passes, the result taken,
 // then the termination records and the summary. Exceptions pass through to the caller.
-QUBRIX_API RunOutcome AssembleSource(const RunSettings& settings, const std::string& path,
-                                     ListErreur* list, const RunHost& host);
+QUBRIX_API RunOutcome AssembleSource(const RunSettings& settings, const std::string& path, ListErreur* list,
+                                     const RunHost& host);
 
 }  // namespace qubrix

@@ -25,17 +25,14 @@ std::string ReadText(QSettings& store, const char* key, const char* fallback) {
 
 }  // namespace
 
-bool ListingEnabled(const std::string& listFlag) {
-    return !listFlag.empty() && listFlag.front() == '1';
-}
+bool ListingEnabled(const std::string& listFlag) { return !listFlag.empty() && listFlag.front() == '1'; }
 
 Language LanguageFromSetting(const std::string& value) {
     return value == "FRANCAIS" ? Language::French : Language::English;
 }
 
 std::string NormalizedWorkingDirectory(std::string dir) {
-    if (!dir.empty() && dir.back() != '/')
-        dir.push_back('/');
+    if (!dir.empty() && dir.back() != '/') dir.push_back('/');
     return dir;
 }
 
@@ -67,9 +64,7 @@ void WriteOriginTexts(const OriginTexts& origins) {
     store.sync();
 }
 
-RunSettings ReadRunSettings() {
-    return MakeRunSettings(ReadListFlag(), ReadOriginTexts());
-}
+RunSettings ReadRunSettings() { return MakeRunSettings(ReadListFlag(), ReadOriginTexts()); }
 
 Language ReadWorkbenchLanguage() {
     QSettings store(kOrganisation, kWorkbenchStore);

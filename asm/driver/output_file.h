@@ -19,8 +19,7 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Creates or truncates path; false (and nothing opened) when that is impossible.
-    bool open(const std::string& path)
-    {
+    bool open(const std::string& path) {
         close();
         m_failed = false;
         m_errno = 0;
@@ -29,19 +28,16 @@ public:
             m_errno = errno;
             return false;
         }
-        std::setvbuf(m_file, nullptr, _IONBF, 0);  // this class does the buffering
-        if (!m_buffer)
-            m_buffer = std::make_unique_for_overwrite<char[]>(kCapacity);  // no need to zero it
+        std::setvbuf(m_file, nullptr, _IONBF, 0);                                     // this class does the buffering
+        if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(kCapacity);  // no need to zero it
         m_used = 0;
         return true;
     }
 
     bool isOpen() const { return m_file != nullptr; }
 
-    void write(const char* data, std::size_t n)
-    {
-        if (!m_file || m_failed)
-            return;
+    void write(const char* data, std::size_t n) {
+        if (!m_file || m_failed) return;
         if (m_used + n > kCapacity) {
             flushBuffer();
             if (n > kCapacity) {
@@ -55,17 +51,14 @@ public:
     void write(const char* text) { write(text, std::strlen(text)); }
 
     // Hands everything buffered to the system; false once any write has failed.
-    bool flush()
-    {
+    bool flush() {
         flushBuffer();
         return !m_failed;
     }
 
     // Flushes and closes; false when anything written to this file was lost.
-    bool close()
-    {
-        if (!m_file)
-            return !m_failed;
+    bool close() {
+        if (!m_file) return !m_failed;
         flushBuffer();
         if (std::fclose(m_file) != 0 && !m_failed) {
             m_failed = true;
@@ -81,15 +74,12 @@ public:
 private:
     static constexpr std::size_t kCapacity = std::size_t(1) << 18;
 
-    void flushBuffer()
-    {
-        if (m_used && m_file && !m_failed)
-            rawWrite(m_buffer.get(), m_used);
+    void flushBuffer() {
+        if (m_used && m_file && !m_failed) rawWrite(m_buffer.get(), m_used);
         m_used = 0;
     }
 
-    void rawWrite(const char* data, std::size_t n)
-    {
+    void rawWrite(const char* data, std::size_t n) {
         if (std::fwrite(data, 1, n, m_file) != n || std::ferror(m_file)) {
             m_failed = true;
             m_errno = errno;
@@ -104,8 +94,7 @@ private:
 };
 
 // Upper-case hexadecimal digits written by hand on the hot paths.
-inline char* PutHex(char* out, uint32_t value, int digits)
-{
+inline char* PutHex(char* out, uint32_t value, int digits) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     for (int i = digits - 1; i >= 0; --i) {
         out[i] = kDigits[value & 0xF];

@@ -22,8 +22,7 @@ constexpr int kExitClean = 0;
 constexpr int kExitErrors = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kUsage =
-    "usage: qubrix [--lang fr|en] [--no-list] [--code HEX] [--var HEX] [--dir DIR] SOURCE\n";
+constexpr const char* kUsage = "usage: qubrix [--lang fr|en] [--no-list] [--code HEX] [--var HEX] [--dir DIR] SOURCE\n";
 
 constexpr const char* kHelp =
     "Assembles a CPU32 source file into an S-record file (.abs) and a listing (.lis) beside\n"
@@ -56,10 +55,8 @@ struct UsageError {
 
 // A section origin on the command line: hexadecimal digits, optionally after 0x, 32 bits.
 bool IsHexOrigin(std::string_view text) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        text.remove_prefix(2);
-    if (text.empty() || text.size() > 8)
-        return false;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    if (text.empty() || text.size() > 8) return false;
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
@@ -84,15 +81,12 @@ Action ParseArguments(int argc, char** argv, Options& options) {
             arg.erase(eq);
         }
         auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= argc)
-                throw UsageError{"option " + arg + " needs a value"};
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= argc) throw UsageError{"option " + arg + " needs a value"};
             return argv[++i];
         };
         auto noValue = [&]() {
-            if (inlineValue)
-                throw UsageError{"option " + arg + " takes no value"};
+            if (inlineValue) throw UsageError{"option " + arg + " takes no value"};
         };
 
         if (arg == "--help" || arg == "-h") {
@@ -116,8 +110,7 @@ Action ParseArguments(int argc, char** argv, Options& options) {
                 throw UsageError{"unknown language '" + lang + "' (fr or en)"};
         } else if (arg == "--code" || arg == "--var") {
             const std::string origin = value();
-            if (!IsHexOrigin(origin))
-                throw UsageError{"'" + origin + "' is not a hexadecimal address"};
+            if (!IsHexOrigin(origin)) throw UsageError{"'" + origin + "' is not a hexadecimal address"};
             (arg == "--code" ? options.code : options.var) = origin;
         } else if (arg == "--dir") {
             options.dir = value();
@@ -125,10 +118,8 @@ Action ParseArguments(int argc, char** argv, Options& options) {
             throw UsageError{"unknown option " + arg};
         }
     }
-    if (sources.empty())
-        throw UsageError{"no source file"};
-    if (sources.size() > 1)
-        throw UsageError{"one source file only"};
+    if (sources.empty()) throw UsageError{"no source file"};
+    if (sources.size() > 1) throw UsageError{"one source file only"};
     options.source = sources.front();
     return Action::Assemble;
 }
@@ -137,8 +128,7 @@ Action ParseArguments(int argc, char** argv, Options& options) {
 // belong to no line (the section overlap, for one) at the end.
 void PrintDiagnostics(ListErreur& list) {
     std::vector<const ErreurAsm*> items;
-    for (const ErreurAsm* e = list.GetFirstErreur(); e != nullptr; e = list.GetNextErreur())
-        items.push_back(e);
+    for (const ErreurAsm* e = list.GetFirstErreur(); e != nullptr; e = list.GetNextErreur()) items.push_back(e);
     std::reverse(items.begin(), items.end());
     std::stable_partition(items.begin(), items.end(), [](const ErreurAsm* e) { return e->LitLigne() > 0; });
 
@@ -164,16 +154,12 @@ int Assemble(const Options& options) {
     qubrix::SetCatalogueLanguage(options.lang ? *options.lang : qubrix::ReadWorkbenchLanguage());
 
     qubrix::OriginTexts origins = qubrix::ReadOriginTexts();
-    if (options.code)
-        origins.code = *options.code;
-    if (options.var)
-        origins.var = *options.var;
+    if (options.code) origins.code = *options.code;
+    if (options.var) origins.var = *options.var;
     qubrix::RunSettings settings = qubrix::MakeRunSettings(qubrix::ReadListFlag(), origins);
-    if (options.noList)
-        settings.listing = false;
+    if (options.noList) settings.listing = false;
     // The process is one run: the working directory is this run's only.
-    if (options.dir)
-        qubrix::SetWorkingDirectory(qubrix::NormalizedWorkingDirectory(*options.dir));
+    if (options.dir) qubrix::SetWorkingDirectory(qubrix::NormalizedWorkingDirectory(*options.dir));
 
     ListErreur list;
     std::string includeFailure;
@@ -184,10 +170,8 @@ int Assemble(const Options& options) {
             return true;
         });
     PrintDiagnostics(list);
-    if (!includeFailure.empty())
-        std::fprintf(stderr, "qubrix: %s\n", includeFailure.c_str());
-    if (outcome.failed)
-        std::fprintf(stderr, "qubrix: %s\n", outcome.failure.c_str());
+    if (!includeFailure.empty()) std::fprintf(stderr, "qubrix: %s\n", includeFailure.c_str());
+    if (outcome.failed) std::fprintf(stderr, "qubrix: %s\n", outcome.failure.c_str());
     return outcome.errors == 0 && !outcome.failed ? kExitClean : kExitErrors;
 }
 
@@ -207,11 +191,8 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         std::fputs(kHelp, stdout);
         return kExitClean;
-    case Action::Version:
-        std::fputs("qubrix " QUBRIX_VERSION "\n", stdout);
-        return kExitClean;
-    case Action::Assemble:
-        break;
+    case Action::Version: std::fputs("qubrix " QUBRIX_VERSION "\n", stdout); return kExitClean;
+    case Action::Assemble: break;
     }
     try {
         return Assemble(options);

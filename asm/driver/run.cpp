@@ -19,52 +19,40 @@ namespace {
 std::string g_workDir;
 
 // The include named by the first failed file of the tree, in scan order.
-std::string failedInclude(const Fichier& f)
-{
-    if (f.openFailed())
-        return f.failedInclude();
+std::string failedInclude(const Fichier& f) {
+    if (f.openFailed()) return f.failedInclude();
     for (std::size_t i = 0; i < f.childCount(); ++i)
-        if (std::string name = failedInclude(f.child(i)); !name.empty())
-            return name;
+        if (std::string name = failedInclude(f.child(i)); !name.empty()) return name;
     return std::string();
 }
 
 // Removes a regular file left at path; true when there was one to remove.
-bool RemoveStale(const std::string& path)
-{
+bool RemoveStale(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && std::remove(path.c_str()) == 0;
 }
 
 }  // namespace
 
-void SetWorkingDirectory(const std::string& dir)
-{
+void SetWorkingDirectory(const std::string& dir) {
     g_workDir = dir;
-    if (!g_workDir.empty() && g_workDir.back() != '/')
-        g_workDir += '/';
+    if (!g_workDir.empty() && g_workDir.back() != '/') g_workDir += '/';
 }
 
-const std::string& WorkingDirectory()
-{
-    return g_workDir;
-}
+const std::string& WorkingDirectory() { return g_workDir; }
 
-std::string OutputBase(const std::string& path)
-{
+std::string OutputBase(const std::string& path) {
     // Only the last component's extension goes, so a dotted folder name never shortens the
     // path; a name without an extension, or a hidden name like ".asm", is kept whole.
     const std::size_t slash = path.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot <= nameStart)
-        return path;
+    if (dot == std::string::npos || dot <= nameStart) return path;
     return path.substr(0, dot);
 }
 
 AssemblyRun::AssemblyRun(const RunSettings& settings, ListErreur* results)
-    : m_settings(settings), m_ctx(std::make_unique<RunContext>())
-{
+    : m_settings(settings), m_ctx(std::make_unique<RunContext>()) {
     RunContext& ctx = *m_ctx;
     ctx.objectEnabled = true;
     ctx.longAbsolute = true;
@@ -77,28 +65,22 @@ AssemblyRun::AssemblyRun(const RunSettings& settings, ListErreur* results)
     ctx.listing.on = settings.listing;
 }
 
-AssemblyRun::~AssemblyRun()
-{
-    if (m_ctx->message)
-        std::fclose(m_ctx->message);
+AssemblyRun::~AssemblyRun() {
+    if (m_ctx->message) std::fclose(m_ctx->message);
 }
 
-void AssemblyRun::message(const char* format, ...)
-{
-    if (!m_ctx->message)
-        return;
+void AssemblyRun::message(const char* format, ...) {
+    if (!m_ctx->message) return;
     std::va_list args;
     va_start(args, format);
     std::vfprintf(m_ctx->message, format, args);
     va_end(args);
 }
 
-void AssemblyRun::openFiles(const std::string& sourcePath)
-{
+void AssemblyRun::openFiles(const std::string& sourcePath) {
     RunContext& ctx = *m_ctx;
     m_source = sourcePath;
-    if (ctx.message)
-        std::fclose(ctx.message);
+    if (ctx.message) std::fclose(ctx.message);
     // Without a message file the run goes on; its lines are simply not written.
     ctx.message = std::fopen("message.txt", "wb");
     message(" Assemblage du fichier : %s\r\n", sourcePath.c_str());
@@ -137,31 +119,25 @@ void AssemblyRun::openFiles(const std::string& sourcePath)
     }
 }
 
-void AssemblyRun::reportFault(Fault fault, const ErreurAsm* where)
-{
+void AssemblyRun::reportFault(Fault fault, const ErreurAsm* where) {
     RunContext& ctx = *m_ctx;
     const unsigned bit = 1u << static_cast<unsigned>(fault);
-    if (m_reported & bit)
-        return;
+    if (m_reported & bit) return;
     m_reported |= bit;
 
     std::string text;
     switch (fault) {
-    case Fault::ObjectOpen:
-        text = "Cannot create object file " + m_objPath + ": " + std::strerror(m_openErrno);
-        break;
+    case Fault::ObjectOpen: text = "Cannot create object file " + m_objPath + ": " + std::strerror(m_openErrno); break;
     case Fault::AddressRange:
         text = "Code runs past address $FFFFFFFF";
         m_objectIncomplete = true;
         break;
     case Fault::ObjectWrite:
-        text = "Error writing to object file " + m_objPath + ": " +
-               std::strerror(ctx.obj.errorNumber());
+        text = "Error writing to object file " + m_objPath + ": " + std::strerror(ctx.obj.errorNumber());
         m_objectIncomplete = true;
         break;
     case Fault::ListingWrite:
-        text = "Error writing to listing file " + m_listPath + ": " +
-               std::strerror(ctx.listing.errorNumber());
+        text = "Error writing to listing file " + m_listPath + ": " + std::strerror(ctx.listing.errorNumber());
         break;
     case Fault::ObjectSize:
         text = "outputObj: INVALID SIZE CODE!";
@@ -177,8 +153,7 @@ void AssemblyRun::reportFault(Fault fault, const ErreurAsm* where)
         break;
     }
     message("%s\r\n", text.c_str());
-    if (m_failure.empty())
-        m_failure = text;
+    if (m_failure.empty()) m_failure = text;
 
     ErreurAsm diag;
     diag.SetCode(kErrWriteFile);
@@ -187,12 +162,10 @@ void AssemblyRun::reportFault(Fault fault, const ErreurAsm* where)
         diag.SetNFichier(where->LitFichier());
     }
     ++ctx.errorCount;
-    if (ctx.results)
-        ctx.results->AddErreur(diag);
+    if (ctx.results) ctx.results->AddErreur(diag);
 }
 
-bool AssemblyRun::checkFaults(const ErreurAsm* where)
-{
+bool AssemblyRun::checkFaults(const ErreurAsm* where) {
     RunContext& ctx = *m_ctx;
     bool stop = false;
     if (ctx.obj.sizeFault()) {
@@ -207,8 +180,7 @@ bool AssemblyRun::checkFaults(const ErreurAsm* where)
         reportFault(Fault::AddressRange, where);
         stop = true;
     } else if (ctx.internalFault) {
-        if (!stop)
-            reportFault(Fault::Engine, where);
+        if (!stop) reportFault(Fault::Engine, where);
         stop = true;
     }
     if (ctx.obj.failed()) {
@@ -222,8 +194,7 @@ bool AssemblyRun::checkFaults(const ErreurAsm* where)
     return stop;
 }
 
-void AssemblyRun::runPasses()
-{
+void AssemblyRun::runPasses() {
     RunContext& ctx = *m_ctx;
     ErreurAsm err;
     ctx.pass = 0;
@@ -240,34 +211,27 @@ void AssemblyRun::runPasses()
             err.SetLigne(failedLine);
             err.SetNFichier(failedFile);
             ++ctx.errorCount;
-            if (ctx.results)
-                ctx.results->AddErreur(err);
+            if (ctx.results) ctx.results->AddErreur(err);
             const std::string at = failedFile + ":" + std::to_string(failedLine);
             switch (why) {
             case OpenFailure::TooDeep:
-                message("Erreur %d: Trop de fichier Include (Max %d)\r\n", ctx.errorCount,
-                        Fichier::kMaxIncludeDepth);
-                m_openFailure = at + ": include files nested deeper than " +
-                                std::to_string(Fichier::kMaxIncludeDepth) + " levels";
+                message("Erreur %d: Trop de fichier Include (Max %d)\r\n", ctx.errorCount, Fichier::kMaxIncludeDepth);
+                m_openFailure =
+                    at + ": include files nested deeper than " + std::to_string(Fichier::kMaxIncludeDepth) + " levels";
                 break;
             case OpenFailure::Cycle:
-                m_openFailure = at + ": include cycle: " + failedInclude(tree) +
-                                " is already being included";
+                m_openFailure = at + ": include cycle: " + failedInclude(tree) + " is already being included";
                 break;
             case OpenFailure::TooLarge:
                 m_openFailure = at + ": include tree too large (more than " +
                                 std::to_string(Fichier::kMaxIncludeFiles) + " files or " +
                                 std::to_string(Fichier::kMaxTreeBytes >> 20) + " MiB)";
                 break;
-            default:
-                message("Impossible d'ouvrir les fichier!\r\n");
-                break;
+            default: message("Impossible d'ouvrir les fichier!\r\n"); break;
             }
-            if (!m_openFailure.empty())
-                message("%s\r\n", m_openFailure.c_str());
+            if (!m_openFailure.empty()) message("%s\r\n", m_openFailure.c_str());
         } else {
-            if (m_objectOpenFailed)
-                reportFault(Fault::ObjectOpen, nullptr);
+            if (m_objectOpenFailed) reportFault(Fault::ObjectOpen, nullptr);
             const int earlyErrors = ctx.errorCount;  // an object file that could not be created
             bool stopped = false;
             for (int pass = 0; pass < 2 && !stopped; ++pass) {
@@ -287,8 +251,7 @@ void AssemblyRun::runPasses()
                         currentFile = line.file;
                         err.SetNFichier(*currentFile);
                     }
-                    if (ctx.pass2() && ctx.listing.on)
-                        ctx.listing.startLine(static_cast<uint32_t>(ctx.location()));
+                    if (ctx.pass2() && ctx.listing.on) ctx.listing.startLine(static_cast<uint32_t>(ctx.location()));
                     AssembleLine(ctx, line.text, err);
                     if (ctx.pass2()) {
                         const int code = err.LitCode();
@@ -296,10 +259,8 @@ void AssemblyRun::runPasses()
                             ++ctx.errorCount;
                         else if (code > 0x100)
                             ++ctx.warningCount;
-                        if (ctx.listing.on)
-                            ctx.listing.writeLine(ctx.lineSequence, line.view(), code);
-                        if (code > 0 && ctx.results)
-                            ctx.results->AddErreur(err);
+                        if (ctx.listing.on) ctx.listing.writeLine(ctx.lineSequence, line.view(), code);
+                        if (code > 0 && ctx.results) ctx.results->AddErreur(err);
                     }
                     if (checkFaults(&err)) {
                         // The lines after this one are never assembled: the object file
@@ -310,8 +271,7 @@ void AssemblyRun::runPasses()
                     }
                     ++ctx.lineSequence;
                 }
-                if (pass == 0)
-                    ctx.pass = 1;
+                if (pass == 0) ctx.pass = 1;
                 tree.Rewind();
             }
         }
@@ -323,68 +283,47 @@ void AssemblyRun::runPasses()
             ++ctx.errorCount;
             ErreurAsm overlap;
             overlap.SetCode(kErrSectionOverlap);
-            if (ctx.results)
-                ctx.results->AddErreur(overlap);
+            if (ctx.results) ctx.results->AddErreur(overlap);
         }
     }  // the include tree goes here, every source file with it
     ctx.sections.reset();
-    if (ctx.results)
-        ctx.results->SetTextErreur();
+    if (ctx.results) ctx.results->SetTextErreur();
 }
 
-int AssemblyRun::errorCount() const
-{
-    return m_ctx->errorCount;
-}
+int AssemblyRun::errorCount() const { return m_ctx->errorCount; }
 
-int AssemblyRun::warningCount() const
-{
-    return m_ctx->warningCount;
-}
+int AssemblyRun::warningCount() const { return m_ctx->warningCount; }
 
-void AssemblyRun::writeSummary()
-{
+void AssemblyRun::writeSummary() {
     RunContext& ctx = *m_ctx;
-    if (m_summaryWritten)
-        return;
+    if (m_summaryWritten) return;
     m_summaryWritten = true;
     const unsigned reportedBefore = m_reported;
-    if (m_objectOpenFailed && !m_passesStarted)
-        reportFault(Fault::ObjectOpen, nullptr);
+    if (m_objectOpenFailed && !m_passesStarted) reportFault(Fault::ObjectOpen, nullptr);
 
     if (ctx.objectEnabled && ctx.obj.isOpen()) {
         ctx.obj.finish(ctx.startAddress);
-        if (ctx.obj.failed())
-            reportFault(Fault::ObjectWrite, nullptr);
+        if (ctx.obj.failed()) reportFault(Fault::ObjectWrite, nullptr);
     }
     ctx.symbols.clear();
     if (ctx.listing.isOpen()) {
         ctx.listing.writeSummary(ctx.errorCount, ctx.warningCount);
         ctx.listing.close();
-        if (ctx.listing.failed())
-            reportFault(Fault::ListingWrite, nullptr);
+        if (ctx.listing.failed()) reportFault(Fault::ListingWrite, nullptr);
     }
-    if (m_objectIncomplete && ctx.obj.isOpen())
-        ctx.obj.close();
+    if (m_objectIncomplete && ctx.obj.isOpen()) ctx.obj.close();
     if (m_objectIncomplete && m_objectOpened && std::remove(m_objPath.c_str()) == 0)
         // An object file that lacks part of the code must never be downloaded.
         message("Object file %s removed: it is incomplete\r\n", m_objPath.c_str());
-    if (m_reported != reportedBefore && ctx.results)
-        ctx.results->SetTextErreur();
+    if (m_reported != reportedBefore && ctx.results) ctx.results->SetTextErreur();
     if (ctx.message) {
         std::fclose(ctx.message);
         ctx.message = nullptr;
     }
 }
 
-bool AssemblyRun::failed() const
-{
-    return !m_failure.empty();
-}
+bool AssemblyRun::failed() const { return !m_failure.empty(); }
 
-std::string AssemblyRun::failureMessage() const
-{
-    return m_failure;
-}
+std::string AssemblyRun::failureMessage() const { return m_failure; }
 
 }  // namespace qubrix

@@ -14,9 +14,9 @@ namespace qubrix {
 struct RunContext;
 
 struct RunSettings {
-    bool listing = true;          // "LISTFLAG" starts with '1'
-    int32_t codeOrigin = 0x802000; // "SECTION 9"
-    int32_t varOrigin = 0x803000;  // "SECTION 15"
+    bool listing = true;            // "LISTFLAG" starts with '1'
+    int32_t codeOrigin = 0x802000;  // "SECTION 9"
+    int32_t varOrigin = 0x803000;   // "SECTION 15"
 };
 
 // The working directory kept between runs (SetRepertoire): empty, or ending in '/'.
@@ -72,7 +72,7 @@ private:
     std::string m_failure;
     std::string m_openFailure;
     int m_openErrno = 0;
-    unsigned m_reported = 0;       // bit per Fault already reported
+    unsigned m_reported = 0;  // bit per Fault already reported
     bool m_objectOpened = false;
     bool m_objectOpenFailed = false;  // reported once the source opens, or at the summary
     bool m_passesStarted = false;

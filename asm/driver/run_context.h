@@ -19,16 +19,16 @@ namespace qubrix {
 
 struct RunContext {
     // Options fixed at the start of a run.
-    bool objectEnabled = true;   // always on
-    bool longAbsolute = true;    // every expression operand becomes absolute long
+    bool objectEnabled = true;  // always on
+    bool longAbsolute = true;   // every expression operand becomes absolute long
     char srecType = '3';
     int32_t codeOrigin = 0x802000;
     int32_t varOrigin = 0x803000;
-    std::string workDir;         // from SetRepertoire: empty or ending in '/'
+    std::string workDir;  // from SetRepertoire: empty or ending in '/'
 
     // Pass state.
-    int pass = 0;                // 0 during pass 1, 1 during pass 2
-    bool endFlag = false;        // set by END
+    int pass = 0;          // 0 during pass 1, 1 during pass 2
+    bool endFlag = false;  // set by END
     int32_t lineSequence = 0;
     int32_t errorCount = 0;
     int32_t warningCount = 0;
@@ -41,7 +41,7 @@ struct RunContext {
     SymbolTable symbols;
     ListingWriter listing;
     SRecordWriter obj;
-    std::FILE* message = nullptr;             // "message.txt"
+    std::FILE* message = nullptr;  // "message.txt"
     ListErreur* results = nullptr;
 
     bool pass2() const { return pass == 1; }

@@ -4,8 +4,7 @@
 
 namespace qubrix {
 
-RunOutcome AssembleSource(const RunSettings& settings, const std::string& path, ListErreur* list,
-                          const RunHost& host) {
+RunOutcome AssembleSource(const RunSettings& settings, const std::string& path, ListErreur* list, const RunHost& host) {
     AssemblyRun run(settings, list);
     run.openFiles(path);
     const bool goOn = host(run);
@@ -14,8 +13,7 @@ RunOutcome AssembleSource(const RunSettings& settings, const std::string& path, 
     run.writeSummary();
     // The termination records are written only now; a file that could not be completed is not
     // something to download.
-    if (run.failed())
-        outcome.result = 0;
+    if (run.failed()) outcome.result = 0;
     outcome.errors = run.errorCount();
     outcome.warnings = run.warningCount();
     outcome.failed = run.failed();

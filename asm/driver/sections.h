@@ -32,7 +32,7 @@ public:
 private:
     int32_t m_size = 0;
     int32_t m_location = 0;
-    bool m_atTop = false;    // the location is $100000000, held as 0
+    bool m_atTop = false;  // the location is $100000000, held as 0
     bool m_pastTop = false;
     int32_t m_origin = 0;
     std::string m_name;

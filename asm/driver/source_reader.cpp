@@ -21,41 +21,33 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
     return true;
 }
 
-bool Exists(const std::string& path)
-{
+bool Exists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
 }
 
 // The directory part of a path, separator included; empty when it has none.
-std::string DirectoryOf(const std::string& path)
-{
+std::string DirectoryOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // The entry of folder dir (empty: the current folder) whose name equals name apart from the
 // case of ASCII letters; the first in byte order when several do.
-std::optional<std::string> FindEntryNoCase(const std::string& dir, std::string_view name)
-{
+std::optional<std::string> FindEntryNoCase(const std::string& dir, std::string_view name) {
     DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
-        return std::nullopt;
+    if (!d) return std::nullopt;
     std::optional<std::string> best;
     while (const dirent* e = ::readdir(d)) {
         const std::string_view entry(e->d_name);
-        if (EqualNoCase(entry, name) && (!best || entry < *best))
-            best = std::string(entry);
+        if (EqualNoCase(entry, name) && (!best || entry < *best)) best = std::string(entry);
     }
     ::closedir(d);
     return best;
@@ -64,17 +56,14 @@ std::optional<std::string> FindEntryNoCase(const std::string& dir, std::string_v
 // dir + name when that exists; otherwise the same path with every component of name that
 // does not exist as written matched case-insensitively. Source lines reach the reader
 // upper-cased, so an include name has lost the case of the file on disk.
-std::optional<std::string> FindFile(const std::string& dir, std::string_view name)
-{
+std::optional<std::string> FindFile(const std::string& dir, std::string_view name) {
     std::string exact = dir + std::string(name);
-    if (Exists(exact))
-        return exact;
+    if (Exists(exact)) return exact;
     std::string path = dir;
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t slash = name.find('/', start);
-        if (slash == std::string_view::npos)
-            slash = name.size();
+        if (slash == std::string_view::npos) slash = name.size();
         const std::string_view part = name.substr(start, slash - start);
         const bool last = slash == name.size();
         if (part.empty() || part == "." || part == "..") {
@@ -85,18 +74,15 @@ std::optional<std::string> FindFile(const std::string& dir, std::string_view nam
                 path = std::move(direct);
             } else {
                 std::optional<std::string> found = FindEntryNoCase(path, part);
-                if (!found)
-                    return std::nullopt;
+                if (!found) return std::nullopt;
                 path += *found;
             }
         }
-        if (last)
-            break;
+        if (last) break;
         path += '/';
         start = slash + 1;
     }
-    if (!Exists(path))
-        return std::nullopt;
+    if (!Exists(path)) return std::nullopt;
     return path;
 }
 
@@ -104,22 +90,18 @@ const std::string kNoText;
 
 }  // namespace
 
-bool IsIncludeLine(std::string_view line, std::string_view* fileWord)
-{
+bool IsIncludeLine(std::string_view line, std::string_view* fileWord) {
     const std::size_t n = line.size();
     std::size_t i = 0;
     auto skipBlanks = [&] {
-        while (i < n && IsBlank(line[i]))
-            ++i;
+        while (i < n && IsBlank(line[i])) ++i;
     };
     auto wordEnd = [&](std::size_t from) {
-        while (from < n && !IsBlank(line[from]))
-            ++from;
+        while (from < n && !IsBlank(line[from])) ++from;
         return from;
     };
     skipBlanks();
-    if (i == n || line[i] == '*')
-        return false;  // an empty line or a comment
+    if (i == n || line[i] == '*') return false;  // an empty line or a comment
     std::size_t end = wordEnd(i);
     // A label: any word in column one, or an indented word ending in ':'.
     if (i == 0 || line[end - 1] == ':') {
@@ -127,8 +109,7 @@ bool IsIncludeLine(std::string_view line, std::string_view* fileWord)
         skipBlanks();
         end = wordEnd(i);
     }
-    if (line.substr(i, end - i) != kInclude)
-        return false;
+    if (line.substr(i, end - i) != kInclude) return false;
     if (fileWord) {
         i = end;
         skipBlanks();
@@ -137,28 +118,22 @@ bool IsIncludeLine(std::string_view line, std::string_view* fileWord)
     return true;
 }
 
-Fichier::Fichier(std::string path, std::string workDir)
-    : m_name(std::move(path))
-{
+Fichier::Fichier(std::string path, std::string workDir) : m_name(std::move(path)) {
     ScanState state;
     scan(workDir, 0, state);
 }
 
-Fichier::Fichier(std::string path, const std::string& workDir, int depth, ScanState& state)
-    : m_name(std::move(path))
-{
+Fichier::Fichier(std::string path, const std::string& workDir, int depth, ScanState& state) : m_name(std::move(path)) {
     scan(workDir, depth, state);
 }
 
 Fichier::~Fichier() = default;
 
-bool Fichier::load(FileId& id, ScanState& state)
-{
+bool Fichier::load(FileId& id, ScanState& state) {
     // Only regular files are sources: a device such as /dev/zero would never end and a FIFO
     // would block the run (hence O_NONBLOCK on the open, which regular files ignore).
     const int fd = ::open(m_name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -174,18 +149,15 @@ bool Fichier::load(FileId& id, ScanState& state)
     std::size_t used = 0;
     m_text.resize(static_cast<std::size_t>(st.st_size) + 1);
     for (;;) {
-        if (used == m_text.size())
-            m_text.resize(m_text.size() * 2);
+        if (used == m_text.size()) m_text.resize(m_text.size() * 2);
         const ssize_t got = ::read(fd, m_text.data() + used, m_text.size() - used);
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             ::close(fd);
             m_text.clear();
             return false;
         }
-        if (got == 0)
-            break;
+        if (got == 0) break;
         used += static_cast<std::size_t>(got);
         if (used > kMaxTreeBytes - state.used.bytes) {  // the file grew while being read
             ::close(fd);
@@ -209,17 +181,13 @@ bool Fichier::load(FileId& id, ScanState& state)
         char* nl = static_cast<char*>(std::memchr(start, '\n', used - pos));
         const std::size_t end = nl ? static_cast<std::size_t>(nl - base) : used;
         std::size_t stop = end;
-        if (stop > pos && base[stop - 1] == '\r')
-            --stop;
+        if (stop > pos && base[stop - 1] == '\r') --stop;
         for (std::size_t i = pos; i < stop; ++i) {
             const char c = base[i];
-            if (c >= 'a' && c <= 'z')
-                base[i] = static_cast<char>(c - 32);
+            if (c >= 'a' && c <= 'z') base[i] = static_cast<char>(c - 32);
         }
-        for (std::size_t i = stop; i < end; ++i)
-            base[i] = '\0';
-        if (nl)
-            *nl = '\0';
+        for (std::size_t i = stop; i < end; ++i) base[i] = '\0';
+        if (nl) *nl = '\0';
         // Text stops at the first NUL byte, as it does for everything that reads the line.
         const std::size_t len = ::strnlen(start, stop - pos);
         const std::string_view text(start, len);
@@ -230,12 +198,10 @@ bool Fichier::load(FileId& id, ScanState& state)
     return true;
 }
 
-void Fichier::scan(const std::string& workDir, int depth, ScanState& state)
-{
+void Fichier::scan(const std::string& workDir, int depth, ScanState& state) {
     FileId id;
     if (!load(id, state)) {
-        if (m_failure == OpenFailure::None)
-            m_failure = OpenFailure::CannotOpen;
+        if (m_failure == OpenFailure::None) m_failure = OpenFailure::CannotOpen;
         return;
     }
     state.open.push_back(id);
@@ -243,8 +209,7 @@ void Fichier::scan(const std::string& workDir, int depth, ScanState& state)
     while (!m_eof && m_failure == OpenFailure::None && !state.exhausted) {
         const std::size_t index = m_next;
         const LineRecord& rec = readRecord();
-        if (rec.include == -2 || index >= m_lines.size())
-            continue;
+        if (rec.include == -2 || index >= m_lines.size()) continue;
         std::string_view word;
         IsIncludeLine(std::string_view(m_text.data() + rec.offset, rec.length), &word);
         if (word.empty()) {
@@ -252,8 +217,7 @@ void Fichier::scan(const std::string& workDir, int depth, ScanState& state)
             break;
         }
         std::optional<std::string> found = FindFile(dir, word);
-        if (!found)
-            found = FindFile(workDir, word);
+        if (!found) found = FindFile(workDir, word);
         if (!found) {
             m_failure = OpenFailure::NotFound;
             m_failedInclude = std::string(word);
@@ -277,8 +241,7 @@ void Fichier::scan(const std::string& workDir, int depth, ScanState& state)
         }
         ++state.used.files;
         m_lines[index].include = static_cast<int32_t>(m_children.size());
-        m_children.push_back(
-            std::unique_ptr<Fichier>(new Fichier(std::move(*found), workDir, depth + 1, state)));
+        m_children.push_back(std::unique_ptr<Fichier>(new Fichier(std::move(*found), workDir, depth + 1, state)));
         // A child that grew the tree past its bound fails at this line, with the bound's
         // reason rather than as a file that cannot be opened.
         if (m_children.back()->m_failure == OpenFailure::TooLarge && m_children.back()->m_lines.empty()) {
@@ -295,37 +258,31 @@ void Fichier::scan(const std::string& workDir, int depth, ScanState& state)
     }
 }
 
-const Fichier::LineRecord& Fichier::readRecord()
-{
+const Fichier::LineRecord& Fichier::readRecord() {
     static const LineRecord kEmpty{0, 0, -2};
     ++m_lineNo;
     if (m_next < m_lines.size()) {
         const LineRecord& rec = m_lines[m_next++];
         // A last line without a line end leaves the file at its end at once; after a line
         // end the end is only seen by the next read, which yields one more, empty, line.
-        if (m_next == m_lines.size() && !m_endsWithLineEnd)
-            m_eof = true;
+        if (m_next == m_lines.size() && !m_endsWithLineEnd) m_eof = true;
         return rec;
     }
     m_eof = true;
     return kEmpty;
 }
 
-std::string_view Fichier::ReadLine()
-{
+std::string_view Fichier::ReadLine() {
     const LineRecord& rec = readRecord();
-    if (rec.length == 0)
-        return std::string_view();
+    if (rec.length == 0) return std::string_view();
     return std::string_view(m_text.data() + rec.offset, rec.length);
 }
 
-bool Fichier::GetLine(SourceLine& out)
-{
+bool Fichier::GetLine(SourceLine& out) {
     for (;;) {
         if (m_active >= 0) {
             const bool childEnd = m_children[static_cast<std::size_t>(m_active)]->GetLine(out);
-            if (childEnd)
-                m_active = -1;
+            if (childEnd) m_active = -1;
             // When the INCLUDE line was this file's last line, the include's last line is also
             // the last line of this file.
             return childEnd && m_eof;
@@ -343,8 +300,7 @@ bool Fichier::GetLine(SourceLine& out)
     }
 }
 
-bool Fichier::GetLine(std::string& text, std::string& file, int& line)
-{
+bool Fichier::GetLine(std::string& text, std::string& file, int& line) {
     SourceLine out;
     const bool end = GetLine(out);
     text.assign(out.text, out.length);
@@ -353,29 +309,24 @@ bool Fichier::GetLine(std::string& text, std::string& file, int& line)
     return end;
 }
 
-bool Fichier::FindOpenError(std::string& file, int& line, OpenFailure* reason) const
-{
+bool Fichier::FindOpenError(std::string& file, int& line, OpenFailure* reason) const {
     if (m_failure != OpenFailure::None) {
         file = m_name;
         line = m_failure == OpenFailure::CannotOpen ? 0 : m_lineNo;
-        if (reason)
-            *reason = m_failure;
+        if (reason) *reason = m_failure;
         return true;
     }
     for (const auto& child : m_children)
-        if (child->FindOpenError(file, line, reason))
-            return true;
+        if (child->FindOpenError(file, line, reason)) return true;
     return false;
 }
 
-void Fichier::Rewind()
-{
+void Fichier::Rewind() {
     m_next = 0;
     m_lineNo = 0;
     m_eof = false;
     m_active = -1;
-    for (auto& child : m_children)
-        child->Rewind();
+    for (auto& child : m_children) child->Rewind();
 }
 
 }  // namespace qubrix

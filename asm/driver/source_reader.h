@@ -79,10 +79,10 @@ public:
 
 private:
     struct LineRecord {
-        std::size_t offset;   // into m_text
-        uint32_t length;      // up to the line end or the first NUL byte
-        int32_t include;      // an INCLUDE line: the index of its child (-1 until the scan
-                              // reaches it); -2 for any other line
+        std::size_t offset;  // into m_text
+        uint32_t length;     // up to the line end or the first NUL byte
+        int32_t include;     // an INCLUDE line: the index of its child (-1 until the scan
+                             // reaches it); -2 for any other line
     };
     using FileId = std::pair<uint64_t, uint64_t>;  // device and inode
     struct Budget {
@@ -92,7 +92,7 @@ private:
     struct ScanState {
         std::vector<FileId> open;  // the files being scanned, root first
         Budget used;
-        bool exhausted = false;    // the bound was reached: every scan stops there
+        bool exhausted = false;  // the bound was reached: every scan stops there
     };
 
     Fichier(std::string path, const std::string& workDir, int depth, ScanState& state);
@@ -101,7 +101,7 @@ private:
     const LineRecord& readRecord();
 
     std::string m_name;
-    std::string m_text;       // the whole file, upper-cased, line ends replaced by NUL
+    std::string m_text;  // the whole file, upper-cased, line ends replaced by NUL
     std::vector<LineRecord> m_lines;
     bool m_endsWithLineEnd = false;
     OpenFailure m_failure = OpenFailure::None;
@@ -110,7 +110,7 @@ private:
     std::size_t m_next = 0;  // index of the next physical line
     int32_t m_lineNo = 0;
     bool m_eof = false;
-    int m_active = -1;       // child being read, -1 for none
+    int m_active = -1;  // child being read, -1 for none
 
     std::vector<std::unique_ptr<Fichier>> m_children;
 };

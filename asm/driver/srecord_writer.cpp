@@ -9,13 +9,9 @@ constexpr unsigned kMaxCount = 36;  // 4 address bytes + 32 data bytes
 
 }  // namespace
 
-SRecordWriter::~SRecordWriter()
-{
-    close();
-}
+SRecordWriter::~SRecordWriter() { close(); }
 
-bool SRecordWriter::open(const std::string& path)
-{
+bool SRecordWriter::open(const std::string& path) {
     m_open = false;
     m_sizeFault = false;
     m_addressFault = false;
@@ -23,15 +19,13 @@ bool SRecordWriter::open(const std::string& path)
     return m_file.open(path);
 }
 
-void SRecordWriter::init()
-{
+void SRecordWriter::init() {
     m_records = 0;
     m_open = false;
     writeRecord("S004000020DB\r\n", 14);
 }
 
-bool SRecordWriter::output(uint32_t address, uint32_t value, int size)
-{
+bool SRecordWriter::output(uint32_t address, uint32_t value, int size) {
     if (size != 1 && size != 2 && size != 4) {
         m_sizeFault = true;
         return false;
@@ -40,11 +34,9 @@ bool SRecordWriter::output(uint32_t address, uint32_t value, int size)
         m_addressFault = true;
         return false;
     }
-    if (!m_file.isOpen())
-        return true;
+    if (!m_file.isOpen()) return true;
     // Items are never split: a gap or a full record closes the record being built.
-    if (m_open && (address != m_next || m_count + static_cast<unsigned>(size) > kMaxCount))
-        flush();
+    if (m_open && (address != m_next || m_count + static_cast<unsigned>(size) > kMaxCount)) flush();
     if (!m_open) {
         m_buf[0] = 'S';
         m_buf[1] = '3';
@@ -62,15 +54,12 @@ bool SRecordWriter::output(uint32_t address, uint32_t value, int size)
     m_count += static_cast<unsigned>(size);
     m_sum += byteSum(item);
     m_next = address + static_cast<uint32_t>(size);
-    if (m_next == 0)
-        flush();  // the top of the address space: address 0 never continues this record
+    if (m_next == 0) flush();  // the top of the address space: address 0 never continues this record
     return true;
 }
 
-void SRecordWriter::flush()
-{
-    if (!m_open)
-        return;
+void SRecordWriter::flush() {
+    if (!m_open) return;
     const unsigned count = m_count + 1;  // the checksum byte
     PutHex(m_buf + 2, count, 2);
     PutHex(m_buf + m_len, ~(m_sum + count) & 0xFF, 2);
@@ -82,10 +71,8 @@ void SRecordWriter::flush()
     m_open = false;
 }
 
-void SRecordWriter::finish(uint32_t start)
-{
-    if (!m_file.isOpen())
-        return;
+void SRecordWriter::finish(uint32_t start) {
+    if (!m_file.isOpen()) return;
     flush();
     char line[32];
     char* p = line;
@@ -125,8 +112,7 @@ void SRecordWriter::finish(uint32_t start)
     m_file.close();
 }
 
-void SRecordWriter::close()
-{
+void SRecordWriter::close() {
     m_open = false;
     m_file.close();
 }

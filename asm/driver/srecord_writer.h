@@ -19,7 +19,7 @@ public:
 
     bool open(const std::string& path);  // truncates; false when it cannot be created
     bool isOpen() const { return m_file.isOpen(); }
-    void init();                          // header line, no record open
+    void init();  // header line, no record open
     // One item of 1, 2 or 4 bytes at address; false for any other size, or for an item that
     // would run past $FFFFFFFF (internal faults).
     // Without an open file nothing is written.
@@ -30,7 +30,7 @@ public:
     void close();
     bool failed() const { return m_file.failed(); }  // a write error happened
     int errorNumber() const { return m_file.errorNumber(); }
-    bool sizeFault() const { return m_sizeFault; }   // an item of an invalid size was refused
+    bool sizeFault() const { return m_sizeFault; }        // an item of an invalid size was refused
     bool addressFault() const { return m_addressFault; }  // an item ran past $FFFFFFFF
     uint32_t dataRecords() const { return m_records; }
 
@@ -41,14 +41,14 @@ private:
     void writeRecord(const char* text, std::size_t n) { m_file.write(text, n); }
 
     OutputFile m_file;
-    bool m_open = false;       // a data record is being built
+    bool m_open = false;  // a data record is being built
     bool m_sizeFault = false;
     bool m_addressFault = false;
-    uint32_t m_next = 0;       // the address that continues the open record
-    unsigned m_count = 0;      // count field so far: address bytes plus data bytes
-    unsigned m_sum = 0;        // running checksum of address and data bytes
-    uint32_t m_records = 0;    // data records written
-    char m_buf[96];            // "S3", count, address, up to 32 data bytes, checksum, CR LF
+    uint32_t m_next = 0;     // the address that continues the open record
+    unsigned m_count = 0;    // count field so far: address bytes plus data bytes
+    unsigned m_sum = 0;      // running checksum of address and data bytes
+    uint32_t m_records = 0;  // data records written
+    char m_buf[96];          // "S3", count, address, up to 32 data bytes, checksum, CR LF
     int m_len = 0;
 };
 

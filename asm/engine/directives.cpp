@@ -96,8 +96,8 @@ const char* KnownOperand(RunContext& ctx, int size, const char* operands, int32_
 
 // DCB and DS: data size, alignment and label, then a count whose value must be known. Null
 // when the directive stops there.
-const char* KnownCount(RunContext& ctx, int& size, std::string_view label, const char* operands,
-                       int32_t& count, ErreurAsm& err) {
+const char* KnownCount(RunContext& ctx, int& size, std::string_view label, const char* operands, int32_t& count,
+                       ErreurAsm& err) {
     size = DataSize(size, err);
     AlignAndLabel(ctx, size, label, err);
     bool known = true;
@@ -284,8 +284,10 @@ void DirSection(RunContext& ctx, int size, std::string_view label, const char* o
     while (!EndOfField(*end)) ++end;
     std::size_t len = static_cast<std::size_t>(end - operands);
     std::string name(operands, len < kSectionNameMax ? len : kSectionNameMax);
-    if (name == "CODE") name = "9";
-    else if (name == "VAR") name = "15";
+    if (name == "CODE")
+        name = "9";
+    else if (name == "VAR")
+        name = "15";
     if (!ctx.sections->select(name)) {
         err.NewErreur(kErrNotKnown);
         return;
@@ -325,8 +327,10 @@ void AsmMovem(RunContext& ctx, int size, std::string_view label, const char* ope
     //  15..11  10   9..7  6    5..0
     // [01001 ][dr][001 ][sz][ EA ]   then the register mask, then the EA's extension words
     uint16_t skel = 0x4880;
-    if (size == kSizeL) skel = 0x48C0;
-    else if (size != kSizeNone && size != kSizeW) err.NewErreur(kErrInvalidSize);
+    if (size == kSizeL)
+        skel = 0x48C0;
+    else if (size != kSizeNone && size != kSizeW)
+        err.NewErreur(kErrInvalidSize);
     if (!label.empty()) ctx.symbols.define(label, ctx.location(), ctx.pass, err);
 
     // Register list first: MOVEM list,<ea>. Only a list read without any diagnostic counts:
@@ -367,8 +371,10 @@ void AsmMovem(RunContext& ctx, int size, std::string_view label, const char* ope
         constexpr uint32_t kAllowed = kAnInd | kPostInc | kDisp | kIndex | kAbsShort | kAbsLong | kPcDisp | kPcIndex;
         static_assert(kAllowed == 0x7EC);
         const char* end = nullptr;
-        if (!(src.kind & kAllowed)) memErr.NewErreur(kErrInternalKind);
-        else end = ParseRegisterList(ctx, q + 1, mask, memErr);
+        if (!(src.kind & kAllowed))
+            memErr.NewErreur(kErrInternalKind);
+        else
+            end = ParseRegisterList(ctx, q + 1, mask, memErr);
         if (end && memErr.LitCode() < 0x400 && EndOfOperand(end, memErr)) {
             err.NewErreur(memErr.LitCode());
             EmitWord(ctx, skel | 0x0400 | EaField(src));

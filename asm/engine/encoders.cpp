@@ -20,9 +20,7 @@ constexpr uint16_t RegLow(uint8_t reg) { return static_cast<uint16_t>(reg & 7); 
 // MOVE's destination field is the effective address with mode and register swapped:
 //  11..9  8..6
 // [ REG ][MODE]
-constexpr uint16_t MoveDestination(uint16_t ea) {
-    return static_cast<uint16_t>(((ea & 0x38) << 3) | ((ea & 7) << 9));
-}
+constexpr uint16_t MoveDestination(uint16_t ea) { return static_cast<uint16_t>(((ea & 0x38) << 3) | ((ea & 7) << 9)); }
 
 bool InRange(int32_t v, int32_t lo, int32_t hi) { return v >= lo && v <= hi; }
 
@@ -44,10 +42,9 @@ void Moveq(RunContext& ctx, uint16_t skel, const Operand& src, const Operand& ds
 void Branch(RunContext& ctx, uint16_t skel, int size, const Operand& target, ErreurAsm& err) {
     //  15..12 11..8  7..0
     // [ 0110 ][cond][disp8]   disp8 0: a 16-bit displacement word follows
-    int32_t disp = static_cast<int32_t>(static_cast<uint32_t>(target.value) -
-                                        static_cast<uint32_t>(ctx.location()) - 2u);
-    bool shortForm = size == kSizeS ||
-                     (size != kSizeL && target.known && InRange(disp, -128, 127) && disp != 0);
+    int32_t disp =
+        static_cast<int32_t>(static_cast<uint32_t>(target.value) - static_cast<uint32_t>(ctx.location()) - 2u);
+    bool shortForm = size == kSizeS || (size != kSizeL && target.known && InRange(disp, -128, 127) && disp != 0);
     if (!ctx.pass2()) {
         ctx.advance(shortForm ? 2 : 4);
         return;
@@ -63,8 +60,8 @@ void Branch(RunContext& ctx, uint16_t skel, int size, const Operand& target, Err
 }
 
 void Dbcc(RunContext& ctx, uint16_t skel, const Operand& src, const Operand& target, ErreurAsm& err) {
-    int32_t disp = static_cast<int32_t>(static_cast<uint32_t>(target.value) -
-                                        static_cast<uint32_t>(ctx.location()) - 2u);
+    int32_t disp =
+        static_cast<int32_t>(static_cast<uint32_t>(target.value) - static_cast<uint32_t>(ctx.location()) - 2u);
     if (ctx.pass2() && !InRange(disp, -32768, 32767)) err.NewErreur(kErrBranchRange);
     EmitWord(ctx, skel | RegLow(src.reg));
     EmitWord(ctx, static_cast<uint32_t>(disp));
@@ -145,13 +142,11 @@ void EmitWord(RunContext& ctx, uint32_t word) {
     ctx.advance(2);
 }
 
-void Encode(RunContext& ctx, Family family, uint16_t skel, int size, const Operand& src,
-            const Operand& dst, ErreurAsm& err) {
+void Encode(RunContext& ctx, Family family, uint16_t skel, int size, const Operand& src, const Operand& dst,
+            ErreurAsm& err) {
     const bool pass2 = ctx.pass2();
     switch (family) {
-    case Family::NoOperand:
-        EmitWord(ctx, skel);
-        return;
+    case Family::NoOperand: EmitWord(ctx, skel); return;
     case Family::SingleEa:
     case Family::Scc:
         EmitWord(ctx, skel | EaField(src));
@@ -182,13 +177,10 @@ void Encode(RunContext& ctx, Family family, uint16_t skel, int size, const Opera
         EmitExtension(ctx, dst, size, err);
         return;
     }
-    case Family::Quick:
-        Quick(ctx, skel, size, src, dst, err);
-        return;
+    case Family::Quick: Quick(ctx, skel, size, src, dst, err); return;
     case Family::Move:
         // MOVE.L of a known -128..127 into Dn becomes MOVEQ.
-        if (src.kind == kImm && src.known && size == kSizeL && dst.kind == kDn &&
-            InRange(src.value, -128, 127)) {
+        if (src.kind == kImm && src.known && size == kSizeL && dst.kind == kDn && InRange(src.value, -128, 127)) {
             Moveq(ctx, 0x7000, src, dst, err);
             return;
         }
@@ -198,18 +190,10 @@ void Encode(RunContext& ctx, Family family, uint16_t skel, int size, const Opera
         EmitExtension(ctx, src, size, err);
         EmitExtension(ctx, dst, size, err);
         return;
-    case Family::Moveq:
-        Moveq(ctx, skel, src, dst, err);
-        return;
-    case Family::Branch:
-        Branch(ctx, skel, size, src, err);
-        return;
-    case Family::Dbcc:
-        Dbcc(ctx, skel, src, dst, err);
-        return;
-    case Family::ShiftReg:
-        ShiftReg(ctx, skel, src, dst, err);
-        return;
+    case Family::Moveq: Moveq(ctx, skel, src, dst, err); return;
+    case Family::Branch: Branch(ctx, skel, size, src, err); return;
+    case Family::Dbcc: Dbcc(ctx, skel, src, dst, err); return;
+    case Family::ShiftReg: ShiftReg(ctx, skel, src, dst, err); return;
     case Family::BitStatic:
         EmitWord(ctx, skel | EaField(dst));
         EmitWord(ctx, static_cast<uint32_t>(src.value) & 0xFF);
@@ -229,20 +213,14 @@ void Encode(RunContext& ctx, Family family, uint16_t skel, int size, const Opera
         EmitWord(ctx, skel);
         EmitWord(ctx, static_cast<uint32_t>(src.value) & 0xFF);
         return;
-    case Family::Exg:
-        Exg(ctx, skel, src, dst);
-        return;
+    case Family::Exg: Exg(ctx, skel, src, dst); return;
     case Family::TwoReg:
         //  15..12 11..9  8  7..6  5..4  3   2..0
         // [  op  ][ Rx ][1][size][ 00 ][R/M][ Ry ]   Rx destination, Ry source
         EmitWord(ctx, skel | RegHigh(dst.reg) | RegLow(src.reg));
         return;
-    case Family::OneReg:
-        EmitWord(ctx, skel | RegLow(src.reg));
-        return;
-    case Family::MoveUsp:
-        EmitWord(ctx, skel | RegLow(src.kind == kAn ? src.reg : dst.reg));
-        return;
+    case Family::OneReg: EmitWord(ctx, skel | RegLow(src.reg)); return;
+    case Family::MoveUsp: EmitWord(ctx, skel | RegLow(src.kind == kAn ? src.reg : dst.reg)); return;
     case Family::MoveFromSr:
         EmitWord(ctx, skel | EaField(dst));
         EmitExtension(ctx, dst, size, err);
@@ -252,15 +230,9 @@ void Encode(RunContext& ctx, Family family, uint16_t skel, int size, const Opera
         EmitWord(ctx, skel | RegLow(src.reg));
         EmitWord(ctx, static_cast<uint32_t>(dst.value) & 0xFFFF);
         return;
-    case Family::Movep:
-        Movep(ctx, skel, src, dst, err);
-        return;
-    case Family::Movec:
-        Movec(ctx, skel, src, dst);
-        return;
-    case Family::Moves:
-        Moves(ctx, skel, size, src, dst, err);
-        return;
+    case Family::Movep: Movep(ctx, skel, src, dst, err); return;
+    case Family::Movec: Movec(ctx, skel, src, dst); return;
+    case Family::Moves: Moves(ctx, skel, size, src, dst, err); return;
     }
 }
 

@@ -14,8 +14,8 @@ struct RunContext;
 
 // Builds the instruction at the current location: emits its words in pass 2 and advances the
 // location by the same total in both passes.
-void Encode(RunContext& ctx, Family family, uint16_t skeleton, int size, const Operand& src,
-            const Operand& dst, ErreurAsm& err);
+void Encode(RunContext& ctx, Family family, uint16_t skeleton, int size, const Operand& src, const Operand& dst,
+            ErreurAsm& err);
 
 // Emits one opcode or data word (pass 2) and advances the location by 2 (both passes).
 void EmitWord(RunContext& ctx, uint32_t word);

@@ -15,8 +15,7 @@ namespace {
 constexpr int kMaxNesting = 256;
 constexpr int kSignificantName = 16;
 
-const char* EvalExpressionAt(RunContext& ctx, const char* text, int32_t& value, bool& known,
-                             ErreurAsm& err, int depth);
+const char* EvalExpressionAt(RunContext& ctx, const char* text, int32_t& value, bool& known, ErreurAsm& err, int depth);
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -30,8 +29,7 @@ int DigitIn(char c, unsigned base) {
     return d < static_cast<int>(base) ? d : -1;
 }
 
-const char* EvalTerm(RunContext& ctx, const char* p, int32_t& value, bool& known, ErreurAsm& err,
-                     int depth) {
+const char* EvalTerm(RunContext& ctx, const char* p, int32_t& value, bool& known, ErreurAsm& err, int depth) {
     // Unary minus and complement apply to the next term only; apply them innermost first.
     const char* ops = p;
     while (*p == '-' || *p == '~') ++p;
@@ -68,8 +66,10 @@ const char* EvalTerm(RunContext& ctx, const char* p, int32_t& value, bool& known
         }
     } else if (c == '%' || c == '@' || IsDigit(c)) {
         unsigned base = 10;
-        if (c == '%') base = 2, ++p;
-        else if (c == '@') base = 8, ++p;
+        if (c == '%')
+            base = 2, ++p;
+        else if (c == '@')
+            base = 8, ++p;
         if (DigitIn(*p, base) < 0) {
             err.NewErreur(kErrSyntax);
             return nullptr;
@@ -136,8 +136,7 @@ const char* EvalTerm(RunContext& ctx, const char* p, int32_t& value, bool& known
 
 int LevelOf(char c) { return OperatorLevel(c); }
 
-const char* EvalExpressionAt(RunContext& ctx, const char* p, int32_t& value, bool& known,
-                             ErreurAsm& err, int depth) {
+const char* EvalExpressionAt(RunContext& ctx, const char* p, int32_t& value, bool& known, ErreurAsm& err, int depth) {
     // With four levels reduced left to right, pending operators have strictly rising levels:
     // at most four operators and five values are ever stacked.
     int32_t values[5];
@@ -240,8 +239,7 @@ int ApplyOperator(int32_t left, int32_t right, char op, int32_t& result) {
     }
 }
 
-const char* EvalExpression(RunContext& ctx, const char* text, int32_t& value, bool& known,
-                           ErreurAsm& err) {
+const char* EvalExpression(RunContext& ctx, const char* text, int32_t& value, bool& known, ErreurAsm& err) {
     return EvalExpressionAt(ctx, text, value, known, err, 0);
 }
 

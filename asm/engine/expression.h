@@ -13,8 +13,7 @@ struct RunContext;
 // Evaluates the expression at text. Returns the position after it, or null after a syntax
 // error (0x401) or when the error code of err rose above 0x400. known tells whether every
 // symbol used already had its final value at this point of the source.
-const char* EvalExpression(RunContext& ctx, const char* text, int32_t& value, bool& known,
-                           ErreurAsm& err);
+const char* EvalExpression(RunContext& ctx, const char* text, int32_t& value, bool& known, ErreurAsm& err);
 
 int OperatorLevel(char c);
 // 1 on success, 0x302 for a division or remainder by zero, 0x401 for a non-operator.

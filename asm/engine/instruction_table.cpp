@@ -251,8 +251,7 @@ constexpr InstrVariant kUnlk[] = {
     V1(kAn,               0,                NONE, F::OneReg,      0x4E58)};
 // clang-format on
 
-template <std::size_t N>
-constexpr InstrEntry I(const char* m, const InstrVariant (&v)[N]) {
+template <std::size_t N> constexpr InstrEntry I(const char* m, const InstrVariant (&v)[N]) {
     return {m, v, static_cast<uint8_t>(N), 1, nullptr};
 }
 constexpr InstrEntry D(const char* m, Handler h) { return {m, nullptr, 0, 0, h}; }
@@ -352,7 +351,9 @@ struct SlotTable {
     uint64_t multiplier = 0;
     uint8_t slot[std::size_t{1} << kSlotBits] = {};
 };
-constexpr std::size_t Slot(uint64_t key, uint64_t multiplier) { return static_cast<std::size_t>((key * multiplier) >> (64 - kSlotBits)); }
+constexpr std::size_t Slot(uint64_t key, uint64_t multiplier) {
+    return static_cast<std::size_t>((key * multiplier) >> (64 - kSlotBits));
+}
 constexpr SlotTable MakeSlots() {
     uint64_t m = 0x9E3779B97F4A7C15u;
     for (;;) {

@@ -24,16 +24,15 @@ enum class Family : uint8_t {
 // clang-format on
 
 struct InstrVariant {
-    uint32_t src;    // operand kinds accepted as source; 0: no operand
-    uint32_t dst;    // kinds accepted as destination; 0: one operand only
-    uint8_t sizes;   // allowed size codes; 0: no suffix allowed
+    uint32_t src;   // operand kinds accepted as source; 0: no operand
+    uint32_t dst;   // kinds accepted as destination; 0: one operand only
+    uint8_t sizes;  // allowed size codes; 0: no suffix allowed
     Family family;
     uint16_t byteSkeleton, wordSkeleton, longSkeleton;
 };
 
 // Directive-style handlers get the raw operand text and do their own parsing.
-using Handler = void (*)(RunContext& ctx, int size, std::string_view label, const char* operands,
-                         ErreurAsm& err);
+using Handler = void (*)(RunContext& ctx, int size, std::string_view label, const char* operands, ErreurAsm& err);
 
 struct InstrEntry {
     const char* mnemonic;

@@ -35,8 +35,7 @@ bool Accepts(const InstrVariant& v, const Operand& src, const Operand& dst, bool
 
 void EmitValue(RunContext& ctx, uint32_t value, int size) {
     if (ctx.listing.on && !ctx.listing.listObj(value, size)) ctx.internalFault = true;
-    if (ctx.objectEnabled && ctx.obj.isOpen() &&
-        !ctx.obj.output(static_cast<uint32_t>(ctx.location()), value, size))
+    if (ctx.objectEnabled && ctx.obj.isOpen() && !ctx.obj.output(static_cast<uint32_t>(ctx.location()), value, size))
         ctx.internalFault = true;
 }
 
@@ -135,8 +134,7 @@ void AssembleLine(RunContext& ctx, const char* line, ErreurAsm& err) {
         }
         // A byte operation on an address register does not exist on the CPU; refuse it
         // rather than emit a word the processor rejects (MOVES moves a byte of An legally).
-        if (size == kSizeB && chosen->family != Family::Moves &&
-            (src.kind == kAn || (v.dst != 0 && dst.kind == kAn))) {
+        if (size == kSizeB && chosen->family != Family::Moves && (src.kind == kAn || (v.dst != 0 && dst.kind == kAn))) {
             err.NewErreur(kErrInvalidAddressingMode);
             return;
         }

@@ -202,7 +202,8 @@ void EmitExtension(RunContext& ctx, const Operand& op, int size, ErreurAsm& err)
     case kDisp:
     case kPcDisp: {
         int32_t d = op.value;
-        if (op.kind == kPcDisp) d = static_cast<int32_t>(static_cast<uint32_t>(op.value) - static_cast<uint32_t>(ctx.location()));
+        if (op.kind == kPcDisp)
+            d = static_cast<int32_t>(static_cast<uint32_t>(op.value) - static_cast<uint32_t>(ctx.location()));
         if (pass2 && (d < -32768 || d > 32767)) err.NewErreur(kErrDisplacementRange);
         Word(ctx, static_cast<uint32_t>(d));
         return;
@@ -210,11 +211,13 @@ void EmitExtension(RunContext& ctx, const Operand& op, int size, ErreurAsm& err)
     case kIndex:
     case kPcIndex: {
         int32_t d = op.value;
-        if (op.kind == kPcIndex) d = static_cast<int32_t>(static_cast<uint32_t>(op.value) - static_cast<uint32_t>(ctx.location()));
+        if (op.kind == kPcIndex)
+            d = static_cast<int32_t>(static_cast<uint32_t>(op.value) - static_cast<uint32_t>(ctx.location()));
         if (pass2 && (d < -128 || d > 127)) err.NewErreur(kErrDisplacementRange);
         //  15..12  11   10..8  7..0
         // [ Xn  ][W/L][ 000 ][ d8 ]
-        uint32_t w = (uint32_t{op.index} << 12) | (op.indexSize == 4 ? 0x0800u : 0u) | (static_cast<uint32_t>(d) & 0xFF);
+        uint32_t w =
+            (uint32_t{op.index} << 12) | (op.indexSize == 4 ? 0x0800u : 0u) | (static_cast<uint32_t>(d) & 0xFF);
         Word(ctx, w);
         return;
     }
@@ -301,8 +304,10 @@ const char* ParseRegisterList(RunContext& ctx, const char* s, uint16_t& mask, Er
     if (!rec) {
         err.NewErreur(kErrUndefinedSymbol);
     } else if (!ctx.pass2() || (rec->flags & SymbolRecord::kDefinedThisPass)) {
-        if (!(rec->flags & SymbolRecord::kRegisterList)) err.NewErreur(kErrNotRegisterList);
-        else mask = static_cast<uint16_t>(rec->value & 0xFFFF);
+        if (!(rec->flags & SymbolRecord::kRegisterList))
+            err.NewErreur(kErrNotRegisterList);
+        else
+            mask = static_cast<uint16_t>(rec->value & 0xFFFF);
     } else {
         err.NewErreur(kErrRegisterListUndefined);
     }

@@ -33,18 +33,18 @@ enum OperandKind : uint32_t {
 };
 
 // Composite classes used by the instruction table.
-constexpr uint32_t kAll = 0xFFF;           // every general mode, immediate included
-constexpr uint32_t kData = 0xFFD;          // all but An
-constexpr uint32_t kDataAlterable = 0x1FD; // Dn, (An), (An)+, -(An), d(An), d(An,Xn), abs
+constexpr uint32_t kAll = 0xFFF;            // every general mode, immediate included
+constexpr uint32_t kData = 0xFFD;           // all but An
+constexpr uint32_t kDataAlterable = 0x1FD;  // Dn, (An), (An)+, -(An), d(An), d(An,Xn), abs
 constexpr uint32_t kMemoryAlterable = 0x1FC;
-constexpr uint32_t kMemory = 0xFFC;        // all but Dn and An
-constexpr uint32_t kControl = 0x7E4;       // (An), d(An), d(An,Xn), abs, d(PC), d(PC,Xn)
-constexpr uint32_t kTarget = 0x180;        // a branch target: absolute short or long
+constexpr uint32_t kMemory = 0xFFC;             // all but Dn and An
+constexpr uint32_t kControl = 0x7E4;            // (An), d(An), d(An,Xn), abs, d(PC), d(PC,Xn)
+constexpr uint32_t kTarget = 0x180;             // a branch target: absolute short or long
 constexpr uint32_t kControlRegister = 0x3C000;  // USP, SFC, DFC, VBR
 constexpr uint32_t kDnOrAn = 0x003;
 
-static_assert(kAll == (kDn | kAn | kAnInd | kPostInc | kPreDec | kDisp | kIndex | kAbsShort |
-                       kAbsLong | kPcDisp | kPcIndex | kImm));
+static_assert(kAll == (kDn | kAn | kAnInd | kPostInc | kPreDec | kDisp | kIndex | kAbsShort | kAbsLong | kPcDisp |
+                       kPcIndex | kImm));
 static_assert(kData == (kAll & ~kAn));
 static_assert(kDataAlterable == (kDn | kAnInd | kPostInc | kPreDec | kDisp | kIndex | kAbsShort | kAbsLong));
 static_assert(kMemoryAlterable == (kDataAlterable & ~kDn));

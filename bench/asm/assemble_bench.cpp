@@ -50,8 +50,8 @@ void AssembleOnce(bool listing, benchmark::State& state) {
 void BM_Assemble(benchmark::State& state) {
     const bool listing = state.range(0) != 0;
     for (auto _ : state) AssembleOnce(listing, state);
-    state.counters["lines/s"] = benchmark::Counter(static_cast<double>(kLines) * state.iterations(),
-                                                   benchmark::Counter::kIsRate);
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(kLines) * state.iterations(), benchmark::Counter::kIsRate);
     state.SetLabel(listing ? "with listing" : "without listing");
 }
 BENCHMARK(BM_Assemble)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -67,8 +67,8 @@ void BM_GnuAs(benchmark::State& state) {
     for (auto _ : state) {
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("GNU as refused the source");
     }
-    state.counters["lines/s"] = benchmark::Counter(static_cast<double>(kLines) * state.iterations(),
-                                                   benchmark::Counter::kIsRate);
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(kLines) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_GnuAs)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -6,8 +6,7 @@
 
 #include "source_generator.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int lines = argc > 1 ? std::atoi(argv[1]) : 110000;
     const int labels = argc > 2 ? std::atoi(argv[2]) : lines / 10;
     if (lines <= 0 || labels <= 0) {

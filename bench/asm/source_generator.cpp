@@ -8,13 +8,11 @@ namespace qubrix::bench {
 
 std::string GenerateSource(int lines, int labels) {
     static const char* const kShapes[] = {
-        " MOVE.L D%d,D%d",        " MOVE.W (A%d)+,D%d",       " ADD.L #%d,D%d",
-        " SUB.W D%d,D%d",         " CMP.L #%d,D%d",           " AND.W #$%X,D%d",
-        " LEA %d(A%d),A1",        " MOVE.B %d(A0,D%d.W),D2",  " MOVEQ #%d,D%d",
-        " LSL.L #%d+1,D%d",         " BTST #%d,D%d",            " CLR.W %d(A%d)",
-        " MULU #%d,D%d",          " EXT.L D%d",               " SWAP D%d",
-        " MOVEM.L D0-D%d/A0-A%d,-(SP)", " TST.L D%d",         " NOT.B D%d",
-        " ADDA.W #%d,A%d",        " MOVE.W #$%X,(A%d)",
+        " MOVE.L D%d,D%d", " MOVE.W (A%d)+,D%d", " ADD.L #%d,D%d",  " SUB.W D%d,D%d",
+        " CMP.L #%d,D%d",  " AND.W #$%X,D%d",    " LEA %d(A%d),A1", " MOVE.B %d(A0,D%d.W),D2",
+        " MOVEQ #%d,D%d",  " LSL.L #%d+1,D%d",   " BTST #%d,D%d",   " CLR.W %d(A%d)",
+        " MULU #%d,D%d",   " EXT.L D%d",         " SWAP D%d",       " MOVEM.L D0-D%d/A0-A%d,-(SP)",
+        " TST.L D%d",      " NOT.B D%d",         " ADDA.W #%d,A%d", " MOVE.W #$%X,(A%d)",
     };
     constexpr int kShapeCount = sizeof(kShapes) / sizeof(kShapes[0]);
     std::mt19937 rng(12345);
@@ -50,7 +48,8 @@ std::string GenerateSource(int lines, int labels) {
             std::snprintf(buf, sizeof buf, " DBF D%d,L%d", static_cast<int>(rng() % 8), label > 0 ? label - 1 : 0);
             out += buf;
         } else if (kind < 90) {
-            std::snprintf(buf, sizeof buf, " DC.W %d,$%X,LIMIT*2", static_cast<int>(rng() % 1000), static_cast<unsigned>(rng() % 0xFFFF));
+            std::snprintf(buf, sizeof buf, " DC.W %d,$%X,LIMIT*2", static_cast<int>(rng() % 1000),
+                          static_cast<unsigned>(rng() % 0xFFFF));
             out += buf;
         } else if (kind < 93) {
             out += " DC.B 'TEXT',0";

@@ -94,13 +94,14 @@ int main(int argc, char** argv) {
     const double blockMin = double(blockBytes) * bitsPerByte / bps * 1000.0;
     const std::size_t allBytes = 4 + blockBytes + 1 + 10;
     const double allMin = double(allBytes) * bitsPerByte / bps * 1000.0;
-    std::printf("download of %d KiB: %d blocks, %zu block bytes, %d acknowledged, %d missed\n", kib, blocks,
-                blockBytes, acked, missed);
+    std::printf("download of %d KiB: %d blocks, %zu block bytes, %d acknowledged, %d missed\n", kib, blocks, blockBytes,
+                acked, missed);
     std::printf("block phase: %.1f ms, line minimum %.1f ms: %.1f %% of the line rate\n", ms(blockEnd - blockStart),
                 blockMin, 100.0 * blockMin / ms(blockEnd - blockStart));
-    std::printf("whole download: %.1f ms, line minimum %.1f ms (the end sequence's fixed pauses and the\n"
-                "paced \"LO\" and \"PC=\" commands account for the difference)\n",
-                ms(end - start), allMin);
+    std::printf(
+        "whole download: %.1f ms, line minimum %.1f ms (the end sequence's fixed pauses and the\n"
+        "paced \"LO\" and \"PC=\" commands account for the difference)\n",
+        ms(end - start), allMin);
 
     ::kill(child, SIGTERM);
     ::waitpid(child, nullptr, 0);

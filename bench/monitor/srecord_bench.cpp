@@ -12,8 +12,8 @@
 namespace {
 
 std::string MakeFile(int size) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("korvan-srecord-bench-" + std::to_string(size) + ".abs");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("korvan-srecord-bench-" + std::to_string(size) + ".abs");
     korvan::bench::writeProgramFile(path.string(), size);
     return path.string();
 }

@@ -24,43 +24,43 @@ constexpr int kLines = 20000;
 // preprocessor lines, strings, character literals, line and block comments. Without block
 // comments nothing ever closes a comment opened at the top: the worst case for an edit.
 std::string generate(bool withBlockComments) {
-        static const char* const kChunk[] = {
-            "#include <stdio.h>",
-            "/* Block comment over",
-            "   three lines, with int and char inside",
-            "   and a closing mark */",
-            "static unsigned int counter_%d = 0; // running total",
-            "typedef struct { WORD length; BYTE flags; ULONG crc; } packet_%d;",
-            "int compute_%d(const char* name, long value)",
-            "{",
-            "    if (value < 0 && name[0] != '\\'') {",
-            "        printf(\"negative value for %%s: %%ld\\n\", name, value);",
-            "        return -1;",
-            "    }",
-            "    for (int i = 0; i < 16; ++i) value = (value * 31) ^ i;",
-            "    switch (value & 3) { case 0: break; default: value++; }",
-            "    return (int)value; /* inline comment */",
-            "}",
-            "",
-            "\tMOVE.L  #$1234,D0      ; assembly line, it's coloured as C",
-            "\tDC.B    'Hello',0",
-            "#define LIMIT_%d (1 << 12)",
-        };
-        std::string out;
-        out.reserve(static_cast<std::size_t>(kLines) * 40);
-        char line[256];
-        for (int n = 0; n < kLines; ++n) {
-            const char* pattern = kChunk[n % std::size(kChunk)];
-            if (!withBlockComments && std::string_view(pattern).find("/*") != std::string_view::npos)
-                pattern = "    value = value + 1; // no block comment here";
-            else if (!withBlockComments && std::string_view(pattern).find("*/") != std::string_view::npos)
-                pattern = "    value = value - 1;";
-            std::snprintf(line, sizeof line, pattern, n);
-            out += line;
-            out += '\n';
-        }
-        out.pop_back();
-        return out;
+    static const char* const kChunk[] = {
+        "#include <stdio.h>",
+        "/* Block comment over",
+        "   three lines, with int and char inside",
+        "   and a closing mark */",
+        "static unsigned int counter_%d = 0; // running total",
+        "typedef struct { WORD length; BYTE flags; ULONG crc; } packet_%d;",
+        "int compute_%d(const char* name, long value)",
+        "{",
+        "    if (value < 0 && name[0] != '\\'') {",
+        "        printf(\"negative value for %%s: %%ld\\n\", name, value);",
+        "        return -1;",
+        "    }",
+        "    for (int i = 0; i < 16; ++i) value = (value * 31) ^ i;",
+        "    switch (value & 3) { case 0: break; default: value++; }",
+        "    return (int)value; /* inline comment */",
+        "}",
+        "",
+        "\tMOVE.L  #$1234,D0      ; assembly line, it's coloured as C",
+        "\tDC.B    'Hello',0",
+        "#define LIMIT_%d (1 << 12)",
+    };
+    std::string out;
+    out.reserve(static_cast<std::size_t>(kLines) * 40);
+    char line[256];
+    for (int n = 0; n < kLines; ++n) {
+        const char* pattern = kChunk[n % std::size(kChunk)];
+        if (!withBlockComments && std::string_view(pattern).find("/*") != std::string_view::npos)
+            pattern = "    value = value + 1; // no block comment here";
+        else if (!withBlockComments && std::string_view(pattern).find("*/") != std::string_view::npos)
+            pattern = "    value = value - 1;";
+        std::snprintf(line, sizeof line, pattern, n);
+        out += line;
+        out += '\n';
+    }
+    out.pop_back();
+    return out;
 }
 
 const std::string& generatedSource() {
@@ -158,8 +158,7 @@ void BM_EditorRehighlight(benchmark::State& state) {
     QPlainTextEdit editor;
     auto* highlighter = new SourceHighlighter(editor.document());
     editor.setPlainText(generatedSourceQt());
-    for (auto _ : state)
-        highlighter->rehighlight();
+    for (auto _ : state) highlighter->rehighlight();
     setCounters(state);
 }
 BENCHMARK(BM_EditorRehighlight)->Unit(benchmark::kMillisecond);
@@ -178,8 +177,7 @@ void typeAndErase(benchmark::State& state, const QString& text, int line, const 
     editor.setTextCursor(cursor);
     for (auto _ : state) {
         editor.insertPlainText(typed);
-        for (int i = 0; i < typed.size(); ++i)
-            editor.textCursor().deletePreviousChar();
+        for (int i = 0; i < typed.size(); ++i) editor.textCursor().deletePreviousChar();
     }
 }
 
@@ -204,12 +202,10 @@ BENCHMARK(BM_EditorTypeUnclosedCommentOpener)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

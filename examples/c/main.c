@@ -2,7 +2,7 @@
    keeps values in initialised and cleared variables. Build it, then Monitor and GO 802000. */
 #include <korvan.h>
 
-static int table[8];            /* .bss: cleared by the start-up code */
+static int table[8];                              /* .bss: cleared by the start-up code */
 static const char* greeting = "Bonjour du 68332"; /* .data */
 
 static int sum(const int* values, int count) {

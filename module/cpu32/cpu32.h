@@ -48,9 +48,8 @@ struct Registers {
 
 // Exception vector numbers of the CPU32.
 namespace vector {
-constexpr uint8_t BusError = 2, AddressError = 3, IllegalInstruction = 4, ZeroDivide = 5,
-                  Chk = 6, TrapV = 7, PrivilegeViolation = 8, Trace = 9, LineA = 10, LineF = 11,
-                  FormatError = 14, Trap0 = 32;
+constexpr uint8_t BusError = 2, AddressError = 3, IllegalInstruction = 4, ZeroDivide = 5, Chk = 6, TrapV = 7,
+                  PrivilegeViolation = 8, Trace = 9, LineA = 10, LineF = 11, FormatError = 14, Trap0 = 32;
 }
 
 enum class StepStatus : uint8_t {
@@ -70,7 +69,7 @@ enum class RunReason : uint8_t { Count, Exception, Watch, Stopped, Halted };
 struct RunResult {
     uint64_t executed = 0;  // instructions executed, the one that took an exception included
     RunReason reason = RunReason::Count;
-    uint8_t vector = 0;     // with Exception
+    uint8_t vector = 0;  // with Exception
 };
 
 class Machine;

@@ -17,8 +17,18 @@ constexpr unsigned regHi(uint16_t op) { return (op >> 9) & 7; }
 
 // ---- effective address classes, one bit per mode, for the decode table
 enum EaBit : uint16_t {
-    kDn = 1 << 0, kAn = 1 << 1, kInd = 1 << 2, kPost = 1 << 3, kPre = 1 << 4, kDisp = 1 << 5,
-    kIdx = 1 << 6, kAbsW = 1 << 7, kAbsL = 1 << 8, kPcDisp = 1 << 9, kPcIdx = 1 << 10, kImm = 1 << 11,
+    kDn = 1 << 0,
+    kAn = 1 << 1,
+    kInd = 1 << 2,
+    kPost = 1 << 3,
+    kPre = 1 << 4,
+    kDisp = 1 << 5,
+    kIdx = 1 << 6,
+    kAbsW = 1 << 7,
+    kAbsL = 1 << 8,
+    kPcDisp = 1 << 9,
+    kPcIdx = 1 << 10,
+    kImm = 1 << 11,
 };
 // All: every mode. Data: all but An. Memory: all but Dn, An.
 // Control: (An), (d16,An), (d8,An,Xn), abs.W, abs.L, (d16,PC), (d8,PC,Xn).
@@ -35,16 +45,14 @@ constexpr uint16_t kDataNoImm = kData & ~kImm;
 static_assert(kData == 0x0FFD && kMemory == 0x0FFC && kControl == 0x07E4);
 static_assert(kDataAlt == 0x01FD && kMemAlt == 0x01FC && kCtrlAlt == 0x01E4);
 
-constexpr uint16_t eaBit(unsigned mode, unsigned reg)
-{
+constexpr uint16_t eaBit(unsigned mode, unsigned reg) {
     if (mode < 7) return uint16_t(1u << mode);
     return reg <= 4 ? uint16_t(1u << (7 + reg)) : 0;
 }
 
 // ---- data movement
 
-template <int S> void opMove(Machine& m, uint16_t op)
-{
+template <int S> void opMove(Machine& m, uint16_t op) {
     const uint32_t v = m.readEa<S>(eaMode(op), eaReg(op));
     const Operand dst = m.resolve<S>((op >> 6) & 7, regHi(op));
     m.put<S>(dst, v);
@@ -52,21 +60,18 @@ template <int S> void opMove(Machine& m, uint16_t op)
 }
 
 // Specialised common forms: register to register and register from/to (An), (An)+, -(An).
-template <int S> void opMoveDD(Machine& m, uint16_t op)
-{
+template <int S> void opMoveDD(Machine& m, uint16_t op) {
     const uint32_t v = m.r.d[eaReg(op)] & mask<S>();
     m.setD<S>(regHi(op), v);
     m.setCcr(flags::logic<S>(v, m.ccr()));
 }
 
-template <int S> void opMoveA(Machine& m, uint16_t op)
-{
+template <int S> void opMoveA(Machine& m, uint16_t op) {
     const uint32_t v = m.readEa<S>(eaMode(op), eaReg(op));
     m.r.a[regHi(op)] = uint32_t(signExtend<S>(v));
 }
 
-void opMoveq(Machine& m, uint16_t op)
-{
+void opMoveq(Machine& m, uint16_t op) {
     const uint32_t v = uint32_t(int32_t(int8_t(op & 0xFF)));
     m.r.d[regHi(op)] = v;
     m.setCcr(flags::logic<4>(v, m.ccr()));
@@ -74,21 +79,18 @@ void opMoveq(Machine& m, uint16_t op)
 
 void opLea(Machine& m, uint16_t op) { m.r.a[regHi(op)] = m.controlAddress(eaMode(op), eaReg(op)); }
 
-void opPea(Machine& m, uint16_t op)
-{
+void opPea(Machine& m, uint16_t op) {
     const uint32_t a = m.controlAddress(eaMode(op), eaReg(op));
     m.push32(a);
 }
 
-template <int S> void opClr(Machine& m, uint16_t op)
-{
+template <int S> void opClr(Machine& m, uint16_t op) {
     const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
     m.put<S>(o, 0);
     m.setCcr(uint8_t((m.ccr() & flags::X) | flags::Z));
 }
 
-void opExg(Machine& m, uint16_t op)
-{
+void opExg(Machine& m, uint16_t op) {
     const unsigned x = regHi(op), y = eaReg(op);
     switch ((op >> 3) & 0x1F) {
     case 0x08: std::swap(m.r.d[x], m.r.d[y]); break;
@@ -97,38 +99,33 @@ void opExg(Machine& m, uint16_t op)
     }
 }
 
-void opSwap(Machine& m, uint16_t op)
-{
+void opSwap(Machine& m, uint16_t op) {
     uint32_t& d = m.r.d[eaReg(op)];
     d = (d >> 16) | (d << 16);
     m.setCcr(flags::logic<4>(d, m.ccr()));
 }
 
-void opExtW(Machine& m, uint16_t op)
-{
+void opExtW(Machine& m, uint16_t op) {
     const unsigned n = eaReg(op);
     const uint32_t v = uint32_t(int32_t(int8_t(m.r.d[n]))) & 0xFFFF;
     m.setD<2>(n, v);
     m.setCcr(flags::logic<2>(v, m.ccr()));
 }
 
-void opExtL(Machine& m, uint16_t op)
-{
+void opExtL(Machine& m, uint16_t op) {
     const unsigned n = eaReg(op);
     m.r.d[n] = uint32_t(int32_t(int16_t(m.r.d[n])));
     m.setCcr(flags::logic<4>(m.r.d[n], m.ccr()));
 }
 
-void opExtbL(Machine& m, uint16_t op)
-{
+void opExtbL(Machine& m, uint16_t op) {
     const unsigned n = eaReg(op);
     m.r.d[n] = uint32_t(int32_t(int8_t(m.r.d[n])));
     m.setCcr(flags::logic<4>(m.r.d[n], m.ccr()));
 }
 
 // MOVEM: the mask's bit 0 is D0 .. bit 15 A7, reversed for -(An).
-template <int S> void opMovemToMem(Machine& m, uint16_t op)
-{
+template <int S> void opMovemToMem(Machine& m, uint16_t op) {
     const uint16_t list = m.fetch16();
     const unsigned mode = eaMode(op), reg = eaReg(op);
     if (mode == 4) {
@@ -154,8 +151,7 @@ template <int S> void opMovemToMem(Machine& m, uint16_t op)
     }
 }
 
-template <int S> void opMovemToRegs(Machine& m, uint16_t op)
-{
+template <int S> void opMovemToRegs(Machine& m, uint16_t op) {
     const uint16_t list = m.fetch16();
     const unsigned mode = eaMode(op), reg = eaReg(op);
     uint32_t addr = mode == 3 ? m.r.a[reg] : m.controlAddress(mode, reg);
@@ -164,16 +160,17 @@ template <int S> void opMovemToRegs(Machine& m, uint16_t op)
         if (!(list & (1u << n))) continue;
         const uint32_t raw = program ? m.readProgram<S>(addr) : m.read<S>(addr);
         const uint32_t v = uint32_t(signExtend<S>(raw));
-        if (n < 8) m.r.d[n] = v;
-        else m.r.a[n - 8] = v;
+        if (n < 8)
+            m.r.d[n] = v;
+        else
+            m.r.a[n - 8] = v;
         addr += S;
     }
     if (mode == 3) m.r.a[reg] = addr;
 }
 
 // MOVEP: bytes at every other address, high byte first.
-void opMovep(Machine& m, uint16_t op)
-{
+void opMovep(Machine& m, uint16_t op) {
     const unsigned dn = regHi(op), an = eaReg(op), opmode = (op >> 6) & 7;
     uint32_t addr = m.r.a[an] + uint32_t(int32_t(int16_t(m.fetch16())));
     const int count = (opmode & 1) ? 4 : 2;
@@ -182,8 +179,10 @@ void opMovep(Machine& m, uint16_t op)
     } else {
         uint32_t v = 0;
         for (int i = 0; i < count; ++i, addr += 2) v = (v << 8) | m.read<1>(addr);
-        if (count == 2) m.setD<2>(dn, v);
-        else m.r.d[dn] = v;
+        if (count == 2)
+            m.setD<2>(dn, v);
+        else
+            m.r.d[dn] = v;
     }
 }
 
@@ -191,8 +190,7 @@ void opMovep(Machine& m, uint16_t op)
 
 struct AddOp {
     static constexpr bool writes = true;
-    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d)
-    {
+    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = (d + s) & mask<S>();
         m.setCcr(flags::add<S>(s, d, r));
         return r;
@@ -200,8 +198,7 @@ struct AddOp {
 };
 struct SubOp {
     static constexpr bool writes = true;
-    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d)
-    {
+    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = (d - s) & mask<S>();
         m.setCcr(flags::sub<S>(s, d, r));
         return r;
@@ -209,8 +206,7 @@ struct SubOp {
 };
 struct CmpOp {
     static constexpr bool writes = false;
-    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d)
-    {
+    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = (d - s) & mask<S>();
         m.setCcr(flags::cmp<S>(s, d, r, m.ccr()));
         return r;
@@ -218,8 +214,7 @@ struct CmpOp {
 };
 struct AndOp {
     static constexpr bool writes = true;
-    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d)
-    {
+    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = d & s;
         m.setCcr(flags::logic<S>(r, m.ccr()));
         return r;
@@ -227,8 +222,7 @@ struct AndOp {
 };
 struct OrOp {
     static constexpr bool writes = true;
-    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d)
-    {
+    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = d | s;
         m.setCcr(flags::logic<S>(r, m.ccr()));
         return r;
@@ -236,8 +230,7 @@ struct OrOp {
 };
 struct EorOp {
     static constexpr bool writes = true;
-    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d)
-    {
+    template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = (d ^ s) & mask<S>();
         m.setCcr(flags::logic<S>(r, m.ccr()));
         return r;
@@ -245,8 +238,7 @@ struct EorOp {
 };
 
 // <ea>,Dn
-template <int S, class Op> void opEaToD(Machine& m, uint16_t op)
-{
+template <int S, class Op> void opEaToD(Machine& m, uint16_t op) {
     const uint32_t s = m.readEa<S>(eaMode(op), eaReg(op));
     const unsigned dn = regHi(op);
     const uint32_t r = Op::template apply<S>(m, s, m.r.d[dn] & mask<S>());
@@ -254,16 +246,14 @@ template <int S, class Op> void opEaToD(Machine& m, uint16_t op)
 }
 
 // Dn,<ea>
-template <int S, class Op> void opDToEa(Machine& m, uint16_t op)
-{
+template <int S, class Op> void opDToEa(Machine& m, uint16_t op) {
     const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
     const uint32_t d = m.get<S>(o);
     m.put<S>(o, Op::template apply<S>(m, m.r.d[regHi(op)] & mask<S>(), d));
 }
 
 // #imm,<ea>
-template <int S, class Op> void opImm(Machine& m, uint16_t op)
-{
+template <int S, class Op> void opImm(Machine& m, uint16_t op) {
     const uint32_t s = m.fetchImmediate<S>();
     const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
     const uint32_t r = Op::template apply<S>(m, s, m.get<S>(o));
@@ -271,45 +261,38 @@ template <int S, class Op> void opImm(Machine& m, uint16_t op)
 }
 
 // ADDQ/SUBQ: to an address register the whole register changes and no flag.
-template <int S, class Op> void opQuick(Machine& m, uint16_t op)
-{
+template <int S, class Op> void opQuick(Machine& m, uint16_t op) {
     const uint32_t q = regHi(op) == 0 ? 8 : regHi(op);
     const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
     m.put<S>(o, Op::template apply<S>(m, q, m.get<S>(o)));
 }
 
-template <bool Add> void opQuickA(Machine& m, uint16_t op)
-{
+template <bool Add> void opQuickA(Machine& m, uint16_t op) {
     const uint32_t q = regHi(op) == 0 ? 8 : regHi(op);
     m.r.a[eaReg(op)] += Add ? q : uint32_t(-int32_t(q));
 }
 
 // ADDA/SUBA/CMPA: word sources are sign-extended, the operation is on 32 bits.
-template <int S> void opAdda(Machine& m, uint16_t op)
-{
+template <int S> void opAdda(Machine& m, uint16_t op) {
     m.r.a[regHi(op)] += uint32_t(signExtend<S>(m.readEa<S>(eaMode(op), eaReg(op))));
 }
-template <int S> void opSuba(Machine& m, uint16_t op)
-{
+template <int S> void opSuba(Machine& m, uint16_t op) {
     m.r.a[regHi(op)] -= uint32_t(signExtend<S>(m.readEa<S>(eaMode(op), eaReg(op))));
 }
-template <int S> void opCmpa(Machine& m, uint16_t op)
-{
+template <int S> void opCmpa(Machine& m, uint16_t op) {
     const uint32_t s = uint32_t(signExtend<S>(m.readEa<S>(eaMode(op), eaReg(op))));
     const uint32_t d = m.r.a[regHi(op)];
     m.setCcr(flags::cmp<4>(s, d, d - s, m.ccr()));
 }
 
-template <int S> void opCmpm(Machine& m, uint16_t op)
-{
+template <int S> void opCmpm(Machine& m, uint16_t op) {
     const uint32_t s = m.readEa<S>(3, eaReg(op));
     const uint32_t d = m.readEa<S>(3, regHi(op));
     m.setCcr(flags::cmp<S>(s, d, (d - s) & mask<S>(), m.ccr()));
 }
 
 // ADDX/SUBX: Dy,Dx or -(Ay),-(Ax).
-template <int S, bool Add> void opAddxSubx(Machine& m, uint16_t op)
-{
+template <int S, bool Add> void opAddxSubx(Machine& m, uint16_t op) {
     const unsigned ry = eaReg(op), rx = regHi(op);
     const bool memory = op & 8;
     uint32_t s, d;
@@ -325,12 +308,13 @@ template <int S, bool Add> void opAddxSubx(Machine& m, uint16_t op)
     const uint32_t x = (m.ccr() & flags::X) ? 1 : 0;
     const uint32_t r = (Add ? d + s + x : d - s - x) & mask<S>();
     m.setCcr(flags::extended(Add ? flags::add<S>(s, d, r) : flags::sub<S>(s, d, r), m.ccr()));
-    if (memory) m.put<S>(dst, r);
-    else m.setD<S>(rx, r);
+    if (memory)
+        m.put<S>(dst, r);
+    else
+        m.setD<S>(rx, r);
 }
 
-template <int S> void opNeg(Machine& m, uint16_t op)
-{
+template <int S> void opNeg(Machine& m, uint16_t op) {
     const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
     const uint32_t d = m.get<S>(o);
     const uint32_t r = (0 - d) & mask<S>();
@@ -338,8 +322,7 @@ template <int S> void opNeg(Machine& m, uint16_t op)
     m.put<S>(o, r);
 }
 
-template <int S> void opNegx(Machine& m, uint16_t op)
-{
+template <int S> void opNegx(Machine& m, uint16_t op) {
     const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
     const uint32_t d = m.get<S>(o);
     const uint32_t r = (0 - d - ((m.ccr() & flags::X) ? 1 : 0)) & mask<S>();
@@ -347,21 +330,18 @@ template <int S> void opNegx(Machine& m, uint16_t op)
     m.put<S>(o, r);
 }
 
-template <int S> void opNot(Machine& m, uint16_t op)
-{
+template <int S> void opNot(Machine& m, uint16_t op) {
     const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
     const uint32_t r = ~m.get<S>(o) & mask<S>();
     m.setCcr(flags::logic<S>(r, m.ccr()));
     m.put<S>(o, r);
 }
 
-template <int S> void opTst(Machine& m, uint16_t op)
-{
+template <int S> void opTst(Machine& m, uint16_t op) {
     m.setCcr(flags::logic<S>(m.readEa<S>(eaMode(op), eaReg(op)), m.ccr()));
 }
 
-void opTas(Machine& m, uint16_t op)
-{
+void opTas(Machine& m, uint16_t op) {
     const Operand o = m.resolve<1>(eaMode(op), eaReg(op));
     const uint32_t v = m.get<1>(o);
     m.setCcr(flags::logic<1>(v, m.ccr()));
@@ -370,8 +350,7 @@ void opTas(Machine& m, uint16_t op)
 
 // ---- decimal arithmetic
 
-uint32_t bcdAdd(Machine& m, uint32_t s, uint32_t d)
-{
+uint32_t bcdAdd(Machine& m, uint32_t s, uint32_t d) {
     const uint32_t x = (m.ccr() & flags::X) ? 1 : 0;
     uint32_t r = (s & 0x0F) + (d & 0x0F) + x;
     if (r > 9) r += 6;
@@ -381,15 +360,16 @@ uint32_t bcdAdd(Machine& m, uint32_t s, uint32_t d)
     r &= 0xFF;
     uint8_t c = m.ccr() & (flags::Z | flags::X);
     if (r) c &= uint8_t(~flags::Z);
-    if (carry) c |= flags::C | flags::X;
-    else c &= uint8_t(~flags::X);
+    if (carry)
+        c |= flags::C | flags::X;
+    else
+        c &= uint8_t(~flags::X);
     if (r & 0x80) c |= flags::N;
     m.setCcr(c);
     return r;
 }
 
-uint32_t bcdSub(Machine& m, uint32_t s, uint32_t d)
-{
+uint32_t bcdSub(Machine& m, uint32_t s, uint32_t d) {
     const int x = (m.ccr() & flags::X) ? 1 : 0;
     int r = int(d) - int(s) - x;
     if (int(d & 0x0F) - int(s & 0x0F) - x < 0) r -= 6;
@@ -398,15 +378,16 @@ uint32_t bcdSub(Machine& m, uint32_t s, uint32_t d)
     const uint32_t res = uint32_t(r) & 0xFF;
     uint8_t c = m.ccr() & (flags::Z | flags::X);
     if (res) c &= uint8_t(~flags::Z);
-    if (borrow) c |= flags::C | flags::X;
-    else c &= uint8_t(~flags::X);
+    if (borrow)
+        c |= flags::C | flags::X;
+    else
+        c &= uint8_t(~flags::X);
     if (res & 0x80) c |= flags::N;
     m.setCcr(c);
     return res;
 }
 
-template <bool Add> void opBcd(Machine& m, uint16_t op)
-{
+template <bool Add> void opBcd(Machine& m, uint16_t op) {
     const unsigned ry = eaReg(op), rx = regHi(op);
     if (op & 8) {
         const uint32_t s = m.readEa<1>(4, ry);
@@ -419,8 +400,7 @@ template <bool Add> void opBcd(Machine& m, uint16_t op)
     }
 }
 
-void opNbcd(Machine& m, uint16_t op)
-{
+void opNbcd(Machine& m, uint16_t op) {
     const Operand o = m.resolve<1>(eaMode(op), eaReg(op));
     const uint32_t d = m.get<1>(o);
     m.put<1>(o, bcdSub(m, d, 0));
@@ -428,25 +408,23 @@ void opNbcd(Machine& m, uint16_t op)
 
 // ---- multiply and divide
 
-template <bool Signed> void opMulW(Machine& m, uint16_t op)
-{
+template <bool Signed> void opMulW(Machine& m, uint16_t op) {
     const uint32_t s = m.readEa<2>(eaMode(op), eaReg(op));
     const unsigned dn = regHi(op);
-    const uint32_t r = Signed ? uint32_t(int32_t(int16_t(s)) * int32_t(int16_t(m.r.d[dn])))
-                              : (s & 0xFFFF) * (m.r.d[dn] & 0xFFFF);
+    const uint32_t r =
+        Signed ? uint32_t(int32_t(int16_t(s)) * int32_t(int16_t(m.r.d[dn]))) : (s & 0xFFFF) * (m.r.d[dn] & 0xFFFF);
     m.r.d[dn] = r;
     m.setCcr(flags::logic<4>(r, m.ccr()));
 }
 
-void opMulL(Machine& m, uint16_t op)
-{
+void opMulL(Machine& m, uint16_t op) {
     const uint16_t ext = m.fetch16();
     if (ext & 0x83F8) return m.illegal();
     const uint32_t s = m.readEa<4>(eaMode(op), eaReg(op));
     const unsigned dl = (ext >> 12) & 7, dh = ext & 7;
     const bool isSigned = ext & 0x0800, wide = ext & 0x0400;
-    const uint64_t r = isSigned ? uint64_t(int64_t(int32_t(s)) * int64_t(int32_t(m.r.d[dl])))
-                                : uint64_t(s) * uint64_t(m.r.d[dl]);
+    const uint64_t r =
+        isSigned ? uint64_t(int64_t(int32_t(s)) * int64_t(int32_t(m.r.d[dl]))) : uint64_t(s) * uint64_t(m.r.d[dl]);
     uint8_t c = m.ccr() & flags::X;
     if (wide) {
         m.r.d[dh] = uint32_t(r >> 32);
@@ -462,14 +440,12 @@ void opMulL(Machine& m, uint16_t op)
     m.setCcr(c);
 }
 
-void zeroDivide(Machine& m)
-{
+void zeroDivide(Machine& m) {
     m.setCcr(m.ccr() & uint8_t(~flags::C));
     m.exception(vector::ZeroDivide, Frame::WithAddress, m.r.pc, m.instrPc);
 }
 
-template <bool Signed> void opDivW(Machine& m, uint16_t op)
-{
+template <bool Signed> void opDivW(Machine& m, uint16_t op) {
     const uint32_t s = m.readEa<2>(eaMode(op), eaReg(op));
     const unsigned dn = regHi(op);
     if ((s & 0xFFFF) == 0) return zeroDivide(m);
@@ -495,8 +471,7 @@ template <bool Signed> void opDivW(Machine& m, uint16_t op)
     }
 }
 
-void opDivL(Machine& m, uint16_t op)
-{
+void opDivL(Machine& m, uint16_t op) {
     const uint16_t ext = m.fetch16();
     if (ext & 0x83F8) return m.illegal();
     const uint32_t s = m.readEa<4>(eaMode(op), eaReg(op));
@@ -527,8 +502,7 @@ void opDivL(Machine& m, uint16_t op)
 // ---- shifts and rotates
 
 using ShiftFn = flags::Shifted (*)(uint32_t, unsigned, uint8_t);
-template <int S> constexpr ShiftFn shiftFn(unsigned type, bool left)
-{
+template <int S> constexpr ShiftFn shiftFn(unsigned type, bool left) {
     switch (type) {
     case 0: return left ? flags::asl<S> : flags::asr<S>;
     case 1: return left ? flags::lsl<S> : flags::lsr<S>;
@@ -537,8 +511,7 @@ template <int S> constexpr ShiftFn shiftFn(unsigned type, bool left)
     }
 }
 
-template <int S, unsigned Type, bool Left> void opShiftReg(Machine& m, uint16_t op)
-{
+template <int S, unsigned Type, bool Left> void opShiftReg(Machine& m, uint16_t op) {
     const unsigned count = (op & 0x20) ? m.r.d[regHi(op)] & 63 : (regHi(op) == 0 ? 8 : regHi(op));
     const unsigned dn = eaReg(op);
     const flags::Shifted s = shiftFn<S>(Type, Left)(m.r.d[dn], count, m.ccr());
@@ -546,8 +519,7 @@ template <int S, unsigned Type, bool Left> void opShiftReg(Machine& m, uint16_t 
     m.setCcr(s.ccr);
 }
 
-template <unsigned Type, bool Left> void opShiftMem(Machine& m, uint16_t op)
-{
+template <unsigned Type, bool Left> void opShiftMem(Machine& m, uint16_t op) {
     const Operand o = m.resolve<2>(eaMode(op), eaReg(op));
     const flags::Shifted s = shiftFn<2>(Type, Left)(m.get<2>(o), 1, m.ccr());
     m.put<2>(o, s.result);
@@ -555,8 +527,7 @@ template <unsigned Type, bool Left> void opShiftMem(Machine& m, uint16_t op)
 }
 
 // ---- bit operations: 0 BTST, 1 BCHG, 2 BCLR, 3 BSET; long on Dn (bit mod 32), byte in memory.
-template <unsigned Kind, bool Immediate> void opBit(Machine& m, uint16_t op)
-{
+template <unsigned Kind, bool Immediate> void opBit(Machine& m, uint16_t op) {
     const unsigned bit = Immediate ? (m.fetch16() & 0xFF) : m.r.d[regHi(op)];
     const unsigned mode = eaMode(op), reg = eaReg(op);
     if (mode == 0) {
@@ -581,12 +552,13 @@ template <unsigned Kind, bool Immediate> void opBit(Machine& m, uint16_t op)
 void branchTo(Machine& m, uint32_t target) { m.r.pc = target; }
 
 // Bcc/BRA/BSR: 8-bit displacement in the opcode, $00 = 16-bit, $FF = 32-bit word(s) follow.
-void opBcc(Machine& m, uint16_t op)
-{
+void opBcc(Machine& m, uint16_t op) {
     const uint32_t base = m.r.pc;
     int32_t disp = int8_t(op & 0xFF);
-    if (disp == 0) disp = int16_t(m.fetch16());
-    else if (disp == -1) disp = int32_t(m.fetch32());
+    if (disp == 0)
+        disp = int16_t(m.fetch16());
+    else if (disp == -1)
+        disp = int32_t(m.fetch32());
     const unsigned cc = (op >> 8) & 15;
     if (cc == 1) {  // BSR
         m.push32(m.r.pc);
@@ -595,8 +567,7 @@ void opBcc(Machine& m, uint16_t op)
     if (flags::condition(cc, m.ccr())) branchTo(m, base + uint32_t(disp));
 }
 
-void opDbcc(Machine& m, uint16_t op)
-{
+void opDbcc(Machine& m, uint16_t op) {
     const uint32_t base = m.r.pc;
     const int32_t disp = int16_t(m.fetch16());
     if (flags::condition((op >> 8) & 15, m.ccr())) return;
@@ -606,16 +577,14 @@ void opDbcc(Machine& m, uint16_t op)
     if (w != 0xFFFF) branchTo(m, base + uint32_t(disp));
 }
 
-void opScc(Machine& m, uint16_t op)
-{
+void opScc(Machine& m, uint16_t op) {
     const Operand o = m.resolve<1>(eaMode(op), eaReg(op));
     m.put<1>(o, flags::condition((op >> 8) & 15, m.ccr()) ? 0xFF : 0x00);
 }
 
 void opJmp(Machine& m, uint16_t op) { branchTo(m, m.controlAddress(eaMode(op), eaReg(op))); }
 
-void opJsr(Machine& m, uint16_t op)
-{
+void opJsr(Machine& m, uint16_t op) {
     const uint32_t target = m.controlAddress(eaMode(op), eaReg(op));
     m.push32(m.r.pc);
     branchTo(m, target);
@@ -623,24 +592,21 @@ void opJsr(Machine& m, uint16_t op)
 
 void opRts(Machine& m, uint16_t) { branchTo(m, m.pop32()); }
 
-void opRtr(Machine& m, uint16_t)
-{
+void opRtr(Machine& m, uint16_t) {
     const uint16_t ccr = m.pop16();
     const uint32_t pc = m.pop32();
     m.setCcr(uint8_t(ccr));
     branchTo(m, pc);
 }
 
-void opRtd(Machine& m, uint16_t)
-{
+void opRtd(Machine& m, uint16_t) {
     const int32_t disp = int16_t(m.fetch16());
     const uint32_t pc = m.pop32();
     m.r.a[7] += uint32_t(disp);
     branchTo(m, pc);
 }
 
-template <bool Long> void opLink(Machine& m, uint16_t op)
-{
+template <bool Long> void opLink(Machine& m, uint16_t op) {
     const int32_t disp = Long ? int32_t(m.fetch32()) : int16_t(m.fetch16());
     const unsigned an = eaReg(op);
     m.push32(m.r.a[an]);
@@ -648,8 +614,7 @@ template <bool Long> void opLink(Machine& m, uint16_t op)
     m.r.a[7] += uint32_t(disp);
 }
 
-void opUnlk(Machine& m, uint16_t op)
-{
+void opUnlk(Machine& m, uint16_t op) {
     const unsigned an = eaReg(op);
     m.r.a[7] = m.r.a[an];
     m.r.a[an] = m.pop32();
@@ -659,27 +624,20 @@ void opNop(Machine&, uint16_t) {}
 
 // ---- traps and checks
 
-void opTrap(Machine& m, uint16_t op)
-{
-    m.exception(uint8_t(vector::Trap0 + (op & 15)), Frame::Normal, m.r.pc);
-}
+void opTrap(Machine& m, uint16_t op) { m.exception(uint8_t(vector::Trap0 + (op & 15)), Frame::Normal, m.r.pc); }
 
-void opTrapv(Machine& m, uint16_t)
-{
+void opTrapv(Machine& m, uint16_t) {
     if (m.ccr() & flags::V) m.exception(vector::TrapV, Frame::WithAddress, m.r.pc, m.instrPc);
 }
 
-void opTrapcc(Machine& m, uint16_t op)
-{
+void opTrapcc(Machine& m, uint16_t op) {
     const unsigned words = op & 7;  // 2: one word follows, 3: a long, 4: none
     if (words == 2) m.fetch16();
     if (words == 3) m.fetch32();
-    if (flags::condition((op >> 8) & 15, m.ccr()))
-        m.exception(vector::TrapV, Frame::WithAddress, m.r.pc, m.instrPc);
+    if (flags::condition((op >> 8) & 15, m.ccr())) m.exception(vector::TrapV, Frame::WithAddress, m.r.pc, m.instrPc);
 }
 
-template <int S> void opChk(Machine& m, uint16_t op)
-{
+template <int S> void opChk(Machine& m, uint16_t op) {
     const int32_t bound = signExtend<S>(m.readEa<S>(eaMode(op), eaReg(op)));
     const int32_t v = signExtend<S>(m.r.d[regHi(op)]);
     if (v >= 0 && v <= bound) return;
@@ -692,8 +650,7 @@ template <int S> void opChk(Machine& m, uint16_t op)
 // CMP2/CHK2: the register against a lower and an upper bound stored at <ea>. An address
 // register is compared on 32 bits with sign-extended bounds. The range test wraps, so that it
 // serves signed and unsigned bounds alike.
-template <int S> void opChk2Cmp2(Machine& m, uint16_t op)
-{
+template <int S> void opChk2Cmp2(Machine& m, uint16_t op) {
     const uint16_t ext = m.fetch16();
     if (ext & 0x07FF) return m.illegal();
     const uint32_t addr = m.controlAddress(eaMode(op), eaReg(op));
@@ -727,58 +684,54 @@ void opLineF(Machine& m, uint16_t) { m.exception(vector::LineF, Frame::Normal, m
 
 void opToCcr(Machine& m, uint16_t op) { m.setCcr(uint8_t(m.readEa<2>(eaMode(op), eaReg(op)))); }
 
-void opFromCcr(Machine& m, uint16_t op)
-{
+void opFromCcr(Machine& m, uint16_t op) {
     const Operand o = m.resolve<2>(eaMode(op), eaReg(op));
     m.put<2>(o, m.ccr());
 }
 
-void opFromSr(Machine& m, uint16_t op)
-{
+void opFromSr(Machine& m, uint16_t op) {
     if (!m.requireSupervisor()) return;
     const Operand o = m.resolve<2>(eaMode(op), eaReg(op));
     m.put<2>(o, m.r.sr);
 }
 
-void opToSr(Machine& m, uint16_t op)
-{
+void opToSr(Machine& m, uint16_t op) {
     if (!m.requireSupervisor()) return;
     m.setSr(uint16_t(m.readEa<2>(eaMode(op), eaReg(op))));
 }
 
 // ORI/ANDI/EORI to CCR (Sr = false) and to SR (Sr = true); 0 OR, 1 AND, 2 EOR.
-template <unsigned Kind, bool Sr> void opImmToSr(Machine& m, uint16_t)
-{
+template <unsigned Kind, bool Sr> void opImmToSr(Machine& m, uint16_t) {
     if (Sr && !m.requireSupervisor()) return;
     const uint16_t imm = m.fetch16();
     const uint16_t cur = Sr ? m.r.sr : m.ccr();
     const uint16_t v = Kind == 0 ? uint16_t(cur | imm) : Kind == 1 ? uint16_t(cur & imm) : uint16_t(cur ^ imm);
-    if (Sr) m.setSr(v);
-    else m.setCcr(uint8_t(v));
+    if (Sr)
+        m.setSr(v);
+    else
+        m.setCcr(uint8_t(v));
 }
 
-void opMoveUsp(Machine& m, uint16_t op)
-{
+void opMoveUsp(Machine& m, uint16_t op) {
     if (!m.requireSupervisor()) return;
-    if (op & 8) m.r.a[eaReg(op)] = m.r.usp;
-    else m.r.usp = m.r.a[eaReg(op)];
+    if (op & 8)
+        m.r.a[eaReg(op)] = m.r.usp;
+    else
+        m.r.usp = m.r.a[eaReg(op)];
 }
 
-void opReset(Machine& m, uint16_t)
-{
+void opReset(Machine& m, uint16_t) {
     // Asserts the reset line for the devices; the core itself carries on.
     m.requireSupervisor();
 }
 
-void opStop(Machine& m, uint16_t)
-{
+void opStop(Machine& m, uint16_t) {
     if (!m.requireSupervisor()) return;
     m.setSr(m.fetch16());
     m.isStopped = true;
 }
 
-void opRte(Machine& m, uint16_t)
-{
+void opRte(Machine& m, uint16_t) {
     if (!m.requireSupervisor()) return;
     const uint32_t sp = m.r.a[7];
     const uint16_t fv = uint16_t(m.read<2>(sp + 6));
@@ -797,8 +750,7 @@ void opRte(Machine& m, uint16_t)
 }
 
 // MOVEC: the CPU32 has SFC, DFC, USP and VBR.
-void opMovec(Machine& m, uint16_t op)
-{
+void opMovec(Machine& m, uint16_t op) {
     if (!m.requireSupervisor()) return;
     const uint16_t ext = m.fetch16();
     uint32_t& reg = (ext & 0x8000) ? m.r.a[(ext >> 12) & 7] : m.r.d[(ext >> 12) & 7];
@@ -824,8 +776,7 @@ void opMovec(Machine& m, uint16_t op)
 }
 
 // MOVES: moves between a register and the address space named by SFC (reads) or DFC (writes).
-template <int S> void opMoves(Machine& m, uint16_t op)
-{
+template <int S> void opMoves(Machine& m, uint16_t op) {
     if (!m.requireSupervisor()) return;
     const uint16_t ext = m.fetch16();
     if (ext & 0x07FF) return m.illegal();
@@ -837,8 +788,10 @@ template <int S> void opMoves(Machine& m, uint16_t op)
         m.writeAt<S>(o.value, v, FunctionCode(m.r.dfc));
     } else {
         const uint32_t v = m.readAt<S>(o.value, FunctionCode(m.r.sfc));
-        if (isAddr) m.r.a[rn] = uint32_t(signExtend<S>(v));
-        else m.setD<S>(rn, v);
+        if (isAddr)
+            m.r.a[rn] = uint32_t(signExtend<S>(v));
+        else
+            m.setD<S>(rn, v);
     }
 }
 
@@ -849,8 +802,7 @@ void opBkpt(Machine& m, uint16_t) { m.illegal(); }
 
 // Line F word $F800 with an extension word: LPSTOP (extension $01C0) or TBLS/TBLSN/TBLU/TBLUN.
 //   extension:  0 | Dx:3 | signed | no-round | 0 | table(1)/registers(0) | size:2 | 000 | Dyn:3
-void opTableOrLpstop(Machine& m, uint16_t op)
-{
+void opTableOrLpstop(Machine& m, uint16_t op) {
     const uint32_t extPc = m.r.pc;
     const uint16_t ext = m.fetch16();
     if (op == 0xF800 && ext == 0x01C0) {
@@ -862,7 +814,8 @@ void opTableOrLpstop(Machine& m, uint16_t op)
     const unsigned size = (ext >> 6) & 3;
     const bool tableForm = ext & 0x0100;
     const unsigned mode = eaMode(op);
-    const bool valid = !(ext & 0x8238) && size != 3 && (tableForm ? (eaBit(mode, eaReg(op)) & kControl) != 0 : mode == 0);
+    const bool valid =
+        !(ext & 0x8238) && size != 3 && (tableForm ? (eaBit(mode, eaReg(op)) & kControl) != 0 : mode == 0);
     if (!valid) {
         m.r.pc = extPc;
         return m.exception(vector::LineF, Frame::Normal, m.instrPc);
@@ -909,9 +862,18 @@ void opTableOrLpstop(Machine& m, uint16_t op)
         }
         const uint32_t r = uint32_t(e0 + q);
         switch (size) {
-        case 0: m.setD<1>(dx, r); c = uint8_t(c | flags::nz<1>(r)); break;
-        case 1: m.setD<2>(dx, r); c = uint8_t(c | flags::nz<2>(r)); break;
-        default: d = r; c = uint8_t(c | flags::nz<4>(r)); break;
+        case 0:
+            m.setD<1>(dx, r);
+            c = uint8_t(c | flags::nz<1>(r));
+            break;
+        case 1:
+            m.setD<2>(dx, r);
+            c = uint8_t(c | flags::nz<2>(r));
+            break;
+        default:
+            d = r;
+            c = uint8_t(c | flags::nz<4>(r));
+            break;
         }
     } else {
         const int64_t r = e0 * 256 + scaled;
@@ -949,173 +911,169 @@ template <int S> constexpr uint16_t moveSz() { return S == 1 ? 0x1000 : S == 2 ?
 template <int S> constexpr uint16_t srcAll() { return S == 1 ? kData : kAll; }
 template <int S> constexpr uint16_t dstAlt() { return S == 1 ? kDataAlt : kAlterable; }
 
-template <int S> void addSized(std::vector<Row>& t)
-{
+template <int S> void addSized(std::vector<Row>& t) {
     const uint16_t z = sz<S>();
     // mask   match           ea            dst        handler
     t.insert(t.end(), {
-        {0xF1F8, uint16_t(moveSz<S>() | 0x0000), 0, 0, opMoveDD<S>},
-        {0xF000, moveSz<S>(), srcAll<S>(), kDataAlt, opMove<S>},
-        {0xFFC0, uint16_t(0x0000 | z), kDataAlt, 0, opImm<S, OrOp>},
-        {0xFFC0, uint16_t(0x0200 | z), kDataAlt, 0, opImm<S, AndOp>},
-        {0xFFC0, uint16_t(0x0400 | z), kDataAlt, 0, opImm<S, SubOp>},
-        {0xFFC0, uint16_t(0x0600 | z), kDataAlt, 0, opImm<S, AddOp>},
-        {0xFFC0, uint16_t(0x0A00 | z), kDataAlt, 0, opImm<S, EorOp>},
-        {0xFFC0, uint16_t(0x0C00 | z), kDataNoImm, 0, opImm<S, CmpOp>},
-        {0xFFC0, uint16_t(0x0E00 | z), kMemAlt, 0, opMoves<S>},
-        {0xFFC0, uint16_t(0x4000 | z), kDataAlt, 0, opNegx<S>},
-        {0xFFC0, uint16_t(0x4200 | z), kDataAlt, 0, opClr<S>},
-        {0xFFC0, uint16_t(0x4400 | z), kDataAlt, 0, opNeg<S>},
-        {0xFFC0, uint16_t(0x4600 | z), kDataAlt, 0, opNot<S>},
-        {0xFFC0, uint16_t(0x4A00 | z), srcAll<S>(), 0, opTst<S>},
-        {0xF1C0, uint16_t(0x5000 | z), kDataAlt, 0, opQuick<S, AddOp>},
-        {0xF1C0, uint16_t(0x5100 | z), kDataAlt, 0, opQuick<S, SubOp>},
-        {0xF1C0, uint16_t(0x8000 | z), kData, 0, opEaToD<S, OrOp>},
-        {0xF1C0, uint16_t(0x8100 | z), kMemAlt, 0, opDToEa<S, OrOp>},
-        {0xF1C0, uint16_t(0x9000 | z), srcAll<S>(), 0, opEaToD<S, SubOp>},
-        {0xF1F0, uint16_t(0x9100 | z), 0, 0, opAddxSubx<S, false>},
-        {0xF1C0, uint16_t(0x9100 | z), kMemAlt, 0, opDToEa<S, SubOp>},
-        {0xF1C0, uint16_t(0xB000 | z), srcAll<S>(), 0, opEaToD<S, CmpOp>},
-        {0xF1F8, uint16_t(0xB108 | z), 0, 0, opCmpm<S>},
-        {0xF1C0, uint16_t(0xB100 | z), kDataAlt, 0, opDToEa<S, EorOp>},
-        {0xF1C0, uint16_t(0xC000 | z), kData, 0, opEaToD<S, AndOp>},
-        {0xF1C0, uint16_t(0xC100 | z), kMemAlt, 0, opDToEa<S, AndOp>},
-        {0xF1C0, uint16_t(0xD000 | z), srcAll<S>(), 0, opEaToD<S, AddOp>},
-        {0xF1F0, uint16_t(0xD100 | z), 0, 0, opAddxSubx<S, true>},
-        {0xF1C0, uint16_t(0xD100 | z), kMemAlt, 0, opDToEa<S, AddOp>},
-        {0xF1D8, uint16_t(0xE000 | z), 0, 0, opShiftReg<S, 0, false>},
-        {0xF1D8, uint16_t(0xE008 | z), 0, 0, opShiftReg<S, 1, false>},
-        {0xF1D8, uint16_t(0xE010 | z), 0, 0, opShiftReg<S, 2, false>},
-        {0xF1D8, uint16_t(0xE018 | z), 0, 0, opShiftReg<S, 3, false>},
-        {0xF1D8, uint16_t(0xE100 | z), 0, 0, opShiftReg<S, 0, true>},
-        {0xF1D8, uint16_t(0xE108 | z), 0, 0, opShiftReg<S, 1, true>},
-        {0xF1D8, uint16_t(0xE110 | z), 0, 0, opShiftReg<S, 2, true>},
-        {0xF1D8, uint16_t(0xE118 | z), 0, 0, opShiftReg<S, 3, true>},
-    });
+                          {0xF1F8, uint16_t(moveSz<S>() | 0x0000), 0, 0, opMoveDD<S>},
+                          {0xF000, moveSz<S>(), srcAll<S>(), kDataAlt, opMove<S>},
+                          {0xFFC0, uint16_t(0x0000 | z), kDataAlt, 0, opImm<S, OrOp>},
+                          {0xFFC0, uint16_t(0x0200 | z), kDataAlt, 0, opImm<S, AndOp>},
+                          {0xFFC0, uint16_t(0x0400 | z), kDataAlt, 0, opImm<S, SubOp>},
+                          {0xFFC0, uint16_t(0x0600 | z), kDataAlt, 0, opImm<S, AddOp>},
+                          {0xFFC0, uint16_t(0x0A00 | z), kDataAlt, 0, opImm<S, EorOp>},
+                          {0xFFC0, uint16_t(0x0C00 | z), kDataNoImm, 0, opImm<S, CmpOp>},
+                          {0xFFC0, uint16_t(0x0E00 | z), kMemAlt, 0, opMoves<S>},
+                          {0xFFC0, uint16_t(0x4000 | z), kDataAlt, 0, opNegx<S>},
+                          {0xFFC0, uint16_t(0x4200 | z), kDataAlt, 0, opClr<S>},
+                          {0xFFC0, uint16_t(0x4400 | z), kDataAlt, 0, opNeg<S>},
+                          {0xFFC0, uint16_t(0x4600 | z), kDataAlt, 0, opNot<S>},
+                          {0xFFC0, uint16_t(0x4A00 | z), srcAll<S>(), 0, opTst<S>},
+                          {0xF1C0, uint16_t(0x5000 | z), kDataAlt, 0, opQuick<S, AddOp>},
+                          {0xF1C0, uint16_t(0x5100 | z), kDataAlt, 0, opQuick<S, SubOp>},
+                          {0xF1C0, uint16_t(0x8000 | z), kData, 0, opEaToD<S, OrOp>},
+                          {0xF1C0, uint16_t(0x8100 | z), kMemAlt, 0, opDToEa<S, OrOp>},
+                          {0xF1C0, uint16_t(0x9000 | z), srcAll<S>(), 0, opEaToD<S, SubOp>},
+                          {0xF1F0, uint16_t(0x9100 | z), 0, 0, opAddxSubx<S, false>},
+                          {0xF1C0, uint16_t(0x9100 | z), kMemAlt, 0, opDToEa<S, SubOp>},
+                          {0xF1C0, uint16_t(0xB000 | z), srcAll<S>(), 0, opEaToD<S, CmpOp>},
+                          {0xF1F8, uint16_t(0xB108 | z), 0, 0, opCmpm<S>},
+                          {0xF1C0, uint16_t(0xB100 | z), kDataAlt, 0, opDToEa<S, EorOp>},
+                          {0xF1C0, uint16_t(0xC000 | z), kData, 0, opEaToD<S, AndOp>},
+                          {0xF1C0, uint16_t(0xC100 | z), kMemAlt, 0, opDToEa<S, AndOp>},
+                          {0xF1C0, uint16_t(0xD000 | z), srcAll<S>(), 0, opEaToD<S, AddOp>},
+                          {0xF1F0, uint16_t(0xD100 | z), 0, 0, opAddxSubx<S, true>},
+                          {0xF1C0, uint16_t(0xD100 | z), kMemAlt, 0, opDToEa<S, AddOp>},
+                          {0xF1D8, uint16_t(0xE000 | z), 0, 0, opShiftReg<S, 0, false>},
+                          {0xF1D8, uint16_t(0xE008 | z), 0, 0, opShiftReg<S, 1, false>},
+                          {0xF1D8, uint16_t(0xE010 | z), 0, 0, opShiftReg<S, 2, false>},
+                          {0xF1D8, uint16_t(0xE018 | z), 0, 0, opShiftReg<S, 3, false>},
+                          {0xF1D8, uint16_t(0xE100 | z), 0, 0, opShiftReg<S, 0, true>},
+                          {0xF1D8, uint16_t(0xE108 | z), 0, 0, opShiftReg<S, 1, true>},
+                          {0xF1D8, uint16_t(0xE110 | z), 0, 0, opShiftReg<S, 2, true>},
+                          {0xF1D8, uint16_t(0xE118 | z), 0, 0, opShiftReg<S, 3, true>},
+                      });
     if constexpr (S != 1) {
         t.insert(t.end(), {
-            {0xF1C0, uint16_t(moveSz<S>() | 0x0040), kAll, 0, opMoveA<S>},
-            {0xF1C0, uint16_t(0x5000 | z), kAn, 0, opQuickA<true>},
-            {0xF1C0, uint16_t(0x5100 | z), kAn, 0, opQuickA<false>},
-        });
+                              {0xF1C0, uint16_t(moveSz<S>() | 0x0040), kAll, 0, opMoveA<S>},
+                              {0xF1C0, uint16_t(0x5000 | z), kAn, 0, opQuickA<true>},
+                              {0xF1C0, uint16_t(0x5100 | z), kAn, 0, opQuickA<false>},
+                          });
     }
 }
 
-std::vector<Row> buildRows()
-{
+std::vector<Row> buildRows() {
     std::vector<Row> t;
     // Most specific first: exact opcodes, then the families with the widest masks.
     t.insert(t.end(), {
-        // mask   match   ea          dst  handler
-        {0xFFFF, 0x003C, 0, 0, opImmToSr<0, false>},
-        {0xFFFF, 0x007C, 0, 0, opImmToSr<0, true>},
-        {0xFFFF, 0x023C, 0, 0, opImmToSr<1, false>},
-        {0xFFFF, 0x027C, 0, 0, opImmToSr<1, true>},
-        {0xFFFF, 0x0A3C, 0, 0, opImmToSr<2, false>},
-        {0xFFFF, 0x0A7C, 0, 0, opImmToSr<2, true>},
-        {0xFFFF, 0x4AFC, 0, 0, opIllegal},
-        {0xFFFF, 0x4AFA, 0, 0, opIllegal},  // BGND: background mode is not enabled
-        {0xFFFF, 0x4E70, 0, 0, opReset},
-        {0xFFFF, 0x4E71, 0, 0, opNop},
-        {0xFFFF, 0x4E72, 0, 0, opStop},
-        {0xFFFF, 0x4E73, 0, 0, opRte},
-        {0xFFFF, 0x4E74, 0, 0, opRtd},
-        {0xFFFF, 0x4E75, 0, 0, opRts},
-        {0xFFFF, 0x4E76, 0, 0, opTrapv},
-        {0xFFFF, 0x4E77, 0, 0, opRtr},
-        {0xFFFE, 0x4E7A, 0, 0, opMovec},
-        {0xFFF0, 0x4E40, 0, 0, opTrap},
-        {0xFFF8, 0x4E50, 0, 0, opLink<false>},
-        {0xFFF8, 0x4808, 0, 0, opLink<true>},
-        {0xFFF8, 0x4E58, 0, 0, opUnlk},
-        {0xFFF0, 0x4E60, 0, 0, opMoveUsp},
-        {0xFFF8, 0x4840, 0, 0, opSwap},
-        {0xFFF8, 0x4848, 0, 0, opBkpt},
-        {0xFFF8, 0x4880, 0, 0, opExtW},
-        {0xFFF8, 0x48C0, 0, 0, opExtL},
-        {0xFFF8, 0x49C0, 0, 0, opExtbL},
-        {0xF0FF, 0x50FA, 0, 0, opTrapcc},
-        {0xF0FF, 0x50FB, 0, 0, opTrapcc},
-        {0xF0FF, 0x50FC, 0, 0, opTrapcc},
-        {0xF0F8, 0x50C8, 0, 0, opDbcc},
-        {0xF0C0, 0x50C0, kDataAlt, 0, opScc},
-        {0xF138, 0x0108, 0, 0, opMovep},
-        {0xFFC0, 0x0800, kDataNoImm, 0, opBit<0, true>},
-        {0xFFC0, 0x0840, kDataAlt, 0, opBit<1, true>},
-        {0xFFC0, 0x0880, kDataAlt, 0, opBit<2, true>},
-        {0xFFC0, 0x08C0, kDataAlt, 0, opBit<3, true>},
-        {0xF1C0, 0x0100, kData, 0, opBit<0, false>},
-        {0xF1C0, 0x0140, kDataAlt, 0, opBit<1, false>},
-        {0xF1C0, 0x0180, kDataAlt, 0, opBit<2, false>},
-        {0xF1C0, 0x01C0, kDataAlt, 0, opBit<3, false>},
-        {0xFFC0, 0x00C0, kControl, 0, opChk2Cmp2<1>},
-        {0xFFC0, 0x02C0, kControl, 0, opChk2Cmp2<2>},
-        {0xFFC0, 0x04C0, kControl, 0, opChk2Cmp2<4>},
-        {0xFFC0, 0x40C0, kDataAlt, 0, opFromSr},
-        {0xFFC0, 0x42C0, kDataAlt, 0, opFromCcr},
-        {0xFFC0, 0x44C0, kData, 0, opToCcr},
-        {0xFFC0, 0x46C0, kData, 0, opToSr},
-        {0xFFC0, 0x4800, kDataAlt, 0, opNbcd},
-        {0xFFC0, 0x4840, kControl, 0, opPea},
-        {0xFFC0, 0x4880, kCtrlAlt | kPre, 0, opMovemToMem<2>},
-        {0xFFC0, 0x48C0, kCtrlAlt | kPre, 0, opMovemToMem<4>},
-        {0xFFC0, 0x4C80, kControl | kPost, 0, opMovemToRegs<2>},
-        {0xFFC0, 0x4CC0, kControl | kPost, 0, opMovemToRegs<4>},
-        {0xFFC0, 0x4AC0, kDataAlt, 0, opTas},
-        {0xFFC0, 0x4C00, kData, 0, opMulL},
-        {0xFFC0, 0x4C40, kData, 0, opDivL},
-        {0xFFC0, 0x4E80, kControl, 0, opJsr},
-        {0xFFC0, 0x4EC0, kControl, 0, opJmp},
-        {0xF1C0, 0x4100, kData, 0, opChk<4>},
-        {0xF1C0, 0x4180, kData, 0, opChk<2>},
-        {0xF1C0, 0x41C0, kControl, 0, opLea},
-        {0xF000, 0x6000, 0, 0, opBcc},
-        {0xF100, 0x7000, 0, 0, opMoveq},
-        {0xF1C0, 0x80C0, kData, 0, opDivW<false>},
-        {0xF1C0, 0x81C0, kData, 0, opDivW<true>},
-        {0xF1F0, 0x8100, 0, 0, opBcd<false>},
-        {0xF1F0, 0xC100, 0, 0, opBcd<true>},
-        {0xF1C0, 0xC0C0, kData, 0, opMulW<false>},
-        {0xF1C0, 0xC1C0, kData, 0, opMulW<true>},
-        {0xF1F8, 0xC140, 0, 0, opExg},
-        {0xF1F8, 0xC148, 0, 0, opExg},
-        {0xF1F8, 0xC188, 0, 0, opExg},
-        {0xF1C0, 0x90C0, kAll, 0, opSuba<2>},
-        {0xF1C0, 0x91C0, kAll, 0, opSuba<4>},
-        {0xF1C0, 0xB0C0, kAll, 0, opCmpa<2>},
-        {0xF1C0, 0xB1C0, kAll, 0, opCmpa<4>},
-        {0xF1C0, 0xD0C0, kAll, 0, opAdda<2>},
-        {0xF1C0, 0xD1C0, kAll, 0, opAdda<4>},
-        {0xFFC0, 0xE0C0, kMemAlt, 0, opShiftMem<0, false>},
-        {0xFFC0, 0xE1C0, kMemAlt, 0, opShiftMem<0, true>},
-        {0xFFC0, 0xE2C0, kMemAlt, 0, opShiftMem<1, false>},
-        {0xFFC0, 0xE3C0, kMemAlt, 0, opShiftMem<1, true>},
-        {0xFFC0, 0xE4C0, kMemAlt, 0, opShiftMem<2, false>},
-        {0xFFC0, 0xE5C0, kMemAlt, 0, opShiftMem<2, true>},
-        {0xFFC0, 0xE6C0, kMemAlt, 0, opShiftMem<3, false>},
-        {0xFFC0, 0xE7C0, kMemAlt, 0, opShiftMem<3, true>},
-        {0xFFC0, 0xF800, 0, 0, opTableOrLpstop},
-    });
+                          // mask   match   ea          dst  handler
+                          {0xFFFF, 0x003C, 0, 0, opImmToSr<0, false>},
+                          {0xFFFF, 0x007C, 0, 0, opImmToSr<0, true>},
+                          {0xFFFF, 0x023C, 0, 0, opImmToSr<1, false>},
+                          {0xFFFF, 0x027C, 0, 0, opImmToSr<1, true>},
+                          {0xFFFF, 0x0A3C, 0, 0, opImmToSr<2, false>},
+                          {0xFFFF, 0x0A7C, 0, 0, opImmToSr<2, true>},
+                          {0xFFFF, 0x4AFC, 0, 0, opIllegal},
+                          {0xFFFF, 0x4AFA, 0, 0, opIllegal},  // BGND: background mode is not enabled
+                          {0xFFFF, 0x4E70, 0, 0, opReset},
+                          {0xFFFF, 0x4E71, 0, 0, opNop},
+                          {0xFFFF, 0x4E72, 0, 0, opStop},
+                          {0xFFFF, 0x4E73, 0, 0, opRte},
+                          {0xFFFF, 0x4E74, 0, 0, opRtd},
+                          {0xFFFF, 0x4E75, 0, 0, opRts},
+                          {0xFFFF, 0x4E76, 0, 0, opTrapv},
+                          {0xFFFF, 0x4E77, 0, 0, opRtr},
+                          {0xFFFE, 0x4E7A, 0, 0, opMovec},
+                          {0xFFF0, 0x4E40, 0, 0, opTrap},
+                          {0xFFF8, 0x4E50, 0, 0, opLink<false>},
+                          {0xFFF8, 0x4808, 0, 0, opLink<true>},
+                          {0xFFF8, 0x4E58, 0, 0, opUnlk},
+                          {0xFFF0, 0x4E60, 0, 0, opMoveUsp},
+                          {0xFFF8, 0x4840, 0, 0, opSwap},
+                          {0xFFF8, 0x4848, 0, 0, opBkpt},
+                          {0xFFF8, 0x4880, 0, 0, opExtW},
+                          {0xFFF8, 0x48C0, 0, 0, opExtL},
+                          {0xFFF8, 0x49C0, 0, 0, opExtbL},
+                          {0xF0FF, 0x50FA, 0, 0, opTrapcc},
+                          {0xF0FF, 0x50FB, 0, 0, opTrapcc},
+                          {0xF0FF, 0x50FC, 0, 0, opTrapcc},
+                          {0xF0F8, 0x50C8, 0, 0, opDbcc},
+                          {0xF0C0, 0x50C0, kDataAlt, 0, opScc},
+                          {0xF138, 0x0108, 0, 0, opMovep},
+                          {0xFFC0, 0x0800, kDataNoImm, 0, opBit<0, true>},
+                          {0xFFC0, 0x0840, kDataAlt, 0, opBit<1, true>},
+                          {0xFFC0, 0x0880, kDataAlt, 0, opBit<2, true>},
+                          {0xFFC0, 0x08C0, kDataAlt, 0, opBit<3, true>},
+                          {0xF1C0, 0x0100, kData, 0, opBit<0, false>},
+                          {0xF1C0, 0x0140, kDataAlt, 0, opBit<1, false>},
+                          {0xF1C0, 0x0180, kDataAlt, 0, opBit<2, false>},
+                          {0xF1C0, 0x01C0, kDataAlt, 0, opBit<3, false>},
+                          {0xFFC0, 0x00C0, kControl, 0, opChk2Cmp2<1>},
+                          {0xFFC0, 0x02C0, kControl, 0, opChk2Cmp2<2>},
+                          {0xFFC0, 0x04C0, kControl, 0, opChk2Cmp2<4>},
+                          {0xFFC0, 0x40C0, kDataAlt, 0, opFromSr},
+                          {0xFFC0, 0x42C0, kDataAlt, 0, opFromCcr},
+                          {0xFFC0, 0x44C0, kData, 0, opToCcr},
+                          {0xFFC0, 0x46C0, kData, 0, opToSr},
+                          {0xFFC0, 0x4800, kDataAlt, 0, opNbcd},
+                          {0xFFC0, 0x4840, kControl, 0, opPea},
+                          {0xFFC0, 0x4880, kCtrlAlt | kPre, 0, opMovemToMem<2>},
+                          {0xFFC0, 0x48C0, kCtrlAlt | kPre, 0, opMovemToMem<4>},
+                          {0xFFC0, 0x4C80, kControl | kPost, 0, opMovemToRegs<2>},
+                          {0xFFC0, 0x4CC0, kControl | kPost, 0, opMovemToRegs<4>},
+                          {0xFFC0, 0x4AC0, kDataAlt, 0, opTas},
+                          {0xFFC0, 0x4C00, kData, 0, opMulL},
+                          {0xFFC0, 0x4C40, kData, 0, opDivL},
+                          {0xFFC0, 0x4E80, kControl, 0, opJsr},
+                          {0xFFC0, 0x4EC0, kControl, 0, opJmp},
+                          {0xF1C0, 0x4100, kData, 0, opChk<4>},
+                          {0xF1C0, 0x4180, kData, 0, opChk<2>},
+                          {0xF1C0, 0x41C0, kControl, 0, opLea},
+                          {0xF000, 0x6000, 0, 0, opBcc},
+                          {0xF100, 0x7000, 0, 0, opMoveq},
+                          {0xF1C0, 0x80C0, kData, 0, opDivW<false>},
+                          {0xF1C0, 0x81C0, kData, 0, opDivW<true>},
+                          {0xF1F0, 0x8100, 0, 0, opBcd<false>},
+                          {0xF1F0, 0xC100, 0, 0, opBcd<true>},
+                          {0xF1C0, 0xC0C0, kData, 0, opMulW<false>},
+                          {0xF1C0, 0xC1C0, kData, 0, opMulW<true>},
+                          {0xF1F8, 0xC140, 0, 0, opExg},
+                          {0xF1F8, 0xC148, 0, 0, opExg},
+                          {0xF1F8, 0xC188, 0, 0, opExg},
+                          {0xF1C0, 0x90C0, kAll, 0, opSuba<2>},
+                          {0xF1C0, 0x91C0, kAll, 0, opSuba<4>},
+                          {0xF1C0, 0xB0C0, kAll, 0, opCmpa<2>},
+                          {0xF1C0, 0xB1C0, kAll, 0, opCmpa<4>},
+                          {0xF1C0, 0xD0C0, kAll, 0, opAdda<2>},
+                          {0xF1C0, 0xD1C0, kAll, 0, opAdda<4>},
+                          {0xFFC0, 0xE0C0, kMemAlt, 0, opShiftMem<0, false>},
+                          {0xFFC0, 0xE1C0, kMemAlt, 0, opShiftMem<0, true>},
+                          {0xFFC0, 0xE2C0, kMemAlt, 0, opShiftMem<1, false>},
+                          {0xFFC0, 0xE3C0, kMemAlt, 0, opShiftMem<1, true>},
+                          {0xFFC0, 0xE4C0, kMemAlt, 0, opShiftMem<2, false>},
+                          {0xFFC0, 0xE5C0, kMemAlt, 0, opShiftMem<2, true>},
+                          {0xFFC0, 0xE6C0, kMemAlt, 0, opShiftMem<3, false>},
+                          {0xFFC0, 0xE7C0, kMemAlt, 0, opShiftMem<3, true>},
+                          {0xFFC0, 0xF800, 0, 0, opTableOrLpstop},
+                      });
     addSized<1>(t);
     addSized<2>(t);
     addSized<4>(t);
     t.insert(t.end(), {
-        {0xF000, 0xA000, 0, 0, opLineA},
-        {0xF000, 0xF000, 0, 0, opLineF},
-    });
+                          {0xF000, 0xA000, 0, 0, opLineA},
+                          {0xF000, 0xF000, 0, 0, opLineF},
+                      });
     return t;
 }
 
-bool matches(const Row& row, uint16_t op)
-{
+bool matches(const Row& row, uint16_t op) {
     if ((op & row.mask) != row.match) return false;
     if (row.ea && !(eaBit(eaMode(op), eaReg(op)) & row.ea)) return false;
     if (row.dstEa && !(eaBit((op >> 6) & 7, regHi(op)) & row.dstEa)) return false;
     return true;
 }
 
-std::array<Handler, 65536> buildTable()
-{
+std::array<Handler, 65536> buildTable() {
     std::array<Handler, 65536> table{};
     const std::vector<Row> rows = buildRows();
     for (uint32_t op = 0; op < 65536; ++op) {
@@ -1132,8 +1090,7 @@ std::array<Handler, 65536> buildTable()
 
 }  // namespace
 
-const std::array<Handler, 65536>& Machine::table()
-{
+const std::array<Handler, 65536>& Machine::table() {
     static const std::array<Handler, 65536> t = buildTable();
     return t;
 }

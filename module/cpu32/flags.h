@@ -12,13 +12,11 @@ constexpr uint8_t C = 0x01, V = 0x02, Z = 0x04, N = 0x08, X = 0x10;
 template <int S> constexpr uint32_t mask() { return S == 1 ? 0xFFu : S == 2 ? 0xFFFFu : 0xFFFFFFFFu; }
 template <int S> constexpr uint32_t msb() { return S == 1 ? 0x80u : S == 2 ? 0x8000u : 0x80000000u; }
 template <int S> constexpr int bits() { return S * 8; }
-template <int S> constexpr int32_t signExtend(uint32_t v)
-{
+template <int S> constexpr int32_t signExtend(uint32_t v) {
     return S == 1 ? int32_t(int8_t(v)) : S == 2 ? int32_t(int16_t(v)) : int32_t(v);
 }
 
-template <int S> constexpr uint8_t nz(uint32_t r)
-{
+template <int S> constexpr uint8_t nz(uint32_t r) {
     return uint8_t(((r & msb<S>()) ? N : 0) | ((r & mask<S>()) == 0 ? Z : 0));
 }
 
@@ -26,8 +24,7 @@ template <int S> constexpr uint8_t nz(uint32_t r)
 template <int S> constexpr uint8_t logic(uint32_t r, uint8_t ccr) { return uint8_t((ccr & X) | nz<S>(r)); }
 
 // r = d + s (+ X); all five flags.
-template <int S> constexpr uint8_t add(uint32_t s, uint32_t d, uint32_t r)
-{
+template <int S> constexpr uint8_t add(uint32_t s, uint32_t d, uint32_t r) {
     const uint32_t m = msb<S>();
     const bool v = ((s ^ r) & (d ^ r) & m) != 0;
     const bool c = (((s & d) | (~r & (s | d))) & m) != 0;
@@ -35,8 +32,7 @@ template <int S> constexpr uint8_t add(uint32_t s, uint32_t d, uint32_t r)
 }
 
 // r = d - s (- X); all five flags. Used by SUB, NEG (d = 0) and, without X, CMP.
-template <int S> constexpr uint8_t sub(uint32_t s, uint32_t d, uint32_t r)
-{
+template <int S> constexpr uint8_t sub(uint32_t s, uint32_t d, uint32_t r) {
     const uint32_t m = msb<S>();
     const bool v = ((s ^ d) & (r ^ d) & m) != 0;
     const bool c = (((s & ~d) | (r & ~d) | (s & r)) & m) != 0;
@@ -44,16 +40,12 @@ template <int S> constexpr uint8_t sub(uint32_t s, uint32_t d, uint32_t r)
 }
 
 // Compare: as sub, X kept.
-template <int S> constexpr uint8_t cmp(uint32_t s, uint32_t d, uint32_t r, uint8_t ccr)
-{
+template <int S> constexpr uint8_t cmp(uint32_t s, uint32_t d, uint32_t r, uint8_t ccr) {
     return uint8_t((ccr & X) | (sub<S>(s, d, r) & ~X));
 }
 
 // ADDX/SUBX/NEGX: Z is only ever cleared, so multi-precision chains test the whole number.
-constexpr uint8_t extended(uint8_t computed, uint8_t ccr)
-{
-    return uint8_t((computed & ~Z) | (computed & ccr & Z));
-}
+constexpr uint8_t extended(uint8_t computed, uint8_t ccr) { return uint8_t((computed & ~Z) | (computed & ccr & Z)); }
 
 struct Shifted {
     uint32_t result;
@@ -62,8 +54,7 @@ struct Shifted {
 
 // Shifts and rotates by a count of 0..63. With a zero count C is cleared (ROXL/ROXR: C = X),
 // X is kept and V cleared.
-template <int S> constexpr Shifted asl(uint32_t v, unsigned n, uint8_t ccr)
-{
+template <int S> constexpr Shifted asl(uint32_t v, unsigned n, uint8_t ccr) {
     v &= mask<S>();
     if (n == 0) return {v, uint8_t((ccr & X) | nz<S>(v))};
     const unsigned b = bits<S>();
@@ -81,8 +72,7 @@ template <int S> constexpr Shifted asl(uint32_t v, unsigned n, uint8_t ccr)
     return {r, uint8_t(nz<S>(r) | (ov ? V : 0) | (c ? C | X : 0))};
 }
 
-template <int S> constexpr Shifted asr(uint32_t v, unsigned n, uint8_t ccr)
-{
+template <int S> constexpr Shifted asr(uint32_t v, unsigned n, uint8_t ccr) {
     v &= mask<S>();
     if (n == 0) return {v, uint8_t((ccr & X) | nz<S>(v))};
     const unsigned b = bits<S>();
@@ -92,8 +82,7 @@ template <int S> constexpr Shifted asr(uint32_t v, unsigned n, uint8_t ccr)
     return {r, uint8_t(nz<S>(r) | (c ? C | X : 0))};
 }
 
-template <int S> constexpr Shifted lsl(uint32_t v, unsigned n, uint8_t ccr)
-{
+template <int S> constexpr Shifted lsl(uint32_t v, unsigned n, uint8_t ccr) {
     v &= mask<S>();
     if (n == 0) return {v, uint8_t((ccr & X) | nz<S>(v))};
     const unsigned b = bits<S>();
@@ -102,8 +91,7 @@ template <int S> constexpr Shifted lsl(uint32_t v, unsigned n, uint8_t ccr)
     return {r, uint8_t(nz<S>(r) | (c ? C | X : 0))};
 }
 
-template <int S> constexpr Shifted lsr(uint32_t v, unsigned n, uint8_t ccr)
-{
+template <int S> constexpr Shifted lsr(uint32_t v, unsigned n, uint8_t ccr) {
     v &= mask<S>();
     if (n == 0) return {v, uint8_t((ccr & X) | nz<S>(v))};
     const unsigned b = bits<S>();
@@ -112,8 +100,7 @@ template <int S> constexpr Shifted lsr(uint32_t v, unsigned n, uint8_t ccr)
     return {r, uint8_t(nz<S>(r) | (c ? C | X : 0))};
 }
 
-template <int S> constexpr Shifted rol(uint32_t v, unsigned n, uint8_t ccr)
-{
+template <int S> constexpr Shifted rol(uint32_t v, unsigned n, uint8_t ccr) {
     v &= mask<S>();
     if (n == 0) return {v, uint8_t((ccr & X) | nz<S>(v))};
     const unsigned b = bits<S>(), k = n % b;
@@ -121,8 +108,7 @@ template <int S> constexpr Shifted rol(uint32_t v, unsigned n, uint8_t ccr)
     return {r, uint8_t((ccr & X) | nz<S>(r) | ((r & 1) ? C : 0))};
 }
 
-template <int S> constexpr Shifted ror(uint32_t v, unsigned n, uint8_t ccr)
-{
+template <int S> constexpr Shifted ror(uint32_t v, unsigned n, uint8_t ccr) {
     v &= mask<S>();
     if (n == 0) return {v, uint8_t((ccr & X) | nz<S>(v))};
     const unsigned b = bits<S>(), k = n % b;
@@ -131,8 +117,7 @@ template <int S> constexpr Shifted ror(uint32_t v, unsigned n, uint8_t ccr)
 }
 
 // Rotates through X: a (bits+1)-wide rotation, one bit at a time (counts are small).
-template <int S> constexpr Shifted roxl(uint32_t v, unsigned n, uint8_t ccr)
-{
+template <int S> constexpr Shifted roxl(uint32_t v, unsigned n, uint8_t ccr) {
     v &= mask<S>();
     bool x = ccr & X;
     for (unsigned i = 0; i < n % (bits<S>() + 1); ++i) {
@@ -143,8 +128,7 @@ template <int S> constexpr Shifted roxl(uint32_t v, unsigned n, uint8_t ccr)
     return {v, uint8_t(nz<S>(v) | (x ? C : 0) | (n == 0 ? (ccr & X) : (x ? X : 0)))};
 }
 
-template <int S> constexpr Shifted roxr(uint32_t v, unsigned n, uint8_t ccr)
-{
+template <int S> constexpr Shifted roxr(uint32_t v, unsigned n, uint8_t ccr) {
     v &= mask<S>();
     bool x = ccr & X;
     for (unsigned i = 0; i < n % (bits<S>() + 1); ++i) {
@@ -157,8 +141,7 @@ template <int S> constexpr Shifted roxr(uint32_t v, unsigned n, uint8_t ccr)
 
 // Condition tests of Bcc, DBcc, Scc and TRAPcc, cc 0..15 (T, F, HI, LS, CC, CS, NE, EQ, VC,
 // VS, PL, MI, GE, LT, GT, LE).
-constexpr bool condition(unsigned cc, uint8_t ccr)
-{
+constexpr bool condition(unsigned cc, uint8_t ccr) {
     const bool c = ccr & C, v = ccr & V, z = ccr & Z, n = ccr & N;
     switch (cc & 15) {
     case 0: return true;

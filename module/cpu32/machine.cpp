@@ -5,8 +5,7 @@ namespace cpu32 {
 
 Machine::Machine(Bus& b) : bus(b) { r.a[7] = 0; }
 
-void Machine::setSr(uint16_t sr)
-{
+void Machine::setSr(uint16_t sr) {
     sr &= kSrMask;
     const bool wasS = r.sr & kSrS, nowS = sr & kSrS;
     if (wasS != nowS) {
@@ -21,8 +20,7 @@ void Machine::setSr(uint16_t sr)
     r.sr = sr;
 }
 
-uint32_t Machine::indexed(uint32_t base, bool)
-{
+uint32_t Machine::indexed(uint32_t base, bool) {
     const uint16_t ext = fetch16();
     const unsigned xn = (ext >> 12) & 7;
     uint32_t index = (ext & 0x8000) ? r.a[xn] : r.d[xn];
@@ -45,8 +43,7 @@ uint32_t Machine::indexed(uint32_t base, bool)
     return base + bd + index;
 }
 
-uint32_t Machine::controlAddress(unsigned mode, unsigned reg)
-{
+uint32_t Machine::controlAddress(unsigned mode, unsigned reg) {
     switch (mode) {
     case 2: return r.a[reg];
     case 5: return r.a[reg] + uint32_t(int32_t(int16_t(fetch16())));
@@ -64,8 +61,7 @@ uint32_t Machine::controlAddress(unsigned mode, unsigned reg)
     }
 }
 
-void Machine::exception(uint8_t vec, Frame format, uint32_t pc, uint32_t address)
-{
+void Machine::exception(uint8_t vec, Frame format, uint32_t pc, uint32_t address) {
     const uint16_t oldSr = r.sr;
     setSr(uint16_t((r.sr | kSrS) & ~(kSrT1 | kSrT0)));
     isStopped = false;
@@ -83,8 +79,7 @@ void Machine::exception(uint8_t vec, Frame format, uint32_t pc, uint32_t address
     taken = vec;
 }
 
-void Machine::faultException(const AccessFault& f)
-{
+void Machine::faultException(const AccessFault& f) {
     const uint8_t vec = f.addressError ? vector::AddressError : vector::BusError;
     const uint16_t oldSr = r.sr;
     setSr(uint16_t((r.sr | kSrS) & ~(kSrT1 | kSrT0)));
@@ -98,7 +93,7 @@ void Machine::faultException(const AccessFault& f)
         push32(0);          // data buffer
         push32(f.address);  // faulted address
         push16(uint16_t(0xC000 | (vec * 4u)));
-        push32(instrPc);    // RTE restarts the instruction
+        push32(instrPc);  // RTE restarts the instruction
         push16(oldSr);
         r.pc = readAt<4>(r.vbr + vec * 4u, FunctionCode::SupervisorData);
     } catch (const AccessFault&) {
@@ -108,8 +103,7 @@ void Machine::faultException(const AccessFault& f)
     taken = vec;
 }
 
-StepResult Machine::step()
-{
+StepResult Machine::step() {
     if (isHalted) return {StepStatus::Halted, 0};
     if (isStopped) return {StepStatus::Stopped, 0};
     taken = -1;
@@ -118,8 +112,7 @@ StepResult Machine::step()
     try {
         const uint16_t op = fetch16();
         table()[op](*this, op);
-        if (tracing && taken < 0 && !isHalted)
-            exception(vector::Trace, Frame::WithAddress, r.pc, instrPc);
+        if (tracing && taken < 0 && !isHalted) exception(vector::Trace, Frame::WithAddress, r.pc, instrPc);
     } catch (const AccessFault& f) {
         faultException(f);
     } catch (const IllegalForm&) {
@@ -140,32 +133,27 @@ Registers& Cpu::regs() { return m_machine->r; }
 const Registers& Cpu::regs() const { return m_machine->r; }
 void Cpu::setSr(uint16_t sr) { m_machine->setSr(sr); }
 
-uint32_t Cpu::userStack() const
-{
+uint32_t Cpu::userStack() const {
     const auto& r = m_machine->r;
     return (r.sr & kSrS) ? r.usp : r.a[7];
 }
 
-uint32_t Cpu::supervisorStack() const
-{
+uint32_t Cpu::supervisorStack() const {
     const auto& r = m_machine->r;
     return (r.sr & kSrS) ? r.a[7] : r.ssp;
 }
 
-void Cpu::setUserStack(uint32_t v)
-{
+void Cpu::setUserStack(uint32_t v) {
     auto& r = m_machine->r;
     ((r.sr & kSrS) ? r.usp : r.a[7]) = v;
 }
 
-void Cpu::setSupervisorStack(uint32_t v)
-{
+void Cpu::setSupervisorStack(uint32_t v) {
     auto& r = m_machine->r;
     ((r.sr & kSrS) ? r.a[7] : r.ssp) = v;
 }
 
-bool Cpu::reset()
-{
+bool Cpu::reset() {
     Machine& m = *m_machine;
     m.isHalted = false;
     m.isStopped = false;
@@ -181,8 +169,7 @@ bool Cpu::reset()
     return true;
 }
 
-void Cpu::restart()
-{
+void Cpu::restart() {
     m_machine->isHalted = false;
     m_machine->isStopped = false;
 }
@@ -192,8 +179,7 @@ bool Cpu::halted() const { return m_machine->isHalted; }
 
 StepResult Cpu::step() { return m_machine->step(); }
 
-RunResult Cpu::run(uint64_t maxInstructions)
-{
+RunResult Cpu::run(uint64_t maxInstructions) {
     Machine& m = *m_machine;
     RunResult out;
     const uint32_t lo = m.watchLo, span = m.watchHi - m.watchLo;
@@ -228,8 +214,7 @@ RunResult Cpu::run(uint64_t maxInstructions)
     return out;
 }
 
-void Cpu::setWatchRange(uint32_t lo, uint32_t hi)
-{
+void Cpu::setWatchRange(uint32_t lo, uint32_t hi) {
     m_machine->watchLo = lo;
     m_machine->watchHi = hi;
 }

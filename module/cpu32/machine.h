@@ -43,7 +43,7 @@ public:
     uint32_t instrPc = 0;  // address of the instruction being executed
     bool isStopped = false;
     bool isHalted = false;
-    int taken = -1;        // vector of the exception taken during this step, -1 for none
+    int taken = -1;  // vector of the exception taken during this step, -1 for none
     uint32_t watchLo = 1, watchHi = 0;
 
     StepResult step();
@@ -56,8 +56,7 @@ public:
 
     // -- bus cycles; a failed cycle throws AccessFault
     FunctionCode dataFc() const { return supervisor() ? FunctionCode::SupervisorData : FunctionCode::UserData; }
-    FunctionCode programFc() const
-    {
+    FunctionCode programFc() const {
         return supervisor() ? FunctionCode::SupervisorProgram : FunctionCode::UserProgram;
     }
     template <int S> uint32_t readAt(uint32_t addr, FunctionCode fc);
@@ -67,31 +66,44 @@ public:
     // Program-space reads relative to PC (PC-relative operands) use the program function code.
     template <int S> uint32_t readProgram(uint32_t addr) { return readAt<S>(addr, programFc()); }
 
-    uint16_t fetch16()
-    {
+    uint16_t fetch16() {
         const uint32_t v = readAt<2>(r.pc, programFc());
         r.pc += 2;
         return uint16_t(v);
     }
-    uint32_t fetch32()
-    {
+    uint32_t fetch32() {
         const uint32_t hi = fetch16();
         return (hi << 16) | fetch16();
     }
-    template <int S> uint32_t fetchImmediate()
-    {
-        if constexpr (S == 1) return fetch16() & 0xFF;
-        else if constexpr (S == 2) return fetch16();
-        else return fetch32();
+    template <int S> uint32_t fetchImmediate() {
+        if constexpr (S == 1)
+            return fetch16() & 0xFF;
+        else if constexpr (S == 2)
+            return fetch16();
+        else
+            return fetch32();
     }
-    void push16(uint16_t v) { r.a[7] -= 2; write<2>(r.a[7], v); }
-    void push32(uint32_t v) { r.a[7] -= 4; write<4>(r.a[7], v); }
-    uint16_t pop16() { const uint32_t v = read<2>(r.a[7]); r.a[7] += 2; return uint16_t(v); }
-    uint32_t pop32() { const uint32_t v = read<4>(r.a[7]); r.a[7] += 4; return v; }
+    void push16(uint16_t v) {
+        r.a[7] -= 2;
+        write<2>(r.a[7], v);
+    }
+    void push32(uint32_t v) {
+        r.a[7] -= 4;
+        write<4>(r.a[7], v);
+    }
+    uint16_t pop16() {
+        const uint32_t v = read<2>(r.a[7]);
+        r.a[7] += 2;
+        return uint16_t(v);
+    }
+    uint32_t pop32() {
+        const uint32_t v = read<4>(r.a[7]);
+        r.a[7] += 4;
+        return v;
+    }
 
     // -- registers by size: only the low byte/word of a data register changes
-    template <int S> void setD(unsigned n, uint32_t v)
-    {
+    template <int S> void setD(unsigned n, uint32_t v) {
         r.d[n] = (r.d[n] & ~flags::mask<S>()) | (v & flags::mask<S>());
     }
 
@@ -114,8 +126,7 @@ public:
     void faultException(const AccessFault& f);
     void illegal() { exception(vector::IllegalInstruction, Frame::Normal, instrPc); }
     void privilegeViolation() { exception(vector::PrivilegeViolation, Frame::Normal, instrPc); }
-    bool requireSupervisor()
-    {
+    bool requireSupervisor() {
         if (supervisor()) return true;
         privilegeViolation();
         return false;
@@ -124,8 +135,7 @@ public:
     static const std::array<Handler, 65536>& table();
 };
 
-template <int S> uint32_t Machine::readAt(uint32_t addr, FunctionCode fc)
-{
+template <int S> uint32_t Machine::readAt(uint32_t addr, FunctionCode fc) {
     if constexpr (S == 1) {
         uint8_t v;
         if (!bus.read8(addr, fc, v)) throw AccessFault{addr, false, false, fc, 1};
@@ -143,8 +153,7 @@ template <int S> uint32_t Machine::readAt(uint32_t addr, FunctionCode fc)
     }
 }
 
-template <int S> void Machine::writeAt(uint32_t addr, uint32_t v, FunctionCode fc)
-{
+template <int S> void Machine::writeAt(uint32_t addr, uint32_t v, FunctionCode fc) {
     bool ok;
     if constexpr (S == 1) {
         ok = bus.write8(addr, fc, uint8_t(v));
@@ -159,8 +168,7 @@ template <int S> void Machine::writeAt(uint32_t addr, uint32_t v, FunctionCode f
 // instruction exception.
 struct IllegalForm {};
 
-template <int S> Operand Machine::resolve(unsigned mode, unsigned reg)
-{
+template <int S> Operand Machine::resolve(unsigned mode, unsigned reg) {
     // A7 moves by two for byte operands so the stack stays word aligned.
     constexpr uint32_t step7 = S == 1 ? 2 : S;
     switch (mode) {
@@ -189,8 +197,7 @@ template <int S> Operand Machine::resolve(unsigned mode, unsigned reg)
     }
 }
 
-template <int S> uint32_t Machine::get(const Operand& o)
-{
+template <int S> uint32_t Machine::get(const Operand& o) {
     switch (o.kind) {
     case Operand::DataReg: return r.d[o.reg] & flags::mask<S>();
     case Operand::AddrReg: return r.a[o.reg] & flags::mask<S>();
@@ -199,8 +206,7 @@ template <int S> uint32_t Machine::get(const Operand& o)
     }
 }
 
-template <int S> void Machine::put(const Operand& o, uint32_t v)
-{
+template <int S> void Machine::put(const Operand& o, uint32_t v) {
     switch (o.kind) {
     case Operand::DataReg: setD<S>(o.reg, v); break;
     case Operand::AddrReg: r.a[o.reg] = v; break;

@@ -13,36 +13,31 @@ namespace {
 constexpr std::uint16_t kSrMask = 0xA71F;  // the bits the CPU32 keeps
 constexpr std::uint32_t kFrameFormatC = 0xC;
 
-std::string hex(std::uint32_t value, int digits = 8)
-{
+std::string hex(std::uint32_t value, int digits = 8) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "$%0*X", digits, value);
     return buf;
 }
 
-bool inMonitorArea(std::uint32_t pc)
-{
+bool inMonitorArea(std::uint32_t pc) {
     const std::uint32_t a = pc & kAddressMask;
     return a >= kMonitorAreaBase && a < kMonitorAreaEnd;
 }
 
-std::uint16_t word(Machine& m, std::uint32_t address)
-{
+std::uint16_t word(Machine& m, std::uint32_t address) {
     std::uint16_t v = 0;
     m.read16(address, v);
     return v;
 }
 
-std::uint32_t longWord(Machine& m, std::uint32_t address)
-{
+std::uint32_t longWord(Machine& m, std::uint32_t address) {
     std::uint32_t v = 0;
     m.read32(address, v);
     return v;
 }
 
 // RTE done by the monitor: SR and PC from the frame on the supervisor stack, the frame removed.
-void returnFromException(Machine& m)
-{
+void returnFromException(Machine& m) {
     Registers& r = m.registers();
     const std::uint32_t sp = r.ss;
     const std::uint16_t sr = word(m, sp);
@@ -55,8 +50,7 @@ void returnFromException(Machine& m)
 
 }  // namespace
 
-std::string stopReason(Machine& m, unsigned vector)
-{
+std::string stopReason(Machine& m, unsigned vector) {
     const std::uint32_t sp = m.registers().ss;
     const std::uint32_t pc = longWord(m, sp + 2);
     const std::uint32_t address = longWord(m, sp + 8);  // format 2 and $C frames
@@ -68,16 +62,13 @@ std::string stopReason(Machine& m, unsigned vector)
         const unsigned fc = ssw & 7;
         const std::string what = vector == 2 ? "bus error: " : "address error: ";
         const std::string at = " by the instruction at " + hex(longWord(m, sp + 16));
-        if (read && (fc == 2 || fc == 6))
-            return what + "instruction fetch at " + hex(address);
+        if (read && (fc == 2 || fc == 6)) return what + "instruction fetch at " + hex(address);
         return what + (read ? "read of " : "write to ") + hex(address) + at;
     }
     case 4: {
         const std::uint16_t op = word(m, pc);
-        if (op == 0x4AFC)
-            return "ILLEGAL instruction at " + hex(pc);
-        if ((op & 0xFFF8) == 0x4848)
-            return "breakpoint BKPT #" + std::to_string(op & 7) + " at " + hex(pc);
+        if (op == 0x4AFC) return "ILLEGAL instruction at " + hex(pc);
+        if ((op & 0xFFF8) == 0x4848) return "breakpoint BKPT #" + std::to_string(op & 7) + " at " + hex(pc);
         return "illegal instruction " + hex(op, 4) + " at " + hex(pc);
     }
     case 5: return "zero divide by the instruction at " + hex(address);
@@ -92,8 +83,7 @@ std::string stopReason(Machine& m, unsigned vector)
     case 24: return "spurious interrupt";
     default: break;
     }
-    if (vector >= 25 && vector <= 31)
-        return "interrupt level " + std::to_string(vector - 24) + " without a handler";
+    if (vector >= 25 && vector <= 31) return "interrupt level " + std::to_string(vector - 24) + " without a handler";
     if (vector >= 32 && vector < kServiceTrap)
         return "TRAP #" + std::to_string(vector - 32) + " without a handler (next instruction at " + hex(pc) + ")";
     return "exception vector " + std::to_string(vector) + " without a handler";
@@ -105,40 +95,35 @@ class CpuExecutor::BusAdapter final : public cpu32::Bus {
 public:
     Machine* machine = nullptr;
 
-    bool read8(uint32_t addr, cpu32::FunctionCode fc, uint8_t& v) override
-    {
+    bool read8(uint32_t addr, cpu32::FunctionCode fc, uint8_t& v) override {
         if (const std::uint8_t* p = ram(addr, 1, fc)) {
             v = p[0];
             return true;
         }
         return fc != cpu32::FunctionCode::CpuSpace && machine->read8(addr, v);
     }
-    bool read16(uint32_t addr, cpu32::FunctionCode fc, uint16_t& v) override
-    {
+    bool read16(uint32_t addr, cpu32::FunctionCode fc, uint16_t& v) override {
         if (const std::uint8_t* p = ram(addr, 2, fc)) {
             v = static_cast<uint16_t>(p[0] << 8 | p[1]);
             return true;
         }
         return fc != cpu32::FunctionCode::CpuSpace && machine->read16(addr, v);
     }
-    bool read32(uint32_t addr, cpu32::FunctionCode fc, uint32_t& v) override
-    {
+    bool read32(uint32_t addr, cpu32::FunctionCode fc, uint32_t& v) override {
         if (const std::uint8_t* p = ram(addr, 4, fc)) {
             v = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
             return true;
         }
         return fc != cpu32::FunctionCode::CpuSpace && machine->read32(addr, v);
     }
-    bool write8(uint32_t addr, cpu32::FunctionCode fc, uint8_t v) override
-    {
+    bool write8(uint32_t addr, cpu32::FunctionCode fc, uint8_t v) override {
         if (std::uint8_t* p = ram(addr, 1, fc)) {
             p[0] = v;
             return true;
         }
         return fc != cpu32::FunctionCode::CpuSpace && machine->write8(addr, v);
     }
-    bool write16(uint32_t addr, cpu32::FunctionCode fc, uint16_t v) override
-    {
+    bool write16(uint32_t addr, cpu32::FunctionCode fc, uint16_t v) override {
         if (std::uint8_t* p = ram(addr, 2, fc)) {
             p[0] = static_cast<uint8_t>(v >> 8);
             p[1] = static_cast<uint8_t>(v);
@@ -146,8 +131,7 @@ public:
         }
         return fc != cpu32::FunctionCode::CpuSpace && machine->write16(addr, v);
     }
-    bool write32(uint32_t addr, cpu32::FunctionCode fc, uint32_t v) override
-    {
+    bool write32(uint32_t addr, cpu32::FunctionCode fc, uint32_t v) override {
         if (std::uint8_t* p = ram(addr, 4, fc)) {
             p[0] = static_cast<uint8_t>(v >> 24);
             p[1] = static_cast<uint8_t>(v >> 16);
@@ -160,32 +144,25 @@ public:
 
 private:
     // The RAM bytes of an access that lies wholly in RAM, else null.
-    std::uint8_t* ram(uint32_t addr, uint32_t size, cpu32::FunctionCode fc) const
-    {
+    std::uint8_t* ram(uint32_t addr, uint32_t size, cpu32::FunctionCode fc) const {
         const uint32_t offset = (addr & kAddressMask) - kRamBase;
-        if (offset > kRamSize - size || fc == cpu32::FunctionCode::CpuSpace)
-            return nullptr;
+        if (offset > kRamSize - size || fc == cpu32::FunctionCode::CpuSpace) return nullptr;
         return machine->ram() + offset;
     }
 };
 
-CpuExecutor::CpuExecutor()
-    : m_bus(std::make_unique<BusAdapter>()), m_cpu(std::make_unique<cpu32::Cpu>(*m_bus))
-{
+CpuExecutor::CpuExecutor() : m_bus(std::make_unique<BusAdapter>()), m_cpu(std::make_unique<cpu32::Cpu>(*m_bus)) {
     m_cpu->setWatchRange(kMonitorAreaBase, kMonitorAreaEnd - 1);
 }
 
 CpuExecutor::~CpuExecutor() = default;
 
-void CpuExecutor::load(Machine& machine)
-{
+void CpuExecutor::load(Machine& machine) {
     m_bus->machine = &machine;
     const Registers& s = machine.registers();
     cpu32::Registers& c = m_cpu->regs();
-    for (int i = 0; i < 8; ++i)
-        c.d[i] = s.d[i];
-    for (int i = 0; i < 7; ++i)
-        c.a[i] = s.a[i];
+    for (int i = 0; i < 8; ++i) c.d[i] = s.d[i];
+    for (int i = 0; i < 7; ++i) c.a[i] = s.a[i];
     c.pc = s.pc;
     c.vbr = s.vbr;
     c.sfc = s.sfc & 7;
@@ -196,14 +173,11 @@ void CpuExecutor::load(Machine& machine)
     m_cpu->restart();  // a STOP or halt ended the last run; the monitor's GO goes on from here
 }
 
-void CpuExecutor::store(Machine& machine)
-{
+void CpuExecutor::store(Machine& machine) {
     Registers& s = machine.registers();
     const cpu32::Registers& c = m_cpu->regs();
-    for (int i = 0; i < 8; ++i)
-        s.d[i] = c.d[i];
-    for (int i = 0; i < 7; ++i)
-        s.a[i] = c.a[i];
+    for (int i = 0; i < 8; ++i) s.d[i] = c.d[i];
+    for (int i = 0; i < 7; ++i) s.a[i] = c.a[i];
     s.pc = c.pc;
     s.vbr = c.vbr;
     s.sfc = c.sfc;
@@ -213,22 +187,19 @@ void CpuExecutor::store(Machine& machine)
     s.us = m_cpu->userStack();
 }
 
-std::optional<Outcome> CpuExecutor::enterMonitor(Machine& machine, bool byException)
-{
+std::optional<Outcome> CpuExecutor::enterMonitor(Machine& machine, bool byException) {
     Registers& r = machine.registers();
     const std::uint32_t offset = (r.pc & kAddressMask) - kMonitorAreaBase;
     const unsigned vector = offset / 4;
     if (!byException || !r.supervisor() || offset % 4 != 0 || vector >= kVectorCount)
         return Outcome{true, "the program jumped into the monitor's area at " + hex(r.pc)};
-    if (vector == kServiceTrap)
-        return service(machine);
+    if (vector == kServiceTrap) return service(machine);
     std::string reason = stopReason(machine, vector);
     returnFromException(machine);
     return Outcome{true, std::move(reason)};
 }
 
-std::optional<Outcome> CpuExecutor::service(Machine& machine)
-{
+std::optional<Outcome> CpuExecutor::service(Machine& machine) {
     Registers& r = machine.registers();
     std::optional<Outcome> outcome;
     switch (r.d[0]) {
@@ -241,8 +212,7 @@ std::optional<Outcome> CpuExecutor::service(Machine& machine)
                 outcome = Outcome{true, "TRAP #15 function 2: the string runs into unmapped memory at " + hex(at)};
                 break;
             }
-            if (b == 0)
-                break;
+            if (b == 0) break;
             machine.serialOut().push_back(static_cast<char>(b));
         }
         break;
@@ -261,8 +231,7 @@ std::optional<Outcome> CpuExecutor::service(Machine& machine)
     return outcome;
 }
 
-void CpuExecutor::interrupted(Machine& machine)
-{
+void CpuExecutor::interrupted(Machine& machine) {
     // A program waiting for a character is left on its TRAP #15, so GO asks again.
     Registers& r = machine.registers();
     if (resumesService(machine)) {
@@ -272,15 +241,13 @@ void CpuExecutor::interrupted(Machine& machine)
     m_waitingAt.reset();
 }
 
-bool CpuExecutor::resumesService(const Machine& machine)
-{
+bool CpuExecutor::resumesService(const Machine& machine) {
     const bool waiting = m_waitingAt == machine.registers().pc;
     m_waitingAt.reset();
     return waiting;
 }
 
-Outcome CpuExecutor::step(Machine& machine)
-{
+Outcome CpuExecutor::step(Machine& machine) {
     if (resumesService(machine)) {
         const std::optional<Outcome> outcome = service(machine);
         return outcome ? *outcome : Outcome{};
@@ -288,26 +255,20 @@ Outcome CpuExecutor::step(Machine& machine)
     load(machine);
     const cpu32::StepResult result = m_cpu->step();
     store(machine);
-    if (result.status == cpu32::StepStatus::Normal || result.status == cpu32::StepStatus::Exception)
-        ++m_executed;
+    if (result.status == cpu32::StepStatus::Normal || result.status == cpu32::StepStatus::Exception) ++m_executed;
     if (result.status == cpu32::StepStatus::Halted)
         return {true, "double fault: the processor halted (no room for an exception frame)"};
-    if (result.status == cpu32::StepStatus::Stopped)
-        return {true, "STOP: the processor waits for an interrupt"};
+    if (result.status == cpu32::StepStatus::Stopped) return {true, "STOP: the processor waits for an interrupt"};
     if (inMonitorArea(machine.registers().pc)) {
-        const std::optional<Outcome> outcome =
-            enterMonitor(machine, result.status == cpu32::StepStatus::Exception);
-        if (outcome)
-            return *outcome;
+        const std::optional<Outcome> outcome = enterMonitor(machine, result.status == cpu32::StepStatus::Exception);
+        if (outcome) return *outcome;
     }
     return {};
 }
 
-Outcome CpuExecutor::run(Machine& machine, std::uint32_t budget)
-{
+Outcome CpuExecutor::run(Machine& machine, std::uint32_t budget) {
     if (resumesService(machine)) {
-        if (std::optional<Outcome> outcome = service(machine))
-            return *outcome;
+        if (std::optional<Outcome> outcome = service(machine)) return *outcome;
     }
     load(machine);
     std::uint64_t left = budget;
@@ -320,16 +281,12 @@ Outcome CpuExecutor::run(Machine& machine, std::uint32_t budget)
         case cpu32::RunReason::Halted:
             store(machine);
             return {true, "double fault: the processor halted (no room for an exception frame)"};
-        case cpu32::RunReason::Stopped:
-            store(machine);
-            return {true, "STOP: the processor waits for an interrupt"};
+        case cpu32::RunReason::Stopped: store(machine); return {true, "STOP: the processor waits for an interrupt"};
         case cpu32::RunReason::Exception:
         case cpu32::RunReason::Watch:
-            if (!inMonitorArea(m_cpu->regs().pc))
-                break;  // a handler of the program's own
+            if (!inMonitorArea(m_cpu->regs().pc)) break;  // a handler of the program's own
             store(machine);
-            if (std::optional<Outcome> outcome =
-                    enterMonitor(machine, result.reason == cpu32::RunReason::Exception))
+            if (std::optional<Outcome> outcome = enterMonitor(machine, result.reason == cpu32::RunReason::Exception))
                 return *outcome;
             load(machine);
             break;

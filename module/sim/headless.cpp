@@ -22,37 +22,30 @@ namespace {
 constexpr std::uint32_t kDefaultEntry = 0x80'2000;
 constexpr std::uint32_t kSlice = 1u << 20;
 
-std::string hex8(std::uint32_t value)
-{
+std::string hex8(std::uint32_t value) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "$%08X", value);
     return buf;
 }
 
-void report(std::ostream& err, const Machine& machine, const std::string& reason)
-{
+void report(std::ostream& err, const Machine& machine, const std::string& reason) {
     err << reason << '\n';
-    for (const std::string& row : registerDump(machine))
-        err << row << '\n';
+    for (const std::string& row : registerDump(machine)) err << row << '\n';
 }
 
 // One byte from the input; false at its end.
-bool readByte(int fd, std::uint8_t& byte)
-{
+bool readByte(int fd, std::uint8_t& byte) {
     for (;;) {
         const ssize_t n = ::read(fd, &byte, 1);
-        if (n == 1)
-            return true;
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n == 1) return true;
+        if (n < 0 && errno == EINTR) continue;
         return false;
     }
 }
 
 }  // namespace
 
-int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err)
-{
+int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
     std::ifstream file(options.path, std::ios::binary);
     std::ostringstream text;
     if (!file || !(text << file.rdbuf())) {
@@ -103,8 +96,7 @@ int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
             continue;
         }
         if (outcome.stopped) {
-            if (outcome.reason == kProgramEnded)
-                return kRunEnded;
+            if (outcome.reason == kProgramEnded) return kRunEnded;
             report(err, machine, outcome.reason);
             return kRunStopped;
         }

@@ -9,10 +9,10 @@
 namespace korvan::sim {
 
 // Exit statuses of a headless run.
-inline constexpr int kRunEnded = 0;        // TRAP #15 function 0
-inline constexpr int kRunStopped = 1;      // an exception, BKPT, STOP, end of input ...
-inline constexpr int kRunCannotLoad = 3;   // unreadable file, bad record, data outside memory
-inline constexpr int kRunLimit = 4;        // the instruction limit was reached
+inline constexpr int kRunEnded = 0;       // TRAP #15 function 0
+inline constexpr int kRunStopped = 1;     // an exception, BKPT, STOP, end of input ...
+inline constexpr int kRunCannotLoad = 3;  // unreadable file, bad record, data outside memory
+inline constexpr int kRunLimit = 4;       // the instruction limit was reached
 
 struct HeadlessOptions {
     std::string path;

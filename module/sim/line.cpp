@@ -18,88 +18,69 @@ namespace korvan::sim {
 
 namespace {
 
-[[noreturn]] void throwErrno(const std::string& what)
-{
-    throw std::system_error(errno, std::generic_category(), what);
-}
+[[noreturn]] void throwErrno(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
 
 constexpr std::size_t kChunk = 4096;
 constexpr int kClosedPollMs = 20;  // how often a closed line is checked for a new opener
 constexpr auto kSlack = std::chrono::milliseconds(1);
 
-int toPollTimeout(Clock::duration wait)
-{
-    if (wait <= Clock::duration::zero())
-        return 0;
+int toPollTimeout(Clock::duration wait) {
+    if (wait <= Clock::duration::zero()) return 0;
     // Rounded up, so that the pacer has let the next byte through when poll returns.
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
 }
 
 }  // namespace
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
-{
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
     if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        if (m_fd >= 0) ::close(m_fd);
         m_fd = other.release();
     }
     return *this;
 }
 
-FileDescriptor::~FileDescriptor()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
+FileDescriptor::~FileDescriptor() {
+    if (m_fd >= 0) ::close(m_fd);
 }
 
-int FileDescriptor::release()
-{
+int FileDescriptor::release() {
     const int fd = m_fd;
     m_fd = -1;
     return fd;
 }
 
-PseudoTerminal::PseudoTerminal()
-{
+PseudoTerminal::PseudoTerminal() {
     m_master = FileDescriptor(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!m_master)
-        throwErrno("posix_openpt");
-    if (::grantpt(m_master.get()) != 0 || ::unlockpt(m_master.get()) != 0)
-        throwErrno("unlockpt");
+    if (!m_master) throwErrno("posix_openpt");
+    if (::grantpt(m_master.get()) != 0 || ::unlockpt(m_master.get()) != 0) throwErrno("unlockpt");
     char name[128];
-    if (::ptsname_r(m_master.get(), name, sizeof name) != 0)
-        throwErrno("ptsname");
+    if (::ptsname_r(m_master.get(), name, sizeof name) != 0) throwErrno("ptsname");
     m_slavePath = name;
     const int flags = ::fcntl(m_master.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(m_master.get(), F_SETFL, flags | O_NONBLOCK) != 0)
-        throwErrno("fcntl");
+    if (flags < 0 || ::fcntl(m_master.get(), F_SETFL, flags | O_NONBLOCK) != 0) throwErrno("fcntl");
 
     // Raw mode on the slave: no echo, no line editing, no CR/LF translation, 8 bits. The
     // settings belong to the pair, so they hold for whoever opens the slave later.
     const FileDescriptor slave(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!slave)
-        throwErrno(std::string("open ") + name);
+    if (!slave) throwErrno(std::string("open ") + name);
     termios settings{};
-    if (::tcgetattr(slave.get(), &settings) != 0)
-        throwErrno("tcgetattr");
+    if (::tcgetattr(slave.get(), &settings) != 0) throwErrno("tcgetattr");
     ::cfmakeraw(&settings);
     ::cfsetispeed(&settings, B57600);
     ::cfsetospeed(&settings, B57600);
-    if (::tcsetattr(slave.get(), TCSANOW, &settings) != 0)
-        throwErrno("tcsetattr");
+    if (::tcsetattr(slave.get(), TCSANOW, &settings) != 0) throwErrno("tcsetattr");
 }
 
-SymbolicLink::SymbolicLink(std::string path, std::string target) : m_path(std::move(path)), m_target(std::move(target))
-{
-    struct stat st{};
+SymbolicLink::SymbolicLink(std::string path, std::string target)
+    : m_path(std::move(path)), m_target(std::move(target)) {
+    struct stat st {};
     if (::lstat(m_path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
         throw std::runtime_error(m_path + " exists and is not a symbolic link; it is left alone");
     // Made under a temporary name and renamed over the old link, so the path never dangles.
     const std::string temporary = m_path + ".korvan-sim-" + std::to_string(::getpid());
     ::unlink(temporary.c_str());
-    if (::symlink(m_target.c_str(), temporary.c_str()) != 0)
-        throwErrno("symlink " + temporary);
+    if (::symlink(m_target.c_str(), temporary.c_str()) != 0) throwErrno("symlink " + temporary);
     if (::rename(temporary.c_str(), m_path.c_str()) != 0) {
         const int saved = errno;
         ::unlink(temporary.c_str());
@@ -108,25 +89,20 @@ SymbolicLink::SymbolicLink(std::string path, std::string target) : m_path(std::m
     }
 }
 
-SymbolicLink::~SymbolicLink()
-{
+SymbolicLink::~SymbolicLink() {
     char buf[4096];
     const ssize_t n = ::readlink(m_path.c_str(), buf, sizeof buf);
-    if (n >= 0 && std::string_view(buf, static_cast<std::size_t>(n)) == m_target)
-        ::unlink(m_path.c_str());
+    if (n >= 0 && std::string_view(buf, static_cast<std::size_t>(n)) == m_target) ::unlink(m_path.c_str());
 }
 
-Trace::Trace(const std::string& path)
-{
+Trace::Trace(const std::string& path) {
     m_file = std::fopen(path.c_str(), "ae");
-    if (m_file == nullptr)
-        throwErrno("open " + path);
+    if (m_file == nullptr) throwErrno("open " + path);
 }
 
 Trace::~Trace() { std::fclose(m_file); }
 
-void Trace::record(std::string_view direction, std::string_view bytes)
-{
+void Trace::record(std::string_view direction, std::string_view bytes) {
     timeval tv{};
     ::gettimeofday(&tv, nullptr);
     tm local{};
@@ -147,59 +123,50 @@ void Trace::record(std::string_view direction, std::string_view bytes)
     std::fflush(m_file);
 }
 
-Pacer::Pacer(unsigned bitsPerSecond)
-{
+Pacer::Pacer(unsigned bitsPerSecond) {
     if (bitsPerSecond > 0)
-        m_byteTime = std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10'000'000'000LL / bitsPerSecond));
+        m_byteTime =
+            std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10'000'000'000LL / bitsPerSecond));
 }
 
-Clock::time_point Pacer::base(Clock::time_point now) const
-{
-    return std::max(m_free, now - kSlack);
-}
+Clock::time_point Pacer::base(Clock::time_point now) const { return std::max(m_free, now - kSlack); }
 
-std::size_t Pacer::available(Clock::time_point now, std::size_t wanted) const
-{
-    if (m_byteTime == Clock::duration::zero())
-        return wanted;
-    if (now < m_free)
-        return 0;
+std::size_t Pacer::available(Clock::time_point now, std::size_t wanted) const {
+    if (m_byteTime == Clock::duration::zero()) return wanted;
+    if (now < m_free) return 0;
     const auto bytes = static_cast<std::size_t>((now - base(now)) / m_byteTime) + 1;
     return std::min(bytes, wanted);
 }
 
-void Pacer::consumed(Clock::time_point now, std::size_t count)
-{
-    if (m_byteTime == Clock::duration::zero() || count == 0)
-        return;
+void Pacer::consumed(Clock::time_point now, std::size_t count) {
+    if (m_byteTime == Clock::duration::zero() || count == 0) return;
     m_free = base(now) + m_byteTime * static_cast<Clock::rep>(count);
 }
 
-Clock::duration Pacer::wait(Clock::time_point now) const
-{
+Clock::duration Pacer::wait(Clock::time_point now) const {
     return m_free > now ? m_free - now : Clock::duration::zero();
 }
 
 LineServer::LineServer(PseudoTerminal& pty, Monitor& monitor, LineOptions options, Trace* trace)
-    : m_pty(pty), m_monitor(monitor), m_options(options), m_trace(trace), m_rx(options.bitsPerSecond),
-      m_tx(options.bitsPerSecond)
-{
+    : m_pty(pty),
+      m_monitor(monitor),
+      m_options(options),
+      m_trace(trace),
+      m_rx(options.bitsPerSecond),
+      m_tx(options.bitsPerSecond) {
     // Our own descriptor is opened before the watch starts, so that it is not counted.
     m_opens = FileDescriptor(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (m_opens)
-        m_slave = FileDescriptor(::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!m_slave || ::inotify_add_watch(m_opens.get(), pty.slavePath().c_str(),
-                                        IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    if (m_opens) m_slave = FileDescriptor(::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!m_slave ||
+        ::inotify_add_watch(m_opens.get(), pty.slavePath().c_str(), IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
         m_slave = FileDescriptor();
         m_opens = FileDescriptor();
     }
 }
 
 // Openers and closers of the slave since the last look.
-void LineServer::checkOpens()
-{
-    if (!m_opens)
-        return;
+void LineServer::checkOpens() {
+    if (!m_opens) return;
     alignas(inotify_event) char buf[4096];
     bool opened = false, closed = false;
     ssize_t n;
@@ -228,30 +195,23 @@ void LineServer::checkOpens()
     }
 }
 
-void LineServer::lineClosed()
-{
+void LineServer::lineClosed() {
     m_open = false;
     m_pending.clear();
     m_monitor.lineOpened();  // greets the next opener with a banner, in command mode
 }
 
 // Returns false when the line turned out to be closed.
-bool LineServer::readInput(Clock::time_point now, bool paced)
-{
+bool LineServer::readInput(Clock::time_point now, bool paced) {
     char buf[kChunk];
     const std::size_t want = paced ? m_rx.available(now, sizeof buf) : sizeof buf;
-    if (want == 0)
-        return true;
+    if (want == 0) return true;
     const ssize_t n = ::read(m_pty.master(), buf, want);
-    if (n < 0)
-        return errno == EAGAIN || errno == EINTR;  // EIO: nobody holds the slave any more
-    if (n == 0)
-        return false;
+    if (n < 0) return errno == EAGAIN || errno == EINTR;  // EIO: nobody holds the slave any more
+    if (n == 0) return false;
     const std::string_view bytes(buf, static_cast<std::size_t>(n));
-    if (m_trace != nullptr)
-        m_trace->record("in ", bytes);
-    if (paced)
-        m_rx.consumed(now, bytes.size());
+    if (m_trace != nullptr) m_trace->record("in ", bytes);
+    if (paced) m_rx.consumed(now, bytes.size());
     if (!m_options.silent) {
         m_monitor.feed(bytes);
         m_pending += m_monitor.takeOutput();
@@ -259,47 +219,37 @@ bool LineServer::readInput(Clock::time_point now, bool paced)
     return true;
 }
 
-void LineServer::writeOutput(Clock::time_point now)
-{
-    if (m_slave && m_holders == 0)
-        m_pending.clear();  // nobody listens
-    if (m_pending.empty())
-        return;
+void LineServer::writeOutput(Clock::time_point now) {
+    if (m_slave && m_holders == 0) m_pending.clear();  // nobody listens
+    if (m_pending.empty()) return;
     const std::size_t count = m_tx.available(now, m_pending.size());
-    if (count == 0)
-        return;
+    if (count == 0) return;
     const ssize_t n = ::write(m_pty.master(), m_pending.data(), count);
     if (n < 0) {
-        if (errno != EAGAIN && errno != EINTR)
-            lineClosed();
+        if (errno != EAGAIN && errno != EINTR) lineClosed();
         return;
     }
-    if (m_trace != nullptr)
-        m_trace->record("out", std::string_view(m_pending).substr(0, static_cast<std::size_t>(n)));
+    if (m_trace != nullptr) m_trace->record("out", std::string_view(m_pending).substr(0, static_cast<std::size_t>(n)));
     m_tx.consumed(now, static_cast<std::size_t>(n));
     m_pending.erase(0, static_cast<std::size_t>(n));
 }
 
 // While nobody holds the slave the master reports a hang-up; this waits for it to clear, a
 // running program going on meanwhile. Returns false when asked to stop.
-bool LineServer::waitForOpen(int stopFd)
-{
+bool LineServer::waitForOpen(int stopFd) {
     pollfd stop{stopFd, POLLIN, 0};
     const bool busy = m_monitor.running() && !m_monitor.waiting();
-    if (::poll(&stop, 1, busy ? 0 : kClosedPollMs) > 0 && (stop.revents & POLLIN) != 0)
-        return false;
+    if (::poll(&stop, 1, busy ? 0 : kClosedPollMs) > 0 && (stop.revents & POLLIN) != 0) return false;
     if (m_monitor.running()) {
         m_monitor.service();
         m_monitor.takeOutput();  // nobody listens
     }
     pollfd master{m_pty.master(), POLLIN, 0};
-    if (::poll(&master, 1, 0) >= 0 && (master.revents & (POLLHUP | POLLERR)) == 0)
-        m_open = true;
+    if (::poll(&master, 1, 0) >= 0 && (master.revents & (POLLHUP | POLLERR)) == 0) m_open = true;
     return true;
 }
 
-void LineServer::run(int stopFd)
-{
+void LineServer::run(int stopFd) {
     const bool paced = m_options.bitsPerSecond > 0;
     m_monitor.lineOpened();
     // Without a slave descriptor of our own, the master reports a hang-up until someone opens
@@ -307,8 +257,7 @@ void LineServer::run(int stopFd)
     m_open = static_cast<bool>(m_slave);
     for (;;) {
         if (!m_open) {
-            if (!waitForOpen(stopFd))
-                return;
+            if (!waitForOpen(stopFd)) return;
             continue;
         }
         Clock::time_point now = Clock::now();
@@ -330,12 +279,10 @@ void LineServer::run(int stopFd)
             timeout = 0;  // a program waiting for a character sleeps until the line brings one
 
         if (::poll(fds, m_opens ? 3 : 2, timeout) < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             throwErrno("poll");
         }
-        if ((fds[0].revents & POLLIN) != 0)
-            return;
+        if ((fds[0].revents & POLLIN) != 0) return;
         now = Clock::now();
         checkOpens();  // before the bytes: the open was queued before the opener wrote them
         const short events = fds[1].revents;
@@ -343,8 +290,7 @@ void LineServer::run(int stopFd)
             // The last holder of the slave closed it: whatever it sent before is still taken.
             while (readInput(now, false) && !m_monitor.running()) {
                 pollfd more{m_pty.master(), POLLIN, 0};
-                if (::poll(&more, 1, 0) <= 0 || (more.revents & POLLIN) == 0)
-                    break;
+                if (::poll(&more, 1, 0) <= 0 || (more.revents & POLLIN) == 0) break;
             }
             lineClosed();
             continue;

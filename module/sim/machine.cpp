@@ -25,8 +25,7 @@ bool isSerial(std::uint32_t address) { return address >= kScsrHigh && address <=
 
 Machine::Machine() : m_ram(kRamSize), m_onChip(kOnChipSize) { reset(); }
 
-void Machine::reset()
-{
+void Machine::reset() {
     m_regs = Registers{};
     m_regs.sr = kResetSr;
     m_regs.pc = kResetPc;
@@ -47,55 +46,44 @@ void Machine::reset()
     write32(kResetVbr + 4, kResetPc);
 }
 
-bool Machine::mapped(std::uint32_t address)
-{
+bool Machine::mapped(std::uint32_t address) {
     const std::uint32_t a = address & kAddressMask;
     return (a >= kRamBase && a < kRamBase + kRamSize) || (a >= kOnChipBase && a < kOnChipBase + kOnChipSize);
 }
 
-std::uint8_t* Machine::storage(std::uint32_t address)
-{
+std::uint8_t* Machine::storage(std::uint32_t address) {
     const std::uint32_t a = address & kAddressMask;
-    if (a >= kRamBase && a < kRamBase + kRamSize)
-        return &m_ram[a - kRamBase];
-    if (a >= kOnChipBase && a < kOnChipBase + kOnChipSize)
-        return &m_onChip[a - kOnChipBase];
+    if (a >= kRamBase && a < kRamBase + kRamSize) return &m_ram[a - kRamBase];
+    if (a >= kOnChipBase && a < kOnChipBase + kOnChipSize) return &m_onChip[a - kOnChipBase];
     return nullptr;
 }
 
-bool Machine::peek8(std::uint32_t address, std::uint8_t& value) const
-{
+bool Machine::peek8(std::uint32_t address, std::uint8_t& value) const {
     const std::uint8_t* cell = const_cast<Machine*>(this)->storage(address);
-    if (cell == nullptr)
-        return false;
+    if (cell == nullptr) return false;
     value = *cell;
     return true;
 }
 
-bool Machine::poke8(std::uint32_t address, std::uint8_t value)
-{
+bool Machine::poke8(std::uint32_t address, std::uint8_t value) {
     std::uint8_t* cell = storage(address);
-    if (cell == nullptr)
-        return false;
+    if (cell == nullptr) return false;
     *cell = value;
     return true;
 }
 
-std::uint16_t Machine::readScsr() const
-{
+std::uint16_t Machine::readScsr() const {
     return static_cast<std::uint16_t>(kScsrTdre | kScsrTc | (m_serialIn.empty() ? 0 : kScsrRdrf));
 }
 
-bool Machine::read8(std::uint32_t address, std::uint8_t& value)
-{
+bool Machine::read8(std::uint32_t address, std::uint8_t& value) {
     const std::uint32_t a = address & kAddressMask;
-    if (!isSerial(a))
-        return peek8(a, value);
+    if (!isSerial(a)) return peek8(a, value);
     switch (a) {
     case kScsrHigh: value = static_cast<std::uint8_t>(readScsr() >> 8); break;
     case kScsrLow: value = static_cast<std::uint8_t>(readScsr()); break;
     case kScdrHigh: value = 0; break;  // the ninth data bit, unused with 8-bit frames
-    default:                          // reading SCDR takes the waiting byte
+    default:                           // reading SCDR takes the waiting byte
         value = 0;
         if (!m_serialIn.empty()) {
             value = m_serialIn.front();
@@ -106,22 +94,17 @@ bool Machine::read8(std::uint32_t address, std::uint8_t& value)
     return true;
 }
 
-bool Machine::write8(std::uint32_t address, std::uint8_t value)
-{
+bool Machine::write8(std::uint32_t address, std::uint8_t value) {
     const std::uint32_t a = address & kAddressMask;
-    if (!isSerial(a))
-        return poke8(a, value);
-    if (a == kScdrLow)
-        m_serialOut.push_back(static_cast<char>(value));
+    if (!isSerial(a)) return poke8(a, value);
+    if (a == kScdrLow) m_serialOut.push_back(static_cast<char>(value));
     return true;  // status bits and the ninth data bit are not writable
 }
 
 // Word and long accesses are their bytes in address order. A bus error leaves memory and the
 // serial interface untouched, so every byte is checked before any is accessed.
-bool Machine::read16(std::uint32_t address, std::uint16_t& value)
-{
-    if (!mapped(address) || !mapped(address + 1))
-        return false;
+bool Machine::read16(std::uint32_t address, std::uint16_t& value) {
+    if (!mapped(address) || !mapped(address + 1)) return false;
     std::uint8_t hi = 0, lo = 0;
     read8(address, hi);
     read8(address + 1, lo);
@@ -129,8 +112,7 @@ bool Machine::read16(std::uint32_t address, std::uint16_t& value)
     return true;
 }
 
-bool Machine::read32(std::uint32_t address, std::uint32_t& value)
-{
+bool Machine::read32(std::uint32_t address, std::uint32_t& value) {
     if (!mapped(address) || !mapped(address + 3))  // mapped regions are far larger than 4 bytes
         return false;
     std::uint16_t hi = 0, lo = 0;
@@ -140,19 +122,15 @@ bool Machine::read32(std::uint32_t address, std::uint32_t& value)
     return true;
 }
 
-bool Machine::write16(std::uint32_t address, std::uint16_t value)
-{
-    if (!mapped(address) || !mapped(address + 1))
-        return false;
+bool Machine::write16(std::uint32_t address, std::uint16_t value) {
+    if (!mapped(address) || !mapped(address + 1)) return false;
     write8(address, static_cast<std::uint8_t>(value >> 8));
     write8(address + 1, static_cast<std::uint8_t>(value));
     return true;
 }
 
-bool Machine::write32(std::uint32_t address, std::uint32_t value)
-{
-    if (!mapped(address) || !mapped(address + 3))
-        return false;
+bool Machine::write32(std::uint32_t address, std::uint32_t value) {
+    if (!mapped(address) || !mapped(address + 3)) return false;
     write16(address, static_cast<std::uint16_t>(value >> 16));
     write16(address + 2, static_cast<std::uint16_t>(value));
     return true;

@@ -55,8 +55,7 @@ struct Arguments {
 };
 
 // Accepts "--name VALUE" and "--name=VALUE". Returns nothing for a command line it cannot use.
-std::optional<Arguments> parse(int argc, char** argv)
-{
+std::optional<Arguments> parse(int argc, char** argv) {
     Arguments args;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -66,10 +65,8 @@ std::optional<Arguments> parse(int argc, char** argv)
             arg = arg.substr(0, eq);
         }
         auto value = [&]() -> std::optional<std::string> {
-            if (inlineValue)
-                return inlineValue;
-            if (i + 1 < argc)
-                return std::string(argv[++i]);
+            if (inlineValue) return inlineValue;
+            if (i + 1 < argc) return std::string(argv[++i]);
             return std::nullopt;
         };
         auto flag = [&](bool& target) {
@@ -80,28 +77,23 @@ std::optional<Arguments> parse(int argc, char** argv)
         if (arg == "--link") {
             const auto v = value();
             ok = v && !v->empty();
-            if (ok)
-                args.link = *v;
+            if (ok) args.link = *v;
         } else if (arg == "--trace") {
             const auto v = value();
             ok = v && !v->empty();
-            if (ok)
-                args.trace = *v;
+            if (ok) args.trace = *v;
         } else if (arg == "--line-bps") {
             const auto v = value();
             ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 9;
-            if (ok)
-                args.line.bitsPerSecond = static_cast<unsigned>(std::stoul(*v));
+            if (ok) args.line.bitsPerSecond = static_cast<unsigned>(std::stoul(*v));
         } else if (arg == "--run") {
             const auto v = value();
             ok = v && !v->empty();
-            if (ok)
-                args.run = *v;
+            if (ok) args.run = *v;
         } else if (arg == "--max-instructions") {
             const auto v = value();
             ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 18;
-            if (ok)
-                args.maxInstructions = std::stoull(*v);
+            if (ok) args.maxInstructions = std::stoull(*v);
         } else if (arg == "--silent") {
             ok = flag(args.line.silent);
         } else if (arg == "--no-ack") {
@@ -129,8 +121,7 @@ std::optional<Arguments> parse(int argc, char** argv)
 
 int g_signalPipe = -1;
 
-extern "C" void onSignal(int)
-{
+extern "C" void onSignal(int) {
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe, &byte, 1);
@@ -139,8 +130,7 @@ extern "C" void onSignal(int)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::optional<Arguments> args = parse(argc, argv);
     if (!args) {
         std::cerr << kUsage;
@@ -154,8 +144,7 @@ int main(int argc, char** argv)
         std::cout << "korvan-sim " << KORVAN_VERSION << '\n';
         return 0;
     }
-    if (!args->run.empty())
-        return runHeadless({args->run, args->maxInstructions, STDIN_FILENO}, std::cout, std::cerr);
+    if (!args->run.empty()) return runHeadless({args->run, args->maxInstructions, STDIN_FILENO}, std::cout, std::cerr);
 
     try {
         int fds[2];
@@ -166,7 +155,7 @@ int main(int argc, char** argv)
         const FileDescriptor stopRead(fds[0]);
         const FileDescriptor stopWrite(fds[1]);
         g_signalPipe = stopWrite.get();
-        struct sigaction action{};
+        struct sigaction action {};
         action.sa_handler = onSignal;
         sigemptyset(&action.sa_mask);
         ::sigaction(SIGINT, &action, nullptr);
@@ -175,11 +164,9 @@ int main(int argc, char** argv)
 
         PseudoTerminal pty;
         std::unique_ptr<SymbolicLink> link;
-        if (!args->link.empty())
-            link = std::make_unique<SymbolicLink>(args->link, pty.slavePath());
+        if (!args->link.empty()) link = std::make_unique<SymbolicLink>(args->link, pty.slavePath());
         std::unique_ptr<Trace> trace;
-        if (!args->trace.empty())
-            trace = std::make_unique<Trace>(args->trace);
+        if (!args->trace.empty()) trace = std::make_unique<Trace>(args->trace);
 
         Machine machine;
         CpuExecutor executor;

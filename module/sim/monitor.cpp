@@ -36,113 +36,88 @@ constexpr std::string_view kHelp[] = {
     "he                 this list",
 };
 
-std::string lower(std::string_view text)
-{
+std::string lower(std::string_view text) {
     std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
-std::vector<std::string_view> words(std::string_view text)
-{
+std::vector<std::string_view> words(std::string_view text) {
     std::vector<std::string_view> out;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && text[i] == ' ')
-            ++i;
+        while (i < text.size() && text[i] == ' ') ++i;
         const std::size_t start = i;
-        while (i < text.size() && text[i] != ' ')
-            ++i;
-        if (i > start)
-            out.push_back(text.substr(start, i - start));
+        while (i < text.size() && text[i] != ' ') ++i;
+        if (i > start) out.push_back(text.substr(start, i - start));
     }
     return out;
 }
 
 // 1 to maxDigits hexadecimal digits, with an optional "$" or "0x" prefix.
-std::optional<std::uint32_t> parseHex(std::string_view text, std::size_t maxDigits = 8)
-{
+std::optional<std::uint32_t> parseHex(std::string_view text, std::size_t maxDigits = 8) {
     if (text.starts_with('$'))
         text.remove_prefix(1);
     else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
         text.remove_prefix(2);
-    if (text.empty() || text.size() > maxDigits)
-        return std::nullopt;
+    if (text.empty() || text.size() > maxDigits) return std::nullopt;
     std::uint32_t value = 0;
     for (char c : text) {
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return std::nullopt;
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
         const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
         value = value << 4 | static_cast<std::uint32_t>(digit);
     }
     return value;
 }
 
-std::string hex(std::uint32_t value, int digits)
-{
+std::string hex(std::uint32_t value, int digits) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%0*X", digits, value);
     return buf;
 }
 
-std::string binary3(std::uint8_t value)
-{
+std::string binary3(std::uint8_t value) {
     return {char('0' + (value >> 2 & 1)), char('0' + (value >> 1 & 1)), char('0' + (value & 1))};
 }
 
 }  // namespace
 
-Outcome PlaceholderExecutor::step(Machine& machine)
-{
+Outcome PlaceholderExecutor::step(Machine& machine) {
     machine.registers().pc += 2;
     return {};
 }
 
-Outcome PlaceholderExecutor::run(Machine&, std::uint32_t)
-{
-    return {true, std::string(kProgramEnded)};
-}
+Outcome PlaceholderExecutor::run(Machine&, std::uint32_t) { return {true, std::string(kProgramEnded)}; }
 
 Monitor::Monitor(Machine& machine, Executor& executor) : Monitor(machine, executor, Options{}) {}
 
 Monitor::Monitor(Machine& machine, Executor& executor, Options options)
-    : m_machine(machine), m_executor(executor), m_options(options)
-{
-}
+    : m_machine(machine), m_executor(executor), m_options(options) {}
 
-void Monitor::lineOpened()
-{
+void Monitor::lineOpened() {
     m_fresh = true;
     m_rowStart = false;  // the other side's cursor may stand anywhere
     m_line.clear();
-    if (m_mode != Mode::Running)
-        m_mode = Mode::Command;
+    if (m_mode != Mode::Running) m_mode = Mode::Command;
 }
 
-std::string Monitor::takeOutput()
-{
+std::string Monitor::takeOutput() {
     std::string out;
     out.swap(m_out);
     return out;
 }
 
-void Monitor::emit(std::string_view text)
-{
-    if (text.empty())
-        return;
+void Monitor::emit(std::string_view text) {
+    if (text.empty()) return;
     m_out.append(text);
     m_rowStart = text.back() == '\n';
 }
 
-void Monitor::newRow()
-{
-    if (!m_rowStart)
-        emit("\r\n");
+void Monitor::newRow() {
+    if (!m_rowStart) emit("\r\n");
 }
 
-void Monitor::line(std::string_view text)
-{
+void Monitor::line(std::string_view text) {
     newRow();
     emit(text);
     emit("\r\n");
@@ -150,20 +125,16 @@ void Monitor::line(std::string_view text)
 
 void Monitor::error(std::string_view text) { line(std::string("error: ").append(text)); }
 
-void Monitor::prompt()
-{
+void Monitor::prompt() {
     newRow();
     emit(kPrompt);
 }
 
-void Monitor::feed(std::string_view bytes)
-{
-    for (char c : bytes)
-        feedByte(static_cast<std::uint8_t>(c));
+void Monitor::feed(std::string_view bytes) {
+    for (char c : bytes) feedByte(static_cast<std::uint8_t>(c));
 }
 
-void Monitor::feedByte(std::uint8_t b)
-{
+void Monitor::feedByte(std::uint8_t b) {
     if (m_fresh) {
         m_fresh = false;
         if (m_mode == Mode::Command) {
@@ -193,15 +164,13 @@ void Monitor::feedByte(std::uint8_t b)
         if (b == kEsc || b == kCtrlC) {
             m_executor.interrupted(m_machine);
             finishRun({true, std::string(kInterrupted)});
-        }
-        else
+        } else
             m_machine.serialIn().push_back(b);
         break;
     }
 }
 
-void Monitor::commandByte(std::uint8_t b)
-{
+void Monitor::commandByte(std::uint8_t b) {
     if (b == kCr) {
         emit("\r\n");
         const std::string text = std::move(m_line);
@@ -216,8 +185,7 @@ void Monitor::commandByte(std::uint8_t b)
         }
         return;
     }
-    if (b < 0x20 || b > 0x7E)
-        return;  // LF after CR, stray control characters
+    if (b < 0x20 || b > 0x7E) return;  // LF after CR, stray control characters
     if (m_line.size() >= kMaxLine) {
         emit("\a");
         return;
@@ -226,16 +194,14 @@ void Monitor::commandByte(std::uint8_t b)
     emit(std::string_view(&m_line.back(), 1));
 }
 
-void Monitor::loadByte(std::uint8_t b)
-{
+void Monitor::loadByte(std::uint8_t b) {
     if (m_mode == Mode::LoadHeader) {
         if (m_headerLength == 0 && b == kCr) {
             endLoad();
             return;
         }
         m_header[m_headerLength++] = b;
-        if (m_headerLength < sizeof m_header)
-            return;
+        if (m_headerLength < sizeof m_header) return;
         m_headerLength = 0;
         m_blockAddress = std::uint32_t(m_header[0]) << 24 | std::uint32_t(m_header[1]) << 16 |
                          std::uint32_t(m_header[2]) << 8 | m_header[3];
@@ -249,33 +215,27 @@ void Monitor::loadByte(std::uint8_t b)
         if (m_machine.poke8(m_blockAddress, b)) {
             ++m_loaded;
         } else {
-            if (m_unmapped++ == 0)
-                m_firstUnmapped = m_blockAddress;
+            if (m_unmapped++ == 0) m_firstUnmapped = m_blockAddress;
         }
         ++m_blockAddress;
-        if (--m_blockRemaining > 0)
-            return;
+        if (--m_blockRemaining > 0) return;
         m_mode = Mode::LoadHeader;
     }
     ++m_blocks;
-    if (m_options.acknowledge)
-        emit(".");
+    if (m_options.acknowledge) emit(".");
 }
 
-void Monitor::endLoad()
-{
+void Monitor::endLoad() {
     m_mode = Mode::Command;
     std::string report = "loaded " + std::to_string(m_loaded) + (m_loaded == 1 ? " byte in " : " bytes in ") +
                          std::to_string(m_blocks) + (m_blocks == 1 ? " block" : " blocks");
     if (m_unmapped > 0)
-        report += ", error: " + std::to_string(m_unmapped) + " bytes outside memory from $" +
-                  hex(m_firstUnmapped, 8);
+        report += ", error: " + std::to_string(m_unmapped) + " bytes outside memory from $" + hex(m_firstUnmapped, 8);
     line(report);
     prompt();
 }
 
-void Monitor::execute(const std::string& text)
-{
+void Monitor::execute(const std::string& text) {
     const std::string command = lower(text);
     const std::vector<std::string_view> args = words(command);
     if (args.empty()) {
@@ -306,8 +266,7 @@ void Monitor::execute(const std::string& text)
             m_waiting = outcome.waiting;
             return;
         }
-        if (!outcome.reason.empty())
-            line(outcome.reason);
+        if (!outcome.reason.empty()) line(outcome.reason);
         dump();
     } else if (verb == "he" && bare) {
         help();
@@ -316,8 +275,7 @@ void Monitor::execute(const std::string& text)
         return;
     } else if (verb == "go" && args.size() <= 2) {
         std::optional<std::uint32_t> pc = m_machine.registers().pc;
-        if (args.size() == 2)
-            pc = parseHex(args[1]);
+        if (args.size() == 2) pc = parseHex(args[1]);
         if (!pc) {
             error("GO takes a hexadecimal address");
         } else {
@@ -338,18 +296,15 @@ void Monitor::execute(const std::string& text)
     prompt();
 }
 
-bool Monitor::setRegister(std::string_view name, std::string_view digits)
-{
+bool Monitor::setRegister(std::string_view name, std::string_view digits) {
     Registers& regs = m_machine.registers();
     if (name == "sr") {
         const std::optional<std::uint32_t> value = parseHex(digits, 4);
-        if (value)
-            regs.sr = static_cast<std::uint16_t>(*value);
+        if (value) regs.sr = static_cast<std::uint16_t>(*value);
         return value.has_value();
     }
     const std::optional<std::uint32_t> value = parseHex(digits, 8);
-    if (!value)
-        return false;
+    if (!value) return false;
     if (name.size() == 2 && (name[0] == 'd' || name[0] == 'a') && name[1] >= '0' && name[1] <= '7') {
         const int n = name[1] - '0';
         if (name[0] == 'd')
@@ -368,8 +323,7 @@ bool Monitor::setRegister(std::string_view name, std::string_view digits)
     return true;
 }
 
-void Monitor::startRun(std::uint32_t pc)
-{
+void Monitor::startRun(std::uint32_t pc) {
     m_machine.registers().pc = pc;
     m_mode = Mode::Running;
     m_stepping = false;
@@ -377,19 +331,15 @@ void Monitor::startRun(std::uint32_t pc)
     service();
 }
 
-void Monitor::service()
-{
-    if (m_mode != Mode::Running)
-        return;
+void Monitor::service() {
+    if (m_mode != Mode::Running) return;
     const Outcome outcome = m_executor.run(m_machine, m_stepping ? 0 : m_options.sliceBudget);
     drainProgramOutput();
     m_waiting = outcome.waiting;
-    if (outcome.stopped || (m_stepping && !outcome.waiting))
-        finishRun(outcome);
+    if (outcome.stopped || (m_stepping && !outcome.waiting)) finishRun(outcome);
 }
 
-void Monitor::finishRun(const Outcome& outcome)
-{
+void Monitor::finishRun(const Outcome& outcome) {
     drainProgramOutput();
     m_machine.serialIn().clear();
     m_mode = Mode::Command;
@@ -400,15 +350,13 @@ void Monitor::finishRun(const Outcome& outcome)
     prompt();
 }
 
-void Monitor::drainProgramOutput()
-{
+void Monitor::drainProgramOutput() {
     std::string& pending = m_machine.serialOut();
     emit(pending);
     pending.clear();
 }
 
-std::vector<std::string> registerDump(const Machine& machine)
-{
+std::vector<std::string> registerDump(const Machine& machine) {
     const Registers& r = machine.registers();
     std::vector<std::string> rows;
     std::string row;
@@ -439,14 +387,11 @@ std::vector<std::string> registerDump(const Machine& machine)
     return rows;
 }
 
-void Monitor::dump()
-{
-    for (const std::string& row : registerDump(m_machine))
-        line(row);
+void Monitor::dump() {
+    for (const std::string& row : registerDump(m_machine)) line(row);
 }
 
-void Monitor::memoryDisplay(std::uint32_t address, std::uint32_t count)
-{
+void Monitor::memoryDisplay(std::uint32_t address, std::uint32_t count) {
     for (std::uint32_t offset = 0; offset < count; offset += 16) {
         const std::uint32_t rowStart = address + offset;
         std::string row = hex(rowStart, 8) + " ";
@@ -466,10 +411,8 @@ void Monitor::memoryDisplay(std::uint32_t address, std::uint32_t count)
     }
 }
 
-void Monitor::help()
-{
-    for (std::string_view row : kHelp)
-        line(row);
+void Monitor::help() {
+    for (std::string_view row : kHelp) line(row);
 }
 
 }  // namespace korvan::sim

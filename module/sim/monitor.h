@@ -12,9 +12,9 @@ namespace korvan::sim {
 
 // What a step or a slice of a run left behind.
 struct Outcome {
-    bool stopped = true;  // false: the slice ran out and the program goes on
-    std::string reason;   // why it stopped, as the monitor prints it; empty after a plain step
-    bool waiting = false; // not stopped: the program waits for a character from the line
+    bool stopped = true;   // false: the slice ran out and the program goes on
+    std::string reason;    // why it stopped, as the monitor prints it; empty after a plain step
+    bool waiting = false;  // not stopped: the program waits for a character from the line
 };
 
 // Executes code on the machine. The monitor asks for one instruction (ss) or for slices of a
@@ -47,7 +47,7 @@ std::vector<std::string> registerDump(const Machine& machine);
 class Monitor {
 public:
     struct Options {
-        bool acknowledge = true;           // answer each download block with "."
+        bool acknowledge = true;            // answer each download block with "."
         std::uint32_t sliceBudget = 20000;  // instructions per run slice
     };
 

@@ -14,9 +14,9 @@ struct SRecordImage {
         std::uint32_t address = 0;
         std::vector<std::uint8_t> bytes;
     };
-    std::vector<Block> blocks;            // S1/S2/S3 data, in file order
-    std::optional<std::uint32_t> entry;   // from S7/S8/S9, when not zero
-    std::string error;                    // "line N: ..." for the first bad line; empty when read
+    std::vector<Block> blocks;           // S1/S2/S3 data, in file order
+    std::optional<std::uint32_t> entry;  // from S7/S8/S9, when not zero
+    std::string error;                   // "line N: ..." for the first bad line; empty when read
 };
 
 // Parses the text of an S-record file. Lines may end in LF or CR LF; blank lines are skipped.

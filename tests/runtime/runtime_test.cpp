@@ -32,8 +32,7 @@ long korvanHostService(long function, long d1) {
 
 namespace {
 
-template <class... Args>
-void expectLikeHost(const char* format, Args... args) {
+template <class... Args> void expectLikeHost(const char* format, Args... args) {
     char expected[256];
     const int n = std::snprintf(expected, sizeof expected, format, args...);
     g_written.clear();
@@ -69,8 +68,18 @@ TEST(RuntimePrintf, OddFormatsAndLineEnds) {
 }
 
 TEST(RuntimeDivision, SixtyFourBitsMatchTheHost) {
-    const long long values[] = {0, 1, -1, 7, -7, 1000000007LL, -123456789012345LL, LLONG_MAX, LLONG_MIN + 1,
-                                0x100000000LL, 0x7FFFFFFF, -0x80000000LL};
+    const long long values[] = {0,
+                                1,
+                                -1,
+                                7,
+                                -7,
+                                1000000007LL,
+                                -123456789012345LL,
+                                LLONG_MAX,
+                                LLONG_MIN + 1,
+                                0x100000000LL,
+                                0x7FFFFFFF,
+                                -0x80000000LL};
     for (long long n : values) {
         for (long long d : values) {
             if (d == 0) continue;

@@ -32,17 +32,19 @@ inline void resetWatchers() {
         ticks = modal && modal == last ? ticks + 1 : 0;
         last = modal;
         if (ticks < 5) return;
-        QTest::qFail(qPrintable(QStringLiteral("unanswered dialog \"%1\"").arg(modal->windowTitle())), __FILE__, __LINE__);
-        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
-        else modal->close();
+        QTest::qFail(qPrintable(QStringLiteral("unanswered dialog \"%1\"").arg(modal->windowTitle())), __FILE__,
+                     __LINE__);
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
     });
     guard->start(1000);
 }
 
 // Calls poll every few milliseconds while a modal widget of type T is up, until it returns true
 // (polling, since exec() blocks the caller). Handlers that open a further modal arm their own.
-template <class T>
-void whileModal(std::function<bool(T*)> poll) {
+template <class T> void whileModal(std::function<bool(T*)> poll) {
     auto* timer = new QTimer(watchers());
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, poll] {
@@ -55,8 +57,7 @@ void whileModal(std::function<bool(T*)> poll) {
 }
 
 // Runs handler once on the next modal dialog of type T.
-template <class T>
-void whenModal(std::function<void(T*)> handler) {
+template <class T> void whenModal(std::function<void(T*)> handler) {
     whileModal<T>([handler](T* w) { return handler(w), true; });
 }
 
@@ -89,7 +90,9 @@ inline void isolateSettings(const QString& folder) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
 
-inline QSettings store(const char* app = "korvan") { return QSettings(QStringLiteral("hvl_mobr"), QString::fromLatin1(app)); }
+inline QSettings store(const char* app = "korvan") {
+    return QSettings(QStringLiteral("hvl_mobr"), QString::fromLatin1(app));
+}
 inline void setStore(const QString& key, const QVariant& value, const char* app = "korvan") {
     store(app).setValue(key, value);  // written out when the object goes
 }

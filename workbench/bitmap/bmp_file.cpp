@@ -25,9 +25,7 @@ constexpr std::size_t kOffImageSize = 20;
 constexpr std::size_t kOffColoursUsed = 32;
 
 // Little-endian readers; callers have checked that the bytes are there.
-uint16_t le16(std::span<const uint8_t> b, std::size_t at) {
-    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
+uint16_t le16(std::span<const uint8_t> b, std::size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 
 uint32_t le32(std::span<const uint8_t> b, std::size_t at) {
     return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
@@ -36,7 +34,12 @@ uint32_t le32(std::span<const uint8_t> b, std::size_t at) {
 
 bool validBitCount(uint16_t bits) {
     switch (bits) {
-    case 1: case 4: case 8: case 16: case 24: case 32: return true;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: return true;
     default: return false;
     }
 }
@@ -59,8 +62,7 @@ BitmapCheck checkBitmap(std::span<const uint8_t> file) {
 
     if (length >= 2 && (file[kOffSignature] != 'B' || file[kOffSignature + 1] != 'M'))
         return fail(BitmapError::NotABitmap);
-    if (length < kFileHeaderSize + 4)
-        return fail(BitmapError::Truncated);
+    if (length < kFileHeaderSize + 4) return fail(BitmapError::Truncated);
 
     info.fileSizeField = le32(file, kOffFileSize);
     info.pixelOffsetField = le32(file, kOffPixelOffset);
@@ -68,13 +70,10 @@ BitmapCheck checkBitmap(std::span<const uint8_t> file) {
     info.infoHeaderSize = le32(header, kOffInfoSize);
     // Other header versions place their fields and colour table differently; they are
     // refused rather than misread.
-    if (info.infoHeaderSize != kInfoHeaderSize)
-        return fail(BitmapError::HeaderVersion);
-    if (header.size() < kInfoHeaderSize)
-        return fail(BitmapError::Truncated);
+    if (info.infoHeaderSize != kInfoHeaderSize) return fail(BitmapError::HeaderVersion);
+    if (header.size() < kInfoHeaderSize) return fail(BitmapError::Truncated);
     // A file that announces more bytes than it has was cut short.
-    if (info.fileSizeField > length)
-        return fail(BitmapError::Truncated);
+    if (info.fileSizeField > length) return fail(BitmapError::Truncated);
 
     info.width = static_cast<int32_t>(le32(header, kOffWidth));
     info.height = static_cast<int32_t>(le32(header, kOffHeight));
@@ -85,13 +84,10 @@ BitmapCheck checkBitmap(std::span<const uint8_t> file) {
 
     // Negative heights (rows stored top-down) would print as meaningless values in the
     // structure line, and the display program expects rows bottom-up.
-    if (info.width <= 0 || info.height <= 0)
-        return fail(BitmapError::BadDimensions);
-    if (!validBitCount(info.bitsPerPixel))
-        return fail(BitmapError::BadBitCount);
+    if (info.width <= 0 || info.height <= 0) return fail(BitmapError::BadDimensions);
+    if (!validBitCount(info.bitsPerPixel)) return fail(BitmapError::BadBitCount);
     const bool bitFields = info.compression == kCompressionBitFields;
-    if (info.compression != kCompressionNone &&
-        !(bitFields && (info.bitsPerPixel == 16 || info.bitsPerPixel == 32)))
+    if (info.compression != kCompressionNone && !(bitFields && (info.bitsPerPixel == 16 || info.bitsPerPixel == 32)))
         return fail(BitmapError::BadCompression);
 
     // Where the pixels start, counted from the information header: after the colour table,
@@ -100,30 +96,25 @@ BitmapCheck checkBitmap(std::span<const uint8_t> file) {
     uint64_t start = kInfoHeaderSize;
     if (info.bitsPerPixel <= 8) {
         const uint64_t maxColours = uint64_t{1} << info.bitsPerPixel;
-        if (info.coloursUsed > maxColours)
-            return fail(BitmapError::BadColourCount);
+        if (info.coloursUsed > maxColours) return fail(BitmapError::BadColourCount);
         start += 4 * (info.coloursUsed != 0 ? info.coloursUsed : maxColours);
     } else {
         start += 4 * uint64_t{info.coloursUsed};
-        if (bitFields)
-            start += kBitFieldMasksSize;
+        if (bitFields) start += kBitFieldMasksSize;
     }
     start += kFileHeaderSize;
-    if (start > length)
-        return fail(BitmapError::Truncated);
+    if (start > length) return fail(BitmapError::Truncated);
     if (info.pixelOffsetField != start) {
         result.expectedPixelStart = start;
         return fail(BitmapError::PixelOffsetMismatch);
     }
     info.pixelStart = start;
-    if (info.imageSize > length - start)
-        return fail(BitmapError::ImageBeyondFile);
+    if (info.imageSize > length - start) return fail(BitmapError::ImageBeyondFile);
     return result;
 }
 
 std::span<const uint8_t> LoadedBitmap::pixels() const {
-    if (!check.ok())
-        return {};
+    if (!check.ok()) return {};
     return std::span<const uint8_t>(bytes).subspan(check.info.pixelStart, check.info.imageSize);
 }
 
@@ -157,8 +148,7 @@ LoadedBitmap loadBitmap(const std::string& path) {
         bytes.resize(have + want);
         const std::size_t got = std::fread(bytes.data() + have, 1, want, f.get());
         bytes.resize(have + got);
-        if (got < want)
-            break;
+        if (got < want) break;
         if (bytes.size() > kMaxFileSize) {
             loaded.check.error = BitmapError::TooLarge;
             loaded.check.fileLength = bytes.size();

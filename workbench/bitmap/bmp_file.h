@@ -22,32 +22,32 @@ inline constexpr std::size_t kMaxFileSize = 16u * 1024u * 1024u;
 
 enum class BitmapError {
     None,
-    CannotOpen,         // the file cannot be opened
-    CannotRead,         // a read error, or not a regular file
-    TooLarge,           // more than kMaxFileSize bytes
-    Truncated,          // the headers or colour table run past the end of the file
-    NotABitmap,         // no "BM" signature
-    HeaderVersion,      // information header other than 40 bytes
-    BadDimensions,      // width or height not positive
-    BadBitCount,        // bits per pixel not 1, 4, 8, 16, 24 or 32
-    BadCompression,     // compression other than none, or bit fields at 16/32 bits
-    BadColourCount,     // more colours used than the bit count can index
-    PixelOffsetMismatch,// the file header places the pixels elsewhere than the colour table ends
-    ImageBeyondFile,    // the image size field runs past the end of the file
+    CannotOpen,           // the file cannot be opened
+    CannotRead,           // a read error, or not a regular file
+    TooLarge,             // more than kMaxFileSize bytes
+    Truncated,            // the headers or colour table run past the end of the file
+    NotABitmap,           // no "BM" signature
+    HeaderVersion,        // information header other than 40 bytes
+    BadDimensions,        // width or height not positive
+    BadBitCount,          // bits per pixel not 1, 4, 8, 16, 24 or 32
+    BadCompression,       // compression other than none, or bit fields at 16/32 bits
+    BadColourCount,       // more colours used than the bit count can index
+    PixelOffsetMismatch,  // the file header places the pixels elsewhere than the colour table ends
+    ImageBeyondFile,      // the image size field runs past the end of the file
 };
 
 // The fields of a checked bitmap.
 struct BitmapInfo {
-    uint32_t fileSizeField = 0;  // file header, offset 2
+    uint32_t fileSizeField = 0;     // file header, offset 2
     uint32_t pixelOffsetField = 0;  // file header, offset 10 (from the start of the file)
     uint32_t infoHeaderSize = 0;
     int32_t width = 0;
     int32_t height = 0;
     uint16_t bitsPerPixel = 0;
     uint32_t compression = 0;
-    uint32_t imageSize = 0;    // bytes of pixel data to convert
+    uint32_t imageSize = 0;  // bytes of pixel data to convert
     uint32_t coloursUsed = 0;
-    uint64_t pixelStart = 0;   // where the pixels start, counted from the start of the file
+    uint64_t pixelStart = 0;  // where the pixels start, counted from the start of the file
 };
 
 // The outcome of checking a file. Fields of `info` are filled as far as they were read.

@@ -25,9 +25,7 @@ std::string hexLower(uint32_t v) {
     return buf;
 }
 
-std::string quoted(const std::string& s) {
-    return "\"" + s + "\"";
-}
+std::string quoted(const std::string& s) { return "\"" + s + "\""; }
 
 // The permission bits a newly created file gets from the process's umask (read without
 // changing it, which would race with other threads).
@@ -53,8 +51,7 @@ mode_t newFileMode() {
 ExportStatus writeFileAtomically(const std::string& path, const std::string& text) {
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return ExportStatus::CannotCreate;
+    if (fd < 0) return ExportStatus::CannotCreate;
     // An existing file keeps its permissions; a new one gets the usual ones.
     struct stat st {};
     const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : newFileMode();
@@ -78,16 +75,14 @@ ExportStatus writeFileAtomically(const std::string& path, const std::string& tex
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
-    if (a == b)
-        return true;
+    if (a == b) return true;
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
 }  // namespace
 
-std::string cSourceText(std::span<const uint8_t> pixels, const BitmapInfo& info,
-                        std::string_view name) {
+std::string cSourceText(std::span<const uint8_t> pixels, const BitmapInfo& info, std::string_view name) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(64 + pixels.size() * 6 + pixels.size() / kBytesPerLine * 2 + 2 * name.size());
@@ -101,8 +96,7 @@ std::string cSourceText(std::span<const uint8_t> pixels, const BitmapInfo& info,
         out += kHex[pixels[i] >> 4];
         out += kHex[pixels[i] & 0x0F];
         out += ", ";
-        if ((i + 1) % kBytesPerLine == 0)
-            out += kLineEnd;
+        if ((i + 1) % kBytesPerLine == 0) out += kLineEnd;
     }
     out += "};";
     out += kLineEnd;
@@ -124,21 +118,17 @@ std::string outputPathFor(std::string_view bitmapPath) {
     const std::size_t componentStart = slash == std::string_view::npos ? 0 : slash + 1;
     const std::size_t dot = bitmapPath.rfind('.');
     std::string_view base = bitmapPath;
-    if (dot != std::string_view::npos && dot > componentStart)
-        base = bitmapPath.substr(0, dot);
+    if (dot != std::string_view::npos && dot > componentStart) base = bitmapPath.substr(0, dot);
     return std::string(base) + ".c";
 }
 
 bool isCIdentifier(std::string_view name) {
-    if (name.empty())
-        return false;
+    if (name.empty()) return false;
     auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
     auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    if (!letter(name.front()))
-        return false;
+    if (!letter(name.front())) return false;
     for (char c : name)
-        if (!letter(c) && !digit(c))
-            return false;
+        if (!letter(c) && !digit(c)) return false;
     return true;
 }
 
@@ -161,8 +151,7 @@ ExportResult exportBitmap(const std::string& bitmapPath, const std::string& name
         result.status = ExportStatus::BadBitmap;
         return result;
     }
-    result.status = writeFileAtomically(result.outputPath,
-                                        cSourceText(bitmap.pixels(), bitmap.check.info, name));
+    result.status = writeFileAtomically(result.outputPath, cSourceText(bitmap.pixels(), bitmap.check.info, name));
     return result;
 }
 
@@ -170,38 +159,30 @@ std::string exportMessage(const ExportResult& r) {
     const std::string file = quoted(r.bitmapPath);
     const BitmapInfo& info = r.bitmap.info;
     switch (r.status) {
-    case ExportStatus::Written:
-        return {};
+    case ExportStatus::Written: return {};
     case ExportStatus::BadName:
         return "Le nom de la ressource " + quoted(r.name) +
                " n'est pas un identificateur C valide (lettres, chiffres et _, sans chiffre en tête).";
     case ExportStatus::SameAsBitmap:
         return "Le fichier C " + quoted(r.outputPath) + " remplacerait le fichier BMP lui-même.";
-    case ExportStatus::CannotCreate:
-        return "Impossible de créer le fichier " + quoted(r.outputPath) + ".";
+    case ExportStatus::CannotCreate: return "Impossible de créer le fichier " + quoted(r.outputPath) + ".";
     case ExportStatus::CannotWrite:
         return "Erreur d'écriture du fichier " + quoted(r.outputPath) + " ; il n'a pas été créé.";
-    case ExportStatus::BadBitmap:
-        break;
+    case ExportStatus::BadBitmap: break;
     }
     switch (r.bitmap.error) {
-    case BitmapError::None:
-        return {};
-    case BitmapError::CannotOpen:
-        return "Impossible d'ouvrir le fichier BMP " + file + ".";
-    case BitmapError::CannotRead:
-        return "Impossible de lire le fichier BMP " + file + ".";
+    case BitmapError::None: return {};
+    case BitmapError::CannotOpen: return "Impossible d'ouvrir le fichier BMP " + file + ".";
+    case BitmapError::CannotRead: return "Impossible de lire le fichier BMP " + file + ".";
     case BitmapError::TooLarge:
         return "Le fichier BMP " + file + " est trop volumineux (plus de " +
                std::to_string(kMaxFileSize / (1024 * 1024)) + " Mo).";
     case BitmapError::Truncated:
         return "Le fichier BMP " + file + " est tronqué : ses en-têtes annoncent plus que ses " +
                std::to_string(r.bitmap.fileLength) + " octets.";
-    case BitmapError::NotABitmap:
-        return "Le fichier " + file + " n'est pas un fichier BMP.";
+    case BitmapError::NotABitmap: return "Le fichier " + file + " n'est pas un fichier BMP.";
     case BitmapError::HeaderVersion:
-        return "Le fichier BMP " + file + " a un en-tête d'information de " +
-               std::to_string(info.infoHeaderSize) +
+        return "Le fichier BMP " + file + " a un en-tête d'information de " + std::to_string(info.infoHeaderSize) +
                " octets ; seul l'en-tête de 40 octets est pris en charge.";
     case BitmapError::BadDimensions:
         return "Les dimensions du fichier BMP " + file + " ne sont pas prises en charge (largeur " +
@@ -213,15 +194,15 @@ std::string exportMessage(const ExportResult& r) {
         return "La compression " + std::to_string(info.compression) + " du fichier BMP " + file +
                " n'est pas prise en charge.";
     case BitmapError::BadColourCount:
-        return "Le fichier BMP " + file + " annonce " + std::to_string(info.coloursUsed) +
-               " couleurs pour " + std::to_string(info.bitsPerPixel) + " bits par pixel.";
+        return "Le fichier BMP " + file + " annonce " + std::to_string(info.coloursUsed) + " couleurs pour " +
+               std::to_string(info.bitsPerPixel) + " bits par pixel.";
     case BitmapError::PixelOffsetMismatch:
         return "Le fichier BMP " + file + " est incohérent : ses pixels commencent à l'octet " +
                std::to_string(info.pixelOffsetField) + " au lieu de l'octet " +
                std::to_string(r.bitmap.expectedPixelStart) + ".";
     case BitmapError::ImageBeyondFile:
-        return "Le fichier BMP " + file + " est incohérent : sa taille d'image (" +
-               std::to_string(info.imageSize) + " octets) dépasse la fin du fichier.";
+        return "Le fichier BMP " + file + " est incohérent : sa taille d'image (" + std::to_string(info.imageSize) +
+               " octets) dépasse la fin du fichier.";
     }
     return {};
 }

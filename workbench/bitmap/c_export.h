@@ -16,8 +16,7 @@ inline constexpr int kBytesPerLine = 16;
 // The C text: an empty line, the `char` array of the pixel bytes (16 a line, every byte
 // followed by ", "), "};" and the initialised `image` structure named "i_" + name.
 // Lines end with CR LF.
-std::string cSourceText(std::span<const uint8_t> pixels, const BitmapInfo& info,
-                        std::string_view name);
+std::string cSourceText(std::span<const uint8_t> pixels, const BitmapInfo& info, std::string_view name);
 
 // The generated file's path: the bitmap path without the extension of its last component,
 // followed by ".c". A last component without an extension (or whose only '.' leads it)
@@ -29,11 +28,11 @@ bool isCIdentifier(std::string_view name);
 
 enum class ExportStatus {
     Written,
-    BadName,        // the resource name is not a C identifier
-    BadBitmap,      // see ExportResult::bitmap.error
-    SameAsBitmap,   // the output would replace the bitmap itself
-    CannotCreate,   // the output file cannot be created
-    CannotWrite,    // writing or closing it failed
+    BadName,       // the resource name is not a C identifier
+    BadBitmap,     // see ExportResult::bitmap.error
+    SameAsBitmap,  // the output would replace the bitmap itself
+    CannotCreate,  // the output file cannot be created
+    CannotWrite,   // writing or closing it failed
 };
 
 struct ExportResult {

@@ -22,8 +22,7 @@ const char* const kFilter = "bitmap (*.bmp)";
 
 }  // namespace
 
-ConvBitmap::ConvBitmap(QWidget* parent)
-    : QDialog(parent) {
+ConvBitmap::ConvBitmap(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(kTitle));
 
     m_pathField = new QLineEdit(this);
@@ -94,35 +93,26 @@ void ConvBitmap::setFilePath(const QString& path) {
         return;
     }
     m_preview->setText(QString());
-    m_preview->setPixmap(QPixmap::fromImage(image.scaled(kPreviewWidth, kPreviewHeight,
-                                                         Qt::IgnoreAspectRatio,
-                                                         Qt::SmoothTransformation)));
+    m_preview->setPixmap(QPixmap::fromImage(
+        image.scaled(kPreviewWidth, kPreviewHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
 }
 
-QString ConvBitmap::resourceName() const {
-    return m_nameField->text();
-}
+QString ConvBitmap::resourceName() const { return m_nameField->text(); }
 
-void ConvBitmap::setResourceName(const QString& name) {
-    m_nameField->setText(name);
-}
+void ConvBitmap::setResourceName(const QString& name) { m_nameField->setText(name); }
 
-bool ConvBitmap::hasPreview() const {
-    return !m_preview->pixmap().isNull();
-}
+bool ConvBitmap::hasPreview() const { return !m_preview->pixmap().isNull(); }
 
 void ConvBitmap::chooseFile() {
     const QString path = askBitmapPath();
-    if (!path.isEmpty())
-        setFilePath(path);
+    if (!path.isEmpty()) setFilePath(path);
 }
 
 bool ConvBitmap::exportFile() {
     const QString path = m_pathField->text();
-    if (path.isEmpty())
-        return false;
-    const auto result = korvan::bitmap::exportBitmap(QFile::encodeName(path).toStdString(),
-                                                     resourceName().toStdString());
+    if (path.isEmpty()) return false;
+    const auto result =
+        korvan::bitmap::exportBitmap(QFile::encodeName(path).toStdString(), resourceName().toStdString());
     if (!result.ok()) {
         showMessage(QString::fromStdString(korvan::bitmap::exportMessage(result)));
         return false;
@@ -135,6 +125,4 @@ QString ConvBitmap::askBitmapPath() {
     return QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromLatin1(kFilter));
 }
 
-void ConvBitmap::showMessage(const QString& text) {
-    QMessageBox::warning(this, QString::fromUtf8(kTitle), text);
-}
+void ConvBitmap::showMessage(const QString& text) { QMessageBox::warning(this, QString::fromUtf8(kTitle), text); }

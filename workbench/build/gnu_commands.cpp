@@ -26,12 +26,15 @@ void installGnuCommands(CKorvanApp& app) {
         view.setHandler(shell::cmd::kGnuCompile, {[&app, &view] { runGnu(app, view, CGnu::CompileOnly); }, {}, {}});
         view.setHandler(shell::cmd::kGnuBuild, {[&app, &view] { runGnu(app, view, CGnu::Build); }, {}, {}});
         view.setHandler(shell::cmd::kGnuLink, {[&app, &view] { runGnu(app, view, CGnu::LinkOnly); },
-                                               [&view] { return !view.document()->isModified(); }, {}});
+                                               [&view] { return !view.document()->isModified(); },
+                                               {}});
     });
     app.setHandler(shell::cmd::kConfigGnu, {[&app] {
                                                 configureGnu(app.mainFrame(), app.settings(), app.toolchainPresent(),
                                                              app.cygwinRoot(), app.uiLanguage());
-                                            }, {}, {}});
+                                            },
+                                            {},
+                                            {}});
 }
 
 GnuToolchain gnuToolchain(CKorvanApp& app) {

@@ -24,8 +24,8 @@ std::string joinWords(const std::vector<std::string>& words) {
 }  // namespace
 
 std::string compilerProgram(std::string_view root, std::string_view prefix, std::string_view sourcePath) {
-    const bool cpp = sourcePath.find(".cpp") != std::string_view::npos &&
-                     sourcePath.find(".s") == std::string_view::npos;
+    const bool cpp =
+        sourcePath.find(".cpp") != std::string_view::npos && sourcePath.find(".s") == std::string_view::npos;
     return toolFolder(root) + std::string(prefixName(prefix)) + (cpp ? "g++" : "gcc");
 }
 

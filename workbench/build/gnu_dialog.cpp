@@ -128,8 +128,8 @@ void CGnu::compileStep() {
     m_stepRunning = true;
     const std::string options = bytes(m_settings.GetSettingString(QStringLiteral("GNU"), QStringLiteral("CFLAG"), {}));
     const std::string source = pathBytes(m_sourcePath);
-    const QString program = QFile::decodeName(
-        gnu::compilerProgram(pathBytes(m_tools.root), bytes(m_tools.prefix), source).c_str());
+    const QString program =
+        QFile::decodeName(gnu::compilerProgram(pathBytes(m_tools.root), bytes(m_tools.prefix), source).c_str());
     const std::string name = gnu::sourceName(source);
 
     m_tool = std::make_unique<CConsoleCommand>();
@@ -144,7 +144,8 @@ void CGnu::compileStep() {
 
     connect(m_tool.get(), &CConsoleCommand::finished, this, &CGnu::compileEnded);
     if (!m_tool->RunTool(program, gnu::compileArguments(options, name))) {
-        writeText(bytes(qs(gnu::kCannotRun).arg(program, QString::fromStdString(gnu::compileCommandText(options, name)))));
+        writeText(
+            bytes(qs(gnu::kCannotRun).arg(program, QString::fromStdString(gnu::compileCommandText(options, name)))));
         m_stage = -1;
         m_outcomeField->setText(qs(gnu::kCompileNotRun));
         closeCapture();
@@ -175,7 +176,8 @@ void CGnu::linkStep() {
     m_linkerButton->setEnabled(false);
     const std::string options = bytes(m_settings.GetSettingString(QStringLiteral("GNU"), QStringLiteral("LFLAG"), {}));
     const std::string files = bytes(m_settings.GetSettingString(QStringLiteral("GNU"), QStringLiteral("FICHIER"), {}));
-    const QString program = QFile::decodeName(gnu::linkerProgram(pathBytes(m_tools.root), bytes(m_tools.prefix)).c_str());
+    const QString program =
+        QFile::decodeName(gnu::linkerProgram(pathBytes(m_tools.root), bytes(m_tools.prefix)).c_str());
     const std::string base = gnu::baseName(pathBytes(m_sourcePath));
 
     m_tool = std::make_unique<CConsoleCommand>();

@@ -91,8 +91,7 @@ void CGnuCompC::setDefaults() {
     m_options->setText(QString::fromStdString(gnu::defaultOptions(runtimeFolder().toStdString()).compiler));
 }
 
-CConfLinker::CConfLinker(const QString& options, const QString& files, shell::Language language)
-    : m_fileText(files) {
+CConfLinker::CConfLinker(const QString& options, const QString& files, shell::Language language) : m_fileText(files) {
     m_options = new QLineEdit(options, this);
     m_options->setObjectName(QStringLiteral("linkerOptionsEdit"));
     m_list = new QListWidget(this);

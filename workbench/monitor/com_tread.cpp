@@ -192,9 +192,7 @@ void ComTread::WriteBlockAck(std::string block, std::function<void(bool)> done) 
     Enqueue({Item::Kind::BlockAck, std::move(block), 0, {}, std::move(done)});
 }
 
-void ComTread::Pause(int ms, std::function<void()> done) {
-    Enqueue({Item::Kind::Pause, {}, ms, std::move(done), {}});
-}
+void ComTread::Pause(int ms, std::function<void()> done) { Enqueue({Item::Kind::Pause, {}, ms, std::move(done), {}}); }
 
 void ComTread::DropPending() {
     std::lock_guard lock(m_queueMutex);
@@ -249,9 +247,7 @@ void ComTread::RunItem(Item& item) {
             if (!SleepUnlessStopping(kCharPauseMs)) return;
         }
         break;
-    case Item::Kind::Bytes:
-        WriteAll(item.data.data(), item.data.size());
-        break;
+    case Item::Kind::Bytes: WriteAll(item.data.data(), item.data.size()); break;
     case Item::Kind::Pause:
         if (!SleepUnlessStopping(item.pauseMs)) return;
         break;

@@ -54,15 +54,15 @@ public:
     // sending thread once that item has finished (after its pause or acknowledgement wait).
     // Items dropped by DropPending or destruction never call their `done`. The destructor waits
     // for a `done` that is running, so a `done` must not block on the destroying thread.
-    void SendChar(char ch, std::function<void()> done = {});         // one byte, then >= 10 ms
-    void SendString(std::string s, std::function<void()> done = {});  // SendChar per character
+    void SendChar(char ch, std::function<void()> done = {});              // one byte, then >= 10 ms
+    void SendString(std::string s, std::function<void()> done = {});      // SendChar per character
     void WriteBytes(std::string bytes, std::function<void()> done = {});  // raw, no pause
     // Raw block, then wait until the acknowledgement "." arrives (the first byte of a received
     // chunk while the block waits) or 1000 ms have passed since the write; done(acknowledged).
     void WriteBlockAck(std::string block, std::function<void(bool)> done = {});
     void Pause(int ms, std::function<void()> done = {});  // a queued pause of at least ms
-    void DropPending();            // forget the items not yet started
-    bool WaitIdle(int timeoutMs);  // true once the queue is empty and no item runs
+    void DropPending();                                   // forget the items not yet started
+    bool WaitIdle(int timeoutMs);                         // true once the queue is empty and no item runs
 
     // Reads at most max bytes, never more than the driver reports waiting; 0 when none.
     std::size_t ReadAvailable(char* buffer, std::size_t max);
@@ -75,10 +75,10 @@ private:
     // One queued sending step.
     struct Item {
         enum class Kind { Chars, Bytes, BlockAck, Pause } kind;
-        std::string data;                  // Chars: paced one by one; Bytes/BlockAck: one write
-        int pauseMs = 0;                   // Pause only
-        std::function<void()> done;        // Chars, Bytes, Pause
-        std::function<void(bool)> ackDone; // BlockAck
+        std::string data;                   // Chars: paced one by one; Bytes/BlockAck: one write
+        int pauseMs = 0;                    // Pause only
+        std::function<void()> done;         // Chars, Bytes, Pause
+        std::function<void(bool)> ackDone;  // BlockAck
     };
     bool ConfigurePort();
     void ReceiveLoop();

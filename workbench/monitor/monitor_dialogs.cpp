@@ -244,7 +244,8 @@ bool Cpu::askValue(int index, const QString& current, uint32_t& value) {
     if (dlg.exec() != QDialog::Accepted) return false;
     const auto typed = ParseRegisterValue(index, dlg.value().toStdString());
     if (!typed) {
-        QMessageBox::warning(this, monitorText(mtext::kModifyTitle), monitorText(mtext::kNotHexadecimal).arg(dlg.value()));
+        QMessageBox::warning(this, monitorText(mtext::kModifyTitle),
+                             monitorText(mtext::kNotHexadecimal).arg(dlg.value()));
         return false;
     }
     value = *typed;
@@ -318,7 +319,8 @@ Confmoniteur::Confmoniteur(QWidget* parent) : QDialog(parent) {
     // standard ports and the serial adapters present.
     m_port->setEditable(true);
     m_port->setInsertPolicy(QComboBox::NoInsert);
-    std::set<QString> ports{QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"), QStringLiteral("COM4")};
+    std::set<QString> ports{QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
+                            QStringLiteral("COM4")};
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         const QString path = info.systemLocation();
         if (path.startsWith(QLatin1String("/dev/ttyUSB")) || path.startsWith(QLatin1String("/dev/ttyACM")))

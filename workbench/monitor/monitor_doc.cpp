@@ -30,11 +30,13 @@ CDocMonitor::~CDocMonitor() {
 
 void CDocMonitor::ReceiveChars(const char* bytes, std::size_t count) {
     std::string chunk(bytes, count);
-    QMetaObject::invokeMethod(this, [this, chunk = std::move(chunk)] { takeBytes(chunk); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, chunk = std::move(chunk)] { takeBytes(chunk); }, Qt::QueuedConnection);
 }
 
 void CDocMonitor::RefreshView() {
-    QMetaObject::invokeMethod(this, [this] { emit screenRefreshed(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { emit screenRefreshed(); }, Qt::QueuedConnection);
 }
 
 void CDocMonitor::ConfigureFailed(const std::string& portName) {

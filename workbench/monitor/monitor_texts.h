@@ -6,7 +6,7 @@
 namespace korvan::monitor {
 
 namespace mtext {
-inline constexpr int kOpeningPort = 142;       // "%s" = port name, ends with a line feed
+inline constexpr int kOpeningPort = 142;  // "%s" = port name, ends with a line feed
 inline constexpr int kCannotOpen = 143;
 inline constexpr int kNotResponding = 140;
 inline constexpr int kNotRespondingCaption = 141;
@@ -17,19 +17,19 @@ inline constexpr int kLoadTitle = 6010;
 inline constexpr int kLoadFile = 6011;
 inline constexpr int kLoadAddress = 6012;
 inline constexpr int kLoadLength = 6013;
-inline constexpr int kCancel = 6014;           // "Annuler" / "Cancel"
-inline constexpr int kUnreadableFile = 6015;   // %1 = reader's message
-inline constexpr int kOk = 6016;               // "&Valider" / "&Ok"
-inline constexpr int kCancelAmp = 6017;        // "&Annuler" / "&Cancel"
+inline constexpr int kCancel = 6014;          // "Annuler" / "Cancel"
+inline constexpr int kUnreadableFile = 6015;  // %1 = reader's message
+inline constexpr int kOk = 6016;              // "&Valider" / "&Ok"
+inline constexpr int kCancelAmp = 6017;       // "&Annuler" / "&Cancel"
 inline constexpr int kCpuTitle = 6020;
 inline constexpr int kDataRegisters = 6021;
 inline constexpr int kAddressRegisters = 6022;
 inline constexpr int kStacks = 6023;
 inline constexpr int kClose = 6024;
 inline constexpr int kModifyTitle = 6025;
-inline constexpr int kModifyOk = 6026;         // "Valider" / "&Ok"
-inline constexpr int kModifyCancel = 6027;     // "Annuler" / "&Cancel"
-inline constexpr int kNotHexadecimal = 6028;   // %1 = typed text
+inline constexpr int kModifyOk = 6026;        // "Valider" / "&Ok"
+inline constexpr int kModifyCancel = 6027;    // "Annuler" / "&Cancel"
+inline constexpr int kNotHexadecimal = 6028;  // %1 = typed text
 inline constexpr int kRunTitle = 6030;
 inline constexpr int kConfigTitle = 6040;
 inline constexpr int kConfigPort = 6041;

@@ -47,8 +47,7 @@ int keyByte(const QKeyEvent& e) {
 
 }  // namespace
 
-ViewMonitor::ViewMonitor(shell::CKorvanApp& app, std::unique_ptr<CDocMonitor> doc)
-    : m_app(app), m_doc(std::move(doc)) {
+ViewMonitor::ViewMonitor(shell::CKorvanApp& app, std::unique_ptr<CDocMonitor> doc) : m_app(app), m_doc(std::move(doc)) {
     setWindowTitle(monitorText(mtext::kMonitorTitle));
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setFocusProxy(this);
@@ -189,7 +188,9 @@ void ViewMonitor::onTimerTick() {
         m_app.settings().GetSettingInt(QStringLiteral("MONITEUR"), QStringLiteral("TELECHARGE"), 1);
     const QString source = m_app.mainFrame() ? m_app.mainFrame()->lastBuiltSource() : QString();
     ++m_timerTicks;
-    if (autoDownload == 1 && !source.isEmpty()) download(QFile::decodeName(QByteArray::fromStdString(downloadPathFor(QFile::encodeName(source).toStdString()))));
+    if (autoDownload == 1 && !source.isEmpty())
+        download(
+            QFile::decodeName(QByteArray::fromStdString(downloadPathFor(QFile::encodeName(source).toStdString()))));
 }
 
 void ViewMonitor::download(const QString& path) {

@@ -38,10 +38,9 @@ std::optional<uint32_t> BitsAfter(std::string_view text, std::string_view label)
 }
 
 // Label stems by register index, as the monitor writes them and the window shows them.
-constexpr const char* kNames[kRegisterCount] = {
-    "D0", "D1", "D2", "D3", "D4", "D5", "D6", "D7",
-    "A0", "A1", "A2", "A3", "A4", "A5", "A6", "A7",
-    "PC", "SS", "US", "SR", "VBR", "SFC", "DFC"};
+constexpr const char* kNames[kRegisterCount] = {"D0", "D1", "D2", "D3", "D4",  "D5",  "D6", "D7",
+                                                "A0", "A1", "A2", "A3", "A4",  "A5",  "A6", "A7",
+                                                "PC", "SS", "US", "SR", "VBR", "SFC", "DFC"};
 
 bool ValidIndex(int index) { return index >= 0 && index < kRegisterCount; }
 
@@ -75,18 +74,21 @@ uint32_t RegCpu::GetRegister(int index) const {
 }
 
 void RegCpu::SetRegister(int index, uint32_t v) {
-    if (index >= kRegD0 && index < kRegD0 + 8) D[index - kRegD0] = v;
-    else if (index >= kRegA0 && index < kRegA0 + 8) A[index - kRegA0] = v;
-    else switch (index) {
-    case kRegPC: PC = v; break;
-    case kRegSS: SS = v; break;
-    case kRegUS: US = v; break;
-    case kRegSR: SR = v & 0xFFFFu; break;
-    case kRegVBR: VBR = v; break;
-    case kRegSFC: SFC = v & 7u; break;
-    case kRegDFC: DFC = v & 7u; break;
-    default: break;
-    }
+    if (index >= kRegD0 && index < kRegD0 + 8)
+        D[index - kRegD0] = v;
+    else if (index >= kRegA0 && index < kRegA0 + 8)
+        A[index - kRegA0] = v;
+    else
+        switch (index) {
+        case kRegPC: PC = v; break;
+        case kRegSS: SS = v; break;
+        case kRegUS: US = v; break;
+        case kRegSR: SR = v & 0xFFFFu; break;
+        case kRegVBR: VBR = v; break;
+        case kRegSFC: SFC = v & 7u; break;
+        case kRegDFC: DFC = v & 7u; break;
+        default: break;
+        }
 }
 
 std::string RegisterValueText(int index, uint32_t value) {

@@ -25,9 +25,15 @@ bool IsEntryRecord(char type) { return type == '7' || type == '8'; }
 //   S0 header, S1/S2/S3 data, S5/S6 record count, S7/S8/S9 end record with the entry address
 constexpr int AddressBytes(char type) {
     switch (type) {
-    case '0': case '1': case '5': case '9': return 2;
-    case '2': case '6': case '8': return 3;
-    case '3': case '7': return 4;
+    case '0':
+    case '1':
+    case '5':
+    case '9': return 2;
+    case '2':
+    case '6':
+    case '8': return 3;
+    case '3':
+    case '7': return 4;
     default: return 0;
     }
 }
@@ -42,8 +48,7 @@ int HexValue(char c) {
 // The line without its line end and trailing blanks (CR LF files, editors' trailing spaces).
 std::string_view Trimmed(const std::string& line) {
     std::string_view view(line);
-    while (!view.empty() && (view.back() == '\r' || view.back() == ' ' || view.back() == '\t'))
-        view.remove_suffix(1);
+    while (!view.empty() && (view.back() == '\r' || view.back() == ' ' || view.back() == '\t')) view.remove_suffix(1);
     return view;
 }
 
@@ -64,15 +69,13 @@ SRecordError Decode(std::string_view line, Record& record) {
     }
     // The count byte covers address, data and checksum: everything after itself.
     const int addressBytes = AddressBytes(record.type);
-    if (byteCount == 0 || record.bytes[0] != byteCount - 1 ||
-        static_cast<int>(record.bytes[0]) < addressBytes + 1)
+    if (byteCount == 0 || record.bytes[0] != byteCount - 1 || static_cast<int>(record.bytes[0]) < addressBytes + 1)
         return SRecordError::BadLength;
     // Count, address and data bytes plus the checksum add up to FF (ones' complement).
     if ((sum & 0xFFu) != 0xFFu) return SRecordError::BadChecksum;
     const int payload = record.bytes[0] - addressBytes - 1;
     // Count and end records carry their address field only.
-    if (!IsDataRecord(record.type) && record.type != '0' && payload != 0)
-        return SRecordError::BadLength;
+    if (!IsDataRecord(record.type) && record.type != '0' && payload != 0) return SRecordError::BadLength;
     uint32_t address = 0;
     for (int i = 0; i < addressBytes; ++i) address = (address << 8) | record.bytes[1 + i];
     record.address = address;
@@ -117,8 +120,7 @@ SRecord::SRecord(const std::string& path) : path_(path) {
         if (view.empty()) continue;
         SRecordError fault = Decode(view, record);
         // The entry record ends the data; data behind it would never be sent.
-        if (fault == SRecordError::None && entrySeen && IsDataRecord(record.type) &&
-            record.dataCount > 0)
+        if (fault == SRecordError::None && entrySeen && IsDataRecord(record.type) && record.dataCount > 0)
             fault = SRecordError::DataAfterEntry;
         if (fault != SRecordError::None) {
             error_ = fault;
@@ -165,11 +167,9 @@ bool SRecord::NextBlock(unsigned char* buffer, int& length, uint32_t& address) {
                 continue;
             }
             // A gap or the block limit leaves the record current for the next block.
-            if (total > 0 && (record.address != expected || total + record.dataCount > kMaxBlockData))
-                break;
+            if (total > 0 && (record.address != expected || total + record.dataCount > kMaxBlockData)) break;
             if (total == 0) start = record.address;
-            std::memcpy(buffer + kBlockHeaderSize + total, record.data,
-                        static_cast<std::size_t>(record.dataCount));
+            std::memcpy(buffer + kBlockHeaderSize + total, record.data, static_cast<std::size_t>(record.dataCount));
             total += record.dataCount;
             expected = record.address + static_cast<uint32_t>(record.dataCount);
             needLine_ = true;
@@ -202,18 +202,14 @@ std::string SRecord::errorMessage(bool english) const {
     case SRecordError::None: return {};
     case SRecordError::CannotOpen:
         return english ? path_ + ": cannot open the file" : path_ + " : impossible d'ouvrir le fichier";
-    case SRecordError::BadRecord:
-        what = english ? "malformed record" : "enregistrement mal formé";
-        break;
+    case SRecordError::BadRecord: what = english ? "malformed record" : "enregistrement mal formé"; break;
     case SRecordError::BadHexDigit:
         what = english ? "invalid hexadecimal digit" : "chiffre hexadécimal invalide";
         break;
     case SRecordError::BadLength:
         what = english ? "byte count does not match the record" : "nombre d'octets incohérent avec l'enregistrement";
         break;
-    case SRecordError::BadChecksum:
-        what = english ? "bad checksum" : "somme de contrôle incorrecte";
-        break;
+    case SRecordError::BadChecksum: what = english ? "bad checksum" : "somme de contrôle incorrecte"; break;
     case SRecordError::BadAddress:
         what = english ? "data beyond address FFFFFFFF" : "données au-delà de l'adresse FFFFFFFF";
         break;

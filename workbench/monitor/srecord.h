@@ -17,13 +17,13 @@ inline constexpr int kMaxBlockData = 1017;  // so a block is at most 1023 bytes
 
 enum class SRecordError {
     None,
-    CannotOpen,   // missing, unreadable or not a regular file
-    BadRecord,    // a non-empty line that is not "S" + record digit (not S4), or of odd length
-    BadHexDigit,  // a character after "Sn" that is not a hexadecimal digit
-    BadLength,    // the byte count disagrees with the line, or is too short for the record type
-    BadChecksum,  // the checksum byte does not complete the sum to FF
-    BadAddress,   // the data would run past address FFFFFFFF
-    DataAfterEntry, // a data record behind the S7/S8 entry record, which ends the data
+    CannotOpen,      // missing, unreadable or not a regular file
+    BadRecord,       // a non-empty line that is not "S" + record digit (not S4), or of odd length
+    BadHexDigit,     // a character after "Sn" that is not a hexadecimal digit
+    BadLength,       // the byte count disagrees with the line, or is too short for the record type
+    BadChecksum,     // the checksum byte does not complete the sum to FF
+    BadAddress,      // the data would run past address FFFFFFFF
+    DataAfterEntry,  // a data record behind the S7/S8 entry record, which ends the data
 };
 
 class SRecord {

@@ -51,8 +51,8 @@ void TerminalScreen::trackPrompt(unsigned char b) {
     if (m_cursorCol >= kCommandCol && b == kCr) {
         const int from = current[kCommandCol] == '=' ? kCommandCol + 1 : kCommandCol;
         if (m_cursorCol > from)
-            m_lastCommand.append(current.substr(static_cast<std::size_t>(from),
-                                                static_cast<std::size_t>(m_cursorCol - from)));
+            m_lastCommand.append(
+                current.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(m_cursorCol - from)));
     } else if (m_cursorCol == kPromptCol) {
         m_lastCommand.clear();
     }
@@ -72,12 +72,8 @@ void TerminalScreen::putChar(unsigned char b) {
         m_cursorCol = 0;
         newLine();
         break;
-    case kCr:
-        m_cursorCol = 0;
-        break;
-    case kEsc:
-        m_inEscape = true;
-        break;
+    case kCr: m_cursorCol = 0; break;
+    case kEsc: m_inEscape = true; break;
     default:
         if (b >= 0x20 && b <= 0x7E) {
             // Column 79 is kept for the cursor mark: a printable there wraps first.
@@ -110,9 +106,7 @@ void TerminalScreen::interpretEscape(unsigned char b) {
             endEscape();
         }
         break;
-    default:
-        endEscape();
-        break;
+    default: endEscape(); break;
     }
 }
 

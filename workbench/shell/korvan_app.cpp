@@ -86,8 +86,8 @@ bool CKorvanApp::start(const QStringList& arguments) {
     m_fileVersion = fourPartVersion(QStringLiteral(KORVAN_VERSION));
 
     // The settings store was opened with the application object; nothing is written here.
-    m_language = m_settings.GetSettingString(QStringLiteral("KORVAN"), QStringLiteral("LANGAGE"),
-                                             QStringLiteral("FRANCAIS"));
+    m_language =
+        m_settings.GetSettingString(QStringLiteral("KORVAN"), QStringLiteral("LANGAGE"), QStringLiteral("FRANCAIS"));
     m_uiLanguage = languageFromWord(m_language.toStdString());
     QLocale::setDefault(QLocale(m_uiLanguage == Language::French ? QLocale::French : QLocale::English,
                                 m_uiLanguage == Language::French ? QLocale::France : QLocale::UnitedStates));
@@ -127,9 +127,9 @@ bool CKorvanApp::start(const QStringList& arguments) {
 }
 
 void CKorvanApp::detectToolchain() {
-    const QString prefix = m_settings.GetSettingString(
-        QString::fromUtf8(kToolchainSection), QString::fromUtf8(kToolchainPrefixEntry),
-        QString::fromUtf8(kDefaultToolchainPrefix));
+    const QString prefix =
+        m_settings.GetSettingString(QString::fromUtf8(kToolchainSection), QString::fromUtf8(kToolchainPrefixEntry),
+                                    QString::fromUtf8(kDefaultToolchainPrefix));
     const char* path = std::getenv("PATH");
     const ToolchainInfo info = korvan::shell::detectToolchain(prefix.toStdString(), path ? path : "");
     m_toolchainPresent = info.present;
@@ -141,15 +141,21 @@ void CKorvanApp::registerCommands() {
     setHandler(cmd::kFileOpen, {[this] { onOpen(); }, {}, {}});
     setHandler(cmd::kFilePrintSetup, {[this] { onPrintSetup(); }, {}, {}});
     setHandler(cmd::kAppAbout, {[this] { onAbout(); }, {}, {}});
-    setHandler(cmd::kAppExit, {[this] { if (m_mainFrame) m_mainFrame->close(); }, {}, {}});
+    setHandler(cmd::kAppExit, {[this] {
+                                   if (m_mainFrame) m_mainFrame->close();
+                               },
+                               {},
+                               {}});
     setHandler(cmd::kWindowMessage, {[this] { onMessage(); }, {}, {}});
-    setHandler(cmd::kLanguageFrench, {[this] { setLanguage(Language::French); }, {},
+    setHandler(cmd::kLanguageFrench, {[this] { setLanguage(Language::French); },
+                                      {},
                                       [this] { return std::optional<bool>(m_language == QLatin1String("FRANCAIS")); }});
-    setHandler(cmd::kLanguageEnglish, {[this] { setLanguage(Language::English); }, {},
+    setHandler(cmd::kLanguageEnglish, {[this] { setLanguage(Language::English); },
+                                       {},
                                        [this] { return std::optional<bool>(m_language == QLatin1String("ANGLAIS")); }});
     for (int i = 0; i < cmd::kFileMruCount; ++i) {
-        setHandler(cmd::kFileMru1 + i, {[this, i] { onRecentFile(i); },
-                                        [this, i] { return i < m_settings.recentFiles().size(); }, {}});
+        setHandler(cmd::kFileMru1 + i,
+                   {[this, i] { onRecentFile(i); }, [this, i] { return i < m_settings.recentFiles().size(); }, {}});
     }
 #if KORVAN_HAVE_QUBRIX
     setHandler(cmd::kConfigAssembler, {[this] { ConfigureAsm(m_mainFrame); }, {}, {}});
@@ -158,7 +164,9 @@ void CKorvanApp::registerCommands() {
     setHandler(cmd::kBitmap, {[this] {
                                   ConvBitmap dlg(m_mainFrame);
                                   dlg.exec();
-                              }, {}, {}});
+                              },
+                              {},
+                              {}});
 #endif
 }
 
@@ -285,9 +293,7 @@ void CKorvanApp::onOpen() {
     openSourceDocument(file);
 }
 
-void CKorvanApp::onMessage() {
-    openSourceDocument(QDir::current().filePath(QStringLiteral("message.txt")));
-}
+void CKorvanApp::onMessage() { openSourceDocument(QDir::current().filePath(QStringLiteral("message.txt"))); }
 
 void CKorvanApp::onRecentFile(int index) {
     const QStringList files = m_settings.recentFiles();

@@ -28,8 +28,8 @@ class CKorvanView;
 // A registered document type; commands address them by position (see DocumentTypeIndex).
 struct DocumentType {
     QString name;
-    int menuSet = 0;           // 0: the main window's menu bar stays
-    int documentStrings = 0;   // text entry with the document strings, 0 for none
+    int menuSet = 0;          // 0: the main window's menu bar stays
+    int documentStrings = 0;  // text entry with the document strings, 0 for none
 };
 
 enum DocumentTypeIndex { SourceDocumentType = 0, MonitorDocumentType = 1, ErrorListDocumentType = 2 };

@@ -70,8 +70,8 @@ void CKorvanDoc::refreshFromDisk() {
     DecodedText decoded = decodeSource(bytes);
     const QString text = QString::fromUtf8(decoded.utf8.data(), static_cast<qsizetype>(decoded.utf8.size()));
     const TextFormat& f = decoded.format;
-    if (text == m_text->toPlainText() && f.encoding == m_format.encoding &&
-        f.byteOrderMark == m_format.byteOrderMark && f.lineEnd == m_format.lineEnd && f.perLine == m_format.perLine)
+    if (text == m_text->toPlainText() && f.encoding == m_format.encoding && f.byteOrderMark == m_format.byteOrderMark &&
+        f.lineEnd == m_format.lineEnd && f.perLine == m_format.perLine)
         return;
     QString ignored;
     load(m_path, &ignored);
@@ -154,8 +154,7 @@ bool CKorvanDoc::saveAs() {
 
 bool CKorvanDoc::saveModified() {
     if (!isModified()) return true;
-    QMessageBox box(QMessageBox::Warning, m_app.text(text::kAppTitle),
-                    m_app.text(text::kAskSaveChanges).arg(title()),
+    QMessageBox box(QMessageBox::Warning, m_app.text(text::kAppTitle), m_app.text(text::kAskSaveChanges).arg(title()),
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, m_app.mainFrame());
     box.button(QMessageBox::Yes)->setText(m_app.text(text::kYes));
     box.button(QMessageBox::No)->setText(m_app.text(text::kNo));

@@ -79,7 +79,8 @@ int CKorvanView::caretLine() const { return textCursor().blockNumber(); }
 
 void CKorvanView::registerCommands() {
     auto hasSelection = [this] { return textCursor().hasSelection(); };
-    setHandler(cmd::kEditUndo, {[this] { undo(); }, [this] { return QPlainTextEdit::document()->isUndoAvailable(); }, {}});
+    setHandler(cmd::kEditUndo,
+               {[this] { undo(); }, [this] { return QPlainTextEdit::document()->isUndoAvailable(); }, {}});
     setHandler(cmd::kEditCut, {[this] { cut(); }, hasSelection, {}});
     setHandler(cmd::kEditCopy, {[this] { copy(); }, hasSelection, {}});
     setHandler(cmd::kEditPaste, {[this] { paste(); }, [this] { return canPaste(); }, {}});
@@ -87,21 +88,29 @@ void CKorvanView::registerCommands() {
     setHandler(cmd::kEditFind, {[this] { showFindDialog(false); }, {}, {}});
     setHandler(cmd::kEditReplace, {[this] { showFindDialog(true); }, {}, {}});
     setHandler(cmd::kEditRepeat, {[this] {
-                                      if (frame() && !frame()->findState().what.isEmpty()) findNext();
-                                      else showFindDialog(false);
-                                  }, {}, {}});
+                                      if (frame() && !frame()->findState().what.isEmpty())
+                                          findNext();
+                                      else
+                                          showFindDialog(false);
+                                  },
+                                  {},
+                                  {}});
     setHandler(cmd::kGoToLine, {[this] { goToLineCommand(); }, {}, {}});
     setHandler(cmd::kFilePrint, {[this] {
                                      QPrintDialog dlg(&m_app.printer(), this);
                                      if (dlg.exec() == QDialog::Accepted) printTo(m_app.printer());
-                                 }, {}, {}});
+                                 },
+                                 {},
+                                 {}});
     setHandler(cmd::kFilePrintDirect, {[this] { printTo(m_app.printer()); }, {}, {}});
     setHandler(cmd::kFilePrintPreview, {[this] {
                                             QPrintPreviewDialog dlg(&m_app.printer(), this);
                                             connect(&dlg, &QPrintPreviewDialog::paintRequested, this,
                                                     [this](QPrinter* p) { printTo(*p); });
                                             dlg.exec();
-                                        }, {}, {}});
+                                        },
+                                        {},
+                                        {}});
 }
 
 void CKorvanView::keyPressEvent(QKeyEvent* event) {

@@ -230,7 +230,8 @@ void CMainFrame::placeEditorWindow(CChildFrame* child, QMdiSubWindow* previous) 
     const int k = open % kSteps;
     const QSize size(std::max(area.width() - kSteps * kStep, area.width() * 3 / 4),
                      std::max(area.height() - kSteps * kStep, area.height() * 3 / 4));
-    const QPoint at(std::min(k * kStep, area.width() - size.width()), std::min(k * kStep, area.height() - size.height()));
+    const QPoint at(std::min(k * kStep, area.width() - size.width()),
+                    std::min(k * kStep, area.height() - size.height()));
     child->setGeometry(QRect(at, size));
 }
 
@@ -246,11 +247,14 @@ CMainFrame::~CMainFrame() {
 }
 
 void CMainFrame::registerCommands() {
-    setHandler(cmd::kViewOutputBar, {[this] { toggleOutputBar(); }, {},
+    setHandler(cmd::kViewOutputBar, {[this] { toggleOutputBar(); },
+                                     {},
                                      [this] { return std::optional<bool>(m_outputBar && !m_outputBar->isHidden()); }});
-    setHandler(cmd::kViewToolBar, {[this] { m_toolBar->setVisible(m_toolBar->isHidden()); }, {},
+    setHandler(cmd::kViewToolBar, {[this] { m_toolBar->setVisible(m_toolBar->isHidden()); },
+                                   {},
                                    [this] { return std::optional<bool>(!m_toolBar->isHidden()); }});
-    setHandler(cmd::kViewStatusBar, {[this] { statusBar()->setVisible(statusBar()->isHidden()); }, {},
+    setHandler(cmd::kViewStatusBar, {[this] { statusBar()->setVisible(statusBar()->isHidden()); },
+                                     {},
                                      [this] { return std::optional<bool>(!statusBar()->isHidden()); }});
     auto anyWindow = [this] { return !m_mdi->subWindowList().isEmpty(); };
     setHandler(cmd::kWindowCascade, {[this] { m_mdi->cascadeSubWindows(); }, anyWindow, {}});

@@ -12,9 +12,7 @@ using Kind = MenuItem::Kind;
 MenuItem item(int id, std::string_view text) { return {Kind::Command, id, text, {}}; }
 MenuItem separator() { return {Kind::Separator, 0, {}, {}}; }
 MenuItem recentFiles() { return {Kind::RecentFiles, 0, {}, {}}; }
-MenuItem popup(std::string_view text, std::vector<MenuItem> items) {
-    return {Kind::Popup, 0, text, std::move(items)};
-}
+MenuItem popup(std::string_view text, std::vector<MenuItem> items) { return {Kind::Popup, 0, text, std::move(items)}; }
 
 // clang-format off
 struct Words {
@@ -82,13 +80,16 @@ MenuItem viewMenu(const Words& w) {
 MenuItem helpMenu(const Words& w) { return popup(w.help, {item(cmd::kAppAbout, w.about)}); }
 
 std::vector<MenuItem> mainSet(const Words& w, bool french) {
-    std::vector<MenuItem> korvan{item(cmd::kMonitorWindow, w.monitor), separator(),
-                                 item(cmd::kCpuRegisters, w.cpu), item(cmd::kRun, w.run),
-                                 item(cmd::kStep, w.step)};
+    std::vector<MenuItem> korvan{item(cmd::kMonitorWindow, w.monitor), separator(), item(cmd::kCpuRegisters, w.cpu),
+                                 item(cmd::kRun, w.run), item(cmd::kStep, w.step)};
     if (french) korvan.push_back(item(cmd::kBreakpoint, w.breakpoint));
     std::vector<MenuItem> setup{
-        item(cmd::kConfigMonitor, w.monitor), separator(), item(cmd::kConfigAssembler, w.assembler),
-        separator(), item(cmd::kConfigGnu, w.gnu), separator(),
+        item(cmd::kConfigMonitor, w.monitor),
+        separator(),
+        item(cmd::kConfigAssembler, w.assembler),
+        separator(),
+        item(cmd::kConfigGnu, w.gnu),
+        separator(),
         popup(w.language, {item(cmd::kLanguageFrench, w.french), item(cmd::kLanguageEnglish, w.english)})};
     if (french) {
         setup.push_back(separator());
@@ -101,25 +102,22 @@ std::vector<MenuItem> mainSet(const Words& w, bool french) {
 std::vector<MenuItem> sourceSet(const Words& w, bool french, bool toolchain) {
     std::vector<MenuItem> bar{
         popup(w.file, fileMenuItems(w, true, !toolchain)),
-        popup(w.edit, {item(cmd::kEditUndo, w.undo), separator(), item(cmd::kEditCut, w.cut),
-                       item(cmd::kEditCopy, w.copy), item(cmd::kEditPaste, w.paste),
-                       item(cmd::kEditSelectAll, w.selectAll), separator(),
-                       item(cmd::kEditFind, w.find), item(cmd::kEditRepeat, w.findNext),
-                       item(cmd::kEditReplace, w.replace), separator(),
-                       item(cmd::kGoToLine, w.goTo)}),
+        popup(w.edit,
+              {item(cmd::kEditUndo, w.undo), separator(), item(cmd::kEditCut, w.cut), item(cmd::kEditCopy, w.copy),
+               item(cmd::kEditPaste, w.paste), item(cmd::kEditSelectAll, w.selectAll), separator(),
+               item(cmd::kEditFind, w.find), item(cmd::kEditRepeat, w.findNext), item(cmd::kEditReplace, w.replace),
+               separator(), item(cmd::kGoToLine, w.goTo)}),
         item(cmd::kAssemble, w.assemble)};
     if (toolchain) {
-        bar.push_back(popup(w.compile, {item(cmd::kGnuCompile, w.compileItem), item(cmd::kGnuLink, w.link),
-                                        separator(), item(cmd::kGnuBuild, w.build)}));
+        bar.push_back(popup(w.compile, {item(cmd::kGnuCompile, w.compileItem), item(cmd::kGnuLink, w.link), separator(),
+                                        item(cmd::kGnuBuild, w.build)}));
     }
-    bar.push_back(popup("KORVAN", {item(cmd::kMonitorWindow, w.monitor), separator(),
-                                   item(cmd::kReload, w.reload), separator(),
-                                   item(cmd::kCpuRegisters, w.cpu), item(cmd::kRun, w.run),
-                                   item(cmd::kStep, w.step)}));
+    bar.push_back(
+        popup("KORVAN", {item(cmd::kMonitorWindow, w.monitor), separator(), item(cmd::kReload, w.reload), separator(),
+                         item(cmd::kCpuRegisters, w.cpu), item(cmd::kRun, w.run), item(cmd::kStep, w.step)}));
     if (toolchain) {
-        std::vector<MenuItem> setup{item(cmd::kConfigAssembler, w.assembler), separator(),
-                                    item(cmd::kConfigGnu, w.gnu), separator(),
-                                    item(cmd::kConfigMonitor, w.monitor)};
+        std::vector<MenuItem> setup{item(cmd::kConfigAssembler, w.assembler), separator(), item(cmd::kConfigGnu, w.gnu),
+                                    separator(), item(cmd::kConfigMonitor, w.monitor)};
         if (french) {
             setup.push_back(separator());
             setup.push_back(item(cmd::kBitmap, w.bitmap));
@@ -131,8 +129,8 @@ std::vector<MenuItem> sourceSet(const Words& w, bool french, bool toolchain) {
     }
     bar.push_back(viewMenu(w));
     bar.push_back(popup(w.window, {item(cmd::kWindowNew, w.newWindow), item(cmd::kWindowCascade, w.cascade),
-                                   item(cmd::kWindowTile, w.tile), item(cmd::kWindowArrange, w.arrange),
-                                   separator(), item(cmd::kWindowMessage, w.message)}));
+                                   item(cmd::kWindowTile, w.tile), item(cmd::kWindowArrange, w.arrange), separator(),
+                                   item(cmd::kWindowMessage, w.message)}));
     bar.push_back(helpMenu(w));
     return bar;
 }

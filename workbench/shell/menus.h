@@ -16,9 +16,9 @@ inline constexpr int kMenuSetToolchain = 130;
 struct MenuItem {
     enum class Kind { Command, Separator, Popup, RecentFiles };
     Kind kind = Kind::Command;
-    int id = 0;                  // Command only
-    std::string_view text;       // Command and Popup; a tab separates the shortcut text
-    std::vector<MenuItem> items; // Popup only
+    int id = 0;                   // Command only
+    std::string_view text;        // Command and Popup; a tab separates the shortcut text
+    std::vector<MenuItem> items;  // Popup only
 };
 
 // Top-level entries of a menu bar, in order: pop-up menus and commands placed directly on

@@ -58,8 +58,10 @@ void SettingsStore::removeRecentFile(const QString& path) {
 void SettingsStore::writeRecentFiles(const QStringList& files) {
     for (int i = 1; i <= kRecentFileCount; ++i) {
         const QString entry = key(kRecentSection, QStringLiteral("File%1").arg(i));
-        if (i <= files.size()) m_settings.setValue(entry, files.at(i - 1));
-        else m_settings.remove(entry);
+        if (i <= files.size())
+            m_settings.setValue(entry, files.at(i - 1));
+        else
+            m_settings.remove(entry);
     }
     m_settings.sync();
 }

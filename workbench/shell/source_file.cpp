@@ -20,9 +20,7 @@ FileResult failure(int err) { return {false, std::strerror(err), err}; }
 // Closes a descriptor and removes the temporary file unless released.
 class TempFile {
 public:
-    explicit TempFile(std::string pattern) : m_path(std::move(pattern)) {
-        m_fd = ::mkstemp(m_path.data());
-    }
+    explicit TempFile(std::string pattern) : m_path(std::move(pattern)) { m_fd = ::mkstemp(m_path.data()); }
     ~TempFile() {
         if (m_fd >= 0) ::close(m_fd);
         if (!m_released) ::unlink(m_path.c_str());

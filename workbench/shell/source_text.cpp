@@ -8,11 +8,10 @@ namespace korvan::shell {
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F; the unassigned ones keep their own value.
-constexpr std::array<char32_t, 32> kCp1252High{
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char32_t, 32> kCp1252High{0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                               0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -45,8 +44,7 @@ char32_t nextCodePoint(std::string_view s, size_t& i) {
     if (b < 0x80) return b;
     int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
     char32_t c = b & (0x3F >> extra);
-    for (int k = 0; k < extra && i < s.size(); ++k)
-        c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    for (int k = 0; k < extra && i < s.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
     return c;
 }
 
@@ -56,13 +54,23 @@ bool isValidUtf8(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
         auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) { ++i; continue; }
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
         int extra;
         char32_t min;
-        if (b >= 0xC2 && b <= 0xDF) { extra = 1; min = 0x80; }
-        else if (b >= 0xE0 && b <= 0xEF) { extra = 2; min = 0x800; }
-        else if (b >= 0xF0 && b <= 0xF4) { extra = 3; min = 0x10000; }
-        else return false;
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+            min = 0x80;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            min = 0x800;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            min = 0x10000;
+        } else
+            return false;
         if (i + extra >= s.size()) return false;  // sequence cut off by the end
         char32_t c = b & (0x3F >> extra);
         for (int k = 1; k <= extra; ++k) {
@@ -138,9 +146,12 @@ std::optional<std::string> encodeSource(std::string_view utf8, const TextFormat&
         char ch = utf8[i];
         if (ch == '\n') {
             LineEnd e = usePerLine ? fmt.perLine[line] : fmt.lineEnd;
-            if (e == LineEnd::CrLf) out += "\r\n";
-            else if (e == LineEnd::Cr) out += '\r';
-            else out += '\n';
+            if (e == LineEnd::CrLf)
+                out += "\r\n";
+            else if (e == LineEnd::Cr)
+                out += '\r';
+            else
+                out += '\n';
             ++line;
             ++i;
         } else if (fmt.encoding == TextEncoding::Utf8 || static_cast<unsigned char>(ch) < 0x80) {

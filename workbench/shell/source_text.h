@@ -16,15 +16,15 @@ enum class LineEnd : uint8_t { Lf, CrLf, Cr };
 // How a file's text was stored: enough to write the same bytes back.
 struct TextFormat {
     TextEncoding encoding = TextEncoding::Utf8;
-    bool byteOrderMark = false;       // UTF-8 only
-    LineEnd lineEnd = LineEnd::Lf;    // the most frequent line end; new lines get it
+    bool byteOrderMark = false;     // UTF-8 only
+    LineEnd lineEnd = LineEnd::Lf;  // the most frequent line end; new lines get it
     // The line end of every line as read, kept only when the file mixes line ends. It is
     // applied again while the text still has the same number of lines.
     std::vector<LineEnd> perLine;
 };
 
 struct DecodedText {
-    std::string utf8;   // the text in UTF-8 with every line end as a single '\n'
+    std::string utf8;  // the text in UTF-8 with every line end as a single '\n'
     TextFormat format;
 };
 

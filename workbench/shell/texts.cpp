@@ -142,13 +142,9 @@ const Entry* find(std::span<const Entry> table, int id) {
 
 }  // namespace
 
-Language languageFromWord(std::string_view word) {
-    return word == "FRANCAIS" ? Language::French : Language::English;
-}
+Language languageFromWord(std::string_view word) { return word == "FRANCAIS" ? Language::French : Language::English; }
 
-std::string_view languageWord(Language lang) {
-    return lang == Language::French ? "FRANCAIS" : "ANGLAIS";
-}
+std::string_view languageWord(Language lang) { return lang == Language::French ? "FRANCAIS" : "ANGLAIS"; }
 
 std::string_view lookupText(int id, Language lang) { return lookupText(kTexts, id, lang); }
 

@@ -36,10 +36,10 @@ inline constexpr int kIndicatorScroll = 5004;
 inline constexpr int kOutputBarTitle = 5005;
 inline constexpr int kToolBarTitle = 5006;
 inline constexpr int kRecentFileEmpty = 5007;
-inline constexpr int kAskSaveChanges = 5010;      // %1 = document title
-inline constexpr int kOpenFailed = 5011;          // %1 = path, %2 = reason
-inline constexpr int kSaveFailed = 5012;          // %1 = path, %2 = reason
-inline constexpr int kSavedAsUtf8 = 5013;         // %1 = path
+inline constexpr int kAskSaveChanges = 5010;  // %1 = document title
+inline constexpr int kOpenFailed = 5011;      // %1 = path, %2 = reason
+inline constexpr int kSaveFailed = 5012;      // %1 = path, %2 = reason
+inline constexpr int kSavedAsUtf8 = 5013;     // %1 = path
 inline constexpr int kSaveFilterAllFiles = 5014;
 inline constexpr int kGoToTitle = 5020;
 inline constexpr int kGoToLabel = 5021;
@@ -57,7 +57,7 @@ inline constexpr int kFindNextButton = 5037;
 inline constexpr int kReplaceButton = 5038;
 inline constexpr int kReplaceAllButton = 5039;
 inline constexpr int kCloseButton = 5040;
-inline constexpr int kNotFound = 5041;            // %1 = searched text
+inline constexpr int kNotFound = 5041;  // %1 = searched text
 inline constexpr int kAboutTitle = 5050;
 inline constexpr int kAboutVersion = 5051;
 inline constexpr int kAboutOriginalName = 5052;
@@ -70,8 +70,8 @@ inline constexpr int kYes = 5060;
 inline constexpr int kNo = 5061;
 inline constexpr int kCancel = 5062;
 inline constexpr int kErrorListTitle = 5070;
-inline constexpr int kNoFileName = 5071;          // reason given when an untitled document must be saved
-inline constexpr int kNoAssemblyError = 5072;     // the error list after a run without error
+inline constexpr int kNoFileName = 5071;       // reason given when an untitled document must be saved
+inline constexpr int kNoAssemblyError = 5072;  // the error list after a run without error
 }  // namespace text
 
 // One text in both languages; an empty English text takes the French one.

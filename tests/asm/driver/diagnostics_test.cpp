@@ -10,14 +10,13 @@ namespace {
 
 using qubrix::Language;
 
-TEST(ErreurAsmTest, NewErreurKeepsFirstCodeOfMostSevereClass)
-{
+TEST(ErreurAsmTest, NewErreurKeepsFirstCodeOfMostSevereClass) {
     const struct {
         const char* name;
         int start;
         std::vector<int> raised;
         int expected;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"from nothing any class is taken", 0, {0x101}, 0x101},
         {"from the engine's mark a warning is taken", 1, {0x101}, 0x101},
@@ -33,14 +32,12 @@ TEST(ErreurAsmTest, NewErreurKeepsFirstCodeOfMostSevereClass)
     for (const auto& c : cases) {
         ErreurAsm err;
         err.SetCode(c.start);
-        for (int code : c.raised)
-            err.NewErreur(code);
+        for (int code : c.raised) err.NewErreur(code);
         EXPECT_EQ(err.LitCode(), c.expected) << c.name;
     }
 }
 
-TEST(ListErreurTest, RazEndsIterationWithoutTouchingFreedEntries)
-{
+TEST(ListErreurTest, RazEndsIterationWithoutTouchingFreedEntries) {
     ListErreur list;
     ErreurAsm err;
     err.SetCode(0x202);
@@ -61,8 +58,7 @@ private:
     Language m_saved = qubrix::CatalogueLanguage();
 };
 
-TEST_F(CatalogueTest, CodesWithoutTextGiveEmptyText)
-{
+TEST_F(CatalogueTest, CodesWithoutTextGiveEmptyText) {
     for (int code : {0x209, 0x306, 0x403, 0x304, 0, 0x1209}) {
         EXPECT_STREQ(qubrix::CatalogueText(code, Language::English), "") << std::hex << code;
         EXPECT_STREQ(qubrix::CatalogueText(code, Language::French), "") << std::hex << code;
@@ -70,13 +66,12 @@ TEST_F(CatalogueTest, CodesWithoutTextGiveEmptyText)
 }
 
 // Listing lines carry the class text: 0x101..0x300 the warning one, above 0x300 the error one.
-TEST_F(CatalogueTest, ListingAnnotationUsesTheClassText)
-{
+TEST_F(CatalogueTest, ListingAnnotationUsesTheClassText) {
     const struct {
         int code;
         const char* english;
         const char* french;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {0, "", ""},
         {1, "", ""},

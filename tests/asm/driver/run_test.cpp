@@ -15,8 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(OutputBaseTest, OnlyTheLastComponentsExtensionGoes)
-{
+TEST(OutputBaseTest, OnlyTheLastComponentsExtensionGoes) {
     const std::pair<const char*, const char*> cases[] = {
         {"/home/eleve/tp/main.asm", "/home/eleve/tp/main"},
         {"/home/eleve/proj.old/prog.asm", "/home/eleve/proj.old/prog"},
@@ -27,8 +26,7 @@ TEST(OutputBaseTest, OnlyTheLastComponentsExtensionGoes)
         {"prog.", "prog"},
         {"", ""},
     };
-    for (auto [path, base] : cases)
-        EXPECT_EQ(OutputBase(path), base) << path;
+    for (auto [path, base] : cases) EXPECT_EQ(OutputBase(path), base) << path;
 }
 
 struct Diagnostic {
@@ -39,9 +37,9 @@ struct Diagnostic {
 
 struct RunCase {
     const char* name;
-    std::string source;             // relative to the run's folder; not written when text is null
+    std::string source;  // relative to the run's folder; not written when text is null
     const char* text;
-    const char* prepare;            // "folders": the outputs are folders; ".lis", ".abs": that output is /dev/full
+    const char* prepare;  // "folders": the outputs are folders; ".lis", ".abs": that output is /dev/full
     bool failed;
     std::optional<Diagnostic> diagnostic;  // the only one, if any
     std::vector<std::string> message;      // starts of message.txt lines, in this order; "@" is the folder
@@ -49,16 +47,13 @@ struct RunCase {
     const char* listingSummary = nullptr;  // the listing's error line
 };
 
-std::string BigSource()
-{
+std::string BigSource() {
     std::string source;
-    for (int i = 0; i < 20000; ++i)
-        source += "* a comment that makes the listing large\n";
+    for (int i = 0; i < 20000; ++i) source += "* a comment that makes the listing large\n";
     return source;
 }
 
-TEST(RunTest, OutputsAndFailures)
-{
+TEST(RunTest, OutputsAndFailures) {
     const std::string bigSource = BigSource();
     // clang-format off
     const RunCase cases[] = {
@@ -96,8 +91,7 @@ TEST(RunTest, OutputsAndFailures)
         WriteFile(dir / "message.txt", "from an earlier run\r\n");
         const std::string source = c.source.empty() ? "" : dir / c.source;
         const std::string base = OutputBase(source);
-        if (c.text)
-            WriteFile(source, c.text);
+        if (c.text) WriteFile(source, c.text);
         if (std::string(c.prepare) == "folders") {
             fs::create_directory(base + ".lis");
             fs::create_directory(base + ".abs");
@@ -127,8 +121,7 @@ TEST(RunTest, OutputsAndFailures)
         EXPECT_EQ(message[0], " Assemblage du fichier : " + source) << "each run rewrites message.txt";
         auto line = message.begin();
         for (std::string want : c.message) {
-            if (const std::size_t at = want.find('@'); at != std::string::npos)
-                want.replace(at, 1, dir.path());
+            if (const std::size_t at = want.find('@'); at != std::string::npos) want.replace(at, 1, dir.path());
             line = std::find_if(line, message.end(), [&](const std::string& l) { return l.rfind(want, 0) == 0; });
             EXPECT_NE(line, message.end()) << "no line " << want << " in order";
         }

@@ -10,13 +10,12 @@ namespace {
 
 using qubrix::SectionManager;
 
-TEST(SectionsTest, SelectorsByNumberAndName)
-{
+TEST(SectionsTest, SelectorsByNumberAndName) {
     const struct {
         std::string selector;
         bool found;
         int32_t location;  // afterwards, after 0x10 bytes of code and an ORG $40
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"9", true, 0x802010},  {"CODE", true, 0x802010}, {"15", true, 0x803000},
         {"VAR", true, 0x803000}, {"12", false, 0x40},      {"code", false, 0x40},
@@ -33,8 +32,7 @@ TEST(SectionsTest, SelectorsByNumberAndName)
     }
 }
 
-TEST(SectionsTest, EvenOutMovesEveryOddSection)
-{
+TEST(SectionsTest, EvenOutMovesEveryOddSection) {
     SectionManager m(0x802000, 0x803000);
     m.advance(1);
     m.select("VAR");
@@ -44,13 +42,12 @@ TEST(SectionsTest, EvenOutMovesEveryOddSection)
     EXPECT_EQ(m.sections()[1].size(), 2) << "the code section too";
 }
 
-TEST(SectionsTest, OverlapRule)
-{
+TEST(SectionsTest, OverlapRule) {
     const struct {
         const char* name;
         int32_t code, var, codeSize, varSize;
         bool overlap;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"0xFFF bytes of code", 0x802000, 0x803000, 0xFFF, 0, false},
         {"code ends exactly at the variables' origin", 0x802000, 0x803000, 0x1000, 0, true},
@@ -75,15 +72,14 @@ TEST(SectionsTest, OverlapRule)
     }
 }
 
-TEST(SectionsTest, RunningPastTheTopOfTheAddressSpaceIsSeen)
-{
+TEST(SectionsTest, RunningPastTheTopOfTheAddressSpaceIsSeen) {
     const struct {
         const char* name;
         bool absolute;
         uint32_t start;
         std::vector<int32_t> advances;
         bool pastTop;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"up to the last byte", false, 0xFFFFFFF0u, {0x10}, false},
         {"one byte beyond", false, 0xFFFFFFF0u, {0x10, 1}, true},
@@ -95,27 +91,34 @@ TEST(SectionsTest, RunningPastTheTopOfTheAddressSpaceIsSeen)
     // clang-format on
     for (const auto& c : cases) {
         SectionManager m(static_cast<int32_t>(c.start), 0x1000);
-        if (c.absolute)
-            m.setAbsolute(static_cast<int32_t>(c.start));
-        for (int32_t n : c.advances)
-            m.advance(n);
+        if (c.absolute) m.setAbsolute(static_cast<int32_t>(c.start));
+        for (int32_t n : c.advances) m.advance(n);
         EXPECT_EQ(m.pastTop(), c.pastTop) << c.name;
         m.resetForPass();
         EXPECT_FALSE(m.pastTop()) << c.name << ": every pass starts afresh";
     }
 }
 
-TEST(SectionsTest, ParseOrigin)
-{
+TEST(SectionsTest, ParseOrigin) {
     const int32_t fallback = 0x802000;
     const std::pair<const char*, int32_t> cases[] = {
-        {"803000", 0x803000},   {"0x1000", 0x1000},    {"0X1000", 0x1000},  {"abcdef", 0xABCDEF},
-        {" 400 ", 0x400},       {"FFFFFFFF", -1},      {"0", 0},            {"00000000400", 0x400},
-        {"", fallback},         {"0x", fallback},      {"12G", fallback},   {"$1000", fallback},
-        {"100000000", fallback}, {"-1", fallback},     {"10 20", fallback},
+        {"803000", 0x803000},
+        {"0x1000", 0x1000},
+        {"0X1000", 0x1000},
+        {"abcdef", 0xABCDEF},
+        {" 400 ", 0x400},
+        {"FFFFFFFF", -1},
+        {"0", 0},
+        {"00000000400", 0x400},
+        {"", fallback},
+        {"0x", fallback},
+        {"12G", fallback},
+        {"$1000", fallback},
+        {"100000000", fallback},
+        {"-1", fallback},
+        {"10 20", fallback},
     };
-    for (auto [text, expected] : cases)
-        EXPECT_EQ(qubrix::ParseOrigin(text, fallback), expected) << '"' << text << '"';
+    for (auto [text, expected] : cases) EXPECT_EQ(qubrix::ParseOrigin(text, fallback), expected) << '"' << text << '"';
 }
 
 }  // namespace

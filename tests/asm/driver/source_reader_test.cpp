@@ -14,8 +14,7 @@ namespace {
 // Files of a case, the first being the main source. "<dir>" makes a folder, "<fifo>" a pipe.
 using Files = std::vector<std::pair<std::string, std::string>>;
 
-void Create(const TempDir& dir, const Files& files)
-{
+void Create(const TempDir& dir, const Files& files) {
     for (const auto& [name, bytes] : files) {
         if (bytes == "<dir>")
             std::filesystem::create_directories(dir / name);
@@ -33,14 +32,12 @@ struct Delivered {
     bool operator==(const Delivered&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& os, const Delivered& d)
-{
+std::ostream& operator<<(std::ostream& os, const Delivered& d) {
     return os << "{\"" << d.text << "\", " << d.file << ", " << d.line << '}';
 }
 
 // The whole merged stream, up to and including the line delivered with the end.
-std::vector<Delivered> Stream(Fichier& f, const TempDir& dir)
-{
+std::vector<Delivered> Stream(Fichier& f, const TempDir& dir) {
     std::vector<Delivered> out;
     for (bool end = false; !end && out.size() < 1000;) {
         Delivered d;
@@ -51,14 +48,13 @@ std::vector<Delivered> Stream(Fichier& f, const TempDir& dir)
     return out;
 }
 
-TEST(SourceReaderTest, MergedStream)
-{
+TEST(SourceReaderTest, MergedStream) {
     const struct {
         const char* name;
         Files files;
         std::vector<Delivered> stream;
         const char* workDir = "";  // relative to the case's folder
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"a line end after the last line gives one more empty line", {{"m.asm", "a\nb\n"}},
          {{"A", "m.asm", 1}, {"B", "m.asm", 2}, {"", "m.asm", 3}}},
@@ -116,37 +112,34 @@ TEST(SourceReaderTest, MergedStream)
 }
 
 // main.asm -> i1.asm -> ... -> iN.asm
-Files Chain(int n)
-{
+Files Chain(int n) {
     Files files{{"main.asm", " include i1.asm\n"}};
     for (int i = 1; i <= n; ++i)
-        files.push_back({"i" + std::to_string(i) + ".asm", i < n ? " include i" + std::to_string(i + 1) + ".asm\n" : "deep\n"});
+        files.push_back(
+            {"i" + std::to_string(i) + ".asm", i < n ? " include i" + std::to_string(i + 1) + ".asm\n" : "deep\n"});
     return files;
 }
 
 // main.asm includes l1.asm `width` times, l1.asm includes l2.asm as often ... down to
 // l<depth>.asm.
-Files FanOut(int width, int depth)
-{
+Files FanOut(int width, int depth) {
     Files files;
     for (int level = 0; level <= depth; ++level) {
         std::string text;
-        for (int i = 0; level < depth && i < width; ++i)
-            text += " include l" + std::to_string(level + 1) + ".asm\n";
+        for (int i = 0; level < depth && i < width; ++i) text += " include l" + std::to_string(level + 1) + ".asm\n";
         files.push_back({level == 0 ? "main.asm" : "l" + std::to_string(level) + ".asm", text + " nop\n"});
     }
     return files;
 }
 
-TEST(SourceReaderTest, OpenFailuresNameTheFileAndLine)
-{
+TEST(SourceReaderTest, OpenFailuresNameTheFileAndLine) {
     const struct {
         const char* name;
-        Files files;  // main.asm first; none for a missing main file
+        Files files;       // main.asm first; none for a missing main file
         std::string file;  // relative to the case's folder unless absolute; empty: no failure
         int line;
         OpenFailure reason;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"missing include", {{"main.asm", "nop\n\n include nothere.asm\nnop\n"}}, "main.asm", 3, OpenFailure::NotFound},
         {"INCLUDE without a file name", {{"main.asm", "nop\n   include\n"}}, "main.asm", 2, OpenFailure::NoFileName},
@@ -180,8 +173,7 @@ TEST(SourceReaderTest, OpenFailuresNameTheFileAndLine)
         int line = -5;
         OpenFailure why = OpenFailure::None;
         ASSERT_EQ(f.FindOpenError(file, line, &why), !c.file.empty());
-        if (c.file.empty())
-            continue;
+        if (c.file.empty()) continue;
         EXPECT_EQ(file, c.file[0] == '/' ? c.file : dir / c.file);
         EXPECT_EQ(line, c.line);
         EXPECT_EQ(why, c.reason);

@@ -15,14 +15,15 @@ namespace qubrix::test {
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
 public:
-    TempDir()
-    {
+    TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "qubrix-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
+        if (!::mkdtemp(pattern.data())) std::abort();
         m_path = pattern + "/";
     }
-    ~TempDir() { std::error_code ec; std::filesystem::remove_all(m_path, ec); }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -33,14 +34,12 @@ private:
     std::string m_path;
 };
 
-inline void WriteFile(const std::string& path, const std::string& bytes)
-{
+inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-inline std::string ReadFile(const std::string& path)
-{
+inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
@@ -49,8 +48,7 @@ inline std::string ReadFile(const std::string& path)
 
 // The lines of a CR LF text file. A bare LF stays inside its line and a missing last line end
 // shows as "<no CR LF>", so wrong line ends make the comparison fail.
-inline std::vector<std::string> CrLfLines(const std::string& bytes)
-{
+inline std::vector<std::string> CrLfLines(const std::string& bytes) {
     std::vector<std::string> lines;
     for (std::size_t start = 0; start < bytes.size();) {
         const std::size_t end = bytes.find("\r\n", start);

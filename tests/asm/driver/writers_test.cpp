@@ -24,26 +24,22 @@ struct Item {
 };
 using Items = std::vector<Item>;
 
-Items Series(uint32_t address, int count, int size, uint32_t value = 0)
-{
+Items Series(uint32_t address, int count, int size, uint32_t value = 0) {
     Items items;
     for (int i = 0; i < count; ++i)
         items.push_back({address + static_cast<uint32_t>(i * size), value + static_cast<uint32_t>(i), size});
     return items;
 }
 
-Items Join(std::initializer_list<Items> parts)
-{
+Items Join(std::initializer_list<Items> parts) {
     Items all;
-    for (const Items& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
+    for (const Items& part : parts) all.insert(all.end(), part.begin(), part.end());
     return all;
 }
 
 // Writes the items to a file; the writer must refuse exactly the items of an invalid size and
 // those running past $FFFFFFFF.
-std::string WriteRecords(const Items& items, uint32_t start)
-{
+std::string WriteRecords(const Items& items, uint32_t start) {
     TempDir dir;
     SRecordWriter writer;
     EXPECT_TRUE(writer.open(dir / "out.abs"));
@@ -67,25 +63,22 @@ unsigned HexByte(const std::string& s, std::size_t at) { return std::stoul(s.sub
 
 // A record's count and checksum on their own terms: the count equals the bytes that follow
 // it, and all bytes from the count on sum to 0xFF.
-void ExpectWellFormed(const std::string& record)
-{
+void ExpectWellFormed(const std::string& record) {
     ASSERT_TRUE(record.size() >= 6 && record[0] == 'S') << record;
     ASSERT_EQ(record.size(), 4 + 2 * HexByte(record, 2)) << record;
     unsigned sum = 0;
-    for (std::size_t i = 2; i < record.size(); i += 2)
-        sum += HexByte(record, i);
+    for (std::size_t i = 2; i < record.size(); i += 2) sum += HexByte(record, i);
     EXPECT_EQ(sum & 0xFF, 0xFFu) << record;
 }
 
-TEST(SRecordWriterTest, WholeFiles)
-{
+TEST(SRecordWriterTest, WholeFiles) {
     const std::string head = "S004000020DB", end = "S9030000FC";
     const struct {
         const char* name;
         Items items;
         uint32_t start;
         Lines lines;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"one NOP", {{0x802000, 0x4E71, 2}}, 0x802000,
          {head, "S307008020004E7199", "S5030001FB", end, "S705008020005A"}},
@@ -100,17 +93,15 @@ TEST(SRecordWriterTest, WholeFiles)
          {head, "S307FFFFFFFE4E713E", "S307000000004E7535", "S5030002FA", end, "S70500000000FA"}},
     };
     // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(CrLfLines(WriteRecords(c.items, c.start)), c.lines) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(CrLfLines(WriteRecords(c.items, c.start)), c.lines) << c.name;
 }
 
-TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes)
-{
+TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes) {
     const struct {
         const char* name;
         Items items;
         Lines heads;  // "S3", count and address of each data record
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"33 bytes: a full record and one of a single byte", Series(0x802000, 33, 1),
          {"S32500802000", "S30600802020"}},
@@ -135,41 +126,35 @@ TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes)
         ASSERT_GE(lines.size(), 4u);
         Lines heads;
         std::size_t dataBytes = 0, itemBytes = 0;
-        for (const std::string& line : lines)
-            ExpectWellFormed(line);
+        for (const std::string& line : lines) ExpectWellFormed(line);
         for (std::size_t i = 1; i + 3 < lines.size(); ++i) {
             heads.push_back(lines[i].substr(0, 12));
             dataBytes += (lines[i].size() - 14) / 2;
         }
-        for (const Item& item : c.items)
-            itemBytes += static_cast<std::size_t>(item.size);
+        for (const Item& item : c.items) itemBytes += static_cast<std::size_t>(item.size);
         EXPECT_EQ(heads, c.heads);
         EXPECT_EQ(dataBytes, itemBytes) << "no byte lost or added";
     }
 }
 
 // Gap-separated bytes give one record each: the count record around its four-digit limit.
-TEST(SRecordWriterTest, CountRecordSwitchesToS6BeyondFFFFRecords)
-{
+TEST(SRecordWriterTest, CountRecordSwitchesToS6BeyondFFFFRecords) {
     const std::pair<uint32_t, const char*> cases[] = {
         {0xFFFF, "S503FFFFFE"}, {0x10000, "S604010000FA"}, {0x10001, "S604010001F9"}};
     for (auto [records, countLine] : cases) {
         Items items;
-        for (uint32_t i = 0; i < records; ++i)
-            items.push_back({i * 2, i, 1});
+        for (uint32_t i = 0; i < records; ++i) items.push_back({i * 2, i, 1});
         const Lines lines = CrLfLines(WriteRecords(items, 0));
         ASSERT_EQ(lines.size(), records + 4);
         EXPECT_EQ(Lines(lines.end() - 3, lines.end()), (Lines{countLine, "S9030000FC", "S70500000000FA"}));
     }
 }
 
-TEST(SRecordWriterTest, WriteErrorIsReportedNotIgnored)
-{
+TEST(SRecordWriterTest, WriteErrorIsReportedNotIgnored) {
     SRecordWriter writer;
     ASSERT_TRUE(writer.open("/dev/full"));
     writer.init();
-    for (uint32_t i = 0; i < 100000; ++i)
-        writer.output(i * 4, i, 4);
+    for (uint32_t i = 0; i < 100000; ++i) writer.output(i * 4, i, 4);
     writer.finish(0);
     EXPECT_TRUE(writer.failed());
     EXPECT_EQ(writer.errorNumber(), ENOSPC);
@@ -177,20 +162,18 @@ TEST(SRecordWriterTest, WriteErrorIsReportedNotIgnored)
 
 // The srecord tools read what we write: same bytes at the same addresses, every checksum and
 // count accepted.
-TEST(SRecordWriterTest, SrecordToolsAgreeWithTheFile)
-{
-    if (std::system("command -v srec_cat >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "srec_cat not installed";
+TEST(SRecordWriterTest, SrecordToolsAgreeWithTheFile) {
+    if (std::system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat not installed";
     TempDir dir;
     Items items = Series(0x802000, 40, 1, 0x30);
     items.push_back({0x802100, 0xDEADBEEF, 4});
     items.push_back({0x802104, 0x4E75, 2});
     WriteFile(dir / "t.abs", WriteRecords(items, 0x802000));
-    const std::string cmd = "srec_cat " + (dir / "t.abs") + " -offset -0x802000 -o " + (dir / "t.bin") + " -binary 2>/dev/null";
+    const std::string cmd =
+        "srec_cat " + (dir / "t.abs") + " -offset -0x802000 -o " + (dir / "t.bin") + " -binary 2>/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     std::string expected;
-    for (int i = 0; i < 40; ++i)
-        expected += static_cast<char>(0x30 + i);
+    for (int i = 0; i < 40; ++i) expected += static_cast<char>(0x30 + i);
     expected += std::string(0x100 - 40, '\0') + "\xDE\xAD\xBE\xEF\x4E\x75";
     EXPECT_EQ(ReadFile(dir / "t.bin"), expected);
 }
@@ -198,8 +181,7 @@ TEST(SRecordWriterTest, SrecordToolsAgreeWithTheFile)
 class ListingTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_writer.open(m_dir / "t.lis")); }
-    Lines lines()
-    {
+    Lines lines() {
         m_writer.close();
         return CrLfLines(ReadFile(m_dir / "t.lis"));
     }
@@ -208,26 +190,23 @@ protected:
     ListingWriter m_writer;
 };
 
-TEST_F(ListingTest, WideFieldsAreWrittenWhole)
-{
+TEST_F(ListingTest, WideFieldsAreWrittenWhole) {
     m_writer.startLine(0x10);
     m_writer.writeLine(123456, "* COMMENT", 0);
     m_writer.startLine(0);
-    for (uint32_t v = 0; v < 4; ++v)
-        m_writer.listObj(0x11111111 * v, 4);
+    for (uint32_t v = 0; v < 4; ++v) m_writer.listObj(0x11111111 * v, 4);
     m_writer.writeLine(7, "X", 0);
     EXPECT_EQ(lines(), (Lines{"00000010 " + std::string(32, ' ') + "123456\t* COMMENT",
                               "00000000 00000000 11111111 22222222 33333333     7\tX"}));
 }
 
-TEST_F(ListingTest, FullLinesAreCutWithDots)
-{
+TEST_F(ListingTest, FullLinesAreCutWithDots) {
     const struct {
         const char* name;
         int size;
         int count;
         const char* expected;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"eleven bytes still fit", 1, 11, "00000000 00 01 02 03 04 05 06 07 08 09 0A "},
         {"twelve bytes: nine, a digit and dots", 1, 12, "00000000 00 01 02 03 04 05 06 07 08 0..."},
@@ -248,12 +227,10 @@ TEST_F(ListingTest, FullLinesAreCutWithDots)
     }
 }
 
-TEST_F(ListingTest, SummaryUsesSingularForOne)
-{
-    for (auto [errors, warnings] : {std::pair{0, 0}, {1, 1}, {2, 3}})
-        m_writer.writeSummary(errors, warnings);
-    EXPECT_EQ(lines(), (Lines{"No errors detected", "No warnings generated", "1 error detected",
-                              "1 warning generated", "2 errors detected", "3 warnings generated"}));
+TEST_F(ListingTest, SummaryUsesSingularForOne) {
+    for (auto [errors, warnings] : {std::pair{0, 0}, {1, 1}, {2, 3}}) m_writer.writeSummary(errors, warnings);
+    EXPECT_EQ(lines(), (Lines{"No errors detected", "No warnings generated", "1 error detected", "1 warning generated",
+                              "2 errors detected", "3 warnings generated"}));
 }
 
 }  // namespace

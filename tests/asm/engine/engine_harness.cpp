@@ -55,8 +55,8 @@ Assembled AssembleLines(const std::vector<std::string>& source, Origins origins)
         lines.push_back(std::move(s));
     }
 
-    auto path = std::filesystem::temp_directory_path() /
-                ("qubrix-engine-" + std::to_string(::getpid()) + "-" + std::to_string(reinterpret_cast<uintptr_t>(&lines)) + ".abs");
+    auto path = std::filesystem::temp_directory_path() / ("qubrix-engine-" + std::to_string(::getpid()) + "-" +
+                                                          std::to_string(reinterpret_cast<uintptr_t>(&lines)) + ".abs");
     Assembled out;
     {
         RunContext ctx;
@@ -76,8 +76,10 @@ Assembled AssembleLines(const std::vector<std::string>& source, Origins origins)
                 AssembleLine(ctx, line.c_str(), err);
                 r.end = static_cast<uint32_t>(ctx.location());
                 r.code = err.LitCode();
-                if (pass == 1) out.lines.push_back(r);
-                else out.pass1Codes.push_back(r.code);
+                if (pass == 1)
+                    out.lines.push_back(r);
+                else
+                    out.pass1Codes.push_back(r.code);
             }
         }
         ctx.obj.finish(static_cast<uint32_t>(origins.code));

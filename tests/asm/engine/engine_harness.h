@@ -10,16 +10,16 @@
 namespace qubrix::test {
 
 struct LineResult {
-    int code = 0;            // the line's pass-2 diagnostic
-    uint32_t start = 0;      // location before the line (pass 2)
-    uint32_t end = 0;        // location after the line
+    int code = 0;                // the line's pass-2 diagnostic
+    uint32_t start = 0;          // location before the line (pass 2)
+    uint32_t end = 0;            // location after the line
     std::vector<uint8_t> bytes;  // what the object file holds for [start, end)
 };
 
 struct Assembled {
     std::vector<LineResult> lines;
-    std::map<uint32_t, uint8_t> memory;  // every byte of the object file
-    std::vector<int> pass1Codes;         // the diagnostics pass 1 raised, line by line
+    std::map<uint32_t, uint8_t> memory;       // every byte of the object file
+    std::vector<int> pass1Codes;              // the diagnostics pass 1 raised, line by line
     std::string hex(std::size_t line) const;  // "4E71" style, the line's bytes
 };
 

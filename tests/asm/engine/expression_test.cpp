@@ -106,9 +106,7 @@ TEST(Expression, ForwardAndBackwardReferences) {
 
 TEST(Expression, SymbolsAreCaseInsensitiveAndSixteenCharactersLong) {
     Assembled a = AssembleLines({
-        "Loop EQU 5",
-        " DC.W LOOP",
-        "ABCDEFGHIJKLMNOPQ EQU 7",
+        "Loop EQU 5", " DC.W LOOP", "ABCDEFGHIJKLMNOPQ EQU 7",
         " DC.W ABCDEFGHIJKLMNOPZ",  // the same symbol: only 16 characters count
     });
     EXPECT_EQ(a.hex(1), "0005");

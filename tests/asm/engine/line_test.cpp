@@ -59,7 +59,7 @@ TEST(Dispatch, LabelsMnemonicsAndSuffixes) {
 }
 
 TEST(Dispatch, AliasesAssembleIdentically) {
-    const char* pairs[][2] = {{" BHS T", " BCC T"},         {" BLO T", " BCS T"},   {" DBRA D0,T", " DBF D0,T"},
+    const char* pairs[][2] = {{" BHS T", " BCC T"},         {" BLO T", " BCS T"},         {" DBRA D0,T", " DBF D0,T"},
                               {" DBHS D1,T", " DBCC D1,T"}, {" DBLO D1,T", " DBCS D1,T"}, {" SHS D2", " SCC D2"},
                               {" SLO D3", " SCS D3"}};
     for (auto& pair : pairs) {
@@ -114,10 +114,14 @@ TEST(Encoders, SubstitutionsBranchesAndRangeChecks) {
         {"MOVEM from a data label", {"TAB DC.L 1,2", " MOVEM.L TAB,D0-D1"}, "4CF9000300802000", 0},
         {"MOVEM to a data label", {"TAB DC.L 1,2", " MOVEM.W D0/A1,TAB"}, "48B9020100802000", 0},
         {"MOVEM from a data label keeps later labels",
-         {"TAB DC.L 1,2", " MOVEM.L TAB,D0-D1", "NEXT DC.L NEXT"}, "00802010", 0},
+         {"TAB DC.L 1,2", " MOVEM.L TAB,D0-D1", "NEXT DC.L NEXT"},
+         "00802010",
+         0},
         {"MOVEM data label as a list", {"TAB DC.L 1", " MOVEM.L TAB,-(SP)"}, "", kErrNotRegisterList},
         {"MOVEM at an odd location starts even",
-         {" ORG $1000", " DC.B 1", " MOVEM.L D0,-(SP)", "HERE DC.B HERE-$1000"}, "06", 0},
+         {" ORG $1000", " DC.B 1", " MOVEM.L D0,-(SP)", "HERE DC.B HERE-$1000"},
+         "06",
+         0},
         {"MOVEM list with a comma for a slash", {" MOVEM.L (SP)+,A0-A5,D0-D7"}, "", kErrSyntax},
         {"MOVEM destination followed by more", {" MOVEM.L D0,(A0),D1"}, "", kErrSyntax},
         {"REG list with a comma for a slash", {"RL REG D0,D1"}, "", kErrSyntax},
@@ -199,18 +203,18 @@ TEST(Directives, DataLayout) {
 
 TEST(Directives, LocationEffects) {
     Assembled a = AssembleLines({
-        " DC.B 1",             // 802000, then even out to 802002
-        "A1 DC.L A1",          // 802002
+        " DC.B 1",     // 802000, then even out to 802002
+        "A1 DC.L A1",  // 802002
         " SECTION VAR",
-        "V1 DS.L 3",           // 803000
-        "V2 DC.L V2",          // 80300C
+        "V1 DS.L 3",   // 803000
+        "V2 DC.L V2",  // 80300C
         " SECTION 9",
-        "A2 DC.L A2",          // back in CODE: 802006
+        "A2 DC.L A2",  // back in CODE: 802006
         " SECTION CODE",
         "A3 DC.L A3",
         " ORG $1000",
-        " DC.B 1",             // absolute mode: no even out
-        " NOP",                // realigned to 1002
+        " DC.B 1",  // absolute mode: no even out
+        " NOP",     // realigned to 1002
         " SECTION 12",
         "X EQU Y",
         "Y EQU 1",

@@ -21,19 +21,16 @@ namespace fs = std::filesystem;
 
 const fs::path kCases = QUBRIX_GOLDEN_CASES;
 
-std::vector<std::string> CaseNames()
-{
+std::vector<std::string> CaseNames() {
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(kCases, ec))
-        if (fs::exists(entry.path() / "main.asm"))
-            names.push_back(entry.path().filename().string());
+        if (fs::exists(entry.path() / "main.asm")) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to)
-{
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
@@ -41,8 +38,7 @@ std::string Replace(std::string text, const std::string& from, const std::string
 
 class GoldenRun : public ::testing::TestWithParam<std::string> {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         SetCatalogueLanguage(m_savedLanguage);
         fs::current_path(m_savedCwd);
     }
@@ -52,14 +48,12 @@ private:
     fs::path m_savedCwd = fs::current_path();
 };
 
-TEST_P(GoldenRun, OutputsMatchByteForByte)
-{
+TEST_P(GoldenRun, OutputsMatchByteForByte) {
     const fs::path source = kCases / GetParam();
     TempDir work;
     for (const auto& entry : fs::directory_iterator(source)) {
         const std::string name = entry.path().filename().string();
-        if (name != "expected" && name != "options")
-            fs::copy(entry.path(), work / name, fs::copy_options::recursive);
+        if (name != "expected" && name != "options") fs::copy(entry.path(), work / name, fs::copy_options::recursive);
     }
     const bool english = ReadFile(source / "options").find("english") != std::string::npos;
     SetCatalogueLanguage(english ? Language::English : Language::French);
@@ -97,10 +91,7 @@ TEST_P(GoldenRun, OutputsMatchByteForByte)
 INSTANTIATE_TEST_SUITE_P(Cases, GoldenRun, ::testing::ValuesIn(CaseNames()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
-TEST(GoldenCasesTest, CasesAreFound)
-{
-    EXPECT_GE(CaseNames().size(), 5u) << kCases;
-}
+TEST(GoldenCasesTest, CasesAreFound) { EXPECT_GE(CaseNames().size(), 5u) << kCases; }
 
 }  // namespace
 }  // namespace qubrix::test

@@ -30,26 +30,20 @@ struct Result {
 // and the captured output.
 class CliTest : public ::testing::Test {
 protected:
-    void write(const Files& files)
-    {
-        for (const auto& [name, text] : files)
-            WriteFile(m_root / ("work/" + name), text);
+    void write(const Files& files) {
+        for (const auto& [name, text] : files) WriteFile(m_root / ("work/" + name), text);
     }
-    void settings(const std::string& store, const char* ini)
-    {
+    void settings(const std::string& store, const char* ini) {
         fs::remove(m_root / ("config/hvl_mobr/" + store + ".conf"));
-        if (ini)
-            WriteFile(m_root / ("config/hvl_mobr/" + store + ".conf"), ini);
+        if (ini) WriteFile(m_root / ("config/hvl_mobr/" + store + ".conf"), ini);
     }
     std::string work(const std::string& name) const { return m_root / ("work/" + name); }
 
-    Result run(const Args& args)
-    {
+    Result run(const Args& args) {
         fs::create_directories(m_root / "work");
         std::string cmd = "cd '" + m_root.path() + "work' && env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" +
                           m_root.path() + "config' HOME='" + m_root.path() + "' '" QUBRIX_CLI "'";
-        for (const std::string& a : args)
-            cmd += " '" + a + "'";
+        for (const std::string& a : args) cmd += " '" + a + "'";
         cmd += " >'" + (m_root / "stdout") + "' 2>'" + (m_root / "stderr") + "'";
         const int status = std::system(cmd.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(m_root / "stdout"), ReadFile(m_root / "stderr")};
@@ -58,14 +52,13 @@ protected:
     TempDir m_root;
 };
 
-TEST_F(CliTest, ExitStatus)
-{
+TEST_F(CliTest, ExitStatus) {
     const struct {
         const char* name;
         std::optional<std::string> source;  // written as prog.asm, which is appended to the arguments
         Args args;
         int status;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"clean source", kClean, {}, 0},
         {"warnings only", kWarningOnly, {}, 0},
@@ -104,8 +97,7 @@ TEST_F(CliTest, ExitStatus)
 // Diagnostics go to standard error as FILE:LINE: TEXT in source order, following includes, with
 // the ones without a line (the section overlap) last; the language comes from --lang, else from
 // the workbench's setting, else French.
-TEST_F(CliTest, StandardError)
-{
+TEST_F(CliTest, StandardError) {
     const char* const english = "prog.asm:2: ERROR : bad instruction code\n";
     const char* const french = "prog.asm:2: ERREUR : Code instruction non valide\n";
     const struct {
@@ -115,7 +107,7 @@ TEST_F(CliTest, StandardError)
         int status;
         std::string err;
         const char* workbenchIni = nullptr;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"a clean run prints nothing", {{"prog.asm", kClean}}, {}, 0, ""},
         {"warnings are printed but do not fail", {{"prog.asm", kWarningOnly}}, {"--lang", "en"}, 0,
@@ -164,10 +156,10 @@ TEST_F(CliTest, StandardError)
 }
 
 // The listing and the section origins follow the options, then the library's own settings.
-TEST_F(CliTest, OutputFiles)
-{
+TEST_F(CliTest, OutputFiles) {
     auto abs = [](const char* code, const char* var, const char* start) {
-        return std::string("S004000020DB\r\n") + code + "\r\n" + var + "\r\nS5030002FA\r\nS9030000FC\r\n" + start + "\r\n";
+        return std::string("S004000020DB\r\n") + code + "\r\n" + var + "\r\nS5030002FA\r\nS9030000FC\r\n" + start +
+               "\r\n";
     };
     // Checksums worked out by hand, e.g. ~(07+00+90+00+00+4E+71) = A9.
     const std::string atDefaults = abs("S307008020004E7199", "S30700803000123402", "S705008020005A");
@@ -179,7 +171,7 @@ TEST_F(CliTest, OutputFiles)
         Args args;
         bool listing;
         std::string abs;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"defaults", nullptr, {}, true, atDefaults},
         {"--no-list", nullptr, {"--no-list"}, false, atDefaults},
@@ -203,11 +195,12 @@ TEST_F(CliTest, OutputFiles)
     }
 }
 
-TEST_F(CliTest, HelpAndVersion)
-{
+TEST_F(CliTest, HelpAndVersion) {
     const Result help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: qubrix [--lang fr|en] [--no-list] [--code HEX] [--var HEX] [--dir DIR] SOURCE\n", 0), 0u);
+    EXPECT_EQ(
+        help.out.rfind("usage: qubrix [--lang fr|en] [--no-list] [--code HEX] [--var HEX] [--dir DIR] SOURCE\n", 0),
+        0u);
     EXPECT_EQ(help.err, "");
     const Result version = run({"--version"});
     EXPECT_EQ(version.status, 0);
@@ -215,8 +208,7 @@ TEST_F(CliTest, HelpAndVersion)
 }
 
 // A device that is always full stands for a disk that fills up during the run.
-TEST_F(CliTest, OutputNotWrittenFailsTheRun)
-{
+TEST_F(CliTest, OutputNotWrittenFailsTheRun) {
     for (const char* output : {"prog.abs", "prog.lis"}) {
         SCOPED_TRACE(output);
         fs::remove_all(m_root / "work");

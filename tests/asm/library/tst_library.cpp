@@ -32,13 +32,12 @@ const QByteArray kNopAbsAt900000 =
 
 const char* const kCleanSource = " NOP\n END\n";
 const char* const kWarningSource = " DC.L $100000000\n END\n";  // 0x102 on line 1
-const char* const kErrorSource = " NOP\n FOO\n END\n";         // 0x402 on line 2
+const char* const kErrorSource = " NOP\n FOO\n END\n";          // 0x402 on line 2
 
 QString Text(QWidget* parent, const char* name) { return parent->findChild<QLineEdit*>(name)->text(); }
 
 void Click(QDialog* dialog, const char* button) {
-    if (auto* b = dialog->findChild<QPushButton*>(button))
-        QTest::mouseClick(b, Qt::LeftButton);
+    if (auto* b = dialog->findChild<QPushButton*>(button)) QTest::mouseClick(b, Qt::LeftButton);
 }
 
 // Acts on the application's modal dialog once it is up and, for the progress dialog, once the
@@ -60,14 +59,11 @@ public:
 private:
     void poll() {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr)
-            return;
+        if (dialog == nullptr) return;
         m_timer.stop();
-        if ((timedOut = m_clock.elapsed() > 20000))
-            return dialog->reject();
+        if ((timedOut = m_clock.elapsed() > 20000)) return dialog->reject();
         if (dialog->findChild<QLineEdit*>("errorCountEdit")) {
-            if (Text(dialog, "errorCountEdit").isEmpty())
-                return m_timer.start(10);  // the run is not over yet
+            if (Text(dialog, "errorCountEdit").isEmpty()) return m_timer.start(10);  // the run is not over yet
             errors = Text(dialog, "errorCountEdit");
             warnings = Text(dialog, "warningCountEdit");
             fileText = Text(dialog, "fileEdit");
@@ -87,8 +83,7 @@ private:
 std::function<void(QDialog*)> Press(const QString& button) {
     return [button](QDialog* dialog) {
         Click(dialog, button.toLatin1().constData());
-        if (dialog->isVisible())
-            Click(dialog, "cancelButton");
+        if (dialog->isVisible()) Click(dialog, "cancelButton");
     };
 }
 
@@ -98,8 +93,7 @@ QByteArray ReadAll(const QString& path) {
 }
 
 void Store(const char* store, const char* key, const QVariant& value) {
-    if (value.isValid())
-        QSettings("hvl_mobr", store).setValue(key, value);
+    if (value.isValid()) QSettings("hvl_mobr", store).setValue(key, value);
 }
 
 }  // namespace
@@ -128,14 +122,12 @@ private slots:
 private:
     QString writeSource(const char* text) {
         QFile file(m_work->filePath("prog.asm"));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(text);
+        if (file.open(QIODevice::WriteOnly)) file.write(text);
         return file.fileName();
     }
     int runAsmFile(const QString& source, ModalDriver& driver, ListErreur* list) {
         const int result = AsmFile(nullptr, "prog.asm", source.toStdString(), list);
-        if (!driver.acted || driver.timedOut)
-            qWarning("the progress dialog never came up or never showed its counts");
+        if (!driver.acted || driver.timedOut) qWarning("the progress dialog never came up or never showed its counts");
         return result;
     }
 
@@ -152,8 +144,7 @@ void TestLibrary::initTestCase() {
 }
 
 void TestLibrary::init() {
-    for (const char* store : {"qubrix", "korvan"})
-        QSettings("hvl_mobr", store).clear();
+    for (const char* store : {"qubrix", "korvan"}) QSettings("hvl_mobr", store).clear();
     // "message.txt" goes into the current folder: give every test its own.
     m_work = std::make_unique<QTemporaryDir>();
     QVERIFY(m_work->isValid());
@@ -202,8 +193,9 @@ void TestLibrary::asmDlgRunsOnceWhenShown() {
 }
 
 void TestLibrary::asmDlgRunnerException() {
-    CAsmDlg dialog(nullptr, "a.asm", [](const std::string&) -> PassCounts { throw std::runtime_error("read error"); },
-                   Language::English);
+    CAsmDlg dialog(
+        nullptr, "a.asm", [](const std::string&) -> PassCounts { throw std::runtime_error("read error"); },
+        Language::English);
     dialog.show();
     QTRY_VERIFY(dialog.started() && !dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
@@ -218,11 +210,21 @@ void TestLibrary::confAsm_data() {
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("accept");
-    QTest::newRow("defaults, ok") << "" << "802000 803000" << "100000 0x200000" << true;
-    QTest::newRow("stored, ok") << "A00000 B00000" << "A00000 B00000" << "A00000 B00004" << true;
-    QTest::newRow("not hex, kept as typed") << "" << "802000 803000" << "ZZ+top _12_" << true;
-    QTest::newRow("defaults, cancel") << "" << "802000 803000" << "100000 200000" << false;
-    QTest::newRow("stored, cancel") << "A00000 B00000" << "A00000 B00000" << "1 2" << false;
+    QTest::newRow("defaults, ok") << ""
+                                  << "802000 803000"
+                                  << "100000 0x200000" << true;
+    QTest::newRow("stored, ok") << "A00000 B00000"
+                                << "A00000 B00000"
+                                << "A00000 B00004" << true;
+    QTest::newRow("not hex, kept as typed") << ""
+                                            << "802000 803000"
+                                            << "ZZ+top _12_" << true;
+    QTest::newRow("defaults, cancel") << ""
+                                      << "802000 803000"
+                                      << "100000 200000" << false;
+    QTest::newRow("stored, cancel") << "A00000 B00000"
+                                    << "A00000 B00000"
+                                    << "1 2" << false;
 }
 
 void TestLibrary::confAsm() {
@@ -245,8 +247,8 @@ void TestLibrary::confAsm() {
     QVERIFY(driver.acted);
     QCOMPARE(seen, shown);
     QSettings settings("hvl_mobr", "qubrix");
-    const QString after = settings.value("ASSEMBLEUR/SECTION 9").toString() + ' ' +
-                          settings.value("ASSEMBLEUR/SECTION 15").toString();
+    const QString after =
+        settings.value("ASSEMBLEUR/SECTION 9").toString() + ' ' + settings.value("ASSEMBLEUR/SECTION 15").toString();
     QCOMPARE(after, accept ? typed : stored.isEmpty() ? QStringLiteral(" ") : stored);
     QVERIFY(!settings.contains("ASSEMBLEUR/LISTFLAG"));
 }
@@ -254,11 +256,16 @@ void TestLibrary::confAsm() {
 void TestLibrary::setRepertoire_data() {
     QTest::addColumn<QString>("dir");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("empty stays empty") << "" << "";
-    QTest::newRow("separator added") << "/home/eleve/src" << "/home/eleve/src/";
-    QTest::newRow("separator kept") << "/home/eleve/src/" << "/home/eleve/src/";
-    QTest::newRow("root") << "/" << "/";
-    QTest::newRow("relative") << "inc" << "inc/";
+    QTest::newRow("empty stays empty") << ""
+                                       << "";
+    QTest::newRow("separator added") << "/home/eleve/src"
+                                     << "/home/eleve/src/";
+    QTest::newRow("separator kept") << "/home/eleve/src/"
+                                    << "/home/eleve/src/";
+    QTest::newRow("root") << "/"
+                          << "/";
+    QTest::newRow("relative") << "inc"
+                              << "inc/";
 }
 
 void TestLibrary::setRepertoire() {
@@ -280,18 +287,23 @@ void TestLibrary::asmFileResult_data() {
     QTest::addColumn<QString>("counts");  // errors and warnings shown
     QTest::addColumn<QList<int>>("codes");
 
-    QTest::newRow("clean, monitor") << kCleanSource << "monitorButton" << "" << 1 << true << "0 0" << QList<int>{};
-    QTest::newRow("clean, cancel") << kCleanSource << "cancelButton" << "" << 0 << true << "0 0" << QList<int>{};
-    QTest::newRow("warnings only, monitor") << kWarningSource << "monitorButton" << "" << 1 << true << "0 1"
-                                            << QList<int>{0x102};
-    QTest::newRow("error, monitor pressed") << kErrorSource << "monitorButton" << "" << 0 << false << "1 0"
-                                            << QList<int>{0x402};
-    QTest::newRow("error, cancel") << kErrorSource << "cancelButton" << "" << 0 << false << "1 0" << QList<int>{0x402};
-    QTest::newRow("missing source") << "" << "monitorButton" << "" << 0 << false << "1 0" << QList<int>{0x406};
-    QTest::newRow("object file not written") << kCleanSource << "monitorButton" << "prog.abs" << 0 << true << "0 0"
-                                             << QList<int>{0x408};
-    QTest::newRow("listing not written") << kCleanSource << "monitorButton" << "prog.lis" << 0 << true << "0 0"
-                                         << QList<int>{0x408};
+    QTest::newRow("clean, monitor") << kCleanSource << "monitorButton"
+                                    << "" << 1 << true << "0 0" << QList<int>{};
+    QTest::newRow("clean, cancel") << kCleanSource << "cancelButton"
+                                   << "" << 0 << true << "0 0" << QList<int>{};
+    QTest::newRow("warnings only, monitor") << kWarningSource << "monitorButton"
+                                            << "" << 1 << true << "0 1" << QList<int>{0x102};
+    QTest::newRow("error, monitor pressed") << kErrorSource << "monitorButton"
+                                            << "" << 0 << false << "1 0" << QList<int>{0x402};
+    QTest::newRow("error, cancel") << kErrorSource << "cancelButton"
+                                   << "" << 0 << false << "1 0" << QList<int>{0x402};
+    QTest::newRow("missing source") << ""
+                                    << "monitorButton"
+                                    << "" << 0 << false << "1 0" << QList<int>{0x406};
+    QTest::newRow("object file not written") << kCleanSource << "monitorButton"
+                                             << "prog.abs" << 0 << true << "0 0" << QList<int>{0x408};
+    QTest::newRow("listing not written") << kCleanSource << "monitorButton"
+                                         << "prog.lis" << 0 << true << "0 0" << QList<int>{0x408};
 }
 
 void TestLibrary::asmFileResult() {
@@ -303,8 +315,7 @@ void TestLibrary::asmFileResult() {
     QFETCH(QString, counts);
     QFETCH(QList<int>, codes);
     const QString path = source.isEmpty() ? m_work->filePath("absent.asm") : writeSource(source.toUtf8().constData());
-    if (!fullOutput.isEmpty())
-        QVERIFY(QFile::link("/dev/full", m_work->filePath(fullOutput)));
+    if (!fullOutput.isEmpty()) QVERIFY(QFile::link("/dev/full", m_work->filePath(fullOutput)));
 
     ListErreur list;
     ModalDriver driver(Press(button));
@@ -316,8 +327,7 @@ void TestLibrary::asmFileResult() {
     for (ErreurAsm* e = list.GetFirstErreur(); e != nullptr; e = list.GetNextErreur()) {
         seen << e->LitCode();
         QCOMPARE(e->LitErreur(), std::string(qubrix::CatalogueText(e->LitCode(), Language::French)));
-        if (e->LitCode() != qubrix::kErrWriteFile)
-            QCOMPARE(QString::fromStdString(e->LitFichier()), path);
+        if (e->LitCode() != qubrix::kErrWriteFile) QCOMPARE(QString::fromStdString(e->LitFichier()), path);
     }
     QCOMPARE(seen, codes);
 
@@ -356,7 +366,8 @@ void TestLibrary::asmFileLanguage() {
     QCOMPARE(driver.title, french ? QStringLiteral("Assembleur") : QStringLiteral("Assembler"));
     QVERIFY(list.GetFirstErreur() != nullptr);
     QCOMPARE(QString::fromStdString(list.GetFirstErreur()->LitErreur()),
-             french ? QStringLiteral("ERREUR : Code instruction non valide") : QStringLiteral("ERROR : bad instruction code"));
+             french ? QStringLiteral("ERREUR : Code instruction non valide")
+                    : QStringLiteral("ERROR : bad instruction code"));
 }
 
 // The library's settings: a listing when LISTFLAG starts with '1' (read, never written), and

@@ -51,10 +51,9 @@ public:
     uint32_t below(uint32_t n) { return uint32_t(m_rng() % n); }
     bool coin() { return m_rng() & 1; }
 
-    uint32_t value()
-    {
-        static const uint32_t edges[] = {0, 1, 2, 0x7F, 0x80, 0xFF, 0x7FFF, 0x8000, 0xFFFF, 0x7FFFFFFF,
-                                         0x80000000, 0xFFFFFFFF, 0xFFFFFF80, 0x00010000};
+    uint32_t value() {
+        static const uint32_t edges[] = {0,      1,      2,          0x7F,       0x80,       0xFF,       0x7FFF,
+                                         0x8000, 0xFFFF, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFF80, 0x00010000};
         switch (below(4)) {
         case 0: return edges[below(std::size(edges))];
         case 1: return below(64);
@@ -63,8 +62,7 @@ public:
     }
 
     // A data register that is free to hold any value.
-    unsigned freeD()
-    {
+    unsigned freeD() {
         for (int tries = 0; tries < 16; ++tries) {
             const unsigned n = below(8);
             if (!m_pinned[n]) return n;
@@ -74,15 +72,13 @@ public:
     std::string d(unsigned n) { return "%d" + std::to_string(n); }
     std::string a(unsigned n) { return "%a" + std::to_string(n); }
 
-    void pin(unsigned reg, uint32_t v)
-    {
+    void pin(unsigned reg, uint32_t v) {
         m_pinned[reg] = true;
         m_c.regs[reg] = v;
     }
 
     // An address register pointing into the window, offset in [64, 192].
-    unsigned base()
-    {
+    unsigned base() {
         for (int tries = 0; tries < 32; ++tries) {
             const unsigned n = below(7);
             if (m_base[n]) return n;
@@ -95,8 +91,7 @@ public:
     }
 
     // An index register (data or address) holding a small even value.
-    std::string index()
-    {
+    std::string index() {
         for (int tries = 0; tries < 32; ++tries) {
             const unsigned n = below(15);
             if (m_pinned[n] && !m_index[n]) continue;
@@ -114,8 +109,7 @@ public:
     // Decimal operands: the processor defines BCD arithmetic on valid digits only.
     uint8_t bcd() { return uint8_t((below(10) << 4) | below(10)); }
     void bcdInWindow(unsigned n, int delta) { m_c.window[m_c.regs[8 + n] - m_windowAddr + delta] = bcd(); }
-    unsigned bcdData()
-    {
+    unsigned bcdData() {
         const unsigned n = freeD();
         pin(n, (value() & 0xFFFFFF00) | bcd());
         return n;
@@ -125,8 +119,7 @@ public:
 
     // Effective address kinds, as in the decode table: 0 Dn, 1 An, 2 (An), 3 (An)+, 4 -(An),
     // 5 (d16,An), 6 (d8,An,Xn), 7 (bd,An,Xn), 8 abs.L, 9 (d16,PC), 10 (d8,PC,Xn), 11 #imm.
-    std::string ea(int size, unsigned allowed)
-    {
+    std::string ea(int size, unsigned allowed) {
         unsigned kind;
         do kind = below(12);
         while (!(allowed & (1u << kind)) || (kind == 1 && size == 1));
@@ -157,8 +150,7 @@ public:
         }
     }
 
-    uint32_t immediate(int size)
-    {
+    uint32_t immediate(int size) {
         const uint32_t v = value();
         return size == 1 ? v & 0xFF : size == 2 ? v & 0xFFFF : v;
     }
@@ -176,7 +168,8 @@ private:
 
 constexpr unsigned kDn = 1 << 0, kAn = 1 << 1, kInd = 1 << 2, kPost = 1 << 3, kPre = 1 << 4, kDisp = 1 << 5,
                    kIdx = 1 << 6, kFull = 1 << 7, kAbs = 1 << 8, kPcD = 1 << 9, kPcI = 1 << 10, kImm = 1 << 11;
-constexpr unsigned kAll = 0xFFF, kData = kAll & ~kAn, kAlt = kDn | kAn | kInd | kPost | kPre | kDisp | kIdx | kFull | kAbs;
+constexpr unsigned kAll = 0xFFF, kData = kAll & ~kAn,
+                   kAlt = kDn | kAn | kInd | kPost | kPre | kDisp | kIdx | kFull | kAbs;
 constexpr unsigned kDataAlt = kAlt & ~kAn, kMemAlt = kDataAlt & ~kDn;
 constexpr unsigned kControl = kInd | kDisp | kIdx | kFull | kAbs | kPcD | kPcI;
 
@@ -184,270 +177,285 @@ const char* sfx(int size) { return size == 1 ? ".b" : size == 2 ? ".w" : ".l"; }
 int anySize(Builder& b) { return 1 << b.below(3); }
 int wordOrLong(Builder& b) { return b.coin() ? 2 : 4; }
 
-const char* kConditions[] = {"t", "f", "hi", "ls", "cc", "cs", "ne", "eq", "vc", "vs", "pl", "mi", "ge", "lt", "gt", "le"};
+const char* kConditions[] = {"t",  "f",  "hi", "ls", "cc", "cs", "ne", "eq",
+                             "vc", "vs", "pl", "mi", "ge", "lt", "gt", "le"};
 
 using Family = std::function<void(Builder&, Case&)>;
 
-std::vector<std::pair<std::string, Family>> families()
-{
+std::vector<std::pair<std::string, Family>> families() {
     std::vector<std::pair<std::string, Family>> f;
     f.push_back({"move", [](Builder& b, Case& c) {
-        const int s = anySize(b);
-        c.body = std::string("move") + sfx(s) + " " + b.ea(s, kAll) + "," + b.ea(s, kDataAlt);
-    }});
+                     const int s = anySize(b);
+                     c.body = std::string("move") + sfx(s) + " " + b.ea(s, kAll) + "," + b.ea(s, kDataAlt);
+                 }});
     f.push_back({"movea", [](Builder& b, Case& c) {
-        const int s = wordOrLong(b);
-        c.body = std::string("movea") + sfx(s) + " " + b.ea(s, kAll) + "," + b.a(b.below(7));
-    }});
+                     const int s = wordOrLong(b);
+                     c.body = std::string("movea") + sfx(s) + " " + b.ea(s, kAll) + "," + b.a(b.below(7));
+                 }});
     f.push_back({"moveq", [](Builder& b, Case& c) {
-        c.body = "moveq #" + std::to_string(int(b.below(256)) - 128) + "," + b.d(b.freeD());
-    }});
+                     c.body = "moveq #" + std::to_string(int(b.below(256)) - 128) + "," + b.d(b.freeD());
+                 }});
     for (const char* op : {"add", "sub", "and", "or", "cmp"}) {
         f.push_back({std::string(op) + "-to-d", [op](Builder& b, Case& c) {
-            const int s = anySize(b);
-            const bool logic = (op[0] == 'a' && op[1] == 'n') || op[0] == 'o';
-            c.body = std::string(op) + sfx(s) + " " + b.ea(s, logic ? kData : kAll) + "," + b.d(b.freeD());
-        }});
+                         const int s = anySize(b);
+                         const bool logic = (op[0] == 'a' && op[1] == 'n') || op[0] == 'o';
+                         c.body = std::string(op) + sfx(s) + " " + b.ea(s, logic ? kData : kAll) + "," + b.d(b.freeD());
+                     }});
     }
     for (const char* op : {"add", "sub", "and", "or", "eor"}) {
         f.push_back({std::string(op) + "-to-ea", [op](Builder& b, Case& c) {
-            const int s = anySize(b);
-            c.body = std::string(op) + sfx(s) + " " + b.d(b.freeD()) + "," + b.ea(s, op[0] == 'e' ? kDataAlt : kMemAlt);
-        }});
+                         const int s = anySize(b);
+                         c.body = std::string(op) + sfx(s) + " " + b.d(b.freeD()) + "," +
+                                  b.ea(s, op[0] == 'e' ? kDataAlt : kMemAlt);
+                     }});
     }
     for (const char* op : {"adda", "suba", "cmpa"}) {
         f.push_back({op, [op](Builder& b, Case& c) {
-            const int s = wordOrLong(b);
-            c.body = std::string(op) + sfx(s) + " " + b.ea(s, kAll) + "," + b.a(b.below(7));
-        }});
+                         const int s = wordOrLong(b);
+                         c.body = std::string(op) + sfx(s) + " " + b.ea(s, kAll) + "," + b.a(b.below(7));
+                     }});
     }
     for (const char* op : {"addi", "subi", "andi", "ori", "eori", "cmpi"}) {
         f.push_back({op, [op](Builder& b, Case& c) {
-            const int s = anySize(b);
-            const bool cmp = op[0] == 'c';
-            c.body = std::string(op) + sfx(s) + " #" + std::to_string(b.immediate(s)) + "," +
-                     b.ea(s, cmp ? (kDataAlt | kPcD | kPcI) : kDataAlt);
-        }});
+                         const int s = anySize(b);
+                         const bool cmp = op[0] == 'c';
+                         c.body = std::string(op) + sfx(s) + " #" + std::to_string(b.immediate(s)) + "," +
+                                  b.ea(s, cmp ? (kDataAlt | kPcD | kPcI) : kDataAlt);
+                     }});
     }
     for (const char* op : {"addq", "subq"}) {
         f.push_back({op, [op](Builder& b, Case& c) {
-            const int s = anySize(b);
-            c.body = std::string(op) + sfx(s) + " #" + std::to_string(1 + b.below(8)) + "," + b.ea(s, kAlt);
-        }});
+                         const int s = anySize(b);
+                         c.body =
+                             std::string(op) + sfx(s) + " #" + std::to_string(1 + b.below(8)) + "," + b.ea(s, kAlt);
+                     }});
     }
     for (const char* op : {"addx", "subx", "abcd", "sbcd"}) {
         f.push_back({op, [op](Builder& b, Case& c) {
-            const bool bcd = op[1] == 'b' || op[1] == 'c';
-            const int s = bcd ? 1 : anySize(b);
-            if (bcd) c.ccrMask = 0x15;  // N and V are undefined
-            const std::string name = std::string(op) + (bcd ? "" : sfx(s));
-            if (b.coin()) {
-                const unsigned y = bcd ? b.bcdData() : b.freeD(), x = bcd ? b.bcdData() : b.freeD();
-                c.body = name + " " + b.d(y) + "," + b.d(x);
-            } else {
-                const unsigned x = b.base(), y = b.base();
-                if (bcd) {
-                    b.bcdInWindow(y, -1);
-                    b.bcdInWindow(x, x == y ? -2 : -1);
-                }
-                c.body = name + " -(" + b.a(y) + "),-(" + b.a(x) + ")";
-            }
-        }});
+                         const bool bcd = op[1] == 'b' || op[1] == 'c';
+                         const int s = bcd ? 1 : anySize(b);
+                         if (bcd) c.ccrMask = 0x15;  // N and V are undefined
+                         const std::string name = std::string(op) + (bcd ? "" : sfx(s));
+                         if (b.coin()) {
+                             const unsigned y = bcd ? b.bcdData() : b.freeD(), x = bcd ? b.bcdData() : b.freeD();
+                             c.body = name + " " + b.d(y) + "," + b.d(x);
+                         } else {
+                             const unsigned x = b.base(), y = b.base();
+                             if (bcd) {
+                                 b.bcdInWindow(y, -1);
+                                 b.bcdInWindow(x, x == y ? -2 : -1);
+                             }
+                             c.body = name + " -(" + b.a(y) + "),-(" + b.a(x) + ")";
+                         }
+                     }});
     }
     f.push_back({"nbcd", [](Builder& b, Case& c) {
-        c.ccrMask = 0x15;
-        if (b.coin()) {
-            c.body = "nbcd " + b.d(b.bcdData());
-        } else {
-            const unsigned n = b.base();
-            b.bcdInWindow(n, 0);
-            c.body = "nbcd (" + b.a(n) + ")";
-        }
-    }});
+                     c.ccrMask = 0x15;
+                     if (b.coin()) {
+                         c.body = "nbcd " + b.d(b.bcdData());
+                     } else {
+                         const unsigned n = b.base();
+                         b.bcdInWindow(n, 0);
+                         c.body = "nbcd (" + b.a(n) + ")";
+                     }
+                 }});
     for (const char* op : {"neg", "negx", "not", "clr", "tst"}) {
         f.push_back({op, [op](Builder& b, Case& c) {
-            const int s = anySize(b);
-            const bool tst = op[0] == 't';
-            c.body = std::string(op) + sfx(s) + " " + b.ea(s, tst ? (s == 1 ? kData : kAll) : kDataAlt);
-        }});
+                         const int s = anySize(b);
+                         const bool tst = op[0] == 't';
+                         c.body = std::string(op) + sfx(s) + " " + b.ea(s, tst ? (s == 1 ? kData : kAll) : kDataAlt);
+                     }});
     }
     for (const char* op : {"mulu", "muls"}) {
         f.push_back({std::string(op) + ".w", [op](Builder& b, Case& c) {
-            c.body = std::string(op) + ".w " + b.ea(2, kData) + "," + b.d(b.freeD());
-        }});
+                         c.body = std::string(op) + ".w " + b.ea(2, kData) + "," + b.d(b.freeD());
+                     }});
         f.push_back({std::string(op) + ".l", [op](Builder& b, Case& c) {
-            const unsigned dl = b.freeD();
-            std::string dst = b.d(dl);
-            if (b.coin()) {
-                unsigned dh = b.freeD();
-                if (dh == dl) dh = (dl + 1) & 7;
-                dst = b.d(dh) + ":" + b.d(dl);
-            }
-            c.body = std::string(op) + ".l " + b.ea(4, kData) + "," + dst;
-        }});
+                         const unsigned dl = b.freeD();
+                         std::string dst = b.d(dl);
+                         if (b.coin()) {
+                             unsigned dh = b.freeD();
+                             if (dh == dl) dh = (dl + 1) & 7;
+                             dst = b.d(dh) + ":" + b.d(dl);
+                         }
+                         c.body = std::string(op) + ".l " + b.ea(4, kData) + "," + dst;
+                     }});
     }
     for (const char* op : {"divu", "divs"}) {
         f.push_back({std::string(op) + ".w", [op](Builder& b, Case& c) {
-            c.divide = true;
-            const unsigned q = b.freeD();
-            std::string src;
-            if (b.coin()) {
-                src = "#" + std::to_string(1 + b.below(0xFFFE));
-            } else {
-                unsigned dv = b.freeD();
-                if (dv == q) dv = (q + 1) & 7;
-                b.pin(dv, b.value() | (1u << b.below(16)));
-                src = b.d(dv);
-            }
-            c.body = std::string(op) + ".w " + src + "," + b.d(q);
-        }});
+                         c.divide = true;
+                         const unsigned q = b.freeD();
+                         std::string src;
+                         if (b.coin()) {
+                             src = "#" + std::to_string(1 + b.below(0xFFFE));
+                         } else {
+                             unsigned dv = b.freeD();
+                             if (dv == q) dv = (q + 1) & 7;
+                             b.pin(dv, b.value() | (1u << b.below(16)));
+                             src = b.d(dv);
+                         }
+                         c.body = std::string(op) + ".w " + src + "," + b.d(q);
+                     }});
         for (const char* form : {"", "l"}) {
             f.push_back({std::string(op) + form + ".l", [op, form, l = form[0] != 0](Builder& b, Case& c) {
-                c.divide = true;
-                const unsigned dq = b.freeD();
-                unsigned dr = b.freeD();
-                if (dr == dq) dr = (dq + 1) & 7;
-                unsigned dv = b.freeD();
-                while (dv == dq || dv == dr) dv = (dv + 1) & 7;
-                b.pin(dv, b.value() | (1u << b.below(32)));
-                const int pair = l ? 1 : int(b.below(3));  // 0: Dq, 1: Dr:Dq (l form), 2: 64-bit
-                std::string dst = pair == 0 ? b.d(dq) : b.d(dr) + ":" + b.d(dq);
-                if (pair == 2 && b.coin()) b.pin(dr, b.below(3) == 0 ? 0xFFFFFFFF : b.below(1000));
-                c.body = std::string(op) + form + ".l " + b.d(dv) + "," + dst;
-            }});
+                             c.divide = true;
+                             const unsigned dq = b.freeD();
+                             unsigned dr = b.freeD();
+                             if (dr == dq) dr = (dq + 1) & 7;
+                             unsigned dv = b.freeD();
+                             while (dv == dq || dv == dr) dv = (dv + 1) & 7;
+                             b.pin(dv, b.value() | (1u << b.below(32)));
+                             const int pair = l ? 1 : int(b.below(3));  // 0: Dq, 1: Dr:Dq (l form), 2: 64-bit
+                             std::string dst = pair == 0 ? b.d(dq) : b.d(dr) + ":" + b.d(dq);
+                             if (pair == 2 && b.coin()) b.pin(dr, b.below(3) == 0 ? 0xFFFFFFFF : b.below(1000));
+                             c.body = std::string(op) + form + ".l " + b.d(dv) + "," + dst;
+                         }});
         }
     }
     const char* shifts[] = {"asl", "asr", "lsl", "lsr", "rol", "ror", "roxl", "roxr"};
     for (const char* op : shifts) {
         f.push_back({op, [op](Builder& b, Case& c) {
-            const int s = anySize(b);
-            const unsigned dst = b.freeD();
-            switch (b.below(3)) {
-            case 0: c.body = std::string(op) + sfx(s) + " #" + std::to_string(1 + b.below(8)) + "," + b.d(dst); break;
-            case 1: {
-                unsigned cnt = b.freeD();
-                if (cnt != dst) b.pin(cnt, b.below(3) ? b.below(70) : b.value());
-                c.body = std::string(op) + sfx(s) + " " + b.d(cnt) + "," + b.d(dst);
-                break;
-            }
-            default: {
-                // qemu 7.2 picks arithmetic or logical memory shifts from opcode bit 3, which is
-                // part of the mode field; draw only modes where that bit agrees with the type.
-                unsigned modes = kMemAlt;
-                if (op[0] == 'a') modes = kInd | kPre | kIdx | kFull;
-                // ... and never sets V for a memory ASL (the sign change of a one-bit shift).
-                if (op[0] == 'a' && op[2] == 'l') c.ccrMask = 0x1D;
-                if (op[0] == 'l') modes = kPost | kAbs;  // gas turns (0,An) into (An)
-                c.body = std::string(op) + ".w " + b.ea(2, modes);
-                break;
-            }
-            }
-        }});
+                         const int s = anySize(b);
+                         const unsigned dst = b.freeD();
+                         switch (b.below(3)) {
+                         case 0:
+                             c.body = std::string(op) + sfx(s) + " #" + std::to_string(1 + b.below(8)) + "," + b.d(dst);
+                             break;
+                         case 1: {
+                             unsigned cnt = b.freeD();
+                             if (cnt != dst) b.pin(cnt, b.below(3) ? b.below(70) : b.value());
+                             c.body = std::string(op) + sfx(s) + " " + b.d(cnt) + "," + b.d(dst);
+                             break;
+                         }
+                         default: {
+                             // qemu 7.2 picks arithmetic or logical memory shifts from opcode bit 3, which is
+                             // part of the mode field; draw only modes where that bit agrees with the type.
+                             unsigned modes = kMemAlt;
+                             if (op[0] == 'a') modes = kInd | kPre | kIdx | kFull;
+                             // ... and never sets V for a memory ASL (the sign change of a one-bit shift).
+                             if (op[0] == 'a' && op[2] == 'l') c.ccrMask = 0x1D;
+                             if (op[0] == 'l') modes = kPost | kAbs;  // gas turns (0,An) into (An)
+                             c.body = std::string(op) + ".w " + b.ea(2, modes);
+                             break;
+                         }
+                         }
+                     }});
     }
     for (const char* op : {"btst", "bchg", "bclr", "bset"}) {
-        f.push_back({op, [op](Builder& b, Case& c) {
-            const bool t = op[1] == 't';
-            const std::string bit = b.coin() ? "#" + std::to_string(b.below(40)) : b.d(b.freeD());
-            const bool reg = b.coin();
-            const unsigned memModes = t && bit[0] != '#' ? (kData & ~kDn) : t ? (kData & ~kDn & ~kImm) : kMemAlt;
-            c.body = std::string(op) + " " + bit + "," + (reg ? b.d(b.freeD()) : b.ea(1, memModes));
-        }});
+        f.push_back(
+            {op, [op](Builder& b, Case& c) {
+                 const bool t = op[1] == 't';
+                 const std::string bit = b.coin() ? "#" + std::to_string(b.below(40)) : b.d(b.freeD());
+                 const bool reg = b.coin();
+                 const unsigned memModes = t && bit[0] != '#' ? (kData & ~kDn) : t ? (kData & ~kDn & ~kImm) : kMemAlt;
+                 c.body = std::string(op) + " " + bit + "," + (reg ? b.d(b.freeD()) : b.ea(1, memModes));
+             }});
     }
     f.push_back({"scc", [](Builder& b, Case& c) {
-        c.body = std::string("s") + kConditions[b.below(16)] + " " + b.ea(1, kDataAlt);
-    }});
+                     c.body = std::string("s") + kConditions[b.below(16)] + " " + b.ea(1, kDataAlt);
+                 }});
     f.push_back({"bcc", [](Builder& b, Case& c) {
-        const char* cc = kConditions[2 + b.below(14)];
-        const char* w = b.below(3) == 0 ? ".l" : b.coin() ? ".w" : ".s";
-        c.body = std::string("b") + cc + w + " 8f\n\tmoveq #1," + b.d(b.freeD()) + "\n8:";
-    }});
+                     const char* cc = kConditions[2 + b.below(14)];
+                     const char* w = b.below(3) == 0 ? ".l" : b.coin() ? ".w" : ".s";
+                     c.body = std::string("b") + cc + w + " 8f\n\tmoveq #1," + b.d(b.freeD()) + "\n8:";
+                 }});
     f.push_back({"dbcc", [](Builder& b, Case& c) {
-        const unsigned n = b.freeD();
-        b.pin(n, (b.value() & 0xFFFF0000) | b.below(5));
-        const unsigned acc = b.freeD();
-        c.body = std::string("8:\taddq.l #3,") + b.d(acc == n ? (n + 1) & 7 : acc) + "\n\tdb" +
-                 kConditions[b.below(16)] + " " + b.d(n) + ",8b";
-    }});
+                     const unsigned n = b.freeD();
+                     b.pin(n, (b.value() & 0xFFFF0000) | b.below(5));
+                     const unsigned acc = b.freeD();
+                     c.body = std::string("8:\taddq.l #3,") + b.d(acc == n ? (n + 1) & 7 : acc) + "\n\tdb" +
+                              kConditions[b.below(16)] + " " + b.d(n) + ",8b";
+                 }});
     f.push_back({"bsr-jsr", [](Builder& b, Case& c) {
-        const unsigned n = b.freeD();
-        c.body = std::string(b.coin() ? "bsr 7f" : "jsr 7f") + "\n\tbra 8f\n7:\taddq.l #5," + b.d(n) + "\n\trts\n8:";
-    }});
+                     const unsigned n = b.freeD();
+                     c.body = std::string(b.coin() ? "bsr 7f" : "jsr 7f") + "\n\tbra 8f\n7:\taddq.l #5," + b.d(n) +
+                              "\n\trts\n8:";
+                 }});
     f.push_back({"rtr-rtd", [](Builder& b, Case& c) {
-        if (b.coin()) c.body = "pea 8f\n\tmove.w #" + std::to_string(b.below(0x10000)) + ",-(%sp)\n\trtr\n8:";
-        else c.body = "pea 8f\n\trtd #" + std::to_string(2 * b.below(5)) + "\n8:";
-    }});
+                     if (b.coin())
+                         c.body = "pea 8f\n\tmove.w #" + std::to_string(b.below(0x10000)) + ",-(%sp)\n\trtr\n8:";
+                     else
+                         c.body = "pea 8f\n\trtd #" + std::to_string(2 * b.below(5)) + "\n8:";
+                 }});
     f.push_back({"lea-pea", [](Builder& b, Case& c) {
-        if (b.coin()) c.body = "lea " + b.ea(4, kControl) + "," + b.a(b.below(7));
-        else c.body = "pea " + b.ea(4, kControl) + "\n\tmove.l (%sp)+," + b.d(b.freeD());
-    }});
+                     if (b.coin())
+                         c.body = "lea " + b.ea(4, kControl) + "," + b.a(b.below(7));
+                     else
+                         c.body = "pea " + b.ea(4, kControl) + "\n\tmove.l (%sp)+," + b.d(b.freeD());
+                 }});
     f.push_back({"link-unlk", [](Builder& b, Case& c) {
-        const unsigned n = b.base();
-        const std::string size = b.coin() ? ".w" : ".l";
-        c.body = "link" + size + " " + b.a(n) + ",#-" + std::to_string(2 * b.below(8)) + "\n\tmove.l " +
-                 b.a(n) + "," + b.d(b.freeD()) + "\n\tmove.l %sp," + b.d(b.freeD()) + "\n\tunlk " + b.a(n);
-    }});
+                     const unsigned n = b.base();
+                     const std::string size = b.coin() ? ".w" : ".l";
+                     c.body = "link" + size + " " + b.a(n) + ",#-" + std::to_string(2 * b.below(8)) + "\n\tmove.l " +
+                              b.a(n) + "," + b.d(b.freeD()) + "\n\tmove.l %sp," + b.d(b.freeD()) + "\n\tunlk " + b.a(n);
+                 }});
     f.push_back({"exg-swap-ext", [](Builder& b, Case& c) {
-        switch (b.below(5)) {
-        case 0: c.body = "exg " + b.d(b.freeD()) + "," + b.a(b.below(7)); break;
-        case 1: c.body = "exg " + b.d(b.freeD()) + "," + b.d(b.freeD()); break;
-        case 2: c.body = "swap " + b.d(b.freeD()); break;
-        case 3: c.body = std::string(b.coin() ? "ext.w " : "ext.l ") + b.d(b.freeD()); break;
-        default: c.body = "extb.l " + b.d(b.freeD()); break;
-        }
-    }});
+                     switch (b.below(5)) {
+                     case 0: c.body = "exg " + b.d(b.freeD()) + "," + b.a(b.below(7)); break;
+                     case 1: c.body = "exg " + b.d(b.freeD()) + "," + b.d(b.freeD()); break;
+                     case 2: c.body = "swap " + b.d(b.freeD()); break;
+                     case 3: c.body = std::string(b.coin() ? "ext.w " : "ext.l ") + b.d(b.freeD()); break;
+                     default: c.body = "extb.l " + b.d(b.freeD()); break;
+                     }
+                 }});
     f.push_back({"movem", [](Builder& b, Case& c) {
-        const int s = wordOrLong(b);
-        const unsigned mask = 1 + b.below(0x7FFF);
-        std::string list;
-        for (unsigned i = 0; i < 15; ++i)
-            if (mask & (1u << i)) list += (list.empty() ? "" : "/") + (i < 8 ? b.d(i) : b.a(i - 8));
-        if (b.coin()) {
-            const unsigned n = b.base();
-            const bool pre = b.coin();
-            c.body = std::string("movem") + sfx(s) + " " + list + "," + (pre ? "-(" + b.a(n) + ")" : "(" + b.a(n) + ")");
-        } else {
-            const unsigned n = b.base();
-            const bool post = b.coin();
-            c.body = std::string("movem") + sfx(s) + " " + (post ? "(" + b.a(n) + ")+" : "(" + b.a(n) + ")") + "," + list;
-        }
-    }});
+                     const int s = wordOrLong(b);
+                     const unsigned mask = 1 + b.below(0x7FFF);
+                     std::string list;
+                     for (unsigned i = 0; i < 15; ++i)
+                         if (mask & (1u << i)) list += (list.empty() ? "" : "/") + (i < 8 ? b.d(i) : b.a(i - 8));
+                     if (b.coin()) {
+                         const unsigned n = b.base();
+                         const bool pre = b.coin();
+                         c.body = std::string("movem") + sfx(s) + " " + list + "," +
+                                  (pre ? "-(" + b.a(n) + ")" : "(" + b.a(n) + ")");
+                     } else {
+                         const unsigned n = b.base();
+                         const bool post = b.coin();
+                         c.body = std::string("movem") + sfx(s) + " " +
+                                  (post ? "(" + b.a(n) + ")+" : "(" + b.a(n) + ")") + "," + list;
+                     }
+                 }});
     f.push_back({"movep", [](Builder& b, Case& c) {
-        const int s = wordOrLong(b);
-        const unsigned n = b.base();
-        const std::string mem = "(" + std::to_string(b.disp(20, 1)) + "," + b.a(n) + ")";
-        c.body = std::string("movep") + sfx(s) + " " + (b.coin() ? b.d(b.freeD()) + "," + mem : mem + "," + b.d(b.freeD()));
-    }});
+                     const int s = wordOrLong(b);
+                     const unsigned n = b.base();
+                     const std::string mem = "(" + std::to_string(b.disp(20, 1)) + "," + b.a(n) + ")";
+                     c.body = std::string("movep") + sfx(s) + " " +
+                              (b.coin() ? b.d(b.freeD()) + "," + mem : mem + "," + b.d(b.freeD()));
+                 }});
     f.push_back({"tas", [](Builder& b, Case& c) { c.body = "tas " + b.ea(1, kDataAlt); }});
     f.push_back({"ccr", [](Builder& b, Case& c) {
-        switch (b.below(4)) {
-        case 0: c.body = "move.w " + b.ea(2, kData) + ",%ccr"; break;
-        case 1: c.body = "move.w %ccr," + b.ea(2, kDataAlt); break;
-        case 2: c.body = "andi.b #" + std::to_string(b.below(256)) + ",%ccr"; break;
-        default: c.body = std::string(b.coin() ? "ori.b #" : "eori.b #") + std::to_string(b.below(256)) + ",%ccr"; break;
-        }
-    }});
+                     switch (b.below(4)) {
+                     case 0: c.body = "move.w " + b.ea(2, kData) + ",%ccr"; break;
+                     case 1: c.body = "move.w %ccr," + b.ea(2, kDataAlt); break;
+                     case 2: c.body = "andi.b #" + std::to_string(b.below(256)) + ",%ccr"; break;
+                     default:
+                         c.body =
+                             std::string(b.coin() ? "ori.b #" : "eori.b #") + std::to_string(b.below(256)) + ",%ccr";
+                         break;
+                     }
+                 }});
     f.push_back({"cmpm", [](Builder& b, Case& c) {
-        const int s = anySize(b);
-        c.body = std::string("cmpm") + sfx(s) + " (" + b.a(b.base()) + ")+,(" + b.a(b.base()) + ")+";
-    }});
+                     const int s = anySize(b);
+                     c.body = std::string("cmpm") + sfx(s) + " (" + b.a(b.base()) + ")+,(" + b.a(b.base()) + ")+";
+                 }});
     f.push_back({"trapcc-false", [](Builder& b, Case& c) {
-        // Only the not-taken forms: a taken trap ends the process under qemu.
-        c.body = std::string("move.w #0,%ccr\n\t") + (b.coin() ? "trapv" : std::string("trapf") + (b.coin() ? ".w #1" : ""));
-    }});
+                     // Only the not-taken forms: a taken trap ends the process under qemu.
+                     c.body = std::string("move.w #0,%ccr\n\t") +
+                              (b.coin() ? "trapv" : std::string("trapf") + (b.coin() ? ".w #1" : ""));
+                 }});
     return f;
 }
 
 // ---- assembly of a batch
 
-std::string hexLong(uint32_t v)
-{
+std::string hexLong(uint32_t v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08x", v);
     return buf;
 }
 
-std::string source(const std::vector<Case>& cases)
-{
+std::string source(const std::vector<Case>& cases) {
     std::ostringstream s;
     s << "\t.text\n\t.globl _start\n_start:\n";
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -472,22 +480,19 @@ std::string source(const std::vector<Case>& cases)
     return s.str();
 }
 
-bool run(const std::string& command)
-{
+bool run(const std::string& command) {
     const int rc = std::system(command.c_str());
     return rc == 0;
 }
 
-std::vector<uint8_t> readFile(const fs::path& p)
-{
+std::vector<uint8_t> readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Runs the flat image on the core in user mode; TRAP #0 is the Linux system call (write to
 // the output, exit).
-std::vector<uint8_t> runOnCore(const std::vector<uint8_t>& image, std::string& error)
-{
+std::vector<uint8_t> runOnCore(const std::vector<uint8_t>& image, std::string& error) {
     constexpr uint32_t kRamBase = 0x800000, kVbr = 0x700000, kTrapStub = 0x700400;
     test::RamBus bus(kVbr, 0x1000000);
     for (size_t i = 0; i < image.size(); ++i) bus.poke8(kOrigin + uint32_t(i), image[i]);
@@ -534,8 +539,7 @@ const char* kRegNames[] = {"D0", "D1", "D2", "D3", "D4", "D5", "D6", "D7",
                            "A0", "A1", "A2", "A3", "A4", "A5", "A6", "A7"};
 
 // Compares one case's records; returns an empty string when they agree.
-std::string compare(const Case& c, const uint8_t* want, const uint8_t* got)
-{
+std::string compare(const Case& c, const uint8_t* want, const uint8_t* got) {
     std::ostringstream m;
     m << std::hex;
     for (int r = 0; r < 16; ++r) {
@@ -557,37 +561,38 @@ std::string compare(const Case& c, const uint8_t* want, const uint8_t* got)
 struct TempDir {
     fs::path path;
     bool keep = false;
-    TempDir()
-    {
+    TempDir() {
         std::string t = (fs::temp_directory_path() / "cpu32-diff-XXXXXX").string();
         path = mkdtemp(t.data());
     }
-    ~TempDir()
-    {
+    ~TempDir() {
         if (!keep) fs::remove_all(path);
     }
 };
 
-bool haveTools()
-{
-    return run("command -v qemu-m68k >/dev/null && command -v m68k-linux-gnu-as >/dev/null && "
-               "command -v m68k-linux-gnu-ld >/dev/null && command -v m68k-linux-gnu-objcopy >/dev/null");
+bool haveTools() {
+    return run(
+        "command -v qemu-m68k >/dev/null && command -v m68k-linux-gnu-as >/dev/null && "
+        "command -v m68k-linux-gnu-ld >/dev/null && command -v m68k-linux-gnu-objcopy >/dev/null");
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     unsigned total = 2000;
     uint32_t seed = 1;
     std::string only;
     bool keep = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--cases" && i + 1 < argc) total = unsigned(std::stoul(argv[++i]));
-        else if (arg == "--seed" && i + 1 < argc) seed = uint32_t(std::stoul(argv[++i]));
-        else if (arg == "--family" && i + 1 < argc) only = argv[++i];
-        else if (arg == "--keep") keep = true;
+        if (arg == "--cases" && i + 1 < argc)
+            total = unsigned(std::stoul(argv[++i]));
+        else if (arg == "--seed" && i + 1 < argc)
+            seed = uint32_t(std::stoul(argv[++i]));
+        else if (arg == "--family" && i + 1 < argc)
+            only = argv[++i];
+        else if (arg == "--keep")
+            keep = true;
         else {
             std::cerr << "usage: cpu32_differential [--cases N] [--seed S] [--family NAME] [--keep]\n";
             return 2;
@@ -657,13 +662,14 @@ int main(int argc, char** argv)
         for (unsigned i = 0; i < n; ++i) {
             const size_t off = size_t(i) * kRecord;
             if (want.size() < off + kRecord) {
-                std::cerr << "qemu stopped before case " << done + i << " (" << cases[i].family << "): " << cases[i].body << "\n";
+                std::cerr << "qemu stopped before case " << done + i << " (" << cases[i].family
+                          << "): " << cases[i].body << "\n";
                 ++failures;
                 break;
             }
             if (got.size() < off + kRecord) {
-                std::cerr << "core stopped before case " << done + i << " (" << cases[i].family << "): "
-                          << cases[i].body << "\n  " << error << "\n";
+                std::cerr << "core stopped before case " << done + i << " (" << cases[i].family
+                          << "): " << cases[i].body << "\n  " << error << "\n";
                 ++failures;
                 break;
             }

@@ -18,8 +18,7 @@ struct ArithRow {
 template <int S> uint8_t addOf(uint32_t s, uint32_t d) { return add<S>(s, d, (s + d) & mask<S>()); }
 template <int S> uint8_t subOf(uint32_t s, uint32_t d) { return sub<S>(s, d, (d - s) & mask<S>()); }
 
-uint8_t dispatch(bool isAdd, int size, uint32_t s, uint32_t d)
-{
+uint8_t dispatch(bool isAdd, int size, uint32_t s, uint32_t d) {
     switch (size) {
     case 1: return isAdd ? addOf<1>(s, d) : subOf<1>(s, d);
     case 2: return isAdd ? addOf<2>(s, d) : subOf<2>(s, d);
@@ -27,8 +26,7 @@ uint8_t dispatch(bool isAdd, int size, uint32_t s, uint32_t d)
     }
 }
 
-TEST(Flags, AddOnBoundaries)
-{
+TEST(Flags, AddOnBoundaries) {
     // clang-format off
     const ArithRow rows[] = {
         {"zero plus zero", 1, 0x00, 0x00, Z},
@@ -45,8 +43,7 @@ TEST(Flags, AddOnBoundaries)
     for (const auto& r : rows) EXPECT_EQ(dispatch(true, r.size, r.s, r.d), r.ccr) << r.name;
 }
 
-TEST(Flags, SubtractOnBoundaries)
-{
+TEST(Flags, SubtractOnBoundaries) {
     // clang-format off
     const ArithRow rows[] = {
         {"equal operands", 1, 0x42, 0x42, Z},
@@ -61,8 +58,7 @@ TEST(Flags, SubtractOnBoundaries)
     for (const auto& r : rows) EXPECT_EQ(dispatch(false, r.size, r.s, r.d), r.ccr) << r.name;
 }
 
-TEST(Flags, CompareKeepsXAndExtendedKeepsZOnlyWhenZero)
-{
+TEST(Flags, CompareKeepsXAndExtendedKeepsZOnlyWhenZero) {
     EXPECT_EQ(cmp<1>(0x01, 0x00, 0xFF, X), X | N | C);
     EXPECT_EQ(cmp<1>(0x01, 0x01, 0x00, 0), Z);
     EXPECT_EQ(cmp<2>(0x0001, 0x0002, 0x0001, X | Z), X);
@@ -82,8 +78,7 @@ struct ShiftRow {
     uint8_t ccr;
 };
 
-TEST(Flags, ShiftsAndRotates)
-{
+TEST(Flags, ShiftsAndRotates) {
     // clang-format off
     const ShiftRow rows[] = {
         {"asl by zero clears C keeps X", asl<1>, 0x81, 0, X | C, 0x81, X | N},
@@ -114,8 +109,7 @@ TEST(Flags, ShiftsAndRotates)
     }
 }
 
-TEST(Flags, Conditions)
-{
+TEST(Flags, Conditions) {
     struct Row {
         unsigned cc;
         uint8_t ccr;

@@ -19,8 +19,7 @@ struct Fixture {
     test::RamBus bus{kRam, 0x80000};
     Cpu cpu{bus};
 
-    explicit Fixture(std::vector<uint16_t> code, uint16_t sr = 0x2700)
-    {
+    explicit Fixture(std::vector<uint16_t> code, uint16_t sr = 0x2700) {
         for (uint32_t v = 0; v < 256; ++v) bus.poke32(kRam + 4 * v, kHandlers + 4 * v);
         for (size_t i = 0; i < code.size(); ++i) bus.poke16(kCode + 2 * uint32_t(i), code[i]);
         Registers& r = cpu.regs();
@@ -31,8 +30,7 @@ struct Fixture {
         cpu.setSupervisorStack(kSsp);
         cpu.setUserStack(kUsp);
     }
-    std::vector<uint16_t> stackWords(size_t n)
-    {
+    std::vector<uint16_t> stackWords(size_t n) {
         std::vector<uint16_t> w;
         for (size_t i = 0; i < n; ++i) w.push_back(bus.peek16(cpu.regs().a[7] + 2 * uint32_t(i)));
         return w;
@@ -48,8 +46,7 @@ struct ExceptionRow {
     std::vector<uint16_t> frame;  // from the stack pointer up
 };
 
-TEST(Cpu32Exceptions, VectorsAndFrames)
-{
+TEST(Cpu32Exceptions, VectorsAndFrames) {
     // clang-format off
     const ExceptionRow rows[] = {
         {"TRAP #5 from user mode", {0x4E45}, 0x0000, 0, 0, 37, {0x0000, 0x0080, 0x2002, 0x0094}},
@@ -99,8 +96,7 @@ TEST(Cpu32Exceptions, VectorsAndFrames)
     }
 }
 
-TEST(Cpu32Exceptions, OddJumpTargetFaultsOnTheFetch)
-{
+TEST(Cpu32Exceptions, OddJumpTargetFaultsOnTheFetch) {
     Fixture f({0x4ED0});  // JMP (A0)
     f.cpu.regs().a[0] = kCode + 0x11;
     EXPECT_EQ(f.cpu.step().status, StepStatus::Normal);
@@ -108,12 +104,11 @@ TEST(Cpu32Exceptions, OddJumpTargetFaultsOnTheFetch)
     EXPECT_EQ(s.vector, vector::AddressError);
     // Fault address and current instruction are the odd target; the cycle was a supervisor
     // program read of a word.
-    EXPECT_EQ(f.stackWords(12), (std::vector<uint16_t>{0x2700, 0x0080, 0x2011, 0xC00C, 0x0080, 0x2011, 0, 0, 0x0080,
-                                                       0x2011, 0, 0x0066}));
+    EXPECT_EQ(f.stackWords(12),
+              (std::vector<uint16_t>{0x2700, 0x0080, 0x2011, 0xC00C, 0x0080, 0x2011, 0, 0, 0x0080, 0x2011, 0, 0x0066}));
 }
 
-TEST(Cpu32Exceptions, UnreachableStackHalts)
-{
+TEST(Cpu32Exceptions, UnreachableStackHalts) {
     Fixture f({0x4AFC});
     f.cpu.setSupervisorStack(0x00100000);
     EXPECT_EQ(f.cpu.step().status, StepStatus::Halted);
@@ -121,8 +116,7 @@ TEST(Cpu32Exceptions, UnreachableStackHalts)
     EXPECT_EQ(f.cpu.run(10).reason, RunReason::Halted);
 }
 
-TEST(Cpu32Exceptions, RteRestoresFormatsAndSwitchesStacks)
-{
+TEST(Cpu32Exceptions, RteRestoresFormatsAndSwitchesStacks) {
     struct Row {
         const char* name;
         std::vector<uint16_t> frame;
@@ -150,8 +144,7 @@ TEST(Cpu32Exceptions, RteRestoresFormatsAndSwitchesStacks)
     }
 }
 
-TEST(Cpu32Supervisor, ControlRegistersAndUserStack)
-{
+TEST(Cpu32Supervisor, ControlRegistersAndUserStack) {
     Fixture f({
         0x4E7B, 0x0801,  // MOVEC D0,VBR
         0x4E7A, 0x9801,  // MOVEC VBR,A1
@@ -178,8 +171,7 @@ TEST(Cpu32Supervisor, ControlRegistersAndUserStack)
     EXPECT_EQ(f.cpu.supervisorStack(), kSsp);
 }
 
-TEST(Cpu32Supervisor, MovesUsesTheAlternateFunctionCodes)
-{
+TEST(Cpu32Supervisor, MovesUsesTheAlternateFunctionCodes) {
     Fixture f({
         0x0E50, 0x0800,  // MOVES.W D0,(A0)
         0x0E90, 0x9000,  // MOVES.L (A0),A1
@@ -198,8 +190,7 @@ TEST(Cpu32Supervisor, MovesUsesTheAlternateFunctionCodes)
     EXPECT_EQ(r.a[1], 0x12345678u);
 }
 
-TEST(Cpu32Supervisor, StopAndLowPowerStop)
-{
+TEST(Cpu32Supervisor, StopAndLowPowerStop) {
     for (const auto& code : {std::vector<uint16_t>{0x4E72, 0x2314}, std::vector<uint16_t>{0xF800, 0x01C0, 0x2314}}) {
         Fixture f(code);
         const RunResult first = f.cpu.run(100);
@@ -213,8 +204,7 @@ TEST(Cpu32Supervisor, StopAndLowPowerStop)
     }
 }
 
-TEST(Cpu32Instructions, TableLookupAndInterpolate)
-{
+TEST(Cpu32Instructions, TableLookupAndInterpolate) {
     struct Row {
         const char* name;
         std::vector<uint16_t> code;
@@ -248,8 +238,7 @@ TEST(Cpu32Instructions, TableLookupAndInterpolate)
     }
 }
 
-TEST(Cpu32Instructions, Cmp2SignedAndUnsignedBounds)
-{
+TEST(Cpu32Instructions, Cmp2SignedAndUnsignedBounds) {
     struct Row {
         const char* name;
         uint8_t lo, hi;
@@ -277,8 +266,7 @@ TEST(Cpu32Instructions, Cmp2SignedAndUnsignedBounds)
     }
 }
 
-TEST(Cpu32Run, CountAndWatchedRange)
-{
+TEST(Cpu32Run, CountAndWatchedRange) {
     Fixture f({0x4E71, 0x4E71, 0x4EF9, 0x0080, 0x0400});  // NOP, NOP, JMP $800400
     f.cpu.setWatchRange(0x800400, 0x801FFF);
     const RunResult two = f.cpu.run(2);
@@ -290,8 +278,7 @@ TEST(Cpu32Run, CountAndWatchedRange)
     EXPECT_EQ(f.cpu.regs().pc, 0x800400u);
 }
 
-TEST(Cpu32Run, ResetReadsTheVectors)
-{
+TEST(Cpu32Run, ResetReadsTheVectors) {
     test::RamBus bus(0, 0x1000);
     bus.poke32(0, 0x00000800);
     bus.poke32(4, 0x00000400);

@@ -14,8 +14,7 @@ constexpr std::uint32_t kOrigin = 0x802000;
 constexpr std::uint32_t kData = 0x802100;
 constexpr std::uint16_t kAnySr = 0xFFFF;  // flags the instruction leaves undefined
 
-void load(Machine& m, std::uint32_t at, std::initializer_list<std::uint16_t> words)
-{
+void load(Machine& m, std::uint32_t at, std::initializer_list<std::uint16_t> words) {
     for (std::uint16_t w : words) {
         m.write16(at, w);
         at += 2;
@@ -23,8 +22,7 @@ void load(Machine& m, std::uint32_t at, std::initializer_list<std::uint16_t> wor
 }
 
 // Whole programs run from $802000: what they print, why they stop and where PC is left.
-TEST(Executor, ProgramsStopWithTheirReason)
-{
+TEST(Executor, ProgramsStopWithTheirReason) {
     struct Row {
         const char* name;
         std::initializer_list<std::uint16_t> code;
@@ -92,8 +90,7 @@ TEST(Executor, ProgramsStopWithTheirReason)
     }
 }
 
-TEST(Executor, RunsInSlicesAndCountsInstructions)
-{
+TEST(Executor, RunsInSlicesAndCountsInstructions) {
     Machine m;
     load(m, kOrigin, {0x5280, 0x60FC});  // ADDQ.L #1,D0; BRA.S back
     CpuExecutor executor;
@@ -106,8 +103,7 @@ TEST(Executor, RunsInSlicesAndCountsInstructions)
 }
 
 // Function 3 waits for a character (run after run), function 4 tells whether one waits.
-TEST(Executor, ReadWaitsForACharacter)
-{
+TEST(Executor, ReadWaitsForACharacter) {
     Machine m;
     load(m, kOrigin, {0x7004, 0x4E4F, 0x2401, 0x7003, 0x4E4F, 0x7004, 0x4E4F, 0x7000, 0x4E4F});
     CpuExecutor executor;
@@ -128,8 +124,7 @@ TEST(Executor, ReadWaitsForACharacter)
 
 // One instruction at a time: a trap counts as its handler's first step; the monitor's services
 // complete within the step.
-TEST(Executor, StepIsOneInstruction)
-{
+TEST(Executor, StepIsOneInstruction) {
     struct Row {
         const char* name;
         std::initializer_list<std::uint16_t> code;
@@ -153,8 +148,7 @@ TEST(Executor, StepIsOneInstruction)
         load(m, kOrigin, row.code);
         m.registers().d[0] = 1;
         m.registers().d[1] = 1;
-        if (row.ownTrapHandler)
-            m.write32(0x800080, kData);
+        if (row.ownTrapHandler) m.write32(0x800080, kData);
         CpuExecutor executor;
         const Outcome outcome = executor.step(m);
         EXPECT_TRUE(outcome.stopped);
@@ -166,8 +160,7 @@ TEST(Executor, StepIsOneInstruction)
     }
 }
 
-TEST(Executor, VectorTableLeadsIntoTheMonitor)
-{
+TEST(Executor, VectorTableLeadsIntoTheMonitor) {
     Machine m;
     for (unsigned v : {2u, 4u, 47u, 255u}) {
         std::uint32_t entry = 0;
@@ -183,8 +176,7 @@ TEST(Executor, VectorTableLeadsIntoTheMonitor)
 
 // The monitor over the real executor: a stepped or running read waits while the line is
 // served; ESC leaves the program on its TRAP so that GO asks again.
-TEST(Executor, MonitorServesTheLineWhileAProgramWaits)
-{
+TEST(Executor, MonitorServesTheLineWhileAProgramWaits) {
     struct Row {
         const char* name;
         std::string command;
@@ -213,8 +205,7 @@ TEST(Executor, MonitorServesTheLineWhileAProgramWaits)
             m.registers().d[0] = 3;
         }
         monitor.feed(row.command);
-        for (int i = 0; i < 3; ++i)
-            monitor.service();
+        for (int i = 0; i < 3; ++i) monitor.service();
         EXPECT_TRUE(monitor.waiting());
         monitor.feed(row.typed);
         monitor.service();

@@ -16,16 +16,13 @@ namespace korvan::sim {
 namespace {
 
 // One S1/S2/S3 record (by the address's width) or entry record, checksum computed.
-std::string record(int type, std::uint32_t address, const std::vector<std::uint8_t>& data = {})
-{
+std::string record(int type, std::uint32_t address, const std::vector<std::uint8_t>& data = {}) {
     const int width = type == 1 || type == 9 ? 2 : type == 2 || type == 8 ? 3 : 4;
     std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(width + data.size() + 1)};
-    for (int i = width - 1; i >= 0; --i)
-        bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
+    for (int i = width - 1; i >= 0; --i) bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
     bytes.insert(bytes.end(), data.begin(), data.end());
     unsigned sum = 0;
-    for (std::uint8_t b : bytes)
-        sum += b;
+    for (std::uint8_t b : bytes) sum += b;
     bytes.push_back(static_cast<std::uint8_t>(~sum));
     std::string out = "S" + std::to_string(type);
     char hex[3];
@@ -36,8 +33,7 @@ std::string record(int type, std::uint32_t address, const std::vector<std::uint8
     return out + "\n";
 }
 
-std::vector<std::uint8_t> bytesOf(std::initializer_list<std::uint16_t> words)
-{
+std::vector<std::uint8_t> bytesOf(std::initializer_list<std::uint16_t> words) {
     std::vector<std::uint8_t> out;
     for (std::uint16_t w : words) {
         out.push_back(static_cast<std::uint8_t>(w >> 8));
@@ -46,8 +42,7 @@ std::vector<std::uint8_t> bytesOf(std::initializer_list<std::uint16_t> words)
     return out;
 }
 
-TEST(SRecords, Parse)
-{
+TEST(SRecords, Parse) {
     struct Row {
         const char* name;
         std::string text;
@@ -79,8 +74,7 @@ TEST(SRecords, Parse)
         SCOPED_TRACE(row.name);
         const SRecordImage image = parseSRecords(row.text);
         EXPECT_EQ(image.error, row.error);
-        if (!row.error.empty())
-            continue;
+        if (!row.error.empty()) continue;
         ASSERT_EQ(image.blocks.size(), row.blocks);
         EXPECT_EQ(image.blocks.back().address, row.lastAddress);
         EXPECT_EQ(image.entry, row.entry);
@@ -91,8 +85,7 @@ TEST(SRecords, Parse)
 
 class TempFile {
 public:
-    explicit TempFile(const std::string& text)
-    {
+    explicit TempFile(const std::string& text) {
         char name[] = "/tmp/korvan-sim-test-XXXXXX";
         const int fd = ::mkstemp(name);
         EXPECT_GE(fd, 0);
@@ -107,12 +100,10 @@ private:
     std::string m_path;
 };
 
-TEST(Headless, StatusOutputAndReport)
-{
+TEST(Headless, StatusOutputAndReport) {
     // Echoes one character read from the input in angle brackets, then ends.
-    const std::string echo = record(3, 0x802000,
-                                    bytesOf({0x7003, 0x4E4F, 0x7001, 0x1F01, 0x723C, 0x4E4F, 0x121F, 0x4E4F,
-                                             0x7000, 0x4E4F}));
+    const std::string echo =
+        record(3, 0x802000, bytesOf({0x7003, 0x4E4F, 0x7001, 0x1F01, 0x723C, 0x4E4F, 0x121F, 0x4E4F, 0x7000, 0x4E4F}));
     struct Row {
         const char* name;
         std::string file;

@@ -32,19 +32,16 @@ const std::string kVersionAnswer = "ve\r\nKORVAN CPU32 monitor 1.0 (simulated mo
 // test leaves it running.
 class Simulator {
 public:
-    explicit Simulator(std::vector<std::string> args)
-    {
+    explicit Simulator(std::vector<std::string> args) {
         args.insert(args.begin(), KORVAN_SIM_PATH);
         int out[2], err[2];
-        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe");
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
         std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
+        for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         const int rc = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -52,13 +49,11 @@ public:
         ::close(err[1]);
         m_out = FileDescriptor(out[0]);
         m_err = FileDescriptor(err[0]);
-        if (rc != 0)
-            throw std::runtime_error("posix_spawn");
+        if (rc != 0) throw std::runtime_error("posix_spawn");
     }
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
-    ~Simulator()
-    {
+    ~Simulator() {
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
@@ -66,19 +61,16 @@ public:
     }
 
     // Everything on a stream until it closes or the time is up.
-    static std::string drain(int fd, std::chrono::milliseconds limit, std::string_view until = {})
-    {
+    static std::string drain(int fd, std::chrono::milliseconds limit, std::string_view until = {}) {
         std::string text;
         const auto end = Clock::now() + limit;
         while (Clock::now() < end && (until.empty() || text.find(until) == std::string::npos)) {
             pollfd p{fd, POLLIN, 0};
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-            if (::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0)
-                break;
+            if (::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) break;
             char buf[4096];
             const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             text.append(buf, static_cast<std::size_t>(n));
         }
         return text;
@@ -89,8 +81,7 @@ public:
 
     // The exit status after SIGTERM, or -1 when it does not end within the time.
     int terminate() { return ::kill(m_pid, SIGTERM) == 0 ? wait() : -1; }
-    int wait()
-    {
+    int wait() {
         for (auto end = Clock::now() + 5s; Clock::now() < end; std::this_thread::sleep_for(10ms)) {
             int status = 0;
             if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
@@ -108,27 +99,21 @@ private:
 };
 
 // The workbench's side of the line.
-FileDescriptor openPort(const std::string& path)
-{
+FileDescriptor openPort(const std::string& path) {
     FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!fd)
-        throw std::runtime_error("cannot open " + path);
+    if (!fd) throw std::runtime_error("cannot open " + path);
     return fd;
 }
 
 std::string talk(const FileDescriptor& port, std::string_view bytes, std::string_view until,
-                 std::chrono::milliseconds limit = 3s)
-{
-    if (::write(port.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        return "write failed";
+                 std::chrono::milliseconds limit = 3s) {
+    if (::write(port.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) return "write failed";
     return Simulator::drain(port.get(), limit, until);
 }
 
-std::string slavePath(Simulator& sim)
-{
+std::string slavePath(Simulator& sim) {
     std::string line = sim.firstLine();
-    if (line.ends_with('\n'))
-        line.pop_back();
+    if (line.ends_with('\n')) line.pop_back();
     return line;
 }
 
@@ -138,8 +123,7 @@ struct TempDir {
     ~TempDir() { fs::remove_all(path); }
 };
 
-TEST(Line, AnswersThroughALinkAcrossReopeningAndTraces)
-{
+TEST(Line, AnswersThroughALinkAcrossReopeningAndTraces) {
     TempDir dir;
     const fs::path link = dir.path / "module";
     const fs::path trace = dir.path / "trace.txt";
@@ -175,8 +159,7 @@ TEST(Line, AnswersThroughALinkAcrossReopeningAndTraces)
 
 // A holder that asked for exclusive use and closed the line must not lock out the next one.
 // (Root may open an exclusive tty anyway, so the flag itself is read back.)
-TEST(Line, ExclusiveUseEndsWithItsHolder)
-{
+TEST(Line, ExclusiveUseEndsWithItsHolder) {
     Simulator sim({"--line-bps", "0"});
     const std::string path = slavePath(sim);
     {
@@ -192,8 +175,7 @@ TEST(Line, ExclusiveUseEndsWithItsHolder)
     EXPECT_EQ(exclusive, 0);
 }
 
-TEST(Line, PacedLineAnswersInTimeAndAcknowledgesBlocksFirst)
-{
+TEST(Line, PacedLineAnswersInTimeAndAcknowledgesBlocksFirst) {
     Simulator sim({});
     const FileDescriptor port = openPort(slavePath(sim));
     const auto sent = Clock::now();
@@ -211,15 +193,13 @@ TEST(Line, PacedLineAnswersInTimeAndAcknowledgesBlocksFirst)
     EXPECT_EQ(talk(port, "\r", ">>-> "), "\r\nloaded 1017 bytes in 1 block\r\n>>-> ");
 }
 
-TEST(Line, SilentModuleSaysNothing)
-{
+TEST(Line, SilentModuleSaysNothing) {
     Simulator sim({"--silent", "--line-bps", "0"});
     const FileDescriptor port = openPort(slavePath(sim));
     EXPECT_EQ(talk(port, "ve\r", ">", 300ms), "");
 }
 
-TEST(Line, CommandLine)
-{
+TEST(Line, CommandLine) {
     struct Row {
         const char* name;
         std::vector<std::string> args;
@@ -252,8 +232,7 @@ TEST(Line, CommandLine)
 
 // A downloaded program waits for a character, echoes it and loops, while the line stays
 // served; ESC stops it with the reason, the dump and the prompt.
-TEST(Line, ProgramRunsWhileTheLineIsServed)
-{
+TEST(Line, ProgramRunsWhileTheLineIsServed) {
     Simulator sim({"--line-bps", "0"});
     const FileDescriptor port = openPort(slavePath(sim));
     talk(port, "\r", ">>-> ");
@@ -268,8 +247,7 @@ TEST(Line, ProgramRunsWhileTheLineIsServed)
     EXPECT_EQ(talk(port, "ve\r", ">>-> "), kVersionAnswer);
 }
 
-TEST(Line, LinkRefusesToReplaceAFile)
-{
+TEST(Line, LinkRefusesToReplaceAFile) {
     TempDir dir;
     const fs::path file = dir.path / "precious";
     std::ofstream(file) << "keep";
@@ -281,8 +259,7 @@ TEST(Line, LinkRefusesToReplaceAFile)
     EXPECT_EQ(text, "keep");
 }
 
-TEST(Pacer, LineTimeAtAGivenSpeed)
-{
+TEST(Pacer, LineTimeAtAGivenSpeed) {
     struct Row {
         unsigned bps;
         std::size_t bytes;

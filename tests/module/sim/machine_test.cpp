@@ -6,8 +6,7 @@
 namespace korvan::sim {
 namespace {
 
-TEST(Machine, ResetState)
-{
+TEST(Machine, ResetState) {
     Machine m;
     m.registers().d[3] = 7;
     m.write32(0x802000, 0x12345678);
@@ -26,8 +25,7 @@ TEST(Machine, ResetState)
 }
 
 // Long writes then reads of every region: what comes back, or the bus error.
-TEST(Machine, MemoryMap)
-{
+TEST(Machine, MemoryMap) {
     struct Row {
         const char* name;
         std::uint32_t writeAt;
@@ -62,8 +60,7 @@ TEST(Machine, MemoryMap)
     }
 }
 
-TEST(Machine, BusErrorLeavesRamUntouched)
-{
+TEST(Machine, BusErrorLeavesRamUntouched) {
     Machine m;
     ASSERT_TRUE(m.write16(0x87FFFE, 0x1122));
     EXPECT_FALSE(m.write32(0x87FFFE, 0xAABBCCDD));
@@ -72,8 +69,7 @@ TEST(Machine, BusErrorLeavesRamUntouched)
     EXPECT_EQ(v, 0x1122);
 }
 
-TEST(Machine, SerialInterface)
-{
+TEST(Machine, SerialInterface) {
     Machine m;
     std::uint16_t scsr = 0;
     ASSERT_TRUE(m.read16(kScsr, scsr));

@@ -20,37 +20,31 @@ struct Fixture {
     Monitor monitor;
 
     explicit Fixture(Monitor::Options options = {}, Executor* executor = nullptr)
-        : monitor(machine, executor != nullptr ? *executor : placeholder, options)
-    {
+        : monitor(machine, executor != nullptr ? *executor : placeholder, options) {
         monitor.feed("\r");  // past the banner
         monitor.takeOutput();
     }
-    std::string send(std::string_view bytes)
-    {
+    std::string send(std::string_view bytes) {
         monitor.feed(bytes);
         return monitor.takeOutput();
     }
 };
 
 // The value after a dump label, as the workbench reads it: first occurrence, fixed width.
-std::string field(const std::string& dump, const std::string& label, std::size_t width)
-{
+std::string field(const std::string& dump, const std::string& label, std::size_t width) {
     const std::size_t at = dump.find(label);
     return at == std::string::npos ? "" : dump.substr(at + label.size(), width);
 }
 
-std::string block(std::uint32_t address, const std::string& data)
-{
+std::string block(std::uint32_t address, const std::string& data) {
     std::string b;
-    for (int shift = 24; shift >= 0; shift -= 8)
-        b += static_cast<char>(address >> shift);
+    for (int shift = 24; shift >= 0; shift -= 8) b += static_cast<char>(address >> shift);
     b += static_cast<char>(data.size() >> 8);
     b += static_cast<char>(data.size());
     return b + data;
 }
 
-TEST(Monitor, BannerAndPromptOnTheFirstByteOfAFreshLine)
-{
+TEST(Monitor, BannerAndPromptOnTheFirstByteOfAFreshLine) {
     Machine machine;
     PlaceholderExecutor executor;
     Monitor monitor(machine, executor);
@@ -66,8 +60,7 @@ TEST(Monitor, BannerAndPromptOnTheFirstByteOfAFreshLine)
     }
 }
 
-TEST(Monitor, CommandLines)
-{
+TEST(Monitor, CommandLines) {
     struct Row {
         const char* name;
         std::string input;
@@ -105,8 +98,7 @@ TEST(Monitor, CommandLines)
     }
 }
 
-TEST(Monitor, DumpFieldsHaveTheirWidths)
-{
+TEST(Monitor, DumpFieldsHaveTheirWidths) {
     Fixture f;
     const std::string out = f.send("dr\r");
     ASSERT_TRUE(out.starts_with("dr\r\n"));
@@ -116,8 +108,7 @@ TEST(Monitor, DumpFieldsHaveTheirWidths)
         fields.emplace_back("D" + std::to_string(i) + "=", "[0-9A-F]{8}");
         fields.emplace_back("A" + std::to_string(i) + "=", "[0-9A-F]{8}");
     }
-    for (const char* label : {"PC=", "SS=", "US=", "VBR="})
-        fields.emplace_back(label, "[0-9A-F]{8}");
+    for (const char* label : {"PC=", "SS=", "US=", "VBR="}) fields.emplace_back(label, "[0-9A-F]{8}");
     fields.emplace_back("SR=", "[0-9A-F]{4}");
     fields.emplace_back("SFC=", "[01]{3}");
     fields.emplace_back("DFC=", "[01]{3}");
@@ -132,8 +123,7 @@ TEST(Monitor, DumpFieldsHaveTheirWidths)
         EXPECT_LT(end - start, 80u) << "a dump row wider than the terminal";
 }
 
-TEST(Monitor, RegisterSetThenDump)
-{
+TEST(Monitor, RegisterSetThenDump) {
     struct Row {
         const char* name;
         std::string commands;
@@ -164,8 +154,7 @@ TEST(Monitor, RegisterSetThenDump)
     }
 }
 
-TEST(Monitor, StepAndGo)
-{
+TEST(Monitor, StepAndGo) {
     Fixture f;
     f.machine.write32(0x802000, 0x4E714E75);
     std::string out = f.send("ss\r");
@@ -184,8 +173,7 @@ class ScriptedExecutor final : public Executor {
 public:
     int slices = 0;
     Outcome step(Machine&) override { return {}; }
-    Outcome run(Machine& machine, std::uint32_t) override
-    {
+    Outcome run(Machine& machine, std::uint32_t) override {
         while (!machine.serialIn().empty()) {
             machine.serialOut() += static_cast<char>(std::toupper(machine.serialIn().front()));
             machine.serialIn().pop_front();
@@ -194,8 +182,7 @@ public:
     }
 };
 
-TEST(Monitor, RunningProgramOwnsTheLineUntilItStops)
-{
+TEST(Monitor, RunningProgramOwnsTheLineUntilItStops) {
     struct Row {
         const char* name;
         std::string during;
@@ -225,8 +212,7 @@ TEST(Monitor, RunningProgramOwnsTheLineUntilItStops)
     }
 }
 
-TEST(Monitor, DownloadBlocksSplitAnywhere)
-{
+TEST(Monitor, DownloadBlocksSplitAnywhere) {
     const std::string blocks = block(0x802000, "\x11\x22\x33") + block(0x803000, "ABCDEFGHIJKLMNOP");
     const std::string stream = "LO\r\x16" + blocks + "\r";
     const std::string answer = "LO\r\n..\r\nloaded 19 bytes in 2 blocks\r\n>>-> ";
@@ -253,8 +239,7 @@ TEST(Monitor, DownloadBlocksSplitAnywhere)
     }
 }
 
-TEST(Monitor, DownloadReports)
-{
+TEST(Monitor, DownloadReports) {
     struct Row {
         const char* name;
         std::string blocks;
@@ -283,8 +268,7 @@ TEST(Monitor, DownloadReports)
     }
 }
 
-TEST(Monitor, ReopenedLineLeavesAnUnfinishedDownload)
-{
+TEST(Monitor, ReopenedLineLeavesAnUnfinishedDownload) {
     Fixture f;
     f.send("LO\r\x16" + block(0x802000, "abcd").substr(0, 5));
     f.monitor.lineOpened();
@@ -292,8 +276,7 @@ TEST(Monitor, ReopenedLineLeavesAnUnfinishedDownload)
     EXPECT_TRUE(out.ends_with(">>-> ve\r\n" + kName + "\r\n>>-> ")) << out;
 }
 
-TEST(Monitor, MemoryDisplay)
-{
+TEST(Monitor, MemoryDisplay) {
     struct Row {
         const char* name;
         std::string command;

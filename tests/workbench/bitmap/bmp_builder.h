@@ -24,7 +24,7 @@ struct BmpSpec {
     std::optional<uint32_t> fileSize;        // default: the real length
     std::optional<uint32_t> pixelOffset;     // default: where the pixels really start
     uint32_t infoHeaderSize = 40;
-    std::vector<uint8_t> pixels;             // stored as they are, rows bottom-up, padded
+    std::vector<uint8_t> pixels;  // stored as they are, rows bottom-up, padded
 };
 
 // Stores v little-endian in `bytes` bytes at `at`.
@@ -33,7 +33,9 @@ inline void put32(std::vector<uint8_t>& b, std::size_t at, uint32_t v, int bytes
 }
 
 // Bytes of one stored row: width * bits rounded up to a multiple of 4 bytes.
-inline uint32_t rowStride(int32_t width, uint16_t bits) { return ((static_cast<uint32_t>(width) * bits + 31) / 32) * 4; }
+inline uint32_t rowStride(int32_t width, uint16_t bits) {
+    return ((static_cast<uint32_t>(width) * bits + 31) / 32) * 4;
+}
 
 inline std::vector<uint8_t> buildBmp(const BmpSpec& s) {
     const uint32_t palette = s.paletteEntries.value_or(
@@ -42,10 +44,16 @@ inline std::vector<uint8_t> buildBmp(const BmpSpec& s) {
     std::vector<uint8_t> b(14 + 40 + masks + 4 * palette);
     b[0] = 'B';
     b[1] = 'M';
-    const uint32_t fields[] = {s.pixelOffset.value_or(static_cast<uint32_t>(b.size())), s.infoHeaderSize,
-                               static_cast<uint32_t>(s.width), static_cast<uint32_t>(s.height),
-                               1u | static_cast<uint32_t>(s.bitsPerPixel) << 16, s.compression,
-                               s.imageSize.value_or(static_cast<uint32_t>(s.pixels.size())), 2835, 2835, s.coloursUsed};
+    const uint32_t fields[] = {s.pixelOffset.value_or(static_cast<uint32_t>(b.size())),
+                               s.infoHeaderSize,
+                               static_cast<uint32_t>(s.width),
+                               static_cast<uint32_t>(s.height),
+                               1u | static_cast<uint32_t>(s.bitsPerPixel) << 16,
+                               s.compression,
+                               s.imageSize.value_or(static_cast<uint32_t>(s.pixels.size())),
+                               2835,
+                               2835,
+                               s.coloursUsed};
     for (std::size_t i = 0; i < std::size(fields); ++i) put32(b, 10 + 4 * i, fields[i]);
     if (masks) {
         put32(b, 54, 0xF800);

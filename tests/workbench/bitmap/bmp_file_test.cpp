@@ -64,11 +64,14 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"OneBit128x64", {.width = 128, .height = 64, .bitsPerPixel = 1}, 14 + 40 + 2 * 4},
         LayoutCase{"FourBit", {.width = 8, .height = 3, .bitsPerPixel = 4}, 14 + 40 + 16 * 4},
         LayoutCase{"EightBitFullPalette", {.width = 20, .height = 3, .bitsPerPixel = 8}, 14 + 40 + 256 * 4},
-        LayoutCase{"EightBitFiveColours", {.width = 20, .height = 3, .bitsPerPixel = 8, .coloursUsed = 5}, 14 + 40 + 5 * 4},
-        LayoutCase{"FileSizeFieldOfZero", {.width = 20, .height = 3, .bitsPerPixel = 8, .fileSize = 0}, 14 + 40 + 256 * 4},
+        LayoutCase{
+            "EightBitFiveColours", {.width = 20, .height = 3, .bitsPerPixel = 8, .coloursUsed = 5}, 14 + 40 + 5 * 4},
+        LayoutCase{
+            "FileSizeFieldOfZero", {.width = 20, .height = 3, .bitsPerPixel = 8, .fileSize = 0}, 14 + 40 + 256 * 4},
         LayoutCase{"TwentyFourBit", {.width = 3, .height = 2, .bitsPerPixel = 24}, 14 + 40},
         // a 24-bit bitmap may still carry a colour table of "colours used" entries
-        LayoutCase{"TwentyFourBitWithTable", {.width = 3, .height = 2, .bitsPerPixel = 24, .coloursUsed = 3}, 14 + 40 + 3 * 4},
+        LayoutCase{
+            "TwentyFourBitWithTable", {.width = 3, .height = 2, .bitsPerPixel = 24, .coloursUsed = 3}, 14 + 40 + 3 * 4},
         LayoutCase{"SixteenBitFields", {.width = 2, .height = 2, .bitsPerPixel = 16, .compression = 3}, 14 + 40 + 12},
         LayoutCase{"ThirtyTwoBitPlain", {.width = 2, .height = 2, .bitsPerPixel = 32}, 14 + 40}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -119,14 +122,19 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"ImageSizeBeyondFile", eight({.imageSize = 61}), E::ImageBeyondFile, "61 octets"},
         DamageCase{"ImageSizeAllOnes", eight({.imageSize = 0xFFFFFFFF}), E::ImageBeyondFile, "4294967295 octets"},
         // size field cleared; the image size gives it away
-        DamageCase{"PixelDataCutShort", with32(cut(eight(), 1100), 2, 0), E::ImageBeyondFile, "dépasse la fin du fichier"},
-        DamageCase{"PixelOffsetLies", eight({.pixelOffset = 54}), E::PixelOffsetMismatch, "l'octet 54 au lieu de l'octet 1078"},
-        DamageCase{"PaletteShorterThanHeaderSays", bmp({.width = 40, .height = 30, .bitsPerPixel = 8, .paletteEntries = 16}),
-                   E::PixelOffsetMismatch, "l'octet 118 au lieu de l'octet 1078"},
-        DamageCase{"PaletteShorterThanHeaderSaysInASmallFile", eight({.paletteEntries = 16}), E::Truncated, "178 octets"},
+        DamageCase{"PixelDataCutShort", with32(cut(eight(), 1100), 2, 0), E::ImageBeyondFile,
+                   "dépasse la fin du fichier"},
+        DamageCase{"PixelOffsetLies", eight({.pixelOffset = 54}), E::PixelOffsetMismatch,
+                   "l'octet 54 au lieu de l'octet 1078"},
+        DamageCase{"PaletteShorterThanHeaderSays",
+                   bmp({.width = 40, .height = 30, .bitsPerPixel = 8, .paletteEntries = 16}), E::PixelOffsetMismatch,
+                   "l'octet 118 au lieu de l'octet 1078"},
+        DamageCase{"PaletteShorterThanHeaderSaysInASmallFile", eight({.paletteEntries = 16}), E::Truncated,
+                   "178 octets"},
         DamageCase{"ZeroBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 0, .paletteEntries = 0}),
                    E::BadBitCount, "0 bits par pixel"},
-        DamageCase{"SevenBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 7}), E::BadBitCount, "7 bits par pixel"},
+        DamageCase{"SevenBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 7}), E::BadBitCount,
+                   "7 bits par pixel"},
         DamageCase{"RunLengthEncoded", eight({.compression = 1}), E::BadCompression, "compression 1"},
         DamageCase{"BitFieldsAtEightBits", eight({.compression = 3}), E::BadCompression, "compression 3"},
         DamageCase{"ZeroWidth", bmp({.width = 0, .height = 3, .bitsPerPixel = 8}), E::BadDimensions, "largeur 0"},
@@ -142,7 +150,8 @@ TEST(BitmapCheck, EveryTruncationOfASoundFileIsRefused) {
             // A copy of exactly `length` bytes, so a read past it is caught by the sanitizers.
             const std::vector<uint8_t> part(full.begin(), full.begin() + static_cast<long>(length));
             EXPECT_FALSE(checkBitmap(part).ok()) << "length " << length;
-            EXPECT_FALSE(checkBitmap(length >= 6 ? with32(part, 2, 0) : part).ok()) << "length " << length << ", size 0";
+            EXPECT_FALSE(checkBitmap(length >= 6 ? with32(part, 2, 0) : part).ok())
+                << "length " << length << ", size 0";
         }
     }
 }

@@ -54,7 +54,9 @@ void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.test; }
 // A one-bit picture of pattern bytes, expected as arrayLines writes them.
 GoldenCase patterned(const char* test, int32_t width, int32_t height, const char* name, const char* fields) {
     const auto pixels = bmptest::patternBytes(bmptest::rowStride(width, 1) * height, 3);
-    return {test, {.width = width, .height = height, .bitsPerPixel = 1, .pixels = pixels}, name,
+    return {test,
+            {.width = width, .height = height, .bitsPerPixel = 1, .pixels = pixels},
+            name,
             "\r\nchar "s + name + "[] = {\r\n" + arrayLines(pixels) + "};\r\nstruct image i_" + name + "={(short)" +
                 fields + "," + name + "};\r\n"};
 }
@@ -73,27 +75,32 @@ TEST_P(GoldenText, FileHoldsExactlyTheseBytes) {
 INSTANTIATE_TEST_SUITE_P(
     Golden, GoldenText,
     ::testing::Values(
-        GoldenCase{"EightBytesEndOnTheirOwnLine",
-                   {.width = 16, .height = 2, .bitsPerPixel = 1, .pixels = {0x00, 0xFF, 0x12, 0xAB, 0x80, 0x7F, 0x01, 0xFE}},
-                   "tiny",
-                   "\r\nchar tiny[] = {\r\n"
-                   "0x00, 0xFF, 0x12, 0xAB, 0x80, 0x7F, 0x01, 0xFE, };\r\n"
-                   "struct image i_tiny={(short)0x8, 0x2, 0x2,tiny};\r\n"},
+        GoldenCase{
+            "EightBytesEndOnTheirOwnLine",
+            {.width = 16, .height = 2, .bitsPerPixel = 1, .pixels = {0x00, 0xFF, 0x12, 0xAB, 0x80, 0x7F, 0x01, 0xFE}},
+            "tiny",
+            "\r\nchar tiny[] = {\r\n"
+            "0x00, 0xFF, 0x12, 0xAB, 0x80, 0x7F, 0x01, 0xFE, };\r\n"
+            "struct image i_tiny={(short)0x8, 0x2, 0x2,tiny};\r\n"},
         GoldenCase{"ZeroImageSizeGivesAnEmptyArray",
                    {.width = 16, .height = 2, .bitsPerPixel = 1, .imageSize = 0, .pixels = {1, 2, 3, 4, 5, 6, 7, 8}},
                    "vide",
                    "\r\nchar vide[] = {\r\n};\r\nstruct image i_vide={(short)0x0, 0x2, 0x2,vide};\r\n"},
-        GoldenCase{"EightBitPaletteWidthSeventeen",
-                   {.width = 17, .height = 1, .bitsPerPixel = 8, .coloursUsed = 2,
-                    .pixels = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A,
-                               0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x14}},
-                   "pal",
-                   "\r\nchar pal[] = {\r\n"
-                   "0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, \r\n"
-                   "0x11, 0x12, 0x13, 0x14, };\r\n"
-                   "struct image i_pal={(short)0x14, 0x2, 0x1,pal};\r\n"},
+        GoldenCase{
+            "EightBitPaletteWidthSeventeen",
+            {.width = 17, .height = 1, .bitsPerPixel = 8, .coloursUsed = 2, .pixels = {0x01, 0x02, 0x03, 0x04, 0x05,
+                                                                                       0x06, 0x07, 0x08, 0x09, 0x0A,
+                                                                                       0x0B, 0x0C, 0x0D, 0x0E, 0x0F,
+                                                                                       0x10, 0x11, 0x12, 0x13, 0x14}},
+            "pal",
+            "\r\nchar pal[] = {\r\n"
+            "0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, \r\n"
+            "0x11, 0x12, 0x13, 0x14, };\r\n"
+            "struct image i_pal={(short)0x14, 0x2, 0x1,pal};\r\n"},
         GoldenCase{"TwentyFourBitsKeepColourOrderAndPadding",
-                   {.width = 3, .height = 1, .bitsPerPixel = 24,
+                   {.width = 3,
+                    .height = 1,
+                    .bitsPerPixel = 24,
                     .pixels = {0x0C, 0x22, 0xF0, 0x00, 0x00, 0xFF, 0xAB, 0xCD, 0xEF, 0x00, 0x00, 0x00}},
                    "rgb",
                    "\r\nchar rgb[] = {\r\n"
@@ -107,18 +114,22 @@ INSTANTIATE_TEST_SUITE_P(
 // --- names ---------------------------------------------------------------------------------------
 
 TEST(OutputName, ReplacesOnlyTheLastComponentsExtension) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"/home/eleve/img/splash.bmp", "/home/eleve/img/splash.c"}, {"/home/eleve/v1.2/splash.bmp", "/home/eleve/v1.2/splash.c"},
-        {"/home/eleve/v1.2/splash", "/home/eleve/v1.2/splash.c"},   {"./splash.bmp", "./splash.c"},
-        {"../img/logo.tar.bmp", "../img/logo.tar.c"},                {"splash.BMP", "splash.c"},
-        {"splash.", "splash.c"},                                     {"/home/eleve/.bmp", "/home/eleve/.bmp.c"},
-        {".bmp", ".bmp.c"}};
+    const std::pair<const char*, const char*> rows[] = {{"/home/eleve/img/splash.bmp", "/home/eleve/img/splash.c"},
+                                                        {"/home/eleve/v1.2/splash.bmp", "/home/eleve/v1.2/splash.c"},
+                                                        {"/home/eleve/v1.2/splash", "/home/eleve/v1.2/splash.c"},
+                                                        {"./splash.bmp", "./splash.c"},
+                                                        {"../img/logo.tar.bmp", "../img/logo.tar.c"},
+                                                        {"splash.BMP", "splash.c"},
+                                                        {"splash.", "splash.c"},
+                                                        {"/home/eleve/.bmp", "/home/eleve/.bmp.c"},
+                                                        {".bmp", ".bmp.c"}};
     for (const auto& [bitmap, output] : rows) EXPECT_EQ(outputPathFor(bitmap), output) << bitmap;
 }
 
 TEST(ResourceName, OnlyCIdentifiersAreTaken) {
     for (const char* good : {"bitmap", "logo", "_x", "i2c_logo", "A"}) EXPECT_TRUE(isCIdentifier(good)) << good;
-    for (const char* bad : {"", "2logo", "mon logo", "logo;", "x[]", "é", "a-b"}) EXPECT_FALSE(isCIdentifier(bad)) << bad;
+    for (const char* bad : {"", "2logo", "mon logo", "logo;", "x[]", "é", "a-b"})
+        EXPECT_FALSE(isCIdentifier(bad)) << bad;
 }
 
 // --- export on disk ---------------------------------------------------------------------------
@@ -158,7 +169,7 @@ struct FailureCase {
     const char* test;
     std::vector<uint8_t> bitmap;  // empty: no bitmap at all
     const char* name;
-    bool folderAtOutput;          // a folder stands where the C file would go
+    bool folderAtOutput;  // a folder stands where the C file would go
     ExportStatus status;
     const char* messagePart;
 };
@@ -171,8 +182,10 @@ TEST_P(ExportFailure, WritesNothingAndKeepsAnEarlierFile) {
     const FailureCase& c = GetParam();
     bmptest::TempDir dir;
     if (!c.bitmap.empty()) bmptest::writeFile(dir.path() / "pic.bmp", c.bitmap);
-    if (c.folderAtOutput) fs::create_directory(dir.path() / "pic.c");
-    else bmptest::writeFile(dir.path() / "pic.c", {'o', 'l', 'd'});
+    if (c.folderAtOutput)
+        fs::create_directory(dir.path() / "pic.c");
+    else
+        bmptest::writeFile(dir.path() / "pic.c", {'o', 'l', 'd'});
     const ExportResult r = exportBitmap((dir.path() / "pic.bmp").string(), c.name);
     EXPECT_EQ(r.status, c.status);
     EXPECT_NE(exportMessage(r).find(c.messagePart), std::string::npos) << exportMessage(r);
@@ -189,12 +202,13 @@ std::vector<uint8_t> truncatedBitmap() {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ExportFailure,
-    ::testing::Values(
-        FailureCase{"TruncatedBitmap", truncatedBitmap(), "bitmap", false, ExportStatus::BadBitmap, "tronqué"},
-        FailureCase{"MissingBitmap", {}, "bitmap", false, ExportStatus::BadBitmap, "Impossible d'ouvrir"},
-        FailureCase{"NameNotAnIdentifier", buildBmp(smallSpec()), "mon logo", false, ExportStatus::BadName, "\"mon logo\""},
-        FailureCase{"OutputCannotBeCreated", buildBmp(smallSpec()), "bitmap", true, ExportStatus::CannotCreate,
-                    "Impossible de créer"}),
+    ::testing::Values(FailureCase{"TruncatedBitmap", truncatedBitmap(), "bitmap", false, ExportStatus::BadBitmap,
+                                  "tronqué"},
+                      FailureCase{"MissingBitmap", {}, "bitmap", false, ExportStatus::BadBitmap, "Impossible d'ouvrir"},
+                      FailureCase{"NameNotAnIdentifier", buildBmp(smallSpec()), "mon logo", false,
+                                  ExportStatus::BadName, "\"mon logo\""},
+                      FailureCase{"OutputCannotBeCreated", buildBmp(smallSpec()), "bitmap", true,
+                                  ExportStatus::CannotCreate, "Impossible de créer"}),
     [](const auto& info) { return std::string(info.param.test); });
 
 TEST(Export, NeverReplacesTheBitmapItself) {
@@ -223,8 +237,9 @@ constexpr const char* kWarningFlags = " -std=c99 -Wall -Wextra -pedantic -Werror
 class CompileGenerated : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(exportSpec(dir.path(), "grand.bmp", {.width = 512, .height = 160, .bitsPerPixel = 1, .pixels = pixels},
-                               "grand").ok());
+        ASSERT_TRUE(exportSpec(dir.path(), "grand.bmp",
+                               {.width = 512, .height = 160, .bitsPerPixel = 1, .pixels = pixels}, "grand")
+                        .ok());
     }
     std::string log() const { return bmptest::readFile(dir.path() / "log.txt"); }
 
@@ -246,7 +261,8 @@ TEST_F(CompileGenerated, HostCompilerBuildsAProgramThatSeesTheBytes) {
            "}\n";
     ASSERT_EQ(run(dir.path(), KORVAN_HOST_C_COMPILER + std::string(kWarningFlags) + "main.c -o main"), 0) << log();
     ASSERT_EQ(run(dir.path(), "./main seen.bin"), 0) << log();
-    EXPECT_EQ(bmptest::readFile(dir.path() / "seen.bin"), std::string(pixels.begin(), pixels.end()) + "|10240 64 160 1");
+    EXPECT_EQ(bmptest::readFile(dir.path() / "seen.bin"),
+              std::string(pixels.begin(), pixels.end()) + "|10240 64 160 1");
 }
 
 TEST_F(CompileGenerated, CrossCompilerPlacesArrayAndStructureInData) {

@@ -31,8 +31,7 @@ QByteArray displayPicture() {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
-template <class T>
-T* child(QDialog& dlg, const char* name) {
+template <class T> T* child(QDialog& dlg, const char* name) {
     T* w = dlg.findChild<T*>(QString::fromLatin1(name));
     if (!w) qFatal("no widget %s", name);
     return w;
@@ -127,8 +126,9 @@ private slots:
         QVERIFY(!dlg.isVisible());
         QVERIFY(dlg.messages.isEmpty());
         const QByteArray text = wbtest::readFile(m_dir.filePath(QStringLiteral("splash.c")));
-        QVERIFY(text.startsWith("\r\nchar logo[] = {\r\n0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, "
-                                "0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, \r\n"));
+        QVERIFY(
+            text.startsWith("\r\nchar logo[] = {\r\n0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, "
+                            "0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, \r\n"));
         QVERIFY(text.endsWith("};\r\nstruct image i_logo={(short)0x400, 0x10, 0x40,logo};\r\n"));
         QCOMPARE(text.count("\r\n"), 64 + 4);
     }
@@ -139,9 +139,15 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("message");  // part of the one message shown; empty: none
         QTest::newRow("damaged bitmap: reported, the dialog stays for another file")
-            << displayPicture().left(500) << "bitmap" << "exportButton" << "tronqué";
-        QTest::newRow("invalid resource name") << displayPicture() << "mon logo" << "exportButton" << "\"mon logo\"";
-        QTest::newRow("Close leaves") << displayPicture() << "bitmap" << "closeButton" << "";
+            << displayPicture().left(500) << "bitmap"
+            << "exportButton"
+            << "tronqué";
+        QTest::newRow("invalid resource name") << displayPicture() << "mon logo"
+                                               << "exportButton"
+                                               << "\"mon logo\"";
+        QTest::newRow("Close leaves") << displayPicture() << "bitmap"
+                                      << "closeButton"
+                                      << "";
     }
     void refusalsAndCloseWriteNothing() {
         QFETCH(QByteArray, bytes);

@@ -16,8 +16,8 @@ namespace {
 struct LineCase {
     const char* name;
     std::string text;
-    int value;                    // as "%d" reads it
-    std::optional<int> target;    // 0-based line a double-click goes to
+    int value;                  // as "%d" reads it
+    std::optional<int> target;  // 0-based line a double-click goes to
 
     friend void PrintTo(const LineCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };

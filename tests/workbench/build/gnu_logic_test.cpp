@@ -14,7 +14,10 @@ using namespace korvan::build::gnu;
 using Words = std::vector<std::string>;
 
 TEST(GnuDriver, ChoosesTheCompilerFromTheWholePath) {
-    struct Case { const char* path; const char* program; };
+    struct Case {
+        const char* path;
+        const char* program;
+    };
     // clang-format off
     const Case cases[] = {
         {"/home/eleve/tp/main.c", "/usr/bin/m68k-linux-gnu-gcc"},
@@ -31,7 +34,12 @@ TEST(GnuDriver, ChoosesTheCompilerFromTheWholePath) {
 }
 
 TEST(GnuDriver, NamesDerivedFromTheSource) {
-    struct Case { const char* path; const char* name; const char* folder; const char* base; };
+    struct Case {
+        const char* path;
+        const char* name;
+        const char* folder;
+        const char* base;
+    };
     // clang-format off
     const Case cases[] = {
         {"/home/eleve/tp/main.c", "main.c", "/home/eleve/tp", "main"},
@@ -60,7 +68,11 @@ TEST(GnuDriver, CommandLines) {
 }
 
 TEST(GnuDriver, FileListSplitAndJoin) {
-    struct Case { const char* stored; Words entries; const char* joined; };
+    struct Case {
+        const char* stored;
+        Words entries;
+        const char* joined;
+    };
     // clang-format off
     const Case cases[] = {
         {"", {}, ""},
@@ -78,7 +90,10 @@ TEST(GnuDriver, FileListSplitAndJoin) {
 }
 
 TEST(GnuOutput, LinesToTheEndWithCarriageReturns) {
-    struct Case { std::vector<std::string> chunks; Words lines; };
+    struct Case {
+        std::vector<std::string> chunks;
+        Words lines;
+    };
     // clang-format off
     const Case cases[] = {
         {{"a\r\n", "\n", "b"}, {"a\r", "", "b"}},        // CR kept, empty line kept, last line taken
@@ -102,7 +117,12 @@ TEST(GnuOutput, ConsoleCommandRunsAChild) {
     char name[] = "gnu_logic_test";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    struct Case { const char* program; Words args; Words lines; bool succeeded; };
+    struct Case {
+        const char* program;
+        Words args;
+        Words lines;
+        bool succeeded;
+    };
     // clang-format off
     const Case cases[] = {
         {"/usr/bin/env", {}, {"PATH=/bin"}, true},  // the child's whole environment

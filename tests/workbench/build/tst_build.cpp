@@ -52,8 +52,9 @@ void answerAsmDialog(bool monitor, AsmDialogSeen* seen) {
         auto* errors = dlg->findChild<QLineEdit*>(QStringLiteral("errorCountEdit"));
         if (!dlg->started() || !errors || errors->text().isEmpty()) return false;
         auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
-        *seen = {true, dlg->windowTitle(), dlg->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->text(),
-                 errors->text(), monitorButton->isEnabled(), dlg->parentWidget()};
+        *seen = {
+            true,           dlg->windowTitle(),         dlg->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->text(),
+            errors->text(), monitorButton->isEnabled(), dlg->parentWidget()};
         QPushButton* press = monitor && monitorButton->isEnabled()
                                  ? monitorButton
                                  : dlg->findChild<QPushButton*>(QStringLiteral("cancelButton"));
@@ -176,7 +177,8 @@ private slots:
         // Named the same in both languages, as it is found again by that name.
         QCOMPARE(static_cast<CChildFrame*>(windowOf(view))->documentTitle(), QStringLiteral("Liste des erreurs"));
         QCOMPARE(headersOf(view), QStringList({"Fichier", "Ligne", "Description"}));
-        for (auto group : {QPalette::Active, QPalette::Inactive}) QCOMPARE(view->palette().color(group, QPalette::Text), QColor(Qt::red));
+        for (auto group : {QPalette::Active, QPalette::Inactive})
+            QCOMPARE(view->palette().color(group, QPalette::Text), QColor(Qt::red));
         // The main window keeps its own menu bar; nobody handles Assemble there.
         QCOMPARE(frame()->activeMenuSet(), 128);
         QVERIFY(!frame()->commandState(cmd::kAssemble).handled);
@@ -287,7 +289,8 @@ private slots:
         QVERIFY(readFile(src("mistakes.src")).contains("         MOVE.W  D0,D1\n"));
         QCOMPARE(errorView(), view);
         int errorWindows = 0;
-        for (QMdiSubWindow* w : frame()->mdiArea()->subWindowList()) errorWindows += qobject_cast<CErreurView*>(w->widget()) ? 1 : 0;
+        for (QMdiSubWindow* w : frame()->mdiArea()->subWindowList())
+            errorWindows += qobject_cast<CErreurView*>(w->widget()) ? 1 : 0;
         QCOMPARE(errorWindows, 1);
         QCOMPARE(frame()->activeChild(), windowOf(view));
         QCOMPARE(view->topLevelItemCount(), 9);
@@ -341,7 +344,8 @@ private slots:
         QCOMPARE(errorView()->topLevelItemCount(), rowsLeft);
         // A run without error says so, in the list and in the status line.
         if (rowsLeft == 0) {
-            QVERIFY2(errorView()->emptyText().startsWith(QStringLiteral("Aucune erreur")), qPrintable(errorView()->emptyText()));
+            QVERIFY2(errorView()->emptyText().startsWith(QStringLiteral("Aucune erreur")),
+                     qPrintable(errorView()->emptyText()));
             QCOMPARE(frame()->statusBar()->currentMessage(), errorView()->emptyText());
         } else {
             QVERIFY(errorView()->emptyText().isEmpty());
@@ -370,7 +374,8 @@ private slots:
         const AsmDialogSeen seen = assemble(true);
         // The user is told why nothing was saved; the run goes on with the file as it is (or
         // none) and fails; the text typed is still there, unsaved.
-        QVERIFY2(message.contains(untitled ? QStringLiteral("pas encore de nom") : QStringLiteral("Impossible d'enregistrer")),
+        QVERIFY2(message.contains(untitled ? QStringLiteral("pas encore de nom")
+                                           : QStringLiteral("Impossible d'enregistrer")),
                  qPrintable(message));
         QVERIFY(message.contains(untitled ? QStringLiteral("prog1") : gone));
         QVERIFY(seen.answered);
@@ -392,8 +397,10 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<bool>("monitor");
         QTest::addColumn<QString>("language");
-        QTest::newRow("clean source left with Monitor") << "demo" << "main" << true << "FRANCAIS";
-        QTest::newRow("source with errors, English") << "mistakes" << "mistakes" << false << "ANGLAIS";
+        QTest::newRow("clean source left with Monitor") << "demo"
+                                                        << "main" << true << "FRANCAIS";
+        QTest::newRow("source with errors, English") << "mistakes"
+                                                     << "mistakes" << false << "ANGLAIS";
     }
     void outputsMatchTheCommandLineAssembler() {
         QFETCH(QString, example);
@@ -417,7 +424,8 @@ private slots:
         QCOMPARE(seen.monitorEnabled, monitor);
         QCOMPARE(frame()->lastBuiltSource(), monitor ? path : QString());
 
-        const QStringList outputs{dir + u'/' + source + QStringLiteral(".abs"), dir + u'/' + source + QStringLiteral(".lis"),
+        const QStringList outputs{dir + u'/' + source + QStringLiteral(".abs"),
+                                  dir + u'/' + source + QStringLiteral(".lis"),
                                   dir + QStringLiteral("/message.txt")};  // the report lands beside the source
         QList<QByteArray> fromWorkbench;
         for (const QString& out : outputs) {
@@ -430,11 +438,13 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
         cli.setProcessEnvironment(env);
-        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/qubrix"), {QStringLiteral("--dir"), defs, path});
+        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/qubrix"),
+                  {QStringLiteral("--dir"), defs, path});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), monitor ? 0 : 1);
         const QStringList printed = QString::fromUtf8(cli.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
-        for (int i = 0; i < outputs.size(); ++i) QVERIFY2(readFile(outputs[i]) == fromWorkbench[i], qPrintable(outputs[i]));
+        for (int i = 0; i < outputs.size(); ++i)
+            QVERIFY2(readFile(outputs[i]) == fromWorkbench[i], qPrintable(outputs[i]));
         // The rows say what the command line says, in the workbench's language.
         if (!monitor) QCOMPARE(rowsOf(errorView()), printed);
         if (!monitor) QCOMPARE(headersOf(errorView()), QStringList({"File", "Line", "Description"}));

@@ -82,8 +82,9 @@ bool readSRecords(const QByteArray& text, QMap<quint32, quint8>* bytes, QStringL
 // Loadable bytes of an ELF file as objdump shows them.
 QMap<quint32, quint8> objdumpBytes(const QString& elf, quint32* start) {
     QProcess p;
-    p.start(QStringLiteral("m68k-linux-gnu-objdump"), {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-j"),
-                                                      QStringLiteral(".text"), QStringLiteral("-j"), QStringLiteral(".data"), elf});
+    p.start(QStringLiteral("m68k-linux-gnu-objdump"),
+            {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-j"), QStringLiteral(".text"),
+             QStringLiteral("-j"), QStringLiteral(".data"), elf});
     p.waitForFinished();
     QMap<quint32, quint8> bytes;
     static const QRegularExpression row(QStringLiteral("^ ([0-9a-f]{6,8}) ((?:[0-9a-f]{2,8} ){1,4})"));
@@ -192,7 +193,8 @@ private slots:
         // The same link as an ELF file, read back by objdump.
         const auto d = korvan::build::gnu::defaultOptions(korvan::build::runtimeFolder().toStdString());
         QStringList args;
-        for (const auto& w : korvan::build::gnu::linkArguments(d.linker, korvan::build::gnu::joinFileList(d.files), "main"))
+        for (const auto& w :
+             korvan::build::gnu::linkArguments(d.linker, korvan::build::gnu::joinFileList(d.files), "main"))
             args << QString::fromStdString(w);
         args << QStringLiteral("-Wl,--oformat=elf32-m68k");
         args[args.indexOf(QStringLiteral("main.abs"))] = QStringLiteral("main.elf");
@@ -216,9 +218,8 @@ private slots:
         QTest::newRow("warning fails the compile")
             << QByteArray("int main(void) { int x = \"s\"; return x; }\n") << QString()
             << QStringLiteral("Il y a des erreurs de compilation!") << QByteArray("warning:");
-        QTest::newRow("syntax error")
-            << QByteArray("int main(void) { return 0 }\n") << QString()
-            << QStringLiteral("Il y a des erreurs de compilation!") << QByteArray("error:");
+        QTest::newRow("syntax error") << QByteArray("int main(void) { return 0 }\n") << QString()
+                                      << QStringLiteral("Il y a des erreurs de compilation!") << QByteArray("error:");
         QTest::newRow("stale program is not success")
             << QByteArray("int main(void) { return 0; }\n") << QStringLiteral("/nonexistent/crt0.o")
             << QStringLiteral("Il y a des erreurs de linkage!") << QByteArray("\r\nIl y a des erreurs!");
@@ -271,7 +272,8 @@ private slots:
         const QString bin = m_work->path() + QStringLiteral("/tools/bin");
         QDir().mkpath(bin);
         const QString pidFile = m_work->path() + QStringLiteral("/pid");
-        writeFile(bin + QStringLiteral("/slow-gcc"), "#!/bin/sh\necho $$ > " + pidFile.toUtf8() + "\nexec /bin/sleep 60\n");
+        writeFile(bin + QStringLiteral("/slow-gcc"),
+                  "#!/bin/sh\necho $$ > " + pidFile.toUtf8() + "\nexec /bin/sleep 60\n");
         QFile::setPermissions(bin + QStringLiteral("/slow-gcc"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         setStore(QStringLiteral("GNU/PREFIXE"), bin + QStringLiteral("/slow-"));
         start();
@@ -279,7 +281,8 @@ private slots:
         bool cancelled = false;
         whileModal<CGnu>([&](CGnu* dlg) {
             if (!dlg->toolRunning() || !QFileInfo::exists(pidFile)) return false;
-            QTimer::singleShot(0, dlg->findChild<QPushButton*>(QStringLiteral("cancelButton")), &QAbstractButton::click);
+            QTimer::singleShot(0, dlg->findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                               &QAbstractButton::click);
             return cancelled = true;
         });
         QDir().mkpath(src({}));
@@ -304,8 +307,8 @@ private slots:
         QTest::addColumn<int>("entries");  // in the list of the shown linker page
         QTest::addColumn<QString>("written");
         const QString rt = korvan::build::runtimeFolder();
-        QTest::newRow("defaults then OK") << QString() << true << true << 2
-                                          << rt + QStringLiteral("/crt0.o ") + rt + QStringLiteral("/korvan.o");
+        QTest::newRow("defaults then OK")
+            << QString() << true << true << 2 << rt + QStringLiteral("/crt0.o ") + rt + QStringLiteral("/korvan.o");
         QTest::newRow("two blanks") << QStringLiteral("b.o  a.o") << false << true << 2 << QStringLiteral("a.o b.o");
         QTest::newRow("cancel") << QStringLiteral("b.o  a.o") << true << false << 2 << QStringLiteral("b.o  a.o");
     }

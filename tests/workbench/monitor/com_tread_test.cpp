@@ -30,8 +30,7 @@ long long msSince(Clock::time_point t0) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
 }
 
-template <class Pred>
-bool waitFor(Pred pred, std::chrono::milliseconds limit = 2000ms) {
+template <class Pred> bool waitFor(Pred pred, std::chrono::milliseconds limit = 2000ms) {
     for (const auto until = Clock::now() + limit; !pred(); std::this_thread::sleep_for(2ms))
         if (Clock::now() > until) return false;
     return true;
@@ -47,9 +46,21 @@ struct FakeDocument : ComTread::Document {
         cv.wait(lock, [this] { return !hold; });
     }
     void RefreshView() override { ++refreshes; }
-    void ConfigureFailed(const std::string& port) override { std::lock_guard lock(mutex); failedPorts.push_back(port); }
-    template <class T> T get(T FakeDocument::*field) { std::lock_guard lock(mutex); return this->*field; }
-    void setHold(bool on) { { std::lock_guard lock(mutex); hold = on; } cv.notify_all(); }
+    void ConfigureFailed(const std::string& port) override {
+        std::lock_guard lock(mutex);
+        failedPorts.push_back(port);
+    }
+    template <class T> T get(T FakeDocument::*field) {
+        std::lock_guard lock(mutex);
+        return this->*field;
+    }
+    void setHold(bool on) {
+        {
+            std::lock_guard lock(mutex);
+            hold = on;
+        }
+        cv.notify_all();
+    }
 
     std::mutex mutex;
     std::condition_variable cv;
@@ -70,9 +81,17 @@ struct Link {
     std::string opening = "Ouverture du port " + slave + "\n";
 
     Link() { com->Start(); }
-    ~Link() { com.reset(); closeMaster(); }
-    bool ready() { return waitFor([this] { return com->IsReceiving(); }); }
-    void closeMaster() { if (master >= 0) ::close(master); master = -1; }
+    ~Link() {
+        com.reset();
+        closeMaster();
+    }
+    bool ready() {
+        return waitFor([this] { return com->IsReceiving(); });
+    }
+    void closeMaster() {
+        if (master >= 0) ::close(master);
+        master = -1;
+    }
     void send(const std::string& s) { ASSERT_EQ(::write(master, s.data(), s.size()), ssize_t(s.size())); }
     std::string received() { return doc.get(&FakeDocument::text).substr(opening.size()); }
     std::string read(std::size_t count, std::chrono::milliseconds limit = 2000ms) {  // from the channel
@@ -207,7 +226,11 @@ TEST(ComTread, StopReceptionReturnsPromptlyBlockedOrHungUp) {
 }
 
 TEST(ComTread, PortThatCannotBeUsedReportsAndKeepsThePauses) {
-    struct Case { const char* name; std::string port, text; std::vector<std::string> failed; };
+    struct Case {
+        const char* name;
+        std::string port, text;
+        std::vector<std::string> failed;
+    };
     // clang-format off
     const std::vector<Case> cases = {
         {"missing device", "/nonexistent/ttyQ9", "Open port number /nonexistent/ttyQ9\nImpossible to open !", {}},

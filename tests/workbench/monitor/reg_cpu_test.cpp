@@ -16,7 +16,7 @@ TEST(RegCpu, ParseTakesOnlyTheLabelsPresent) {
         const char* text;
         int index;
         std::optional<uint32_t> expected;  // nullopt: the register keeps its value
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"D0 alone", "xx D0=0000ABCD\n>>->", kRegD0, 0xABCD},
         {"D0 alone leaves D1", "D0=0000ABCD", kRegD0 + 1, std::nullopt},
@@ -52,7 +52,7 @@ TEST(RegCpu, WindowTexts) {
         uint32_t value;
         const char* text;
         const char* label;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {kRegD0 + 3, 0x1234, "D3 = 00001234", "D3 ="},
         {kRegA0 + 7, 0xABCDEF01, "A7 = ABCDEF01", "A7 ="},
@@ -74,7 +74,8 @@ TEST(RegCpu, WindowTexts) {
     struct Ccr {
         uint32_t sr;
         const char* text;
-    } ccr[] = {{0x2704, "--Z--"}, {0x271F, "XNZVC"}, {0x2700, "-----"}, {0x2710, "X----"}, {0x2708, "-N---"}, {0x2701, "----C"}};
+    } ccr[] = {{0x2704, "--Z--"}, {0x271F, "XNZVC"}, {0x2700, "-----"},
+               {0x2710, "X----"}, {0x2708, "-N---"}, {0x2701, "----C"}};
     for (const auto& c : ccr) EXPECT_EQ(CcrText(c.sr), c.text) << std::hex << c.sr;
 }
 
@@ -83,7 +84,7 @@ TEST(RegCpu, EditCommands) {
         int index;
         uint32_t value;
         const char* command;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {kRegD0 + 3, 0x1234, "D3=00001234\r"}, {kRegA0, 0xFFFFFFFF, "A0=FFFFFFFF\r"},
         {kRegPC, 0x802000, "PC=00802000\r"},   {kRegSS, 0x4000, "SS=00004000\r"},
@@ -104,7 +105,7 @@ TEST(RegCpu, TypedValues) {
         int index;
         const char* text;
         std::optional<uint32_t> value;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {kRegPC, "0x1000", 0x1000},   {kRegPC, "0X1000", 0x1000},     {kRegPC, "1000", 0x1000},
         {kRegPC, "00802000", 0x802000}, {kRegPC, " abcdef ", 0xABCDEF}, {kRegPC, "FFFFFFFF", 0xFFFFFFFF},

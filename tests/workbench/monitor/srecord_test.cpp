@@ -89,8 +89,8 @@ std::vector<Block> Drain(SRecord& reader) {
     while (reader.NextBlock(buffer, length, address)) {
         EXPECT_GE(length, 7);
         EXPECT_LE(length, 1023);
-        const uint32_t headerAddress = uint32_t{buffer[0]} << 24 | uint32_t{buffer[1]} << 16 |
-                                       uint32_t{buffer[2]} << 8 | buffer[3];
+        const uint32_t headerAddress =
+            uint32_t{buffer[0]} << 24 | uint32_t{buffer[1]} << 16 | uint32_t{buffer[2]} << 8 | buffer[3];
         EXPECT_EQ(headerAddress, address);
         EXPECT_EQ((buffer[4] << 8 | buffer[5]) + 6, length);
         blocks.push_back({address, Bytes(buffer + 6, buffer + length)});
@@ -118,7 +118,7 @@ TEST(SRecordReader, BlocksAndEntry) {
         std::string text;
         std::vector<Block> blocks;
         uint32_t entry;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"contiguous records merge",
          Lines({Rec('0', 0, {'h', 'i'}), Rec('3', 0x802000, {0x11, 0x22}), Rec('3', 0x802002, {0x33, 0x44, 0x55}),
@@ -178,7 +178,7 @@ TEST(SRecordReader, ProgressCountsLineReads) {
         const char* name;
         std::string text;
         int total;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"final line feed counts one more read", s9 + "\n" + s9 + "\n" + s9 + "\n", 4},
         {"no final line feed", s9 + "\n" + s9 + "\n" + s9, 3},
@@ -198,13 +198,17 @@ TEST(SRecordReader, ProgressCountsLineReads) {
 
 TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
     const std::string good = Rec('3', 0x802000, {0x4E, 0x71});  // S307008020004E7199
-    auto with = [&](std::size_t at, char c) { std::string s = good; s[at] = c; return s; };
+    auto with = [&](std::size_t at, char c) {
+        std::string s = good;
+        s[at] = c;
+        return s;
+    };
     struct Case {
         const char* name;
         std::string text;
         SRecordError error;
         int line;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"bad checksum after a good record", Lines({good, with(good.size() - 1, 'A'), Rec('7', 0)}),
          SRecordError::BadChecksum, 2},
@@ -264,7 +268,7 @@ TEST(SRecordReader, FilesFromRealProducers) {
         std::string command;
         std::vector<Block> blocks;
         uint32_t entry;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"assembler: S0, S3, S5, S9 then S7", QUBRIX_CLI,
          "printf ' NOP\\n' > nop.s && XDG_CONFIG_HOME=$PWD/cfg " QUBRIX_CLI " --no-list --code 802000 nop.s"

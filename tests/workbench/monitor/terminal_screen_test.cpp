@@ -18,9 +18,9 @@ std::string trimmed(std::string_view row) {
 
 struct ScreenCase {
     const char* name;
-    std::vector<std::string> chunks;                 // one receive() call each
-    int row, col;                                    // cursor afterwards
-    std::vector<std::pair<int, std::string>> rows;   // rows as shown, trailing blanks dropped
+    std::vector<std::string> chunks;                // one receive() call each
+    int row, col;                                   // cursor afterwards
+    std::vector<std::pair<int, std::string>> rows;  // rows as shown, trailing blanks dropped
 };
 
 std::string repeat(char c, int n) { return std::string(static_cast<std::size_t>(n), c); }

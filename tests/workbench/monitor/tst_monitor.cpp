@@ -93,8 +93,8 @@ QByteArray expectedBlocks(const QString& absPath, uint32_t* entry) {
     uint32_t start = 0, next = 0;
     auto flush = [&] {
         if (data.isEmpty()) return;
-        const char head[6] = {char(start >> 24), char(start >> 16), char(start >> 8), char(start),
-                              char(data.size() >> 8), char(data.size())};
+        const char head[6] = {char(start >> 24), char(start >> 16),      char(start >> 8),
+                              char(start),       char(data.size() >> 8), char(data.size())};
         stream += QByteArray(head, 6) + data;
         data.clear();
     };
@@ -137,7 +137,8 @@ class TstMonitor : public QObject {
     ViewMonitor* monitor() const { return findMonitorView(*m_app); }
     int monitorWindows() const {
         int n = 0;
-        for (QMdiSubWindow* w : frame()->mdiArea()->subWindowList()) n += qobject_cast<ViewMonitor*>(w->widget()) != nullptr;
+        for (QMdiSubWindow* w : frame()->mdiArea()->subWindowList())
+            n += qobject_cast<ViewMonitor*>(w->widget()) != nullptr;
         return n;
     }
     // The simulator on the configured port, with the given detection and download settings.
@@ -202,7 +203,8 @@ private slots:
         QTest::addColumn<bool>("ok");
         QTest::newRow("COM3 kept, OK") << QStringLiteral("COM3") << QString() << true;
         QTest::newRow("typed path, OK") << QStringLiteral("COM1") << QStringLiteral("/dev/pts/77") << true;
-        QTest::newRow("path outside the list shown, Cancel") << QStringLiteral("/tmp/line") << QStringLiteral("COM2") << false;
+        QTest::newRow("path outside the list shown, Cancel")
+            << QStringLiteral("/tmp/line") << QStringLiteral("COM2") << false;
     }
     void configurationDialog() {
         QFETCH(QString, stored);
@@ -273,7 +275,8 @@ private slots:
         QVERIFY(screenShows(QStringLiteral("Impossible d'ouvrir!")));
         QCOMPARE(QString::fromLatin1(monitor()->document()->GetScreenRow(0).data(), 80).trimmed(),
                  QStringLiteral("Ouverture du port ") + m_work->path() + QStringLiteral("/no-such-port"));
-        QTRY_COMPARE_WITH_TIMEOUT(text, QStringLiteral("Le module KORVAN est soit hors tension, soit non connecté"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(text, QStringLiteral("Le module KORVAN est soit hors tension, soit non connecté"),
+                                  3000);
         QElapsedTimer closing;
         closing.start();
         qobject_cast<QMdiSubWindow*>(monitor()->parentWidget())->close();
@@ -349,10 +352,12 @@ private slots:
         const QString abs = writeFile(m_work->path() + QStringLiteral("/big.abs"), [] {
             QByteArray file = "S0030000FC\r\n";
             for (uint32_t a = 0x802000; a < 0x802000 + 4096; a += 16) {
-                QByteArray rec = QByteArray::fromHex(QString::asprintf("15%08X", a).toLatin1()) + QByteArray(16, '\x4E');
+                QByteArray rec =
+                    QByteArray::fromHex(QString::asprintf("15%08X", a).toLatin1()) + QByteArray(16, '\x4E');
                 uint8_t sum = 0;
                 for (char c : rec) sum += uint8_t(c);
-                file += "S3" + rec.toHex().toUpper() + QByteArray::number(uint8_t(~sum), 16).rightJustified(2, '0').toUpper() + "\r\n";
+                file += "S3" + rec.toHex().toUpper() +
+                        QByteArray::number(uint8_t(~sum), 16).rightJustified(2, '0').toUpper() + "\r\n";
             }
             return file + "S705008020005A\r\n";
         }());
@@ -362,14 +367,16 @@ private slots:
         // Cancelled while the first block, whole on the line, waits for its acknowledgement.
         whileModal<LoadSR>([this](LoadSR* dlg) {
             if (dlg->blocksSent() < 1 || m_sim->received().size() < 4 + 6 + 1008) return false;
-            QTimer::singleShot(0, dlg->findChild<QPushButton*>(QStringLiteral("cancelButton")), &QAbstractButton::click);
+            QTimer::singleShot(0, dlg->findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                               &QAbstractButton::click);
             return true;
         });
         QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
         QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 10000);
         QTest::qWait(1500);
         uint32_t entry = 0;
-        QCOMPARE(m_sim->received().toHex(' '), (QByteArray("LO\r\x16") + expectedBlocks(abs, &entry).left(6 + 1008)).toHex(' '));
+        QCOMPARE(m_sim->received().toHex(' '),
+                 (QByteArray("LO\r\x16") + expectedBlocks(abs, &entry).left(6 + 1008)).toHex(' '));
     }
 
     // The C example built with the default GNU options, left with Monitor: the module receives
@@ -395,14 +402,16 @@ private slots:
         frame()->runCommand(cmd::kGnuBuild);
         QTRY_VERIFY_WITH_TIMEOUT(monitor(), 30000);
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802000\r"); }, 10000));
-        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; },
+                                3000));
         // No dump was asked for yet, so Run offers 00000000: the student types the entry.
         whenModal<Executer>([](Executer* dlg) {
             dlg->setStartAddress(QStringLiteral("802000"));
             QTimer::singleShot(0, dlg, &QDialog::accept);
         });
         frame()->runCommand(cmd::kRun);
-        QVERIFY2(screenShows(QStringLiteral("somme des carres 0..7 = 140"), 10000), qPrintable(screenText(monitor()->document())));
+        QVERIFY2(screenShows(QStringLiteral("somme des carres 0..7 = 140"), 10000),
+                 qPrintable(screenText(monitor()->document())));
         QVERIFY(screenText(monitor()->document()).contains(QStringLiteral("Bonjour du 68332")));
     }
 
@@ -418,7 +427,8 @@ private slots:
         QVERIFY(cpu && cpu->isVisible());
         auto* pc = cpu->findChild<QPushButton*>(QStringLiteral("pcButton"));
         QTRY_COMPARE_WITH_TIMEOUT(pc->text(), QStringLiteral("PC = 00802000"), 3000);
-        QCOMPARE(cpu->findChild<QListWidget*>(QStringLiteral("stackList"))->item(0)->text(), QStringLiteral("SS = 00880000"));
+        QCOMPARE(cpu->findChild<QListWidget*>(QStringLiteral("stackList"))->item(0)->text(),
+                 QStringLiteral("SS = 00880000"));
         QCOMPARE(cpu->findChild<QLineEdit*>(QStringLiteral("ccrEdit"))->text(), QStringLiteral("-----"));
 
         // D3 edited to 1234: the row changes and the set command goes out; a typed value that
@@ -453,14 +463,16 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("GO 802000\r"); }, 3000));
         // Keys sent while the program runs would be its input: wait for the monitor's prompt.
         QVERIFY(QTest::qWaitFor([&] { return m_sim->answeredSince(mark); }, 10000));
-        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; },
+                                3000));
 
         // Step: its dump refreshes the register window, whatever the module did.
         const QByteArray before = m_sim->received();
         frame()->runCommand(cmd::kStep);
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received() == before + "ss\r"; }, 3000));
-        QTRY_VERIFY_WITH_TIMEOUT(data->item(3)->text() == QStringLiteral("D3 = 00001234") &&
-                                     pc->text() != QStringLiteral("PC = 00802000"), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            data->item(3)->text() == QStringLiteral("D3 = 00001234") && pc->text() != QStringLiteral("PC = 00802000"),
+            3000);
         QVERIFY(screenText(monitor()->document()).contains(pc->text().remove(u' ')));
     }
 };

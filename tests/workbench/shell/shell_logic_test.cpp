@@ -66,21 +66,24 @@ constexpr auto W1252 = TextEncoding::Windows1252;
 
 INSTANTIATE_TEST_SUITE_P(
     Files, SourceTextRoundTrip,
-    ::testing::Values(
-        DecodeCase{"Empty", "", U8, LineEnd::Lf, ""},
-        DecodeCase{"UnixLines", "MOVE.L D0,D1\nRTS\n", U8, LineEnd::Lf, "MOVE.L D0,D1\nRTS\n"},
-        DecodeCase{"DosLines", "MOVE.L D0,D1\r\nRTS\r\n", U8, LineEnd::CrLf, "MOVE.L D0,D1\nRTS\n"},
-        DecodeCase{"OldMacLines", "a\rb\r", U8, LineEnd::Cr, "a\nb\n"},
-        DecodeCase{"NoFinalLineEnd", "a\r\nlast", U8, LineEnd::CrLf, "a\nlast"},
-        DecodeCase{"MixedLineEndsMostlyDos", "a\r\nb\nc\r\nd\re", U8, LineEnd::CrLf, "a\nb\nc\nd\ne"},
-        DecodeCase{"Latin1Comment", "; r\xE9sultat \xE0 z\xE9ro\r\n", W1252, LineEnd::CrLf,
-                   "; r\xC3\xA9sultat \xC3\xA0 z\xC3\xA9ro\n"},
-        DecodeCase{"Windows1252EuroAndUnassignedBytes", "\x80 \x81\x8D\x8F\x90\x9D", W1252, LineEnd::Lf,
-                   "\xE2\x82\xAC \xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
-        DecodeCase{"Utf8WithByteOrderMark", "\xEF\xBB\xBF" "DC.B 1\r\n", U8, LineEnd::CrLf, "DC.B 1\n"},
-        DecodeCase{"NulByteKept", "a\0b\n"s, U8, LineEnd::Lf, "a\0b\n"s},
-        DecodeCase{"Utf8CutAtEndIsWindows1252", "ok \xC3", W1252, LineEnd::Lf, "ok \xC3\x83"},
-        DecodeCase{"SurrogateIsWindows1252", "\xED\xA0\x80", W1252, LineEnd::Lf, "\xC3\xAD\xC2\xA0\xE2\x82\xAC"}),
+    ::testing::Values(DecodeCase{"Empty", "", U8, LineEnd::Lf, ""},
+                      DecodeCase{"UnixLines", "MOVE.L D0,D1\nRTS\n", U8, LineEnd::Lf, "MOVE.L D0,D1\nRTS\n"},
+                      DecodeCase{"DosLines", "MOVE.L D0,D1\r\nRTS\r\n", U8, LineEnd::CrLf, "MOVE.L D0,D1\nRTS\n"},
+                      DecodeCase{"OldMacLines", "a\rb\r", U8, LineEnd::Cr, "a\nb\n"},
+                      DecodeCase{"NoFinalLineEnd", "a\r\nlast", U8, LineEnd::CrLf, "a\nlast"},
+                      DecodeCase{"MixedLineEndsMostlyDos", "a\r\nb\nc\r\nd\re", U8, LineEnd::CrLf, "a\nb\nc\nd\ne"},
+                      DecodeCase{"Latin1Comment", "; r\xE9sultat \xE0 z\xE9ro\r\n", W1252, LineEnd::CrLf,
+                                 "; r\xC3\xA9sultat \xC3\xA0 z\xC3\xA9ro\n"},
+                      DecodeCase{"Windows1252EuroAndUnassignedBytes", "\x80 \x81\x8D\x8F\x90\x9D", W1252, LineEnd::Lf,
+                                 "\xE2\x82\xAC \xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
+                      DecodeCase{"Utf8WithByteOrderMark",
+                                 "\xEF\xBB\xBF"
+                                 "DC.B 1\r\n",
+                                 U8, LineEnd::CrLf, "DC.B 1\n"},
+                      DecodeCase{"NulByteKept", "a\0b\n"s, U8, LineEnd::Lf, "a\0b\n"s},
+                      DecodeCase{"Utf8CutAtEndIsWindows1252", "ok \xC3", W1252, LineEnd::Lf, "ok \xC3\x83"},
+                      DecodeCase{"SurrogateIsWindows1252", "\xED\xA0\x80", W1252, LineEnd::Lf,
+                                 "\xC3\xAD\xC2\xA0\xE2\x82\xAC"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SourceText, Windows1252KeepsWhatItCanHoldAndRefusesTheRest) {
@@ -105,7 +108,9 @@ TEST(SourceText, Utf8Validation) {
 }
 
 TEST(GoToLineDestination, ClampsToTheText) {
-    struct Row { int lines, target, expected; };
+    struct Row {
+        int lines, target, expected;
+    };
     for (const Row& r : {Row{10, -5, 0}, {10, 0, 0}, {10, 4, 4}, {10, 9, 9}, {10, 10, 9}, {10, 100000, 9}, {1, 7, 0}})
         EXPECT_EQ(goToLineDestination(r.lines, r.target), r.expected) << r.lines << " lines, target " << r.target;
 }
@@ -190,7 +195,12 @@ std::optional<std::string> commandText(int set, Language lang, int id) {
 }
 
 TEST(MenuSets, WhichCommandsEachSetCarries) {
-    struct Row { int set; Language lang; int id; const char* text; };  // null: absent, "": any text
+    struct Row {
+        int set;
+        Language lang;
+        int id;
+        const char* text;
+    };  // null: absent, "": any text
     // clang-format off
     const Row rows[] = {
         {kMenuSetMain, Language::French, cmd::kBitmap, ""},
@@ -225,7 +235,8 @@ TEST(MenuSets, EveryCommandHasAPromptUnlessItHasNone) {
             const std::vector<MenuItem> items = menuSet(set, lang);
             for (const MenuItem* i : flat(items))
                 EXPECT_TRUE(i->kind != MenuItem::Kind::Command || withoutPrompt.count(i->id) ||
-                            !commandPrompt(i->id, lang).empty()) << "command " << i->id << " in set " << set;
+                            !commandPrompt(i->id, lang).empty())
+                    << "command " << i->id << " in set " << set;
         }
 }
 

@@ -95,10 +95,10 @@ private slots:
         QTest::addColumn<QStringList>("bar");
         QTest::addColumn<QString>("idle");
         QTest::addColumn<bool>("frenchChecked");
-        QTest::newRow("empty store: French") << "" << QStringList{"&Fichier", "KORVAN", "&Configurer", "&Affichage", "&?"}
-                                             << "Prêt" << true;
-        QTest::newRow("lower-case word: English") << "francais" << QStringList{"&File", "KORVAN", "&Setup", "&View", "&?"}
-                                                  << "Ready" << false;
+        QTest::newRow("empty store: French")
+            << "" << QStringList{"&Fichier", "KORVAN", "&Configurer", "&Affichage", "&?"} << "Prêt" << true;
+        QTest::newRow("lower-case word: English")
+            << "francais" << QStringList{"&File", "KORVAN", "&Setup", "&View", "&?"} << "Ready" << false;
     }
     void firstStart() {
         QFETCH(QString, language);
@@ -161,12 +161,12 @@ private slots:
         QTest::addColumn<int>("documentSet");
         QTest::addColumn<QStringList>("documentBar");
         QTest::newRow("French without toolchain")
-            << false << "FRANCAIS" << 129
-            << QStringList{"&Fichier", "&Edition", "Assembleur", "KORVAN", "Configuration", "&Affichage", "Fe&nêtre", "&?"};
+            << false << "FRANCAIS" << 129 << QStringList{"&Fichier",      "&Edition",   "Assembleur", "KORVAN",
+                                                         "Configuration", "&Affichage", "Fe&nêtre",   "&?"};
         QTest::newRow("French with toolchain")
             << true << "FRANCAIS" << 130
-            << QStringList{"&Fichier", "&Edition", "Assembleur", "Compile", "KORVAN", "Configuration", "&Affichage",
-                           "Fe&nêtre", "&?"};
+            << QStringList{"&Fichier",      "&Edition",   "Assembleur", "Compile", "KORVAN",
+                           "Configuration", "&Affichage", "Fe&nêtre",   "&?"};
         QTest::newRow("English without toolchain")
             << false << "ANGLAIS" << 129
             << QStringList{"&File", "&Edit", "Assemble", "KORVAN", "Setup", "&View", "&Window", "&?"};
@@ -223,7 +223,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("dos lines, latin-1") << QByteArray("; r\xE9sultat\r\n\tMOVE.L #$10,D0\r\n\tRTS\r\n");
         QTest::newRow("unix lines, utf-8, no final line end") << QByteArray("; r\xC3\xA9sultat\nRTS");
-        QTest::newRow("utf-8 with byte-order mark") << QByteArray("\xEF\xBB\xBF" "DC.B 1\r\n");
+        QTest::newRow("utf-8 with byte-order mark") << QByteArray(
+            "\xEF\xBB\xBF"
+            "DC.B 1\r\n");
         QTest::newRow("mixed line ends") << QByteArray("a\r\nb\nc\rd\r\n");
         QTest::newRow("utf-8 line separator") << QByteArray("x\xE2\x80\xA8y\n");
         QTest::newRow("nul and control bytes") << QByteArray("a\0b\x01\x1F\n", 7);
@@ -274,7 +276,8 @@ private slots:
         QVERIFY(frame->runCommand(cmd::kFileNew));
         QVERIFY(frame->runCommand(cmd::kFileNew));
         QStringList titles;
-        for (QMdiSubWindow* w : frame->mdiArea()->subWindowList()) titles << static_cast<CChildFrame*>(w)->documentTitle();
+        for (QMdiSubWindow* w : frame->mdiArea()->subWindowList())
+            titles << static_cast<CChildFrame*>(w)->documentTitle();
         QCOMPARE(titles, QStringList({"prog1", "prog2"}));
         frame->updateCommandUi();
         QCOMPARE(frame->windowTitle(), QStringLiteral("korvan - prog2"));
@@ -305,7 +308,8 @@ private slots:
         QTest::addColumn<bool>("byCommand");  // File > Close, or the window's own close
         QTest::addColumn<QByteArray>("onDisk");
         QTest::addColumn<int>("windowsLeft");
-        QTest::newRow("Cancel keeps the window and the file") << int(QMessageBox::Cancel) << true << QByteArray("RTS\n") << 1;
+        QTest::newRow("Cancel keeps the window and the file")
+            << int(QMessageBox::Cancel) << true << QByteArray("RTS\n") << 1;
         QTest::newRow("Yes saves, then closes") << int(QMessageBox::Yes) << false << QByteArray("NOP RTS\n") << 0;
         QTest::newRow("No closes without saving") << int(QMessageBox::No) << false << QByteArray("RTS\n") << 0;
     }
@@ -336,7 +340,8 @@ private slots:
         QTest::keyClicks(activeView(), QStringLiteral("shared"));
         QVERIFY(frame->runCommand(cmd::kWindowNew));
         QCOMPARE(activeView()->toPlainText(), QStringLiteral("shared"));
-        QCOMPARE(static_cast<CChildFrame*>(frame->mdiArea()->currentSubWindow())->documentTitle(), QStringLiteral("prog1:2"));
+        QCOMPARE(static_cast<CChildFrame*>(frame->mdiArea()->currentSubWindow())->documentTitle(),
+                 QStringLiteral("prog1:2"));
         QTest::keyClicks(activeView(), QStringLiteral("!"));
         m_app->newSourceDocument();  // unmodified: no question for it
         QString question;
@@ -402,7 +407,8 @@ private slots:
         QCOMPARE(stillOpen, !warning.isEmpty());
         QCOMPARE(view->caretLine() + 1, expectedLine);
         QCOMPARE(view->textCursor().positionInBlock(), 5);  // the column is kept
-        if (warning.isEmpty()) QCOMPARE(m_app->mainFrame()->caretPaneText(), QStringLiteral("ligne=%1").arg(expectedLine));
+        if (warning.isEmpty())
+            QCOMPARE(m_app->mainFrame()->caretPaneText(), QStringLiteral("ligne=%1").arg(expectedLine));
     }
     void caretPaneFollowsKeyboardOnly() {
         CKorvanView* view = startWithText(QStringLiteral("one\ntwo\nthree\nfour"));

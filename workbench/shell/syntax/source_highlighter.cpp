@@ -11,8 +11,7 @@ using syntax::LineState;
 using syntax::Style;
 
 SourceHighlighter::SourceHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
-    for (std::size_t i = 0; i < m_formats.size(); ++i)
-        m_formats[i] = charFormat(static_cast<Style>(i));
+    for (std::size_t i = 0; i < m_formats.size(); ++i) m_formats[i] = charFormat(static_cast<Style>(i));
 }
 
 QFont SourceHighlighter::editorFont() {

@@ -62,8 +62,8 @@ protected:
 
 private:
     std::array<QTextCharFormat, syntax::kStyleCount> m_formats;
-    std::string m_bytes;               // the block's text, one byte per character
-    std::vector<syntax::Span> m_spans; // reused from block to block
+    std::string m_bytes;                // the block's text, one byte per character
+    std::vector<syntax::Span> m_spans;  // reused from block to block
 };
 
 }  // namespace korvan::shell

@@ -21,8 +21,7 @@ public:
                 const std::size_t comma = rest.find(',');
                 const std::string_view word = rest.substr(0, comma);
                 rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
-                if (word.empty())
-                    continue;
+                if (word.empty()) continue;
                 add(word, group.style);
             }
         }
@@ -34,8 +33,7 @@ public:
     std::optional<Style> find(std::string_view word) const {
         const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), word,
                                          [](const Entry& e, std::string_view w) { return e.word < w; });
-        if (it == m_entries.end() || it->word != word)
-            return std::nullopt;
+        if (it == m_entries.end() || it->word != word) return std::nullopt;
         return it->style;
     }
 

@@ -29,12 +29,12 @@ struct Rgb {
 
 // Text colour of every style, indexed by Style. The colours are meant for a white background.
 inline constexpr std::array<Rgb, kStyleCount> kStyleColours{{
-    {0, 0, 0},       // Default
-    {0, 170, 0},     // Comment
-    {55, 57, 200},   // String
-    {0, 0, 255},     // Keyword
-    {128, 128, 0},   // Preprocessor
-    {255, 128, 0},   // TypeName
+    {0, 0, 0},      // Default
+    {0, 170, 0},    // Comment
+    {55, 57, 200},  // String
+    {0, 0, 255},    // Keyword
+    {128, 128, 0},  // Preprocessor
+    {255, 128, 0},  // TypeName
 }};
 
 constexpr Rgb styleColour(Style style) { return kStyleColours[static_cast<std::size_t>(style)]; }
@@ -54,10 +54,8 @@ inline constexpr std::array<KeywordGroup, 3> kKeywordGroups{{
      "protected,typename,if,public,union,continue,inline,default,return,delete,virtual,sizeof,"
      "do,volatile,while",
      Style::Keyword},
-    {"#define,#elif,#else,#endif,#error,#ifdef,#ifndef,#import,#include,#line,#pragma,#undef",
-     Style::Preprocessor},
-    {"void,int,char,unsigned,short,long,double,float,register,static,WORD,BYTE,ULONG",
-     Style::TypeName},
+    {"#define,#elif,#else,#endif,#error,#ifdef,#ifndef,#import,#include,#line,#pragma,#undef", Style::Preprocessor},
+    {"void,int,char,unsigned,short,long,double,float,register,static,WORD,BYTE,ULONG", Style::TypeName},
 }};
 
 // Bytes that separate words: NUL, tab, line feed, carriage return, blank, ( ) * ; [ ] { }.
@@ -66,8 +64,7 @@ inline constexpr std::array<KeywordGroup, 3> kKeywordGroups{{
 inline constexpr std::array<bool, 256> kDelimiters = [] {
     std::array<bool, 256> table{};
     constexpr char kList[] = "\0\t\n\r ()*;[]{}";
-    for (unsigned char c : std::string_view(kList, sizeof kList - 1))
-        table[c] = true;
+    for (unsigned char c : std::string_view(kList, sizeof kList - 1)) table[c] = true;
     return table;
 }();
 

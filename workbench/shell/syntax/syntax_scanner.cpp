@@ -9,8 +9,7 @@ namespace {
 // A backslash as the last character (before an optional carriage return) splices the next
 // line onto this one, as the C preprocessor does.
 bool endsWithSplice(std::string_view line) {
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return !line.empty() && line.back() == '\\';
 }
 
@@ -20,13 +19,11 @@ std::optional<Style> keywordAt(std::string_view line, std::size_t pos, std::size
     const std::size_t limit = longestKeyword();
     std::size_t end = pos;
     while (end < line.size() && !isDelimiter(static_cast<unsigned char>(line[end]))) {
-        if (end - pos == limit)
-            return std::nullopt;  // longer than any keyword
+        if (end - pos == limit) return std::nullopt;  // longer than any keyword
         ++end;
     }
     const std::optional<Style> style = keywordStyle(line.substr(pos, end - pos));
-    if (style)
-        length = end - pos;
+    if (style) length = end - pos;
     return style;
 }
 
@@ -61,8 +58,7 @@ LineState scanLine(std::string_view line, LineState entry, std::vector<Span>& sp
                     state = LineState::BlockComment;
                     mark = i++;
                 }
-            } else if ((i == 0 || isDelimiter(static_cast<unsigned char>(line[i - 1]))) &&
-                       canStartKeyword(c)) {
+            } else if ((i == 0 || isDelimiter(static_cast<unsigned char>(line[i - 1]))) && canStartKeyword(c)) {
                 std::size_t length = 0;
                 if (const std::optional<Style> style = keywordAt(line, i, length)) {
                     spans.push_back(Span{i, length, *style});
@@ -73,8 +69,7 @@ LineState scanLine(std::string_view line, LineState entry, std::vector<Span>& sp
             break;
         case LineState::String:
             // A backslash does not protect a double quote: the first one ends the string.
-            if (c == '"')
-                close(Style::String, i + 1);
+            if (c == '"') close(Style::String, i + 1);
             break;
         case LineState::CharLiteral:
             // Only the quote of '\'' is taken as escaped: a backslash before it and a quote
@@ -82,8 +77,7 @@ LineState scanLine(std::string_view line, LineState entry, std::vector<Span>& sp
             if (c == '\'' && !(i > 0 && line[i - 1] == '\\' && i + 1 < n && line[i + 1] == '\''))
                 close(Style::String, i + 1);
             break;
-        case LineState::LineComment:
-            break;
+        case LineState::LineComment: break;
         case LineState::BlockComment:
             if (c == '*' && i + 1 < n && line[i + 1] == '/') {
                 ++i;
@@ -95,20 +89,16 @@ LineState scanLine(std::string_view line, LineState entry, std::vector<Span>& sp
     }
 
     switch (state) {
-    case LineState::Code:
-        return LineState::Code;
+    case LineState::Code: return LineState::Code;
     case LineState::String:
     case LineState::CharLiteral:
-        if (n > mark)
-            spans.push_back(Span{mark, n - mark, Style::String});
+        if (n > mark) spans.push_back(Span{mark, n - mark, Style::String});
         return endsWithSplice(line) ? state : LineState::Code;
     case LineState::LineComment:
-        if (n > mark)
-            spans.push_back(Span{mark, n - mark, Style::Comment});
+        if (n > mark) spans.push_back(Span{mark, n - mark, Style::Comment});
         return endsWithSplice(line) ? state : LineState::Code;
     case LineState::BlockComment:
-        if (n > mark)
-            spans.push_back(Span{mark, n - mark, Style::Comment});
+        if (n > mark) spans.push_back(Span{mark, n - mark, Style::Comment});
         return state;
     }
     return LineState::Code;
@@ -124,10 +114,8 @@ std::vector<Span> scanText(std::string_view text) {
         const std::size_t lineEnd = feed == std::string_view::npos ? text.size() : feed;
         lineSpans.clear();
         state = scanLine(text.substr(lineStart, lineEnd - lineStart), state, lineSpans);
-        for (const Span& s : lineSpans)
-            spans.push_back(Span{lineStart + s.start, s.length, s.style});
-        if (feed == std::string_view::npos)
-            break;
+        for (const Span& s : lineSpans) spans.push_back(Span{lineStart + s.start, s.length, s.style});
+        if (feed == std::string_view::npos) break;
         lineStart = feed + 1;
     }
     return spans;

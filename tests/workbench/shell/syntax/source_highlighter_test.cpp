@@ -15,9 +15,9 @@ namespace {
 QString colours(const QTextDocument& doc, int line) {
     const QTextBlock block = doc.findBlockByNumber(line);
     QString out(block.length() - 1, u'?');
-    const QList<QPair<QColor, QChar>> letters{{QColor(0, 0, 0), u'.'},      {QColor(0, 170, 0), u'C'},
-                                              {QColor(55, 57, 200), u'S'},  {QColor(0, 0, 255), u'K'},
-                                              {QColor(128, 128, 0), u'P'},  {QColor(255, 128, 0), u'T'}};
+    const QList<QPair<QColor, QChar>> letters{{QColor(0, 0, 0), u'.'},     {QColor(0, 170, 0), u'C'},
+                                              {QColor(55, 57, 200), u'S'}, {QColor(0, 0, 255), u'K'},
+                                              {QColor(128, 128, 0), u'P'}, {QColor(255, 128, 0), u'T'}};
     for (const QTextLayout::FormatRange& range : block.layout()->formats())
         for (const auto& [colour, letter] : letters)
             if (range.format.foreground().color() == colour)
@@ -35,14 +35,14 @@ private slots:
     // its document; a bare document gets one here. Once attached, every change is coloured at once.
     void coloursEveryLineAndFollowsEdits_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("editLine");  // -1: no edit
+        QTest::addColumn<int>("editLine");    // -1: no edit
         QTest::addColumn<int>("editColumn");  // -1: at the end of the line
         QTest::addColumn<QString>("inserted");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("keywords and types") << "int main(void)\n#include <a.h>\nWORD word INT" << -1 << 0 << ""
                                             << QStringList{"TTT.KKKK.TTTT.", "PPPPPPPP......", "TTTT........."};
-        QTest::newRow("block comment over lines") << "x /* a\nint\nb */ char c;" << -1 << 0 << ""
-                                                  << QStringList{"..CCCC", "CCC", "CCCC.TTTT..."};
+        QTest::newRow("block comment over lines")
+            << "x /* a\nint\nb */ char c;" << -1 << 0 << "" << QStringList{"..CCCC", "CCC", "CCCC.TTTT..."};
         QTest::newRow("literals") << "s = \"int\"; c = '\\'' int" << -1 << 0 << ""
                                   << QStringList{"....SSSSS......SSSS.TTT"};
         QTest::newRow("assembly") << "\tMOVE.B #'A',D0 ; if x\n\tbra main" << -1 << 0 << ""
@@ -70,8 +70,10 @@ private slots:
         doc.setPlainText(text);
         if (editLine >= 0) {
             QTextCursor cursor(doc.findBlockByNumber(editLine));
-            if (editColumn < 0) cursor.movePosition(QTextCursor::EndOfBlock);
-            else cursor.setPosition(cursor.position() + editColumn);
+            if (editColumn < 0)
+                cursor.movePosition(QTextCursor::EndOfBlock);
+            else
+                cursor.setPosition(cursor.position() + editColumn);
             cursor.insertText(inserted);
         }
         QStringList shown;

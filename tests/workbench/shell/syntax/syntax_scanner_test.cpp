@@ -15,8 +15,7 @@ namespace {
 std::string render(std::string_view text) {
     std::string out(text.size(), '.');
     for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] == '\n')
-            out[i] = '\n';
+        if (text[i] == '\n') out[i] = '\n';
     for (const Span& span : scanText(text))
         for (std::size_t i = span.start; i < span.start + span.length; ++i)
             out[i] = ".CSKPT"[static_cast<int>(span.style)];
@@ -67,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(Delimiters, ColouringTest, ::testing::ValuesIn(kDelimit
 // Keywords are compared byte for byte, capitals included.
 const Case kCaseCases[] = {
     {"CapitalTypesOnlyInCapitals", "WORD word INT BYTE ULONG", "TTTT..........TTTT.TTTTT"},
-    {"NearMissesAreNotKeywords", "Return Void signed __asm__ mai whilee # _", "........................................."},
+    {"NearMissesAreNotKeywords", "Return Void signed __asm__ mai whilee # _",
+     "........................................."},
     {"BlueKeywords", "if else while", "KK.KKKK.KKKKK"},
     {"UnderscoreKeywords", "__asm __try", "KKKKK.KKKKK"},
     {"MainIsAKeyword", "int main(void)", "TTT.KKKK.TTTT."},
@@ -142,7 +142,11 @@ using S = Style;
 const LineCase kLineCases[] = {
     {"BlockCommentCloses", "still */ int", L::BlockComment, L::Code, {{0, 8, S::Comment}, {9, 3, S::TypeName}}},
     {"EmptyLineInsideBlockComment", "", L::BlockComment, L::BlockComment, {}},
-    {"BlockCommentClosesAndReopens", "a */ b /* c", L::BlockComment, L::BlockComment, {{0, 4, S::Comment}, {7, 4, S::Comment}}},
+    {"BlockCommentClosesAndReopens",
+     "a */ b /* c",
+     L::BlockComment,
+     L::BlockComment,
+     {{0, 4, S::Comment}, {7, 4, S::Comment}}},
     {"LineCommentWithBackslashGoesOn", "// x\\", L::Code, L::LineComment, {{0, 5, S::Comment}}},
     {"ContinuedLineCommentColoursTheWholeLine", "int", L::LineComment, L::Code, {{0, 3, S::Comment}}},
     {"StringWithBackslashGoesOn", "\"abc\\\r", L::Code, L::String, {{0, 6, S::String}}},
@@ -160,15 +164,13 @@ TEST(ScannerRobustness, RandomTextGivesWellFormedRuns) {
     std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
     for (int round = 0; round < 2000; ++round) {
         std::string text(static_cast<std::size_t>(rng() % 200), ' ');
-        for (char& c : text)
-            c = alphabet[pick(rng)];
+        for (char& c : text) c = alphabet[pick(rng)];
         std::size_t end = 0;
         for (const Span& span : scanText(text)) {
             ASSERT_GT(span.length, 0u) << "round " << round;
             ASSERT_GE(span.start, end) << "round " << round;
             ASSERT_LE(span.start + span.length, text.size()) << "round " << round;
-            ASSERT_EQ(text.substr(span.start, span.length).find('\n'), std::string::npos)
-                << "round " << round;
+            ASSERT_EQ(text.substr(span.start, span.length).find('\n'), std::string::npos) << "round " << round;
             end = span.start + span.length;
         }
     }
