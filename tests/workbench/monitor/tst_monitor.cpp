@@ -264,19 +264,47 @@ private slots:
         QVERIFY(frame()->commandState(cmd::kConfigMonitor).enabled);
     }
 
-    // A port that cannot be opened: the two lines in the terminal, no configuration message,
-    // then the module reported as not responding; the window stays usable and closes at once.
-    void missingPort() {
-        setStore(QStringLiteral("MONITEUR/PORT"), m_work->path() + QStringLiteral("/no-such-port"));
+    // A port that cannot be opened shows the two lines in the terminal and, with detection on,
+    // the module reported as not responding; a device that refuses the line settings shows the
+    // French-only message with the port as its caption. Either way the window stays usable and
+    // closes at once.
+    void portThatCannotBeUsed_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("detect");
+        QTest::addColumn<QString>("secondRow");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing device") << QStringLiteral("no-such-port") << 1 << QStringLiteral("Impossible d'ouvrir!")
+                                        << QStringLiteral("KORVAN ne répond pas")
+                                        << QStringLiteral("Le module KORVAN est soit hors tension, soit non connecté");
+        QTest::newRow("settings refused")
+            << QStringLiteral("/dev/null") << 0 << QString() << QStringLiteral("/dev/null")
+            << QStringLiteral("Impossible de configurer le port");
+    }
+    void portThatCannotBeUsed() {
+        QFETCH(QString, port);
+        QFETCH(int, detect);
+        QFETCH(QString, secondRow);
+        QFETCH(QString, caption);
+        QFETCH(QString, message);
+        const QString path = port.startsWith(u'/') ? port : m_work->path() + u'/' + port;
+        setStore(QStringLiteral("MONITEUR/PORT"), path);
+        setStore(QStringLiteral("MONITEUR/DETECT"), detect);
         start();
-        QString text;
-        answerBox(&text, QMessageBox::Cancel);
+        QString seenCaption, seenText;
+        whenModal<QMessageBox>([&](QMessageBox* box) {
+            seenCaption = box->windowTitle();
+            seenText = box->text();
+            QTimer::singleShot(0, box, &QDialog::reject);
+        });
         frame()->runCommand(cmd::kMonitorWindow);
-        QVERIFY(screenShows(QStringLiteral("Impossible d'ouvrir!")));
-        QCOMPARE(QString::fromLatin1(monitor()->document()->GetScreenRow(0).data(), 80).trimmed(),
-                 QStringLiteral("Ouverture du port ") + m_work->path() + QStringLiteral("/no-such-port"));
-        QTRY_COMPARE_WITH_TIMEOUT(text, QStringLiteral("Le module KORVAN est soit hors tension, soit non connecté"),
-                                  3000);
+        QTRY_COMPARE_WITH_TIMEOUT(seenText, message, 3000);
+        QCOMPARE(seenCaption, caption);
+        const CDocMonitor* doc = monitor()->document();
+        QCOMPARE(QString::fromLatin1(doc->GetScreenRow(0).data(), 80).trimmed(),
+                 QStringLiteral("Ouverture du port ") + path);
+        QCOMPARE(QString::fromLatin1(doc->GetScreenRow(1).data(), 80).trimmed(),
+                 secondRow.isEmpty() ? QStringLiteral("_") : secondRow + u'_');
         QElapsedTimer closing;
         closing.start();
         qobject_cast<QMdiSubWindow*>(monitor()->parentWidget())->close();
