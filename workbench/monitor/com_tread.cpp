@@ -72,13 +72,21 @@ std::string ComTread::DevicePath(const std::string& portName) {
 void ComTread::Start() {
     if (m_reception.joinable() || m_stopRequested.load()) return;
     m_reception = std::thread([this] {
-        if (!ConfigurePort()) return;
-        ReceiveLoop();
+        const bool configured = ConfigurePort();
+        SettleLine();
+        if (configured) ReceiveLoop();
     });
+}
+
+void ComTread::SettleLine() {
+    std::lock_guard lock(m_queueMutex);
+    m_lineSettled = true;
+    m_queueCv.notify_all();
 }
 
 void ComTread::StopReception() {
     m_stopRequested.store(true);
+    SettleLine();
     if (m_wakePipe[1] >= 0) {
         const char wake = 1;
         [[maybe_unused]] const auto written = ::write(m_wakePipe[1], &wake, 1);
@@ -218,7 +226,7 @@ void ComTread::Enqueue(Item item) {
 void ComTread::SendLoop() {
     std::unique_lock lock(m_queueMutex);
     for (;;) {
-        m_queueCv.wait(lock, [this] { return Stopping() || !m_queue.empty(); });
+        m_queueCv.wait(lock, [this] { return Stopping() || (m_lineSettled && !m_queue.empty()); });
         if (Stopping()) return;
         Item item = std::move(m_queue.front());
         m_queue.pop_front();

@@ -21,7 +21,8 @@ struct ComTreadTexts {
 // One serial port to the module. The constructor opens the port (exclusive, existing device
 // only) and writes its status lines to the document; Start() runs the reception thread, which
 // configures the line and then passes every received byte to the document. Everything sent
-// goes through the channel's own sending thread, in call order, so the caller never waits.
+// goes through the channel's own sending thread, in call order, so the caller never waits; the
+// thread starts writing once Start() has configured the line (or found it unusable).
 class ComTread {
 public:
     // What the channel needs of the monitor document. ReceiveChars and RefreshView are called on
@@ -81,6 +82,7 @@ private:
         std::function<void(bool)> ackDone;  // BlockAck
     };
     bool ConfigurePort();
+    void SettleLine();  // lets the sending thread start writing
     void ReceiveLoop();
     void SendLoop();
     void Enqueue(Item item);
@@ -112,6 +114,9 @@ private:
     std::condition_variable m_queueCv;  // new item, stop, or idle
     std::deque<Item> m_queue;
     bool m_busy = false;
+    // The reception thread has configured the line, or given up on it. Nothing is written before:
+    // configuring purges the port, which would swallow a command sent in the meantime.
+    bool m_lineSettled = false;
     std::atomic<bool> m_stopping{false};  // destruction began: drop everything, call no `done`
     std::thread m_sender;
 };

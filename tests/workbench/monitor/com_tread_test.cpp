@@ -143,6 +143,16 @@ TEST(ComTread, HoldsTheLineExclusivelyUntilClosed) {
     ::close(probe);
 }
 
+// A command sent as soon as the channel starts is not lost to the purge that configuring the
+// line performs: the sending thread waits for the line.
+TEST(ComTread, CommandSentBeforeTheLineIsConfiguredArrives) {
+    for (int i = 0; i < 20; ++i) {
+        Link link;
+        link.com->WriteBytes("ve\r");
+        ASSERT_EQ(link.read(3, 1000ms), "ve\r") << "attempt " << i;
+    }
+}
+
 TEST(ComTread, PacedSendingKeepsOrderWithoutBlockingCaller) {
     Link link;
     ASSERT_TRUE(link.ready());
