@@ -194,27 +194,49 @@ std::optional<Outcome> CpuExecutor::enterMonitor(Machine& machine, bool byExcept
     if (!byException || !r.supervisor() || offset % 4 != 0 || vector >= kVectorCount)
         return Outcome{true, "the program jumped into the monitor's area at " + hex(r.pc)};
     if (vector == kServiceTrap) return service(machine);
-    std::string reason = stopReason(machine, vector);
+    Outcome outcome{true, stopReason(machine, vector)};
+    outcome.vector = vector;
     returnFromException(machine);
-    return Outcome{true, std::move(reason)};
+    return outcome;
+}
+
+std::optional<Outcome> CpuExecutor::waitForRoom(Machine& machine) {
+    m_waitingAt = machine.registers().pc;  // PC stays on the entry: the next run() or step() goes on
+    Outcome outcome{false, {}};
+    outcome.blocked = true;
+    return outcome;
 }
 
 std::optional<Outcome> CpuExecutor::service(Machine& machine) {
     Registers& r = machine.registers();
     std::optional<Outcome> outcome;
     switch (r.d[0]) {
-    case 0: outcome = Outcome{true, std::string(kProgramEnded)}; break;
-    case 1: machine.serialOut().push_back(static_cast<char>(r.d[1])); break;
+    case 0: {
+        const auto status = static_cast<std::uint8_t>(r.d[1]);
+        outcome = Outcome{true, std::string(kProgramEnded)};
+        if (status != 0) outcome->reason += " with status " + std::to_string(status);
+        outcome->exitStatus = status;
+        break;
+    }
+    case 1:
+        if (!machine.send(static_cast<std::uint8_t>(r.d[1]))) return waitForRoom(machine);
+        break;
     case 2:
-        for (std::uint32_t at = r.a[0];; ++at) {
+        // A string longer than the room left goes out in parts; the call returns after its end.
+        for (std::uint32_t at = m_stringAt.value_or(r.a[0]);; ++at) {
             std::uint8_t b = 0;
             if (!machine.read8(at, b)) {
                 outcome = Outcome{true, "TRAP #15 function 2: the string runs into unmapped memory at " + hex(at)};
+                outcome->vector = 2;  // as the bus error it would be on the module
                 break;
             }
             if (b == 0) break;
-            machine.serialOut().push_back(static_cast<char>(b));
+            if (!machine.send(b)) {
+                m_stringAt = at;
+                return waitForRoom(machine);
+            }
         }
+        m_stringAt.reset();
         break;
     case 3:
         if (machine.serialIn().empty()) {
@@ -225,25 +247,31 @@ std::optional<Outcome> CpuExecutor::service(Machine& machine) {
         machine.serialIn().pop_front();
         break;
     case 4: r.d[1] = machine.serialIn().empty() ? 0 : 1; break;
-    default: outcome = Outcome{true, "TRAP #15: no function " + std::to_string(r.d[0])}; break;
+    default:
+        outcome = Outcome{true, "TRAP #15: no function " + std::to_string(r.d[0])};
+        outcome->vector = kServiceTrap;  // stopped as for an exception on TRAP #15's vector
+        break;
     }
     returnFromException(machine);
     return outcome;
 }
 
 void CpuExecutor::interrupted(Machine& machine) {
-    // A program waiting for a character is left on its TRAP #15, so GO asks again.
+    // A program waiting for a character or for room for its output is left on its TRAP #15,
+    // so GO calls the service again.
     Registers& r = machine.registers();
     if (resumesService(machine)) {
         returnFromException(machine);
         r.pc -= 2;
     }
     m_waitingAt.reset();
+    m_stringAt.reset();
 }
 
 bool CpuExecutor::resumesService(const Machine& machine) {
     const bool waiting = m_waitingAt == machine.registers().pc;
     m_waitingAt.reset();
+    if (!waiting) m_stringAt.reset();
     return waiting;
 }
 

@@ -41,6 +41,8 @@ private:
     // the program jumped there, and stops.
     std::optional<Outcome> enterMonitor(Machine& machine, bool byException);
     std::optional<Outcome> service(Machine& machine);
+    // An output service finds the output buffer full: it is called again once there is room.
+    std::optional<Outcome> waitForRoom(Machine& machine);
     // Whether PC is where a read service waits for its character (and forgets it).
     bool resumesService(const Machine& machine);
 
@@ -48,6 +50,7 @@ private:
     std::unique_ptr<cpu32::Cpu> m_cpu;
     std::uint64_t m_executed = 0;
     std::optional<std::uint32_t> m_waitingAt;
+    std::optional<std::uint32_t> m_stringAt;  // where a string written in parts goes on
 };
 
 }  // namespace korvan::sim

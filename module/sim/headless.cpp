@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <poll.h>
 #include <ostream>
 #include <sstream>
 #include <unistd.h>
@@ -20,7 +21,11 @@ namespace korvan::sim {
 namespace {
 
 constexpr std::uint32_t kDefaultEntry = 0x80'2000;
-constexpr std::uint32_t kSlice = 1u << 20;
+// Instructions per slice; standard input is looked at and the output written out between slices.
+// An instruction writes at most one byte to SCDR, so an output buffer of the slice's size never
+// refuses a program that writes without polling the transmit flags.
+constexpr std::uint32_t kSlice = 1u << 16;
+constexpr std::size_t kOutputCapacity = kSlice;
 
 std::string hex8(std::uint32_t value) {
     char buf[16];
@@ -33,17 +38,33 @@ void report(std::ostream& err, const Machine& machine, const std::string& reason
     for (const std::string& row : registerDump(machine)) err << row << '\n';
 }
 
-// One byte from the input; false at its end.
-bool readByte(int fd, std::uint8_t& byte) {
-    for (;;) {
-        const ssize_t n = ::read(fd, &byte, 1);
-        if (n == 1) return true;
-        if (n < 0 && errno == EINTR) continue;
-        return false;
-    }
+// Moves what the input holds into the program's input queue, as much as the queue takes; with
+// wait, waits for at least one byte first. False at the input's end (or on an error).
+bool takeInput(int fd, Machine& machine, bool wait) {
+    const std::size_t room = Machine::kInputCapacity - machine.serialIn().size();
+    if (room == 0) return true;
+    pollfd p{fd, POLLIN, 0};
+    int ready;
+    while ((ready = ::poll(&p, 1, wait ? -1 : 0)) < 0 && errno == EINTR) {}
+    if (ready < 0 || (p.revents & POLLNVAL) != 0) return false;
+    if (ready == 0) return true;
+    std::uint8_t buf[Machine::kInputCapacity];
+    ssize_t n;
+    while ((n = ::read(fd, buf, room)) < 0 && errno == EINTR) {}
+    if (n < 0) return errno == EAGAIN;
+    for (ssize_t i = 0; i < n; ++i) machine.serialIn().push_back(buf[i]);
+    return n > 0;
+}
+
+int status(const Outcome& outcome) {
+    if (outcome.exitStatus) return *outcome.exitStatus;
+    return outcome.vector ? exceptionStatus(*outcome.vector) : kRunStopped;
 }
 
 }  // namespace
+
+// Vectors above 127 (user interrupts, which nothing raises here) share the highest status.
+int exceptionStatus(unsigned vector) { return static_cast<int>(std::min(kRunStopped + vector, 255u)); }
 
 int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
     std::ifstream file(options.path, std::ios::binary);
@@ -68,10 +89,13 @@ int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
         }
     }
     machine.registers().pc = image.entry.value_or(kDefaultEntry);
+    machine.setOutputCapacity(kOutputCapacity);
 
     CpuExecutor executor;
     std::uint64_t executed = 0;
+    bool inputEnded = false;
     for (;;) {
+        if (!inputEnded) inputEnded = !takeInput(options.inputFd, machine, false);
         std::uint32_t budget = kSlice;
         if (options.maxInstructions) {
             if (executed >= *options.maxInstructions) {
@@ -83,22 +107,20 @@ int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
         const std::uint64_t before = executor.executed();
         const Outcome outcome = executor.run(machine, budget);
         executed += executor.executed() - before;
-        out << machine.serialOut() << std::flush;
-        machine.serialOut().clear();
+        if (!machine.serialOut().empty()) {
+            out << machine.serialOut() << std::flush;
+            machine.serialOut().clear();
+        }
         if (outcome.waiting) {
-            std::uint8_t byte = 0;
-            if (!readByte(options.inputFd, byte)) {
-                executor.interrupted(machine);  // shown on its TRAP, as after ESC
-                report(err, machine, "input ended while the program waits for a character");
-                return kRunStopped;
-            }
-            machine.serialIn().push_back(byte);
-            continue;
+            if (!inputEnded) inputEnded = !takeInput(options.inputFd, machine, true);
+            if (!machine.serialIn().empty() || !inputEnded) continue;
+            executor.interrupted(machine);  // shown on its TRAP, as after ESC
+            report(err, machine, "input ended while the program waits for a character");
+            return kRunStopped;
         }
         if (outcome.stopped) {
-            if (outcome.reason == kProgramEnded) return kRunEnded;
-            report(err, machine, outcome.reason);
-            return kRunStopped;
+            if (!outcome.exitStatus) report(err, machine, outcome.reason);
+            return status(outcome);
         }
     }
 }

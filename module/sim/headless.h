@@ -8,16 +8,19 @@
 
 namespace korvan::sim {
 
-// Exit statuses of a headless run.
-inline constexpr int kRunEnded = 0;       // TRAP #15 function 0
-inline constexpr int kRunStopped = 1;     // an exception, BKPT, STOP, end of input ...
-inline constexpr int kRunCannotLoad = 3;  // unreadable file, bad record, data outside memory
-inline constexpr int kRunLimit = 4;       // the instruction limit was reached
+// Exit statuses of a headless run: the program's own (0-255, TRAP #15 function 0 with the status
+// in D1.B), else the simulator's, out of the way of the usual ones as timeout(1) and shells do.
+inline constexpr int kRunLimit = 124;       // the instruction limit was reached
+inline constexpr int kRunCannotLoad = 125;  // unreadable file, bad record, data outside memory
+inline constexpr int kRunStopped = 128;     // a stop without an exception: STOP, double fault, end of input ...
+// kRunStopped + the vector number: an exception stopped the program (131 address error, 132
+// illegal instruction, BKPT and ILLEGAL, 175 an unknown TRAP #15 function ...).
+int exceptionStatus(unsigned vector);
 
 struct HeadlessOptions {
     std::string path;
     std::optional<std::uint64_t> maxInstructions;
-    int inputFd = 0;  // what TRAP #15 function 3 and SCDR reads take, a byte at a time
+    int inputFd = 0;  // what TRAP #15 functions 3 and 4 and the QSM receiver see, as it arrives
 };
 
 // Runs the program from its entry (or $802000). The program's serial output goes to out as it

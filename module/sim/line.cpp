@@ -21,6 +21,9 @@ namespace {
 [[noreturn]] void throwErrno(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
 
 constexpr std::size_t kChunk = 4096;
+// While no program runs, input is not read once this much of the monitor's answer waits: it
+// echoes what it reads, and a flood of commands must not pile up answers nobody takes.
+constexpr std::size_t kBacklogLimit = 64 * 1024;
 constexpr int kClosedPollMs = 20;  // how often a closed line is checked for a new opener
 constexpr auto kSlack = std::chrono::milliseconds(1);
 
@@ -190,14 +193,19 @@ void LineServer::checkOpens() {
         ::tcflush(m_slave.get(), TCIFLUSH);
     }
     if (opened || (closed && m_holders == 0)) {
-        m_pending.clear();  // meant for a holder that is gone
+        dropOutput();  // meant for a holder that is gone
         m_monitor.lineOpened();
     }
 }
 
+void LineServer::dropOutput() {
+    m_pending.clear();
+    m_monitor.takeOutput();
+}
+
 void LineServer::lineClosed() {
     m_open = false;
-    m_pending.clear();
+    dropOutput();
     m_monitor.lineOpened();  // greets the next opener with a banner, in command mode
 }
 
@@ -212,15 +220,18 @@ bool LineServer::readInput(Clock::time_point now, bool paced) {
     const std::string_view bytes(buf, static_cast<std::size_t>(n));
     if (m_trace != nullptr) m_trace->record("in ", bytes);
     if (paced) m_rx.consumed(now, bytes.size());
-    if (!m_options.silent) {
-        m_monitor.feed(bytes);
-        m_pending += m_monitor.takeOutput();
-    }
+    if (!m_options.silent) m_monitor.feed(bytes);
     return true;
 }
 
+// Output is taken from the monitor only as the line can send it, so that a running program's
+// output waits in the machine's bounded buffer (and the program waits while it is full).
 void LineServer::writeOutput(Clock::time_point now) {
-    if (m_slave && m_holders == 0) m_pending.clear();  // nobody listens
+    if (m_slave && m_holders == 0) {  // nobody listens
+        dropOutput();
+        return;
+    }
+    if (m_pending.empty()) m_pending = m_monitor.takeOutput(m_tx.available(now, kChunk));
     if (m_pending.empty()) return;
     const std::size_t count = m_tx.available(now, m_pending.size());
     if (count == 0) return;
@@ -238,11 +249,11 @@ void LineServer::writeOutput(Clock::time_point now) {
 // running program going on meanwhile. Returns false when asked to stop.
 bool LineServer::waitForOpen(int stopFd) {
     pollfd stop{stopFd, POLLIN, 0};
-    const bool busy = m_monitor.running() && !m_monitor.waiting();
+    const bool busy = m_monitor.running() && !m_monitor.waiting();  // output is dropped below
     if (::poll(&stop, 1, busy ? 0 : kClosedPollMs) > 0 && (stop.revents & POLLIN) != 0) return false;
     if (m_monitor.running()) {
         m_monitor.service();
-        m_monitor.takeOutput();  // nobody listens
+        dropOutput();  // nobody listens
     }
     pollfd master{m_pty.master(), POLLIN, 0};
     if (::poll(&master, 1, 0) >= 0 && (master.revents & (POLLHUP | POLLERR)) == 0) m_open = true;
@@ -265,18 +276,20 @@ void LineServer::run(int stopFd) {
         const Clock::duration txWait = paced ? m_tx.wait(now) : Clock::duration::zero();
         pollfd fds[3] = {{stopFd, POLLIN, 0}, {m_pty.master(), 0, 0}, {m_opens.get(), POLLIN, 0}};
         int timeout = -1;
+        const bool takesInput = m_monitor.running() || m_monitor.backlog() < kBacklogLimit;
         if (rxWait == Clock::duration::zero())
-            fds[1].events |= POLLIN;
+            fds[1].events |= takesInput ? POLLIN : 0;
         else
             timeout = toPollTimeout(rxWait);
-        if (!m_pending.empty()) {
+        if (!m_pending.empty() || m_monitor.hasOutput()) {
             if (txWait == Clock::duration::zero())
                 fds[1].events |= POLLOUT;
             else
                 timeout = timeout < 0 ? toPollTimeout(txWait) : std::min(timeout, toPollTimeout(txWait));
         }
-        if (m_monitor.running() && !m_monitor.waiting())
-            timeout = 0;  // a program waiting for a character sleeps until the line brings one
+        // A program waiting for a character sleeps until the line brings one, and a program
+        // waiting for room for its output until the line has sent some.
+        if (m_monitor.running() && !m_monitor.waiting() && !m_monitor.blocked()) timeout = 0;
 
         if (::poll(fds, m_opens ? 3 : 2, timeout) < 0) {
             if (errno == EINTR) continue;
@@ -299,10 +312,7 @@ void LineServer::run(int stopFd) {
             lineClosed();
             continue;
         }
-        if (m_monitor.running()) {
-            m_monitor.service();
-            m_pending += m_monitor.takeOutput();
-        }
+        if (m_monitor.running()) m_monitor.service();
         writeOutput(now);
     }
 }

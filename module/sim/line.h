@@ -116,6 +116,7 @@ private:
     bool readInput(Clock::time_point now, bool paced);
     void writeOutput(Clock::time_point now);
     void lineClosed();
+    void dropOutput();
     bool waitForOpen(int stopFd);
     void checkOpens();
 
@@ -128,7 +129,7 @@ private:
     int m_holders = 0;       // descriptors of the slave open elsewhere
     Pacer m_rx;
     Pacer m_tx;
-    std::string m_pending;
+    std::string m_pending;  // taken from the monitor for the line, not yet written
     bool m_open = false;
 };
 

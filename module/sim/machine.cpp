@@ -72,8 +72,20 @@ bool Machine::poke8(std::uint32_t address, std::uint8_t value) {
     return true;
 }
 
+bool Machine::send(std::uint8_t byte) {
+    if (!outputRoom()) return false;
+    m_serialOut.push_back(static_cast<char>(byte));
+    return true;
+}
+
+bool Machine::receive(std::uint8_t byte) {
+    if (m_serialIn.size() >= kInputCapacity) return false;
+    m_serialIn.push_back(byte);
+    return true;
+}
+
 std::uint16_t Machine::readScsr() const {
-    return static_cast<std::uint16_t>(kScsrTdre | kScsrTc | (m_serialIn.empty() ? 0 : kScsrRdrf));
+    return static_cast<std::uint16_t>((outputRoom() ? kScsrTdre | kScsrTc : 0) | (m_serialIn.empty() ? 0 : kScsrRdrf));
 }
 
 bool Machine::read8(std::uint32_t address, std::uint8_t& value) {
@@ -97,7 +109,8 @@ bool Machine::read8(std::uint32_t address, std::uint8_t& value) {
 bool Machine::write8(std::uint32_t address, std::uint8_t value) {
     const std::uint32_t a = address & kAddressMask;
     if (!isSerial(a)) return poke8(a, value);
-    if (a == kScdrLow) m_serialOut.push_back(static_cast<char>(value));
+    // A byte written while TDRE is clear is lost, as when a program does not wait for the line.
+    if (a == kScdrLow) send(value);
     return true;  // status bits and the ninth data bit are not writable
 }
 

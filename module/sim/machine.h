@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -70,10 +71,15 @@ struct Registers {
 };
 
 // The whole module: registers, memory map and the serial interface between the program and
-// the line. Bytes the program sends wait in serialOut until the monitor takes them; bytes
-// received from the line while a program runs wait in serialIn.
+// the line. Bytes the program sends wait in serialOut until the line takes them; bytes received
+// from the line while a program runs wait in serialIn. Both are bounded: a full output buffer
+// clears the transmit-ready flags (the program waits, as for a line that is busy) and input
+// beyond the input queue's size is lost, as in a receiver that overruns.
 class Machine final : public Bus {
 public:
+    static constexpr std::size_t kOutputCapacity = 256;  // about 45 ms of a 57600 bit/s line
+    static constexpr std::size_t kInputCapacity = 4096;
+
     Machine();
 
     // Power-on state: SR $2700, PC $802000, SS $880000, US $87C000, VBR $800000, the rest 0,
@@ -101,6 +107,13 @@ public:
 
     std::deque<std::uint8_t>& serialIn() { return m_serialIn; }
     std::string& serialOut() { return m_serialOut; }
+    // A byte from the program to the line; false (nothing kept) while the output buffer is full.
+    bool send(std::uint8_t byte);
+    bool outputRoom() const { return m_serialOut.size() < m_outputCapacity; }
+    // A byte from the line to the program; false (dropped) while the input queue is full.
+    bool receive(std::uint8_t byte);
+    // A larger buffer where the output is taken after every slice of a run, not at a line's pace.
+    void setOutputCapacity(std::size_t bytes) { m_outputCapacity = bytes; }
 
 private:
     std::uint8_t* storage(std::uint32_t address);
@@ -111,6 +124,7 @@ private:
     std::vector<std::uint8_t> m_onChip;
     std::deque<std::uint8_t> m_serialIn;
     std::string m_serialOut;
+    std::size_t m_outputCapacity = kOutputCapacity;
 };
 
 }  // namespace korvan::sim

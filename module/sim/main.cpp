@@ -36,10 +36,13 @@ constexpr std::string_view kUsage =
     "  --version       print the version and exit\n"
     "  --help          print this text and exit\n"
     "Without a line, --run loads an S-record file, runs it from its entry (or $802000) and\n"
-    "writes the program's serial output to standard output; the program reads standard input.\n"
-    "Why it stopped and the registers go to standard error. Exit status: 0 the program ended\n"
-    "(TRAP #15 function 0), 1 it stopped otherwise (exception, BKPT, STOP, end of input),\n"
-    "3 the file cannot be loaded, 4 the instruction limit was reached.\n"
+    "writes the program's serial output to standard output; the program reads standard input\n"
+    "as it arrives. Why it stopped and the registers go to standard error. Exit status: the\n"
+    "program's own when it ended (TRAP #15 function 0, status in D1.B: main's value or exit's\n"
+    "argument), 124 the instruction limit was reached, 125 the file cannot be loaded, 128 + the\n"
+    "vector number when an exception stopped it (131 address error, 132 illegal instruction,\n"
+    "BKPT or ILLEGAL, 175 an unknown TRAP #15 function), 128 a stop without an exception\n"
+    "(STOP, double fault, end of input while the program waits for a character).\n"
     "  --run FILE                run FILE headless\n"
     "  --max-instructions N      stop after N instructions (default: no limit)\n";
 

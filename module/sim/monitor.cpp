@@ -1,6 +1,7 @@
 // The resident monitor's command line, register dump, memory display and download mode.
 #include "monitor.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <optional>
@@ -101,11 +102,26 @@ void Monitor::lineOpened() {
     if (m_mode != Mode::Running) m_mode = Mode::Command;
 }
 
-std::string Monitor::takeOutput() {
+std::string Monitor::takeOutput(std::size_t max) {
     std::string out;
-    out.swap(m_out);
+    if (max >= m_out.size()) {
+        out.swap(m_out);
+    } else {
+        out.assign(m_out, 0, max);
+        m_out.erase(0, max);
+    }
+    std::string& program = m_machine.serialOut();
+    if (running() && out.size() < max && !program.empty()) {
+        // Program output follows all of the monitor's text, so its last byte is the row's end.
+        const std::size_t n = std::min(max - out.size(), program.size());
+        out.append(program, 0, n);
+        program.erase(0, n);
+        m_rowStart = out.back() == '\n';
+    }
     return out;
 }
+
+bool Monitor::hasOutput() const { return !m_out.empty() || (running() && !m_machine.serialOut().empty()); }
 
 void Monitor::emit(std::string_view text) {
     if (text.empty()) return;
@@ -163,9 +179,12 @@ void Monitor::feedByte(std::uint8_t b) {
     case Mode::Running:
         if (b == kEsc || b == kCtrlC) {
             m_executor.interrupted(m_machine);
+            // What the line has not taken yet is dropped: the stop comes at once, not after it.
+            m_machine.serialOut().clear();
             finishRun({true, std::string(kInterrupted)});
-        } else
-            m_machine.serialIn().push_back(b);
+        } else {
+            m_machine.receive(b);  // lost when the program leaves its input queue full
+        }
         break;
     }
 }
@@ -258,14 +277,16 @@ void Monitor::execute(const std::string& text) {
         dump();
     } else if (verb == "ss" && bare) {
         const Outcome outcome = m_executor.step(m_machine);
-        drainProgramOutput();
         if (!outcome.stopped) {
-            // The instruction waits for a character: the line is served until it comes.
+            // The instruction waits for a character or for room for its output: the line is
+            // served until the step completes.
             m_mode = Mode::Running;
             m_stepping = true;
             m_waiting = outcome.waiting;
+            m_blocked = outcome.blocked;
             return;
         }
+        drainProgramOutput();
         if (!outcome.reason.empty()) line(outcome.reason);
         dump();
     } else if (verb == "he" && bare) {
@@ -327,16 +348,16 @@ void Monitor::startRun(std::uint32_t pc) {
     m_machine.registers().pc = pc;
     m_mode = Mode::Running;
     m_stepping = false;
-    m_waiting = false;
+    m_waiting = m_blocked = false;
     service();
 }
 
 void Monitor::service() {
     if (m_mode != Mode::Running) return;
     const Outcome outcome = m_executor.run(m_machine, m_stepping ? 0 : m_options.sliceBudget);
-    drainProgramOutput();
     m_waiting = outcome.waiting;
-    if (outcome.stopped || (m_stepping && !outcome.waiting)) finishRun(outcome);
+    m_blocked = outcome.blocked;
+    if (outcome.stopped || (m_stepping && !outcome.waiting && !outcome.blocked)) finishRun(outcome);
 }
 
 void Monitor::finishRun(const Outcome& outcome) {
@@ -345,7 +366,7 @@ void Monitor::finishRun(const Outcome& outcome) {
     m_mode = Mode::Command;
     if (!m_stepping || !outcome.reason.empty())
         line(outcome.reason.empty() ? std::string_view("program stopped") : std::string_view(outcome.reason));
-    m_stepping = m_waiting = false;
+    m_stepping = m_waiting = m_blocked = false;
     dump();
     prompt();
 }

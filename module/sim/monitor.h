@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,9 @@ struct Outcome {
     bool stopped = true;   // false: the slice ran out and the program goes on
     std::string reason;    // why it stopped, as the monitor prints it; empty after a plain step
     bool waiting = false;  // not stopped: the program waits for a character from the line
+    bool blocked = false;  // not stopped: an output service waits for room in the output buffer
+    std::optional<std::uint8_t> exitStatus = std::nullopt;  // it ended through TRAP #15 function 0
+    std::optional<unsigned> vector = std::nullopt;          // the exception that stopped it
 };
 
 // Executes code on the machine. The monitor asks for one instruction (ss) or for slices of a
@@ -65,10 +69,18 @@ public:
     bool running() const { return m_mode == Mode::Running; }
     // Running, but the program waits for a character: nothing to do until the line brings one.
     bool waiting() const { return running() && m_waiting; }
+    // Running, but the program waits for room in the output buffer: nothing to do until the
+    // line takes some of the output.
+    bool blocked() const { return running() && m_blocked && !m_machine.outputRoom(); }
     void service();
 
-    // What the monitor has to send, taken out.
-    std::string takeOutput();
+    // What the monitor has to send, taken out: at most max bytes, the monitor's own text first,
+    // then what a running program wrote. Program output stays in the machine's bounded buffer
+    // until the line takes it, so a program that prints faster than the line waits.
+    std::string takeOutput(std::size_t max = std::string::npos);
+    bool hasOutput() const;
+    // Bytes of the monitor's own text waiting to be sent.
+    std::size_t backlog() const { return m_out.size(); }
 
 private:
     enum class Mode { Command, LoadStart, LoadHeader, LoadData, Running };
@@ -99,6 +111,7 @@ private:
     bool m_fresh = true;
     bool m_stepping = false;  // the running mode finishes an "ss"
     bool m_waiting = false;
+    bool m_blocked = false;
     bool m_rowStart = false;  // the last byte sent ended a row
     std::string m_line;
     std::string m_out;

@@ -34,13 +34,15 @@ TEST(Executor, ProgramsStopWithTheirReason) {
     };
     // clang-format off
     const Row rows[] = {
-        {"function 1 writes D1.B", {0x7241, 0x7001, 0x4E4F, 0x7000, 0x4E4F}, {}, "A", "program ended", 0x80200A, 0x2704},
+        {"function 1 writes D1.B, the status", {0x7241, 0x7001, 0x4E4F, 0x7000, 0x4E4F}, {}, "A", "program ended with status 65",
+         0x80200A, 0x2704},
         {"function 2 writes a string", {0x41F9, 0x0080, 0x2100, 0x7002, 0x4E4F, 0x7000, 0x4E4F}, {0x4869, 0x0A00},
          "Hi\n", "program ended", 0x80200E, 0x2704},
         {"string into unmapped memory", {0x33FC, 0x4142, 0x00FF, 0xFFFE, 0x41F9, 0x00FF, 0xFFFE, 0x7002, 0x4E4F},
          {}, "AB", "TRAP #15 function 2: the string runs into unmapped memory at $01000000", 0x802012, 0x2700},
         {"unknown function", {0x7009, 0x4E4F}, {}, "", "TRAP #15: no function 9", 0x802004, 0x2700},
-        {"QSM data register", {0x7258, 0x13C1, 0x00FF, 0xFC0F, 0x7000, 0x4E4F}, {}, "X", "program ended", 0x80200C, 0x2704},
+        {"QSM data register", {0x7258, 0x13C1, 0x00FF, 0xFC0F, 0x7200, 0x7000, 0x4E4F}, {}, "X", "program ended", 0x80200E,
+         0x2704},
         {"ILLEGAL", {0x4E71, 0x4AFC}, {}, "", "ILLEGAL instruction at $00802002", 0x802002, 0x2700},
         {"BKPT", {0x484B}, {}, "", "breakpoint BKPT #3 at $00802000", 0x802000, 0x2700},
         {"odd word read", {0x41F9, 0x0080, 0x3001, 0x3010}, {}, "",
@@ -66,7 +68,7 @@ TEST(Executor, ProgramsStopWithTheirReason) {
          "double fault: the processor halted (no room for an exception frame)", 0x802008, 0x2700},  // past it
         // The program's own TRAP #0 handler prints "H" and returns with RTE.
         {"own handler", {0x23FC, 0x0080, 0x2100, 0x0080, 0x0080, 0x4E40, 0x7000, 0x4E4F},
-         {0x7248, 0x7001, 0x4E4F, 0x4E73}, "H", "program ended", 0x802010, 0x2704},
+         {0x7248, 0x7001, 0x4E4F, 0x4E73}, "H", "program ended with status 72", 0x802010, 0x2704},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -117,7 +119,7 @@ TEST(Executor, ReadWaitsForACharacter) {
     m.serialIn().push_back('l');
     m.registers().d[1] = 0x12345600;
     const Outcome outcome = executor.run(m, 1000);
-    EXPECT_EQ(outcome.reason, "program ended");
+    EXPECT_EQ(outcome.reason, "program ended with status 1");
     EXPECT_EQ(m.registers().d[1], 1u);  // 'l' still waits
     EXPECT_EQ(m.serialIn().size(), 1u);
 }
@@ -157,6 +159,60 @@ TEST(Executor, StepIsOneInstruction) {
         EXPECT_EQ(m.registers().pc, row.pc);
         EXPECT_EQ(m.registers().sr, row.sr);
         EXPECT_EQ(executor.executed(), 1u);
+    }
+}
+
+// An output service finds the output buffer full: the program waits on its TRAP (nothing lost,
+// the transmit flags clear) and goes on when the line has taken some; ESC leaves it on the TRAP.
+TEST(Executor, OutputWaitsForRoom) {
+    struct Row {
+        const char* name;
+        std::initializer_list<std::uint16_t> code;
+        std::string output;  // after the full buffer's contents
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"function 1", {0x7241, 0x7001, 0x4E4F, 0x7242, 0x4E4F, 0x7200, 0x7000, 0x4E4F}, "AB"},
+        {"function 2", {0x41F9, 0x0080, 0x2100, 0x7002, 0x4E4F, 0x7200, 0x7000, 0x4E4F}, "Hello"},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        for (const bool interrupt : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (interrupt ? ", interrupted" : ""));
+            Machine m;
+            load(m, kOrigin, row.code);
+            load(m, kData, {0x4865, 0x6C6C, 0x6F00});
+            const std::string full(Machine::kOutputCapacity - 1, '.');
+            m.serialOut() = full;
+            CpuExecutor executor;
+            std::string out;
+            for (int i = 0; i < 20; ++i) {
+                const Outcome outcome = executor.run(m, 1000);
+                if (outcome.stopped) {
+                    EXPECT_EQ(outcome.reason, "program ended");
+                    break;
+                }
+                EXPECT_TRUE(outcome.blocked);
+                EXPECT_EQ(m.serialOut().size(), Machine::kOutputCapacity);
+                std::uint16_t scsr = 0;
+                ASSERT_TRUE(m.read16(kScsr, scsr));
+                EXPECT_EQ(scsr & (kScsrTdre | kScsrTc), 0);
+                if (interrupt) {
+                    executor.interrupted(m);
+                    EXPECT_EQ(m.registers().d[0], row.name == std::string("function 1") ? 1u : 2u);
+                    EXPECT_EQ(m.registers().ss, 0x880000u);  // back on the TRAP, the frame gone
+                    std::uint16_t op = 0;
+                    m.read16(m.registers().pc, op);
+                    EXPECT_EQ(op, 0x4E4F);
+                    break;
+                }
+                out += m.serialOut().substr(0, 1);  // the line takes one byte
+                m.serialOut().erase(0, 1);
+            }
+            if (!interrupt) {
+                EXPECT_EQ(out + m.serialOut(), full + row.output);
+            }
+        }
     }
 }
 
@@ -217,6 +273,30 @@ TEST(Executor, MonitorServesTheLineWhileAProgramWaits) {
             out.find("program ended") != std::string::npos || out.find("interrupted") != std::string::npos;
         EXPECT_EQ(hasReason, row.reasonLine) << out;
     }
+}
+
+// A print loop under GO runs no further ahead of the line than the output buffer holds, and ESC
+// drops what the line has not taken, so the stop line follows at once.
+TEST(Executor, PrintLoopIsPacedByTheLineAndEscDropsItsOutput) {
+    Machine m;
+    load(m, kOrigin, {0x7001, 0x7241, 0x4E4F, 0x60F8});  // BRA back to print "A" again
+    CpuExecutor executor;
+    Monitor monitor(m, executor);
+    monitor.feed("\r");
+    monitor.takeOutput();
+    monitor.feed("GO\r");
+    EXPECT_EQ(monitor.takeOutput(4), "GO\r\n");
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 50; ++i) monitor.service();
+        EXPECT_TRUE(monitor.blocked());
+        EXPECT_EQ(m.serialOut().size(), Machine::kOutputCapacity);
+        EXPECT_EQ(monitor.takeOutput(10), std::string(10, 'A'));
+        EXPECT_FALSE(monitor.blocked());
+    }
+    monitor.feed("\x1b");
+    const std::string stop = monitor.takeOutput();
+    EXPECT_TRUE(stop.starts_with("\r\ninterrupted\r\nD0=00000001 D1=00000041")) << stop;
+    EXPECT_TRUE(stop.ends_with(">>-> "));
 }
 
 }  // namespace

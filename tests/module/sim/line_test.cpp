@@ -81,6 +81,17 @@ public:
 
     // The exit status after SIGTERM, or -1 when it does not end within the time.
     int terminate() { return ::kill(m_pid, SIGTERM) == 0 ? wait() : -1; }
+    // Resident memory in KiB, from /proc.
+    long residentKiB() const {
+        std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
+        std::string key;
+        long value = -1;
+        while (status >> key) {
+            if (key == "VmRSS:" && status >> value) break;
+            status.ignore(1 << 10, '\n');
+        }
+        return value;
+    }
     int wait() {
         for (auto end = Clock::now() + 5s; Clock::now() < end; std::this_thread::sleep_for(10ms)) {
             int status = 0;
@@ -218,7 +229,7 @@ TEST(Line, CommandLine) {
         {"trace file that cannot be opened", {"--trace", "/nonexistent/dir/trace"}, 1, "", "korvan-sim: open"},
         {"instruction limit without a program", {"--max-instructions", "5"}, 2, "",
          "korvan-sim: --max-instructions goes with --run"},
-        {"program that cannot be read", {"--run", "/nonexistent/prog.abs"}, 3, "", "korvan-sim: cannot read"},
+        {"program that cannot be read", {"--run", "/nonexistent/prog.abs"}, 125, "", "korvan-sim: cannot read"},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -245,6 +256,56 @@ TEST(Line, ProgramRunsWhileTheLineIsServed) {
     EXPECT_TRUE(stop.starts_with("\r\ninterrupted\r\nD0=00000001 D1=0000007A")) << stop;
     EXPECT_NE(stop.find("PC=00802008"), std::string::npos) << stop;
     EXPECT_EQ(talk(port, "ve\r", ">>-> "), kVersionAnswer);
+}
+
+// A program that prints without end (through TRAP #15, or the QSM without polling it), or that
+// is flooded with input it never reads: the simulator's memory stays bounded whether the line
+// takes the output or not, and ESC brings the stop line, the dump and the prompt within 1 s.
+TEST(Line, RunawayProgramStaysBoundedAndStopsAtOnce) {
+    struct Row {
+        const char* name;
+        const char* bps;
+        std::string program;
+        bool readWhileRunning;
+        bool flood;
+    };
+    const std::string trapLoop("\x70\x01\x72\x41\x4E\x4F\x60\xF8", 8);
+    const std::string qsmLoop("\x13\xFC\x00\x41\x00\xFF\xFC\x0F\x60\xF6", 10);
+    // clang-format off
+    const Row rows[] = {
+        {"TRAP output on a paced line that is read", "57600", trapLoop, true, false},
+        {"TRAP output on a line nobody reads", "0", trapLoop, false, false},
+        {"QSM output on a line nobody reads", "0", qsmLoop, false, false},
+        {"input flood", "0", "\x60\xFE", false, true},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Simulator sim({"--line-bps", row.bps});
+        const FileDescriptor port = openPort(slavePath(sim));
+        talk(port, "\r", ">>-> ");
+        const std::string block = std::string("\x00\x80\x20\x00\x00", 5) + char(row.program.size()) + row.program;
+        ASSERT_NE(talk(port, "LO\r\x16" + block + "\r", ">>-> ").find("loaded"), std::string::npos);
+        ASSERT_TRUE(talk(port, "GO 802000\r", "GO 802000\r\n", 1s).starts_with("GO 802000\r\n"));
+        std::this_thread::sleep_for(200ms);
+        const long before = sim.residentKiB();
+        if (row.flood) {
+            const std::string flood(4 << 20, 'x');
+            EXPECT_EQ(::write(port.get(), flood.data(), flood.size()), static_cast<ssize_t>(flood.size()));
+        }
+        if (row.readWhileRunning)
+            Simulator::drain(port.get(), 1s);
+        else
+            std::this_thread::sleep_for(1s);
+        const long after = sim.residentKiB();
+        ASSERT_GT(before, 0);
+        EXPECT_LT(after - before, 1024) << before << " KiB, then " << after << " KiB";
+
+        const std::string stop = talk(port, "\x1b", "\r\n>>-> ", 1s);
+        EXPECT_TRUE(stop.ends_with("\r\n>>-> ")) << stop.size() << " bytes: " << stop.substr(stop.size() - 80);
+        EXPECT_NE(stop.find("interrupted\r\nD0="), std::string::npos);
+        EXPECT_EQ(talk(port, "ve\r", ">>-> "), kVersionAnswer);
+    }
 }
 
 TEST(Line, LinkRefusesToReplaceAFile) {

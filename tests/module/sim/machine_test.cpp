@@ -95,6 +95,20 @@ TEST(Machine, SerialInterface) {
     // The monitor's own view (download, display) has no side effect on the line.
     ASSERT_TRUE(m.poke8(kScdr + 1, 'C'));
     EXPECT_EQ(m.serialOut(), "AB");
+
+    // Both buffers are bounded: a full output buffer clears TDRE and TC, and a byte written
+    // anyway is lost, as is input beyond the input queue.
+    m.serialOut().resize(Machine::kOutputCapacity - 1, '.');
+    ASSERT_TRUE(m.read16(kScsr, scsr));
+    EXPECT_EQ(scsr, kScsrTdre | kScsrTc);
+    ASSERT_TRUE(m.write8(kScdr + 1, 'D'));
+    ASSERT_TRUE(m.read16(kScsr, scsr));
+    EXPECT_EQ(scsr, 0);
+    ASSERT_TRUE(m.write8(kScdr + 1, 'E'));
+    EXPECT_EQ(m.serialOut().size(), Machine::kOutputCapacity);
+    EXPECT_EQ(m.serialOut().back(), 'D');
+    for (std::size_t i = 0; i < Machine::kInputCapacity + 10; ++i) m.receive('x');
+    EXPECT_EQ(m.serialIn().size(), Machine::kInputCapacity);
 }
 
 }  // namespace

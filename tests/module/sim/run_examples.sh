@@ -16,7 +16,7 @@ cp "$src/examples/demo/main.src" "$src/examples/demo/defs.def" demo/
 (cd demo && "$qubrix" --no-list main.src > qubrix.out 2>&1) || fail "demo does not assemble: $(cat demo/qubrix.out)"
 "$sim" --run demo/main.abs --max-instructions 20000 > demo/out.txt 2> demo/err.txt
 status=$?
-[ "$status" -eq 4 ] || fail "demo: status $status, expected 4 (it loops at DONE): $(cat demo/err.txt)"
+[ "$status" -eq 124 ] || fail "demo: status $status, expected 124, the instruction limit (it loops at DONE): $(cat demo/err.txt)"
 # 0^2 + 1^2 + ... + 15^2 = 1240 = $4D8
 grep -q 'D3=000004D8' demo/err.txt || fail "demo: D3 is not the sum of squares: $(cat demo/err.txt)"
 
