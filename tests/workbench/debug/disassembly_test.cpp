@@ -1,0 +1,197 @@
+// Instruction facts for stepping and the objdump disassembly, both checked against the bytes
+// GNU as produces for the CPU32.
+#include <algorithm>
+#include <sstream>
+
+#include "debug_test_support.h"
+#include "disassembler.h"
+#include "instruction.h"
+#include "program_image.h"
+
+namespace {
+
+using korvan::debug::ClassifyInstruction;
+using korvan::debug::Disassembler;
+using korvan::debug::InstructionKind;
+using korvan::debug::ProgramDisassembly;
+
+struct Form {
+    const char* source;  // GNU as syntax
+    InstructionKind kind;
+};
+
+// clang-format off
+const Form kForms[] = {
+    {"jsr %a0@",                         InstructionKind::Call},
+    {"jsr %a1@(100)",                    InstructionKind::Call},
+    {"jsr %a2@(8,%d1:w)",                InstructionKind::Call},
+    {"jsr %a3@(1000,%d1:l:4)",           InstructionKind::Call},
+    {"jsr %a3@(100000,%d1:l:4)",         InstructionKind::Call},
+    {"jsr 0x1234:w",                     InstructionKind::Call},
+    {"jsr 0x123456:l",                   InstructionKind::Call},
+    {"jsr %pc@(f0)",                     InstructionKind::Call},
+    {"jsr %pc@(f0,%d0:w:2)",             InstructionKind::Call},
+    {"bsrs f0",                          InstructionKind::Call},
+    {"bsrw f0",                          InstructionKind::Call},
+    {"bsrl f0",                          InstructionKind::Call},
+    {"trap #0",                          InstructionKind::Trap},
+    {"trap #15",                         InstructionKind::Trap},
+    {"trapv",                            InstructionKind::Trap},
+    {"trapeq",                           InstructionKind::Trap},
+    {"trapnew #1",                       InstructionKind::Trap},
+    {"trapnel #0x10000",                 InstructionKind::Trap},
+    {"rts",                              InstructionKind::Return},
+    {"rtd #8",                           InstructionKind::Return},
+    {"rte",                              InstructionKind::Return},
+    {"rtr",                              InstructionKind::Return},
+    {"link %a6,#-8",                     InstructionKind::Link},
+    {"link.l %a5,#-100000",              InstructionKind::Link},
+    {"unlk %a6",                         InstructionKind::Unlink},
+    {"nop",                              InstructionKind::Other},
+    {"jmp %a0@",                         InstructionKind::Other},
+    {"bras f0",                          InstructionKind::Other},
+    {"seq %d0",                          InstructionKind::Other},
+    {"dbf %d1,f0",                       InstructionKind::Other},
+    {"bkpt #0",                          InstructionKind::Other},
+    {"movel 0x12345678,0x11223344",      InstructionKind::Other},
+};
+// clang-format on
+
+// The forms assembled by GNU as, each at label fN: the bytes of each and the program as
+// S-records loaded at base.
+struct Assembled {
+    std::vector<std::vector<uint8_t>> bytes;  // per form
+    std::vector<uint32_t> offsets;            // per form, from the start of .text
+    std::string srec;
+};
+
+constexpr uint32_t kBase = 0x802000;
+
+Assembled AssembleForms(const debugtest::TempDir& dir) {
+    std::string text = "\t.text\n";
+    for (std::size_t i = 0; i < std::size(kForms); ++i)
+        text += "f" + std::to_string(i) + ":\t" + kForms[i].source + "\n";
+    text += "fend:\n";
+    const std::string src = dir.write("forms.s", text), obj = dir.path("forms.o");
+    Assembled a;
+    a.srec = dir.path("forms.abs");
+    debugtest::Run("m68k-linux-gnu-as", {"-mcpu=cpu32", src, "-o", obj});
+    debugtest::Run("m68k-linux-gnu-objcopy",
+                   {"-O", "srec", "--srec-forceS3", "--change-addresses", "0x802000", "-j", ".text", obj, a.srec});
+    std::istringstream nm(debugtest::Run("m68k-linux-gnu-nm", {obj}).out);
+    std::vector<uint32_t> labels(std::size(kForms) + 1);
+    std::string addr, type, name;
+    while (nm >> addr >> type >> name) {
+        const uint32_t value = static_cast<uint32_t>(std::stoul(addr, nullptr, 16));
+        if (name == "fend")
+            labels.back() = value;
+        else if (name[0] == 'f')
+            labels[std::stoul(name.substr(1))] = value;
+    }
+    korvan::debug::ProgramImage image;
+    EXPECT_TRUE(image.load(a.srec)) << image.error();
+    for (std::size_t i = 0; i < std::size(kForms); ++i) {
+        a.offsets.push_back(labels[i]);
+        a.bytes.push_back(image.read(kBase + labels[i], labels[i + 1] - labels[i]).value_or(std::vector<uint8_t>{}));
+    }
+    return a;
+}
+
+bool HaveBinutils() {
+    return debugtest::Have("m68k-linux-gnu-as") && debugtest::Have("m68k-linux-gnu-objcopy") &&
+           debugtest::Have("m68k-linux-gnu-nm") && debugtest::Have("m68k-linux-gnu-objdump");
+}
+
+TEST(InstructionTest, KindsAndLengthsMatchGnuAs) {
+    if (!HaveBinutils()) GTEST_SKIP() << "no m68k binutils";
+    debugtest::TempDir dir;
+    const Assembled a = AssembleForms(dir);
+    for (std::size_t i = 0; i < std::size(kForms); ++i) {
+        SCOPED_TRACE(kForms[i].source);
+        const auto& bytes = a.bytes[i];
+        ASSERT_FALSE(bytes.empty());
+        const auto info = ClassifyInstruction(bytes.data(), bytes.size());
+        EXPECT_EQ(info.kind, kForms[i].kind);
+        if (info.kind != InstructionKind::Other) {
+            EXPECT_EQ(info.length, static_cast<int>(bytes.size()));
+            // One byte short of the instruction: its length cannot be told.
+            EXPECT_EQ(ClassifyInstruction(bytes.data(), bytes.size() - 1).length, 0);
+        }
+        const auto over = korvan::debug::StepOverTarget(kBase, bytes.data(), bytes.size());
+        const bool stepsOver = info.kind == InstructionKind::Call || info.kind == InstructionKind::Trap;
+        EXPECT_EQ(over, stepsOver ? std::optional<uint32_t>(kBase + bytes.size()) : std::nullopt);
+        if (std::string(kForms[i].source) == "bkpt #0") {
+            EXPECT_EQ(bytes[0] << 8 | bytes[1], korvan::debug::kBkptWord);
+            EXPECT_TRUE(korvan::debug::IsBkpt(korvan::debug::kBkptWord));
+        }
+    }
+    EXPECT_TRUE(korvan::debug::CanPlantBreakpoint(kBase));
+    EXPECT_FALSE(korvan::debug::CanPlantBreakpoint(kBase + 1));
+}
+
+TEST(InstructionTest, ReturnAddressSlotOfTheCurrentFrame) {
+    const uint8_t rts[] = {0x4E, 0x75}, link[] = {0x4E, 0x56, 0xFF, 0xF8}, nop[] = {0x4E, 0x71};
+    korvan::debug::FrameState f;
+    f.sp = 0x87FF00;
+    f.a[6] = 0x87FF40;
+    f.pc = 0x1010;
+    f.atPc = ClassifyInstruction(nop, 2);
+    EXPECT_FALSE(korvan::debug::ReturnAddressSlot(f));  // no known routine, no frame
+    f.atPc = ClassifyInstruction(rts, 2);
+    EXPECT_EQ(korvan::debug::ReturnAddressSlot(f), 0x87FF00u);
+    f.routineStart = 0x1000;
+    f.atRoutineStart = ClassifyInstruction(link, 4);
+    f.atPc = ClassifyInstruction(nop, 2);
+    EXPECT_EQ(korvan::debug::ReturnAddressSlot(f), 0x87FF44u);  // inside a LINK A6 frame
+    f.pc = 0x1000;
+    EXPECT_EQ(korvan::debug::ReturnAddressSlot(f), 0x87FF00u);  // before the LINK ran
+}
+
+TEST(DisassemblyTest, ObjdumpRowsAreTheAssembledInstructions) {
+    if (!HaveBinutils()) GTEST_SKIP() << "no m68k binutils";
+    debugtest::TempDir dir;
+    const Assembled a = AssembleForms(dir);
+    ProgramDisassembly program{Disassembler("m68k-linux-gnu-objdump")};
+    ASSERT_TRUE(program.load(a.srec)) << program.error();
+    std::vector<uint8_t> all;
+    for (std::size_t i = 0; i < std::size(kForms); ++i) {
+        SCOPED_TRACE(kForms[i].source);
+        const uint32_t address = kBase + a.offsets[i];
+        const auto* row = program.rowAt(address + static_cast<uint32_t>(a.bytes[i].size()) - 1);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->address, address);
+        EXPECT_EQ(row->bytes, a.bytes[i]);
+        // objdump's mnemonic begins with ours (it spells bsrs, movel, trapnew ...).
+        std::string mnemonic(kForms[i].source);
+        mnemonic = mnemonic.substr(0, mnemonic.find_first_of(" .")).substr(0, 3);
+        EXPECT_EQ(row->text.substr(0, 3), mnemonic) << row->text;
+        all.insert(all.end(), a.bytes[i].begin(), a.bytes[i].end());
+    }
+    EXPECT_FALSE(program.rowAt(kBase - 2));
+    EXPECT_FALSE(program.rowAt(kBase + static_cast<uint32_t>(all.size())));
+
+    // The same bytes read from memory give the same rows.
+    const auto bytes = Disassembler().disassembleBytes(kBase, all.data(), all.size());
+    ASSERT_TRUE(bytes.ok()) << bytes.error;
+    ASSERT_EQ(bytes.rows.size(), program.rows().size());
+    for (std::size_t i = 0; i < bytes.rows.size(); ++i) {
+        EXPECT_EQ(bytes.rows[i].address, program.rows()[i].address);
+        EXPECT_EQ(bytes.rows[i].text, program.rows()[i].text);
+    }
+}
+
+TEST(DisassemblyTest, MissingObjdumpIsAnError) {
+    debugtest::TempDir dir;
+    const std::string file = dir.write("p.abs", "S309000010004E714E7117\n");
+    const Disassembler missing(dir.path("no-such-objdump"));
+    const auto result = missing.disassembleFile(file);
+    EXPECT_FALSE(result.ok());
+    EXPECT_NE(result.error.find("no-such-objdump"), std::string::npos) << result.error;
+    ProgramDisassembly program{missing};
+    EXPECT_FALSE(program.load(file));
+    EXPECT_TRUE(program.rows().empty());
+    // A program file that is not there: an error, not an empty success.
+    EXPECT_FALSE(Disassembler().disassembleFile(dir.path("none.abs")).ok());
+}
+
+}  // namespace
