@@ -33,9 +33,11 @@ private:
     std::string m_path;
 };
 
-// Runs a tool and fails the test (with its messages) when it does not succeed.
-inline korvan::debug::ProcessResult Run(const std::string& tool, const std::vector<std::string>& args) {
-    korvan::debug::ProcessResult r = korvan::debug::RunProcess(tool, args);
+// Runs a tool (in workingDir when given) and fails the test, with its messages, when it does
+// not succeed.
+inline korvan::debug::ProcessResult Run(const std::string& tool, const std::vector<std::string>& args,
+                                        const std::string& workingDir = {}) {
+    korvan::debug::ProcessResult r = korvan::debug::RunProcess(tool, args, workingDir);
     EXPECT_TRUE(r.started && r.exitCode == 0) << tool << ": " << r.error << r.err << r.out;
     return r;
 }

@@ -120,7 +120,7 @@ TEST_P(ListingMap, GivesTheLinesOfTheAssembledProgram) {
     std::vector<std::string> args = {"--lang", "en", "--code", "1000", "--var", "3000"};
     if (c.workDir) args.insert(args.end(), {"--dir", workDir + "/"});
     args.push_back(source);
-    debugtest::Run(KORVAN_QUBRIX, args);
+    debugtest::Run(KORVAN_QUBRIX, args, dir.path());  // its run report goes beside the source
 
     std::string error;
     const auto map = LineMap::FromListing(source, LineMap::ListingPathFor(source), workDir, &error);
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Assembler, ListingMap, ::testing::ValuesIn(kListingCase
 TEST(ListingMapTest, SourceEditedAfterTheBuildIsReported) {
     debugtest::TempDir dir;
     const std::string source = dir.write("prog.src", "         NOP\n         RTS\n");
-    debugtest::Run(KORVAN_QUBRIX, {"--lang", "en", "--code", "1000", source});
+    debugtest::Run(KORVAN_QUBRIX, {"--lang", "en", "--code", "1000", source}, dir.path());
     dir.write("prog.src", "* new first line\n         NOP\n         RTS\n");
     const auto map = LineMap::FromListing(source, LineMap::ListingPathFor(source), {});
     ASSERT_TRUE(map);
