@@ -45,8 +45,7 @@ struct Program {
         dir = std::filesystem::temp_directory_path() / ("korvan-debug-bench-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         source = dir / "big.src";
-        std::ofstream inc(dir / "sub.def");
-        inc << "SUB      MOVEQ   #0,D0\n         RTS\n";
+        std::ofstream(dir / "sub.def") << "SUB      MOVEQ   #0,D0\n         RTS\n";
         std::ofstream src(source);
         src << "         INCLUDE sub.def\n";
         for (int i = 0; i < kInstructions; ++i) {
