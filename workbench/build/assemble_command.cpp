@@ -33,16 +33,14 @@ namespace {
 std::string bytesOf(const QString& text) { return text.toUtf8().toStdString(); }
 std::string pathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// Saves the document under its own path before the assembler reads it. A document without a
-// path cannot be saved there: the user is told, and the run goes ahead on the empty path,
-// which the assembler reports as a file it cannot open. Other failures are shown by save().
-void saveBeforeAssembly(CKorvanApp& app, CKorvanDoc& doc) {
-    if (!doc.isUntitled()) {
-        doc.save();
-        return;
-    }
+// Saves the document under its own path before the assembler reads it; false when it was not
+// saved, and the user was told why (no file name yet, the save failed or was declined). The
+// file on disk is then not what the window shows: nothing may be built from it.
+bool saveBeforeAssembly(CKorvanApp& app, CKorvanDoc& doc) {
+    if (!doc.isUntitled()) return doc.save();
     QMessageBox::warning(app.mainFrame(), app.text(shell::text::kAppTitle),
                          app.text(shell::text::kSaveFailed).arg(doc.title(), app.text(shell::text::kNoFileName)));
+    return false;
 }
 
 }  // namespace
@@ -56,8 +54,8 @@ void installBuildCommands(CKorvanApp& app) {
 void assembleView(CKorvanApp& app, CKorvanView& view) {
     QPointer<CMainFrame> frame = app.mainFrame();
     CKorvanDoc* doc = view.document();
+    if (doc->isModified() && !saveBeforeAssembly(app, *doc)) return;
     auto list = std::make_unique<ListErreur>();
-    if (doc->isModified()) saveBeforeAssembly(app, *doc);
 
     SetRepertoire(pathBytes(app.settings().GetSettingString(QStringLiteral("REPERTOIRE"), QStringLiteral("DEF"), {})));
     // Taken now: the document must not be touched while the library's dialog runs.

@@ -21,7 +21,9 @@ void installBuildCommands(shell::CKorvanApp& app);
 // Assembles the document of view: saved first when it has unsaved changes, then AsmFile over
 // its path with the "REPERTOIRE"/"DEF" folder as the assembler's working directory. Going on
 // to the monitor records the path as the last built source and runs the monitor-window
-// command; any other outcome fills the error list and forgets the last built source.
+// command; any other outcome fills the error list and forgets the last built source. When the
+// save fails (or the document has no file name yet) the user is told and nothing is built:
+// the file on disk is not the text in the window.
 void assembleView(shell::CKorvanApp& app, shell::CKorvanView& view);
 
 // The error-list document, or null when its window is not open.

@@ -54,7 +54,9 @@ void runGnu(CKorvanApp& app, CKorvanView& view, CGnu::Mode mode) {
                              app.text(shell::text::kSaveFailed).arg(doc->title(), app.text(shell::text::kNoFileName)));
         return;
     }
-    if (mode != CGnu::LinkOnly && doc->isModified()) doc->save();
+    // A save that failed (and was reported) or was declined leaves the file on disk older than
+    // the window: building it would hand over a program the user did not write.
+    if (mode != CGnu::LinkOnly && doc->isModified() && !doc->save()) return;
     const QString path = doc->path();
 
     CGnu dialog(&view, gnuToolchain(app), path, app.settings(), app.uiLanguage());

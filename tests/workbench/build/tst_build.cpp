@@ -354,42 +354,59 @@ private slots:
         QVERIFY(QFileInfo::exists(m_work->path() + QStringLiteral("/demo/main.abs")));
     }
 
-    void unsavableSourceIsReportedAndTheRunGoesOn_data() {
-        QTest::addColumn<bool>("untitled");  // else its folder vanished under it
-        QTest::newRow("untitled document") << true;
-        QTest::newRow("folder gone") << false;
+    // A source that cannot be saved is not built: the file on disk (if any) is not the text in
+    // the window, and the student would load yesterday's program into the module.
+    void unsavableSourceIsReportedAndNothingIsBuilt_data() {
+        QTest::addColumn<QString>("file");  // empty: an untitled document
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("untitled document") << QString() << "pas encore de nom";
+        QTest::newRow("folder gone") << "gone/main.src"
+                                     << "Le fichier ou le dossier n'existe pas";
+        // The old file stays readable and assembles cleanly; the temporary file the save writes
+        // first cannot be created beside it, as its name would be too long.
+        QTest::newRow("old file kept, save refused") << QString(250 - 4, u'm') + ".src"
+                                                     << "Nom de fichier trop long";
     }
-    void unsavableSourceIsReportedAndTheRunGoesOn() {
-        QFETCH(bool, untitled);
-        const QString gone = m_work->path() + QStringLiteral("/gone/main.src");
-        if (!untitled) QVERIFY(copyExample("demo", "main.src", m_work->path() + "/gone"));
+    void unsavableSourceIsReportedAndNothingIsBuilt() {
+        QFETCH(QString, file);
+        QFETCH(QString, reason);
+        const QString path = file.isEmpty() ? QString() : m_work->path() + u'/' + file;
+        if (!path.isEmpty()) {
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QVERIFY(QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/demo/main.src"), path));
+            QVERIFY(copyExample("demo", "defs.def", QFileInfo(path).absolutePath()));
+        }
         start();
-        CKorvanDoc* doc = untitled ? m_app->newSourceDocument() : m_app->openSourceDocument(gone);
+        frame()->setHandler(cmd::kMonitorWindow, {[this] { ++m_monitorCalls; }, {}, {}});
+        CKorvanDoc* doc = path.isEmpty() ? m_app->newSourceDocument() : m_app->openSourceDocument(path);
         QVERIFY(doc);
-        QTest::keyClicks(activeView(), "         RTS");
-        if (!untitled) QVERIFY(QDir(m_work->path() + QStringLiteral("/gone")).removeRecursively());
+        const QByteArray before = path.isEmpty() ? QByteArray() : readFile(path);
+        QTest::keyClicks(activeView(), "; nouveau");
+        QTest::keyClick(activeView(), Qt::Key_Return);
+        if (file.startsWith("gone/")) QVERIFY(QDir(m_work->path() + QStringLiteral("/gone")).removeRecursively());
         frame()->setLastBuiltSource(QStringLiteral("/earlier/build.src"));
         QString message;
         answerBox(&message);
         const AsmDialogSeen seen = assemble(true);
-        // The user is told why nothing was saved; the run goes on with the file as it is (or
-        // none) and fails; the text typed is still there, unsaved.
-        QVERIFY2(message.contains(untitled ? QStringLiteral("pas encore de nom")
-                                           : QStringLiteral("Impossible d'enregistrer")),
-                 qPrintable(message));
-        QVERIFY(message.contains(untitled ? QStringLiteral("prog1") : gone));
-        QVERIFY(seen.answered);
-        QCOMPARE(seen.file, untitled ? QStringLiteral("prog1") : QStringLiteral("main.src"));
-        QVERIFY(!seen.monitorEnabled);
-        QCOMPARE(frame()->lastBuiltSource(), QString());
-        QVERIFY(errorView());
-        QCOMPARE(errorView()->topLevelItemCount(), 1);
-        if (untitled)
-            QVERIFY(errorView()->topLevelItem(0)->text(2).contains(QStringLiteral("Impossible d'ouvrir")));
-        else
-            QCOMPARE(errorView()->topLevelItem(0)->text(0), gone);
+        // The user is told why nothing was saved, and nothing is built: no run of the assembler,
+        // no error list, no monitor; the text typed is still there, unsaved.
+        QVERIFY2(message.contains(QStringLiteral("Impossible d'enregistrer")), qPrintable(message));
+        QVERIFY2(message.contains(reason), qPrintable(message));
+        QVERIFY(message.contains(path.isEmpty() ? QStringLiteral("prog1") : path));
+        QVERIFY(!seen.answered);
+        QCOMPARE(m_monitorCalls, 0);
+        QVERIFY(!errorView());
+        QCOMPARE(frame()->lastBuiltSource(), QStringLiteral("/earlier/build.src"));
+        QVERIFY(!QFileInfo::exists(m_work->path() + QStringLiteral("/message.txt")));
+        if (!path.isEmpty()) {
+            const QString base = path.chopped(4);
+            QVERIFY(!QFileInfo::exists(QFileInfo(path).absolutePath() + QStringLiteral("/message.txt")));
+            QVERIFY(!QFileInfo::exists(base + QStringLiteral(".abs")));
+            QVERIFY(!QFileInfo::exists(base + QStringLiteral(".lis")));
+            if (QFileInfo::exists(path)) QCOMPARE(readFile(path), before);
+        }
         QVERIFY(doc->isModified());
-        QVERIFY(doc->textDocument()->toPlainText().startsWith(QStringLiteral("         RTS")));
+        QVERIFY(doc->textDocument()->toPlainText().startsWith(QStringLiteral("; nouveau")));
     }
 
     void outputsMatchTheCommandLineAssembler_data() {

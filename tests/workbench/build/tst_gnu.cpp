@@ -298,6 +298,30 @@ private slots:
         QCOMPARE(activeTitle(), QStringLiteral("gnu.txt"));
     }
 
+    // A source that cannot be saved is not built: no tool runs on the older file on disk. Its
+    // name is too long for the temporary file the save writes first; the file stays readable.
+    void unsavableSourceIsNotBuilt() {
+        start();
+        const QString name = QString(250 - 2, u'g') + QStringLiteral(".c");
+        const QByteArray old("int main(void) { return 0; }\n");
+        QDir().mkpath(src({}));
+        writeFile(src(name), old);
+        QVERIFY(m_app->openSourceDocument(src(name)));
+        QTest::keyClicks(frame()->activeSourceView(), "/* nouveau */");
+        QString message;
+        answerBox(&message);
+        GnuSeen seen;
+        answerGnu(QStringLiteral("cancelButton"), &seen);
+        frame()->runCommand(cmd::kGnuBuild);
+        QVERIFY2(message.contains(QStringLiteral("Impossible d'enregistrer")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("Nom de fichier trop long")), qPrintable(message));
+        QVERIFY(!seen.answered);
+        QCOMPARE(m_monitorCalls, 0);
+        QVERIFY(!QFileInfo::exists(src(QStringLiteral("gnu.txt"))));
+        QCOMPARE(readFile(src(name)), old);
+        QVERIFY(frame()->activeSourceView()->document()->isModified());
+    }
+
     // The sheet: "Défaut" then OK stores the run-time's names; a stored text with two blanks
     // reloads as two entries and is written back with one; Cancel writes nothing.
     void settingsSheet_data() {
