@@ -99,7 +99,7 @@ private:
     std::vector<FunctionRange> m_functions;  // by start address, not overlapping
 };
 
-// Helpers shared with the tests.
+// The pieces of the listing reader, usable on their own.
 namespace listing {
 
 // The fields of one listing line; nullopt for lines that are not line records (the summary).
