@@ -1,6 +1,8 @@
 // The diagnostics catalogue: the English and French text of every code, and the class texts
 // that mark listing lines.
 #include <atomic>
+#include <string>
+#include <string_view>
 
 #include "driver/diagnostics.h"
 
@@ -52,6 +54,19 @@ constexpr CatalogueEntry kCatalogue[] = {
     {0x407, "ERROR : intersection section code and var", "ERREUR : Intersection des section code et var non vide"},
     {0x408, "ERROR : Error writing to output file", "ERREUR : Erreur d'écriture du fichier de sortie"},
 };
+
+struct DetailEntry {
+    Detail which;
+    const char* english;
+    const char* french;
+};
+
+constexpr DetailEntry kDetails[] = {
+    {Detail::IncludeCycle, "%1 is already being included (include cycle)", "%1 est déjà en cours d'inclusion (inclusion circulaire)"},
+    {Detail::SelfInclude, "%1 includes itself", "%1 s'inclut lui-même"},
+    {Detail::IncludeTooDeep, "include files nested deeper than %1 levels", "fichiers Include imbriqués sur plus de %1 niveaux"},
+    {Detail::IncludeTooLarge, "include tree too large (more than %1 files or %2 MiB)", "trop de fichiers Include (plus de %1 fichiers ou %2 Mio)"},
+};
 // clang-format on
 
 std::atomic<Language> g_language{Language::French};
@@ -72,6 +87,26 @@ const char* CatalogueText(int code, Language lang) {
 }
 
 const char* CatalogueText(int code) { return CatalogueText(code, CatalogueLanguage()); }
+
+const char* CatalogueDetail(Detail which, Language lang) {
+    for (const DetailEntry& entry : kDetails)
+        if (entry.which == which) return lang == Language::English ? entry.english : entry.french;
+    return "";
+}
+
+std::string DetailText(Detail which, const std::string& arg1, const std::string& arg2) {
+    // One pass over the text, so an argument holding "%2" (a file name) is never replaced.
+    const std::string_view format = CatalogueDetail(which, CatalogueLanguage());
+    std::string text;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && (format[i + 1] == '1' || format[i + 1] == '2')) {
+            text += format[++i] == '1' ? arg1 : arg2;
+        } else {
+            text += format[i];
+        }
+    }
+    return text;
+}
 
 const char* ListingAnnotation(int code) {
     // Listing lines carry the class text, not the specific one.

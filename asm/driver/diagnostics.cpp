@@ -3,7 +3,8 @@
 
 ErreurAsm::ErreurAsm() = default;
 
-ErreurAsm::ErreurAsm(const ErreurAsm& other) : m_file(other.m_file), m_line(other.m_line), m_code(other.m_code) {
+ErreurAsm::ErreurAsm(const ErreurAsm& other)
+    : m_file(other.m_file), m_detail(other.m_detail), m_line(other.m_line), m_code(other.m_code) {
     // The text is filled in from the catalogue at the end of the run, never copied.
 }
 
@@ -12,6 +13,7 @@ ErreurAsm::~ErreurAsm() = default;
 void ErreurAsm::Init() {
     m_line = -1;
     m_text.clear();
+    m_detail.clear();
     m_code = 0;
 }
 
@@ -49,5 +51,10 @@ void ListErreur::RazErreur() {
 }
 
 void ListErreur::SetTextErreur() {
-    for (ErreurAsm& item : m_items) item.SetErreur(qubrix::CatalogueText(item.LitCode()));
+    for (ErreurAsm& item : m_items) {
+        std::string text = qubrix::CatalogueText(item.LitCode());
+        const std::string& detail = item.LitDetail();
+        if (!detail.empty()) text += text.empty() ? detail : " : " + detail;
+        item.SetErreur(std::move(text));
+    }
 }

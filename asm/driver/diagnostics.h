@@ -62,6 +62,18 @@ QUBRIX_API Language CatalogueLanguage();
 QUBRIX_API const char* CatalogueText(int code, Language lang);
 QUBRIX_API const char* CatalogueText(int code);
 
+// Texts that complete a diagnostic (ErreurAsm::SetDetail) and the run's report, in both
+// languages. "%1" and "%2" stand for the arguments of DetailText.
+enum class Detail {
+    IncludeCycle,     // %1: the file already being included
+    SelfInclude,      // %1: the file that includes itself
+    IncludeTooDeep,   // %1: the most levels allowed
+    IncludeTooLarge,  // %1: the most files, %2: the most MiB
+};
+QUBRIX_API const char* CatalogueDetail(Detail which, Language lang);
+// The text in the current language with its arguments put in.
+QUBRIX_API std::string DetailText(Detail which, const std::string& arg1, const std::string& arg2 = std::string());
+
 // The class text appended to a listing line carrying a diagnostic: 0x300 above 0x300, 0x100
 // for 0x101..0x300, the code itself otherwise.
 QUBRIX_API const char* ListingAnnotation(int code);
@@ -75,16 +87,20 @@ inline bool IsError(int code) { return code > 0x200; }
 class QUBRIX_API ErreurAsm {
 public:
     ErreurAsm();
-    ErreurAsm(const ErreurAsm& other);  // copies code, line and file; the text stays empty
+    ErreurAsm(const ErreurAsm& other);  // copies code, line, file and detail; the text stays empty
     ErreurAsm& operator=(const ErreurAsm& other) = default;
     virtual ~ErreurAsm();
 
-    void Init();               // line = -1, text empty, code 0; file untouched
+    void Init();               // line = -1, text and detail empty, code 0; file untouched
     void NewErreur(int code);  // taken only when (code & 0xF00) > current code
     void SetCode(int code) { m_code = code; }
     void SetLigne(int line) { m_line = line; }
     void SetNFichier(std::string file) { m_file = std::move(file); }
     void SetErreur(std::string text) { m_text = std::move(text); }
+    // What the run knows beyond the code (the sections that overlap, the include cycle): the
+    // text becomes the catalogue text, " : ", then this.
+    void SetDetail(std::string detail) { m_detail = std::move(detail); }
+    const std::string& LitDetail() const { return m_detail; }
     int LitCode() const { return m_code; }
     int LitLigne() const { return m_line; }
     std::string LitFichier() const { return m_file; }
@@ -95,6 +111,7 @@ public:
 private:
     std::string m_text;
     std::string m_file;
+    std::string m_detail;
     int m_line = -1;
     int m_code = 0;
 };
@@ -111,6 +128,7 @@ public:
     ErreurAsm* GetFirstErreur();
     ErreurAsm* GetNextErreur();
     void RazErreur();
+    // Every diagnostic gets its catalogue text in the current language, then its detail.
     void SetTextErreur();
     std::size_t Count() const { return m_items.size(); }
 

@@ -133,7 +133,7 @@ void PrintDiagnostics(ListErreur& list) {
     std::stable_partition(items.begin(), items.end(), [](const ErreurAsm* e) { return e->LitLigne() > 0; });
 
     for (const ErreurAsm* e : items) {
-        std::string text = qubrix::CatalogueText(e->LitCode());
+        std::string text = e->LitErreur();  // the catalogue text and what the run adds to it
         if (text.empty()) {
             // Codes without a catalogue text still deserve a mention.
             char code[16];
@@ -162,15 +162,13 @@ int Assemble(const Options& options) {
     if (options.dir) qubrix::SetWorkingDirectory(qubrix::NormalizedWorkingDirectory(*options.dir));
 
     ListErreur list;
-    std::string includeFailure;
+    // An include cycle, nesting or tree too large is named in its diagnostic's text.
     const qubrix::RunOutcome outcome =
-        qubrix::AssembleSource(settings, options.source, &list, [&includeFailure](qubrix::AssemblyRun& run) {
+        qubrix::AssembleSource(settings, options.source, &list, [](qubrix::AssemblyRun& run) {
             run.runPasses();
-            includeFailure = run.includeFailure();
             return true;
         });
     PrintDiagnostics(list);
-    if (!includeFailure.empty()) std::fprintf(stderr, "qubrix: %s\n", includeFailure.c_str());
     if (outcome.failed) std::fprintf(stderr, "qubrix: %s\n", outcome.failure.c_str());
     return outcome.errors == 0 && !outcome.failed ? kExitClean : kExitErrors;
 }

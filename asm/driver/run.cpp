@@ -26,6 +26,13 @@ std::string failedInclude(const Fichier& f) {
     return std::string();
 }
 
+// True when both paths name the same existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 // Removes a regular file left at path; true when there was one to remove.
 bool RemoveStale(const std::string& path) {
     struct stat st;
@@ -206,30 +213,41 @@ void AssemblyRun::runPasses() {
         int failedLine = 0;
         OpenFailure why = OpenFailure::None;
         if (tree.FindOpenError(failedFile, failedLine, &why)) {
+            // Why the tree could not be read, when that is more than a file that does not
+            // open: said after the diagnostic's text and in the report, in the catalogue
+            // language.
+            std::string reason;
+            switch (why) {
+            case OpenFailure::TooDeep:
+                reason = DetailText(Detail::IncludeTooDeep, std::to_string(Fichier::kMaxIncludeDepth));
+                break;
+            case OpenFailure::Cycle: {
+                const std::string included = failedInclude(tree);
+                reason =
+                    DetailText(SameFile(included, failedFile) ? Detail::SelfInclude : Detail::IncludeCycle, included);
+                break;
+            }
+            case OpenFailure::TooLarge:
+                reason = DetailText(Detail::IncludeTooLarge, std::to_string(Fichier::kMaxIncludeFiles),
+                                    std::to_string(Fichier::kMaxTreeBytes >> 20));
+                break;
+            default: break;
+            }
             err.Init();
             err.NewErreur(kErrOpenFile);
             err.SetLigne(failedLine);
             err.SetNFichier(failedFile);
+            err.SetDetail(reason);
             ++ctx.errorCount;
             if (ctx.results) ctx.results->AddErreur(err);
-            const std::string at = failedFile + ":" + std::to_string(failedLine);
-            switch (why) {
-            case OpenFailure::TooDeep:
+            if (why == OpenFailure::TooDeep)
                 message("Erreur %d: Trop de fichier Include (Max %d)\r\n", ctx.errorCount, Fichier::kMaxIncludeDepth);
-                m_openFailure =
-                    at + ": include files nested deeper than " + std::to_string(Fichier::kMaxIncludeDepth) + " levels";
-                break;
-            case OpenFailure::Cycle:
-                m_openFailure = at + ": include cycle: " + failedInclude(tree) + " is already being included";
-                break;
-            case OpenFailure::TooLarge:
-                m_openFailure = at + ": include tree too large (more than " +
-                                std::to_string(Fichier::kMaxIncludeFiles) + " files or " +
-                                std::to_string(Fichier::kMaxTreeBytes >> 20) + " MiB)";
-                break;
-            default: message("Impossible d'ouvrir les fichier!\r\n"); break;
+            else if (reason.empty())
+                message("Impossible d'ouvrir les fichier!\r\n");
+            if (!reason.empty()) {
+                m_openFailure = failedFile + ":" + std::to_string(failedLine) + ": " + reason;
+                message("%s\r\n", m_openFailure.c_str());
             }
-            if (!m_openFailure.empty()) message("%s\r\n", m_openFailure.c_str());
         } else {
             if (m_objectOpenFailed) reportFault(Fault::ObjectOpen, nullptr);
             const int earlyErrors = ctx.errorCount;  // an object file that could not be created
@@ -283,6 +301,7 @@ void AssemblyRun::runPasses() {
             ++ctx.errorCount;
             ErreurAsm overlap;
             overlap.SetCode(kErrSectionOverlap);
+            overlap.SetDetail(ctx.sections->overlapText());
             if (ctx.results) ctx.results->AddErreur(overlap);
         }
     }  // the include tree goes here, every source file with it

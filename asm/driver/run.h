@@ -47,7 +47,8 @@ public:
     bool failed() const;
     std::string failureMessage() const;
     // Why the include tree could not be read, when the reason is more than a file that does
-    // not open (a cycle, a nesting or a tree too large): "FILE:LINE: reason". Empty otherwise.
+    // not open (a cycle, a nesting or a tree too large): "FILE:LINE: reason", in the catalogue
+    // language; the reason also follows the text of the run's diagnostic. Empty otherwise.
     const std::string& includeFailure() const { return m_openFailure; }
 
     // The derived file names of the run (set by openFiles).

@@ -37,13 +37,29 @@ void Section::evenOut() {
     if (m_location & 1) advance(1);
 }
 
-bool Section::overlaps(int32_t start, int32_t end) const {
-    // The location is the next free byte, so a section starting exactly where this one ends
-    // counts as overlapping it. Addresses are unsigned: sections above $80000000 are no
+uint64_t Section::end() const {
+    // The location wraps to 0 at $100000000; a section that went past the top (the run
+    // reports it) is taken to end there.
+    const uint32_t origin = static_cast<uint32_t>(m_origin), location = static_cast<uint32_t>(m_location);
+    if (m_atTop || m_pastTop || location < origin) return uint64_t{1} << 32;
+    return location;
+}
+
+bool Section::overlaps(const Section& other) const {
+    // Half-open ranges compared as unsigned addresses: sections above $80000000 are no
     // negative numbers.
-    const uint32_t origin = static_cast<uint32_t>(m_origin), last = static_cast<uint32_t>(m_location);
-    const uint32_t s = static_cast<uint32_t>(start), e = static_cast<uint32_t>(end);
-    return (origin <= s && s <= last) || (origin < e && e <= last);
+    if (empty() || other.empty()) return false;
+    return static_cast<uint32_t>(m_origin) < other.end() && static_cast<uint32_t>(other.m_origin) < end();
+}
+
+std::string Section::rangeText() const {
+    std::string name = m_name;
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    char range[48];
+    std::snprintf(range, sizeof range, " $%X-$%llX", static_cast<unsigned>(m_origin),
+                  static_cast<unsigned long long>(end()));
+    return name + range;
 }
 
 void Section::writeMapLine(std::FILE* out) const {
@@ -111,14 +127,21 @@ void SectionManager::evenOut() {
     for (Section& section : m_sections) section.evenOut();
 }
 
-bool SectionManager::overlapTest() const {
+std::optional<std::pair<const Section*, const Section*>> SectionManager::findOverlap() const {
     for (std::size_t a = 0; a < m_sections.size(); ++a) {
-        for (std::size_t b = 0; b < m_sections.size(); ++b) {
-            if (a == b) continue;
-            if (m_sections[b].overlaps(m_sections[a].origin(), m_sections[a].location())) return true;
+        for (std::size_t b = a + 1; b < m_sections.size(); ++b) {
+            if (m_sections[a].overlaps(m_sections[b])) return std::make_pair(&m_sections[a], &m_sections[b]);
         }
     }
-    return false;
+    return std::nullopt;
+}
+
+std::string SectionManager::overlapText() const {
+    const auto pair = findOverlap();
+    if (!pair) return std::string();
+    auto [first, second] = *pair;
+    if (static_cast<uint32_t>(second->origin()) < static_cast<uint32_t>(first->origin())) std::swap(first, second);
+    return first->rangeText() + ", " + second->rangeText();
 }
 
 void SectionManager::writeMap(std::FILE* out) const {

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/diagnostics.h"
@@ -23,8 +25,15 @@ public:
     int32_t origin() const { return m_origin; }
     int32_t location() const { return m_location; }
     int32_t size() const { return m_size; }
-    // True when [start, end] meets this section as the overlap rule defines it.
-    bool overlaps(int32_t start, int32_t end) const;
+    // The section covers the half-open range [origin, end): end is the next free address,
+    // $100000000 for a section that reached the top of the address space.
+    uint64_t end() const;
+    bool empty() const { return end() == static_cast<uint32_t>(m_origin); }
+    // True when both sections hold a byte at the same address; an empty section overlaps
+    // nothing, and a section ending where the other starts shares no byte with it.
+    bool overlaps(const Section& other) const;
+    // "code $802000-$803400": the lower-case name and the range, end excluded.
+    std::string rangeText() const;
     // True once the location has been moved past the top of the 32-bit address space.
     bool pastTop() const { return m_pastTop; }
     void writeMapLine(std::FILE* out) const;
@@ -50,7 +59,12 @@ public:
     void setAbsolute(int32_t address);
     int32_t value(int which) const;
     void evenOut();
-    bool overlapTest() const;
+    // The first two sections, in list order, that share a byte; nothing when none do.
+    std::optional<std::pair<const Section*, const Section*>> findOverlap() const;
+    bool overlapTest() const { return findOverlap().has_value(); }
+    // Names the two overlapping sections and their ranges, the lower one first
+    // ("code $802000-$803400, var $803000-$803010"); empty when no sections overlap.
+    std::string overlapText() const;
     void writeMap(std::FILE* out) const;
     const std::vector<Section>& sections() const { return m_sections; }
     bool absoluteMode() const { return m_current < 0; }

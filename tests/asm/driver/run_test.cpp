@@ -45,6 +45,8 @@ struct RunCase {
     std::vector<std::string> message;      // starts of message.txt lines, in this order; "@" is the folder
     bool objectKept;
     const char* listingSummary = nullptr;  // the listing's error line
+    const char* diagnosticText = nullptr;  // the diagnostic's whole text; "@" is the folder
+    Language language = Language::English;
 };
 
 std::string BigSource() {
@@ -57,8 +59,12 @@ TEST(RunTest, OutputsAndFailures) {
     const std::string bigSource = BigSource();
     // clang-format off
     const RunCase cases[] = {
-        {"an include cycle is named in the message", "self.asm", "\tnop\n\tinclude self.asm\n", "", false,
-         Diagnostic{0x406, "self.asm", 2, 2}, {"@self.asm:2: include cycle: ", "Nom\tdebut"}, true, "1 error detected"},
+        {"a self-include is named in the message and the diagnostic", "self.asm", "\tnop\n\tinclude self.asm\n", "",
+         false, Diagnostic{0x406, "self.asm", 2, 2}, {"@self.asm:2: @self.asm includes itself", "Nom\tdebut"}, true,
+         "1 error detected", "ERROR :  Impossible to open file : @self.asm includes itself"},
+        {"a self-include is named in French under the French catalogue", "self.asm", "\tinclude SELF.ASM\n", "",
+         false, Diagnostic{0x406, "self.asm", 1, 1}, {"@self.asm:1: @self.asm s'inclut lui-même", "Nom\tdebut"}, true,
+         "1 error detected", "ERREUR :  Impossible d'ouvrir le fichier : @self.asm s'inclut lui-même", Language::French},
         {"an object file that cannot be created fails the run", "c.asm", "", "folders", true,
          Diagnostic{0x408, "", -1, -1},
          {"impossible d'ouvrir le fichier @c.lis", "impossible d'ouvrir le fichier @c.abs", "Cannot create object file @c.abs: ",
@@ -83,9 +89,9 @@ TEST(RunTest, OutputsAndFailures) {
         Language lang = CatalogueLanguage();
         ~Restore() { fs::current_path(dir), SetCatalogueLanguage(lang); }
     } restore;
-    SetCatalogueLanguage(Language::English);
     for (const RunCase& c : cases) {
         SCOPED_TRACE(c.name);
+        SetCatalogueLanguage(c.language);
         TempDir dir;
         fs::current_path(dir.path());  // message.txt goes into the current folder
         WriteFile(dir / "message.txt", "from an earlier run\r\n");
@@ -98,6 +104,12 @@ TEST(RunTest, OutputsAndFailures) {
         } else if (*c.prepare) {
             ASSERT_EQ(::symlink("/dev/full", (base + c.prepare).c_str()), 0);
         }
+
+        auto inFolder = [&dir](std::string text) {
+            for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + dir.path().size()))
+                text.replace(at, 1, dir.path());
+            return text;
+        };
 
         ListErreur list;
         {
@@ -115,13 +127,16 @@ TEST(RunTest, OutputsAndFailures) {
             EXPECT_EQ(e.LitFichier(), c.diagnostic->file.empty() ? "" : dir / c.diagnostic->file);
             EXPECT_GE(e.LitLigne(), c.diagnostic->firstLine);
             EXPECT_LE(e.LitLigne(), c.diagnostic->lastLine);
+            if (c.diagnosticText) {
+                EXPECT_EQ(e.LitErreur(), inFolder(c.diagnosticText));
+            }
         }
         const std::vector<std::string> message = CrLfLines(ReadFile("message.txt"));
         ASSERT_FALSE(message.empty());
         EXPECT_EQ(message[0], " Assemblage du fichier : " + source) << "each run rewrites message.txt";
         auto line = message.begin();
-        for (std::string want : c.message) {
-            if (const std::size_t at = want.find('@'); at != std::string::npos) want.replace(at, 1, dir.path());
+        for (const std::string& start : c.message) {
+            const std::string want = inFolder(start);
             line = std::find_if(line, message.end(), [&](const std::string& l) { return l.rfind(want, 0) == 0; });
             EXPECT_NE(line, message.end()) << "no line " << want << " in order";
         }
