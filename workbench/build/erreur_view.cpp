@@ -56,7 +56,7 @@ QSize CErreurView::sizeHint() const {
 void CErreurView::AddErrorRow(int row, const QString& file, int line, const QString& text) {
     auto* item = new QTreeWidgetItem;
     item->setText(FileColumn, file);
-    item->setText(LineColumn, QString::number(line));
+    item->setText(LineColumn, QString::fromStdString(lineColumnText(line)));
     item->setText(TextColumn, text);
     insertTopLevelItem(row, item);
 }

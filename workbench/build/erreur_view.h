@@ -28,7 +28,7 @@ public:
     // Wide enough to show the three columns whole.
     QSize sizeHint() const override;
 
-    // Inserts one row at position row.
+    // Inserts one row at position row; a line below 1 leaves the line column blank.
     void AddErrorRow(int row, const QString& file, int line, const QString& text);
     void deleteAllRows();
     // What the list says while it has no row (the run had no error), or empty.

@@ -24,6 +24,8 @@ int parseLineColumn(std::string_view text) {
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
+std::string lineColumnText(int line) { return line > 0 ? std::to_string(line) : std::string(); }
+
 std::optional<int> jumpTargetLine(std::string_view lineColumn) {
     const int line = parseLineColumn(lineColumn);
     if (line <= 0) return std::nullopt;

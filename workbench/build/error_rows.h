@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace korvan::build {
@@ -10,6 +11,10 @@ namespace korvan::build {
 // anything after them ignored. A text without digits gives 0; values beyond the int range are
 // clamped to it.
 int parseLineColumn(std::string_view text);
+
+// What the line column shows for a diagnostic's line: the number, or nothing for a diagnostic
+// without a source line (the library gives -1, or 0 for a file that did not open).
+std::string lineColumnText(int line);
 
 // The 0-based line a double-click on a row goes to, or nothing when the row's line column is
 // not a line number above 0.

@@ -5,10 +5,12 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "error_rows.h"
 
 using korvan::build::jumpTargetLine;
+using korvan::build::lineColumnText;
 using korvan::build::parseLineColumn;
 
 namespace {
@@ -53,5 +55,17 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"BelowIntClamped",     "-99999999999999999999", INT_MIN, std::nullopt}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
 // clang-format on
+
+// A diagnostic without a source line (the section overlap, a write failure: -1; a file that
+// did not open: 0) shows a blank line column, never a number to jump to.
+TEST(LineColumnText, NumberOrBlank) {
+    const std::pair<int, const char*> cases[] = {
+        {1, "1"}, {42, "42"}, {INT_MAX, "2147483647"}, {0, ""}, {-1, ""}, {INT_MIN, ""},
+    };
+    for (const auto& [line, text] : cases) {
+        EXPECT_EQ(lineColumnText(line), text) << line;
+        EXPECT_EQ(jumpTargetLine(lineColumnText(line)), line > 0 ? std::optional<int>(line - 1) : std::nullopt) << line;
+    }
+}
 
 }  // namespace
