@@ -5,7 +5,7 @@
 # can be moved and no path of the build tree is needed at run time):
 #   bin/korvan, bin/qubrix, bin/korvan-sim
 #   lib/<multiarch>/korvan/libqubrix.so.1     private library, found through $ORIGIN
-#   lib/korvan/runtime/                        crt0.o, korvan.o, korvan.ld, korvan.h (m68k)
+#   lib/korvan/runtime/                        crt0.o, libkorvan.a, korvan.ld, korvan.h, specs (m68k)
 #   share/applications, share/metainfo, share/mime/packages, share/icons/hicolor
 #   share/man/man1, share/doc/korvan (README, copyright, changelog, examples)
 include(GNUInstallDirs)
@@ -16,14 +16,20 @@ set(KORVAN_INSTALL_RUNTIMEDIR lib/korvan/runtime)
 set(KORVAN_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/korvan)
 set(_pkg ${PROJECT_SOURCE_DIR}/packaging)
 
-# Installed programs find the private library relative to themselves.
+# The workbench finds the private library relative to itself, with the same RUNPATH in the
+# build tree and installed: the build tree places the library where it will be installed,
+# relative to the programs. (A RUNPATH rewritten at install time would be padded with ':' in
+# the build tree, and an empty entry makes the loader search the current folder.) The other
+# programs need no RUNPATH: qubrix links the assembler statically.
 file(RELATIVE_PATH _rel_lib ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${KORVAN_INSTALL_PRIVATE_LIBDIR})
-foreach(_t korvan qubrix_cli)
-  if(TARGET ${_t})
-    set_target_properties(${_t} PROPERTIES INSTALL_RPATH "$ORIGIN/${_rel_lib}")
-  endif()
-endforeach()
+if(TARGET qubrix)
+  cmake_path(SET _build_lib NORMALIZE "${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${_rel_lib}")
+  set_target_properties(qubrix PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${_build_lib})
+endif()
+if(TARGET korvan)
+  set_target_properties(korvan PROPERTIES INSTALL_RPATH "$ORIGIN/${_rel_lib}" BUILD_WITH_INSTALL_RPATH ON)
+endif()
 
 foreach(_t korvan qubrix_cli korvan-sim)
   if(TARGET ${_t})
@@ -37,9 +43,26 @@ endif()
 
 # The run-time is built only when the m68k cross compiler is there (see runtime/).
 if(TARGET korvan_runtime)
-  foreach(_f crt0.o korvan.o korvan.ld korvan.h)
+  foreach(_f crt0.o libkorvan.a korvan.ld korvan.h)
     install(FILES ${KORVAN_RUNTIME_DIR}/${_f} DESTINATION ${KORVAN_INSTALL_RUNTIMEDIR})
   endforeach()
+  install(FILES ${KORVAN_RUNTIME_DIR}/nano/newlib.h DESTINATION ${KORVAN_INSTALL_RUNTIMEDIR}/nano)
+  # The specs files name the run-time's folder by full path: written anew for the installed one.
+  install(CODE "
+    set(_folder \"\${CMAKE_INSTALL_PREFIX}/${KORVAN_INSTALL_RUNTIMEDIR}\")
+    foreach(_variant korvan korvan-nano)
+      set(KORVAN_SPECS_DIR \${_folder})
+      set(KORVAN_SPECS_NAME \${_variant}.specs)
+      if(_variant STREQUAL korvan)
+        set(KORVAN_SPECS_INCLUDE \"\")
+        set(KORVAN_SPECS_LIBC -lc)
+      else()
+        set(KORVAN_SPECS_INCLUDE \"/nano -isystem \${_folder}\")
+        set(KORVAN_SPECS_LIBC -lc_nano)
+      endif()
+      configure_file(${PROJECT_SOURCE_DIR}/runtime/korvan.specs.in
+                     \"\$ENV{DESTDIR}\${_folder}/\${_variant}.specs\" @ONLY)
+    endforeach()")
   # They are m68k objects in a package of the host's architecture, which lintian would flag.
   install(FILES ${_pkg}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME korvan)
 endif()

@@ -57,6 +57,7 @@ done
 soname=$(objdump -p "$root/usr/lib/$ma/korvan/libqubrix.so.1" | awk '$1 == "SONAME" {print $2}')
 [ "$soname" = libqubrix.so.1 ] || fail "library SONAME is '$soname'"
 desktop-file-validate "$root/usr/share/applications/org.hvl_mobr.korvan.desktop" || fail "desktop entry"
+"$(dirname "$0")/check_runpath.sh" "$root/usr/bin" "$root/usr/lib" || fail "an installed RUNPATH has an empty entry"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.hvl_mobr.korvan.metainfo.xml" || fail "metainfo"
 
 step "moving the build tree away"
