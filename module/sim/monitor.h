@@ -28,7 +28,8 @@ public:
     virtual ~Executor() = default;
     virtual Outcome step(Machine& machine) = 0;
     // Runs at most budget instructions from the current PC. A step or run that waits for a
-    // character goes on in run() calls (budget 0 while finishing a step).
+    // character or for room for its output goes on in run() calls (budget 0 while finishing a
+    // step).
     virtual Outcome run(Machine& machine, std::uint32_t budget) = 0;
     // ESC or Ctrl-C ended the run: leave the registers as the program would show them.
     virtual void interrupted(Machine&) {}
