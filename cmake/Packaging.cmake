@@ -27,8 +27,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # (dpkg-shlibdeps runs in the staging folder, hence the relative path.)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ./usr/${KORVAN_INSTALL_PRIVATE_LIBDIR})
-# The C/C++ build needs the m68k cross toolchain; assembling and the monitor work without it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gcc-m68k-linux-gnu, g++-m68k-linux-gnu, binutils-m68k-linux-gnu")
+# The C/C++ build needs the bare-metal m68k-elf toolchain, which script/package builds into a
+# package of its own; assembling and the monitor work without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "korvan-m68k-elf")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "srecord")
 # No maintainer scripts: the MIME, desktop and icon caches are refreshed by dpkg triggers of
 # shared-mime-info, desktop-file-utils and the icon theme; the library is private (no ldconfig).

@@ -37,12 +37,7 @@ void installGnuCommands(CKorvanApp& app) {
                                             {}});
 }
 
-GnuToolchain gnuToolchain(CKorvanApp& app) {
-    const QString prefix = app.settings().GetSettingString(QString::fromUtf8(shell::kToolchainSection),
-                                                           QString::fromUtf8(shell::kToolchainPrefixEntry),
-                                                           QString::fromUtf8(shell::kDefaultToolchainPrefix));
-    return {app.cygwinRoot(), prefix};
-}
+GnuToolchain gnuToolchain(CKorvanApp& app) { return {app.cygwinRoot(), app.toolchainPrefix()}; }
 
 void runGnu(CKorvanApp& app, CKorvanView& view, CGnu::Mode mode) {
     QPointer<CMainFrame> frame = app.mainFrame();

@@ -36,6 +36,8 @@ public:
     const std::vector<std::string>& lines() const { return m_output.lines(); }
     bool succeeded() const { return m_exitedNormally && m_exitCode == 0; }
     int exitCode() const { return m_exitCode; }
+    // The signal that ended the tool, 0 when it exited by itself.
+    int terminatingSignal() const { return m_exitedNormally || m_exitCode < 0 ? 0 : m_exitCode; }
 
 signals:
     // The tool has ended and its output has been read to its end.

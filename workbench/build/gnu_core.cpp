@@ -1,6 +1,8 @@
 // Command lines, environment, names and output capture of the GNU build.
 #include "gnu_core.h"
 
+#include <cstring>
+
 namespace korvan::build::gnu {
 
 namespace {
@@ -31,6 +33,10 @@ std::string compilerProgram(std::string_view root, std::string_view prefix, std:
 
 std::string linkerProgram(std::string_view root, std::string_view prefix) {
     return toolFolder(root) + std::string(prefixName(prefix)) + "gcc";
+}
+
+std::string objcopyProgram(std::string_view root, std::string_view prefix) {
+    return toolFolder(root) + std::string(prefixName(prefix)) + "objcopy";
 }
 
 std::string sourceName(std::string_view sourcePath) {
@@ -65,28 +71,37 @@ std::vector<std::string> splitWords(std::string_view text) {
     return words;
 }
 
+std::string fileArgument(std::string_view name) {
+    return name.starts_with('-') ? "./" + std::string(name) : std::string(name);
+}
+
 std::vector<std::string> compileArguments(std::string_view options, std::string_view name) {
     auto args = splitWords(options);
-    args.emplace_back(name);
+    args.push_back(fileArgument(name));
     return args;
 }
 
 std::vector<std::string> linkArguments(std::string_view options, std::string_view files, std::string_view base) {
     auto args = splitWords(options);
     for (auto& f : splitFileList(files)) args.push_back(std::move(f));
-    args.push_back(std::string(base) + ".o");
+    args.push_back(fileArgument(std::string(base) + ".o"));
     args.emplace_back("-o");
-    args.push_back(std::string(base) + ".abs");
+    args.push_back(fileArgument(std::string(base) + ".elf"));
     return args;
 }
 
+std::vector<std::string> objcopyArguments(std::string_view base) {
+    return {"-O", "srec", fileArgument(std::string(base) + ".elf"), fileArgument(std::string(base) + ".abs")};
+}
+
 std::string compileCommandText(std::string_view options, std::string_view name) {
-    return " 1 " + std::string(options) + " " + std::string(name);
+    return " 1 " + std::string(options) + " " + fileArgument(name);
 }
 
 std::string linkCommandText(std::string_view options, std::string_view files, std::string_view base) {
     const std::string b(base);
-    return " 1 " + std::string(options) + " " + std::string(files) + " " + b + ".o -o " + b + ".abs";
+    return " 1 " + std::string(options) + " " + std::string(files) + " " + fileArgument(b + ".o") + " -o " +
+           fileArgument(b + ".elf");
 }
 
 std::vector<std::string> toolEnvironment(std::string_view root) { return {"PATH=" + std::string(root) + "/bin"}; }
@@ -107,16 +122,26 @@ std::vector<std::string> splitFileList(std::string_view text) {
 std::string joinFileList(const std::vector<std::string>& files) { return joinWords(files); }
 
 DefaultOptions defaultOptions(std::string_view runtimeFolder) {
+    const std::string specs = "-specs=" + std::string(runtimeFolder) + "/korvan.specs";
+    return {"-c -O0 -g " + specs, specs, {}};
+}
+
+DefaultOptions formerDefaultOptions(std::string_view runtimeFolder) {
     const std::string rt(runtimeFolder);
     return {
-        // -g instead of -gcoff (no longer supported: a warning, which fails every compile);
-        // -fno-exceptions lets C++ link without the exception run-time and is valid for C too.
         "-c -O0 -g -mcpu=cpu32 -ffreestanding -fno-exceptions -I" + rt,
-        // The script puts the code at $802000, adds libgcc and writes S-records; -nostdlib
-        // keeps the Linux start files and C library out.
         "-T" + rt + "/korvan.ld -mcpu=cpu32 -nostdlib",
         {rt + "/crt0.o", rt + "/korvan.o"},
     };
+}
+
+std::string signalText(int signalNumber) {
+    const char* abbrev = sigabbrev_np(signalNumber);
+    const std::string name = abbrev ? "SIG" + std::string(abbrev) : "signal " + std::to_string(signalNumber);
+    std::string text(kSignalLine);
+    text.replace(text.find("%1"), 2, std::to_string(signalNumber));
+    text.replace(text.find("%2"), 2, name);
+    return text;
 }
 
 void OutputLines::feed(std::string_view bytes) {

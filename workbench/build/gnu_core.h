@@ -15,6 +15,8 @@ namespace korvan::build::gnu {
 std::string compilerProgram(std::string_view root, std::string_view prefix, std::string_view sourcePath);
 // The link always goes through the C driver.
 std::string linkerProgram(std::string_view root, std::string_view prefix);
+// objcopy, which writes the S-records from the linked ELF program.
+std::string objcopyProgram(std::string_view root, std::string_view prefix);
 
 // The source's file name (after the last '/') and its folder (before it; empty without one).
 std::string sourceName(std::string_view sourcePath);
@@ -26,11 +28,17 @@ std::string baseName(std::string_view sourcePath);
 // Words of an options text: separated by blanks or tabs, empty pieces dropped.
 std::vector<std::string> splitWords(std::string_view text);
 
+// A file name as a tool's argument: one starting with '-' gets "./" so that it is never read
+// as an option.
+std::string fileArgument(std::string_view name);
+
 // The compiler's arguments: the options' words, then the file name.
 std::vector<std::string> compileArguments(std::string_view options, std::string_view name);
 // The linker's arguments: its options, the input files in list order, base + ".o", "-o",
-// base + ".abs".
+// base + ".elf" (the program kept for debuggers).
 std::vector<std::string> linkArguments(std::string_view options, std::string_view files, std::string_view base);
+// objcopy's arguments: base + ".elf" to Motorola S-records in base + ".abs".
+std::vector<std::string> objcopyArguments(std::string_view base);
 // The command line as written into "gnu.txt" when a tool cannot start: the word "1" stands
 // where the program's own name goes.
 std::string compileCommandText(std::string_view options, std::string_view name);
@@ -44,13 +52,21 @@ std::vector<std::string> toolEnvironment(std::string_view root);
 std::vector<std::string> splitFileList(std::string_view text);
 std::string joinFileList(const std::vector<std::string>& files);
 
-// What the "Défaut" buttons offer, naming the run-time in runtimeFolder by full paths.
+// What the "Défaut" buttons offer, and what a settings file without the entries uses: the
+// run-time's specs file in runtimeFolder, by full path, brings the start-up object, libraries,
+// header folder and linker script, so no input files are listed.
 struct DefaultOptions {
     std::string compiler;
     std::string linker;
     std::vector<std::string> files;
 };
 DefaultOptions defaultOptions(std::string_view runtimeFolder);
+// The defaults of the earlier run-time (a small library of its own and a script writing
+// S-records directly); settings holding them exactly are read as the current defaults.
+DefaultOptions formerDefaultOptions(std::string_view runtimeFolder);
+
+// The line "gnu.txt" gets when a tool was ended by a signal, naming it ("SIGSEGV" ...).
+std::string signalText(int signalNumber);
 
 // Splits a tool's output into lines: at every line feed (not kept), carriage returns kept,
 // empty lines kept, and a last line without a line feed taken when the output ends.
@@ -73,6 +89,7 @@ std::string crlf(std::string_view text);
 inline constexpr std::string_view kCompileHeader = "Compilation du fichier \"%1\"...";
 inline constexpr std::string_view kCannotRun = "\n impossible d'éxecuter la commande :\n  %1  %2\n\n";
 inline constexpr std::string_view kLinkHeader = "\nLinkage...\n";
+inline constexpr std::string_view kSignalLine = "L'outil a été arrêté par le signal %1 (%2).";
 inline constexpr std::string_view kLinkStep = "Linkage";
 inline constexpr std::string_view kLinkFailedTail = "\nIl y a des erreurs!";
 inline constexpr std::string_view kLinkDoneTail = "\nLe Fichier S-Record est généré";

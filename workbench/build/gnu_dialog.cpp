@@ -12,6 +12,7 @@
 
 #include "gnu_console.h"
 #include "gnu_core.h"
+#include "gnu_settings.h"
 #include "settings_store.h"
 
 namespace korvan::build {
@@ -126,7 +127,7 @@ void CGnu::closeCapture() {
 
 void CGnu::compileStep() {
     m_stepRunning = true;
-    const std::string options = bytes(m_settings.GetSettingString(QStringLiteral("GNU"), QStringLiteral("CFLAG"), {}));
+    const std::string options = bytes(GnuSettings::load(m_settings).compilerOptions);
     const std::string source = pathBytes(m_sourcePath);
     const QString program =
         QFile::decodeName(gnu::compilerProgram(pathBytes(m_tools.root), bytes(m_tools.prefix), source).c_str());
@@ -154,8 +155,13 @@ void CGnu::compileStep() {
     }
 }
 
-void CGnu::compileEnded() {
+void CGnu::writeToolOutput() {
     for (const auto& line : m_tool->lines()) write(line + "\r\n");
+    if (const int signal = m_tool->terminatingSignal()) writeText(gnu::signalText(signal) + "\n");
+}
+
+void CGnu::compileEnded() {
+    writeToolOutput();
     // Any output fails the compile, warnings included, and so does a failure status.
     if (!m_tool->lines().empty() || !m_tool->succeeded()) {
         m_stage = -1;
@@ -174,8 +180,9 @@ void CGnu::compileEnded() {
 void CGnu::linkStep() {
     m_stepRunning = true;
     m_linkerButton->setEnabled(false);
-    const std::string options = bytes(m_settings.GetSettingString(QStringLiteral("GNU"), QStringLiteral("LFLAG"), {}));
-    const std::string files = bytes(m_settings.GetSettingString(QStringLiteral("GNU"), QStringLiteral("FICHIER"), {}));
+    const GnuSettings settings = GnuSettings::load(m_settings);
+    const std::string options = bytes(settings.linkerOptions);
+    const std::string files = bytes(settings.linkerFiles);
     const QString program =
         QFile::decodeName(gnu::linkerProgram(pathBytes(m_tools.root), bytes(m_tools.prefix)).c_str());
     const std::string base = gnu::baseName(pathBytes(m_sourcePath));
@@ -185,7 +192,9 @@ void CGnu::linkStep() {
     m_tool->SetToolDirectory(m_folder);
     // The program of an earlier link must not pass for this one's.
     m_absFile = QDir(m_folder).filePath(QFile::decodeName((base + ".abs").c_str()));
+    m_elfFile = QDir(m_folder).filePath(QFile::decodeName((base + ".elf").c_str()));
     QFile::remove(m_absFile);
+    QFile::remove(m_elfFile);
 
     openCapture(QIODevice::WriteOnly | QIODevice::Append);
     writeText(std::string(gnu::kLinkHeader) + "\n");
@@ -195,17 +204,47 @@ void CGnu::linkStep() {
     connect(m_tool.get(), &CConsoleCommand::finished, this, &CGnu::linkEnded);
     if (!m_tool->RunTool(program, gnu::linkArguments(options, files, base))) {
         dropTool();
-        linkEnded();
+        finishLink(false);
     }
 }
 
+// The linker wrote the ELF program; objcopy turns it into the S-records that are downloaded.
 void CGnu::linkEnded() {
-    bool ok = false;
-    if (m_tool) {
-        for (const auto& line : m_tool->lines()) write(line + "\r\n");
-        ok = m_tool->succeeded();
+    writeToolOutput();
+    const bool linked = m_tool->succeeded() && QFileInfo(m_elfFile).isFile();
+    dropTool();
+    if (!linked) {
+        // Whatever a failed or crashed linker left is no program.
+        QFile::remove(m_elfFile);
+        finishLink(false);
+        return;
     }
-    ok = ok && QFileInfo(m_absFile).isFile();
+    const QString program =
+        QFile::decodeName(gnu::objcopyProgram(pathBytes(m_tools.root), bytes(m_tools.prefix)).c_str());
+    const std::string base = gnu::baseName(pathBytes(m_sourcePath));
+    m_tool = std::make_unique<CConsoleCommand>();
+    m_tool->SetToolEnvironment(gnu::toolEnvironment(pathBytes(m_tools.root)));
+    m_tool->SetToolDirectory(m_folder);
+    connect(m_tool.get(), &CConsoleCommand::finished, this, &CGnu::objcopyEnded);
+    const auto arguments = gnu::objcopyArguments(base);
+    if (!m_tool->RunTool(program, arguments)) {
+        QString command;
+        for (const auto& a : arguments) command += QStringLiteral(" ") + QString::fromStdString(a);
+        writeText(bytes(qs(gnu::kCannotRun).arg(program, command)));
+        dropTool();
+        finishLink(false);
+    }
+}
+
+void CGnu::objcopyEnded() {
+    writeToolOutput();
+    const bool ok = m_tool->succeeded() && QFileInfo(m_absFile).isFile();
+    dropTool();
+    if (!ok) QFile::remove(m_absFile);
+    finishLink(ok);
+}
+
+void CGnu::finishLink(bool ok) {
     if (ok) {
         writeText(gnu::kLinkDoneTail);
         m_outcomeField->setText(qs(gnu::kLinkDone));
@@ -217,7 +256,6 @@ void CGnu::linkEnded() {
     m_linkSucceeded = ok;
     closeCapture();
     ++m_stage;
-    dropTool();
     m_stepRunning = false;
 }
 

@@ -60,6 +60,10 @@ private:
     void compileEnded();
     void linkStep();
     void linkEnded();
+    void objcopyEnded();
+    void finishLink(bool ok);
+    // The tool's output lines into "gnu.txt", and a line naming the signal that ended it.
+    void writeToolOutput();
     bool openCapture(QIODevice::OpenMode mode);
     void write(const std::string& bytes);
     void writeText(std::string_view text);
@@ -75,6 +79,7 @@ private:
     bool m_stepRunning = false;
     bool m_linkSucceeded = false;
     QString m_absFile;
+    QString m_elfFile;
     std::unique_ptr<QFile> m_capture;
     std::unique_ptr<CConsoleCommand> m_tool;
 

@@ -44,9 +44,22 @@ QString runtimeFolder() {
 }
 
 GnuSettings GnuSettings::load(const shell::SettingsStore& store) {
-    return {store.GetSettingString(kSection, QStringLiteral("CFLAG"), {}),
-            store.GetSettingString(kSection, QStringLiteral("LFLAG"), {}),
-            store.GetSettingString(kSection, QStringLiteral("FICHIER"), {})};
+    // A settings file without the entries builds with the run-time's defaults, and so does one
+    // holding the earlier run-time's defaults, whose files are gone.
+    const std::string folder = runtimeFolder().toStdString();
+    const auto defaults = gnu::defaultOptions(folder);
+    const auto former = gnu::formerDefaultOptions(folder);
+    const auto text = [](const std::string& s) { return QString::fromStdString(s); };
+    GnuSettings values{
+        store.GetSettingString(kSection, QStringLiteral("CFLAG"), text(defaults.compiler)),
+        store.GetSettingString(kSection, QStringLiteral("LFLAG"), text(defaults.linker)),
+        store.GetSettingString(kSection, QStringLiteral("FICHIER"), text(gnu::joinFileList(defaults.files)))};
+    if (values.compilerOptions == text(former.compiler)) values.compilerOptions = text(defaults.compiler);
+    if (values.linkerOptions == text(former.linker) && values.linkerFiles == text(gnu::joinFileList(former.files))) {
+        values.linkerOptions = text(defaults.linker);
+        values.linkerFiles = text(gnu::joinFileList(defaults.files));
+    }
+    return values;
 }
 
 void GnuSettings::save(shell::SettingsStore& store) const {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
@@ -127,13 +128,17 @@ bool CKorvanApp::start(const QStringList& arguments) {
 }
 
 void CKorvanApp::detectToolchain() {
-    const QString prefix =
-        m_settings.GetSettingString(QString::fromUtf8(kToolchainSection), QString::fromUtf8(kToolchainPrefixEntry),
-                                    QString::fromUtf8(kDefaultToolchainPrefix));
+    ToolchainSearch search;
+    const QString section = QString::fromUtf8(kToolchainSection), entry = QString::fromUtf8(kToolchainPrefixEntry);
+    search.settingsPrefix = m_settings.GetSettingString(section, entry, {}).toStdString();
+    search.programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    search.scriptPrefix = defaultScriptPrefix(std::getenv("KORVAN_TOOLCHAIN"), std::getenv("HOME"));
     const char* path = std::getenv("PATH");
-    const ToolchainInfo info = korvan::shell::detectToolchain(prefix.toStdString(), path ? path : "");
+    search.pathList = path ? path : "";
+    const ToolchainInfo info = findToolchain(search);
     m_toolchainPresent = info.present;
-    m_cygwinRoot = QString::fromStdString(info.root);
+    m_cygwinRoot = QFile::decodeName(info.root.c_str());
+    m_toolchainPrefix = QString::fromStdString(info.present ? info.prefix : std::string(kDefaultToolchainPrefix));
 }
 
 void CKorvanApp::registerCommands() {

@@ -49,6 +49,8 @@ public:
     SettingsStore& settings() { return m_settings; }
     const QString& cygwinRoot() const { return m_cygwinRoot; }
     bool toolchainPresent() const { return m_toolchainPresent; }
+    // The tools' name prefix of the toolchain found ("m68k-elf-" unless the settings name another).
+    const QString& toolchainPrefix() const { return m_toolchainPrefix; }
     const QString& language() const { return m_language; }
     Language uiLanguage() const { return m_uiLanguage; }
     // A text of the current language.
@@ -94,6 +96,7 @@ private:
     Language m_uiLanguage = Language::French;
     QString m_cygwinRoot;
     bool m_toolchainPresent = false;
+    QString m_toolchainPrefix;
     QString m_modulePath;
     QString m_fileVersion;
     std::vector<DocumentType> m_documentTypes;

@@ -61,10 +61,19 @@ TEST(GnuDriver, CommandLines) {
     EXPECT_EQ(compileArguments("", "main.c"), Words{"main.c"});
     EXPECT_EQ(compileCommandText("", "main.c"), " 1  main.c");
     EXPECT_EQ(compileArguments(" -c\t-O0  -g ", "main.c"), (Words{"-c", "-O0", "-g", "main.c"}));
-    // The file list keeps its order, then the object and the output.
+    // The file list keeps its order, then the object and the ELF program; objcopy writes the
+    // S-records from it.
     EXPECT_EQ(linkArguments("-T k.ld -nostdlib", "z.o crt0.o  korvan.o", "main"),
-              (Words{"-T", "k.ld", "-nostdlib", "z.o", "crt0.o", "korvan.o", "main.o", "-o", "main.abs"}));
-    EXPECT_EQ(linkCommandText("-x", "a.o b.o", "main"), " 1 -x a.o b.o main.o -o main.abs");
+              (Words{"-T", "k.ld", "-nostdlib", "z.o", "crt0.o", "korvan.o", "main.o", "-o", "main.elf"}));
+    EXPECT_EQ(linkCommandText("-x", "a.o b.o", "main"), " 1 -x a.o b.o main.o -o main.elf");
+    EXPECT_EQ(objcopyArguments("main"), (Words{"-O", "srec", "main.elf", "main.abs"}));
+    EXPECT_EQ(objcopyProgram("/tc", "/x/m68k-elf-"), "/tc/bin/m68k-elf-objcopy");
+    // A name that starts with '-' never reaches a tool as an option.
+    EXPECT_EQ(compileArguments("-c", "-o.c"), (Words{"-c", "./-o.c"}));
+    EXPECT_EQ(compileCommandText("-c", "-o.c"), " 1 -c ./-o.c");
+    EXPECT_EQ(linkArguments("", "", "-x"), (Words{"./-x.o", "-o", "./-x.elf"}));
+    EXPECT_EQ(objcopyArguments("-x"), (Words{"-O", "srec", "./-x.elf", "./-x.abs"}));
+    EXPECT_EQ(signalText(11), "L'outil a été arrêté par le signal 11 (SIGSEGV).");
 }
 
 TEST(GnuDriver, FileListSplitAndJoin) {
@@ -84,9 +93,11 @@ TEST(GnuDriver, FileListSplitAndJoin) {
         EXPECT_EQ(splitFileList(c.stored), c.entries) << c.stored;
         EXPECT_EQ(joinFileList(c.entries), c.joined);
     }
+    // The specs file brings the run-time: no input files, one compile options text for C and C++.
     const auto d = defaultOptions("/rt");
-    EXPECT_EQ(joinFileList(d.files), "/rt/crt0.o /rt/korvan.o");
-    EXPECT_EQ(d.compiler.find("-gcoff"), std::string::npos);
+    EXPECT_EQ(d.compiler, "-c -O0 -g -specs=/rt/korvan.specs");
+    EXPECT_EQ(d.linker, "-specs=/rt/korvan.specs");
+    EXPECT_TRUE(d.files.empty());
 }
 
 TEST(GnuOutput, LinesToTheEndWithCarriageReturns) {

@@ -163,6 +163,42 @@ TEST(Toolchain, FoundByPathOrPrefixOnlyWhenExecutable) {
     }
 }
 
+// The places are tried in order: a stored prefix, the toolchain installed beside the program,
+// script/toolchain's folder, then PATH; a stored prefix that names nothing hides nothing.
+TEST(Toolchain, SearchOrder) {
+    TempDir dir;
+    const auto compiler = [&](const std::string& root) {
+        fs::create_directories(dir.path / root / "bin");
+        return spit(dir.path / root / "bin" / "m68k-elf-gcc", "#!/bin/sh\n", 0755).string();
+    };
+    fs::create_directories(dir.path / "install" / "bin");
+    const std::string installed = compiler("install/lib/korvan/m68k-elf"), script = compiler("script");
+    const std::string onPath = compiler("path"), stored = compiler("stored");
+    const std::string programFolder = (dir.path / "install" / "bin").string();
+    const std::string storedPrefix = (dir.path / "stored" / "bin" / "m68k-elf-").string();
+    const std::string pathList = (dir.path / "path" / "bin").string();
+    struct Case {
+        std::string prefix, program, scriptPrefix, path, expected;
+    };
+    const Case cases[] = {
+        {storedPrefix, programFolder, (dir.path / "script").string(), pathList, stored},
+        {"", programFolder, (dir.path / "script").string(), pathList, installed},
+        {"/nowhere/m68k-elf-", "/nowhere", (dir.path / "script").string(), pathList, script},
+        {"", "", "/nowhere", pathList, onPath},
+        {"", "", "", "/nowhere", ""},
+    };
+    for (const auto& c : cases) {
+        const ToolchainInfo info = findToolchain({c.prefix, c.program, c.scriptPrefix, c.path});
+        EXPECT_EQ(fs::path(info.compiler).lexically_normal().string(), c.expected) << c.expected;
+        EXPECT_EQ(info.present, !c.expected.empty());
+        if (info.present) {
+            EXPECT_EQ(info.prefix, "m68k-elf-");
+        }
+    }
+    EXPECT_EQ(defaultScriptPrefix("/tc", "/home/e"), "/tc");
+    EXPECT_EQ(defaultScriptPrefix("", "/home/e"), "/home/e/.local/share/korvan/m68k-elf");
+}
+
 // ---- texts and menus ---------------------------------------------------------------------------
 
 TEST(Texts, LanguageWordAndFallbacks) {
