@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Checks a built .deb: its control fields, lintian, the desktop files, and the installed programs
 # run from a temporary root while the build tree is moved away.
-# usage: check_package.sh DEB BUILD_DIR VERSION
+# With the toolchain package, also builds a C++ program with the installed toolchain, run-time
+# and specs file, and runs it on the installed korvan-sim.
+# usage: check_package.sh DEB BUILD_DIR VERSION [TOOLCHAIN_DEB]
 set -euo pipefail
 deb=$(realpath "$1")
 build=$(realpath "$2")
 version=$3
+tc_deb=${4:+$(realpath "$4")}
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -29,7 +32,7 @@ depends=$(field Depends)
 for lib in libc6 libstdc++6 libqt6widgets6 libqt6core6; do
   [[ ",$depends," == *", $lib "* || ",$depends," == *",$lib "* ]] || fail "Depends lacks $lib: $depends"
 done
-[[ "$(field Recommends)" == *gcc-m68k-linux-gnu* ]] || fail "the m68k cross compiler is not recommended"
+[[ "$(field Recommends)" == *korvan-m68k-elf* ]] || fail "the m68k-elf toolchain is not recommended"
 scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'preinst|postinst|prerm|postrm' || true)
 [ -z "$scripts" ] || fail "maintainer scripts present: $scripts"
 
@@ -47,7 +50,8 @@ ma=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 step "files"
 for f in usr/bin/korvan usr/bin/qubrix usr/bin/korvan-sim \
          "usr/lib/$ma/korvan/libqubrix.so.1" \
-         usr/lib/korvan/runtime/crt0.o usr/lib/korvan/runtime/korvan.o usr/lib/korvan/runtime/korvan.ld \
+         usr/lib/korvan/runtime/crt0.o usr/lib/korvan/runtime/libkorvan.a usr/lib/korvan/runtime/korvan.ld \
+         usr/lib/korvan/runtime/korvan.specs usr/lib/korvan/runtime/korvan-nano.specs \
          usr/share/applications/org.hvl_mobr.korvan.desktop usr/share/metainfo/org.hvl_mobr.korvan.metainfo.xml \
          usr/share/mime/packages/korvan.xml usr/share/icons/hicolor/scalable/apps/korvan.svg \
          usr/share/man/man1/korvan.1.gz usr/share/man/man1/qubrix.1.gz usr/share/man/man1/korvan-sim.1.gz \
@@ -97,6 +101,33 @@ if command -v xvfb-run >/dev/null && command -v xwininfo >/dev/null; then
   xvfb-run -a sh -c '"$1" "$2" & p=$!; sleep 3; xwininfo -root -tree > "$3"; kill $p' \
     sh "$root/usr/bin/korvan" "$work/examples/demo/main.src" "$work/windows" || true
   grep -q '"korvan - main.src"' "$work/windows" || fail "no main window titled \"korvan - main.src\""
+fi
+
+if [ -n "$tc_deb" ]; then
+  step "toolchain package"
+  [ "$(dpkg-deb -f "$tc_deb" Package)" = korvan-m68k-elf ] || fail "toolchain package name"
+  [[ "$(dpkg-deb -f "$tc_deb" Depends)" == *libc6* ]] || fail "toolchain Depends lacks libc6"
+  # The installed specs name /usr/lib/korvan/runtime; the check runs from the unpacked tree, so
+  # it uses a copy that names that tree instead.
+  dpkg-deb -x "$tc_deb" "$root"
+  tc=$root/usr/lib/korvan/m68k-elf/bin
+  rt=$root/usr/lib/korvan/runtime
+  sed "s|/usr/lib/korvan/runtime|$rt|g" "$rt/korvan.specs" > "$work/korvan.specs"
+  grep -q "^-isystem /usr/lib/korvan/runtime " "$rt/korvan.specs" || fail "installed specs name another folder"
+  cat > "$work/hello.cpp" <<'CPP'
+#include <cstdio>
+struct Greeter { virtual ~Greeter() = default; virtual double value() const { return 2.5; } };
+int main() { Greeter* g = new Greeter; std::printf("bonjour %.1f\n", g->value()); delete g; return 7; }
+CPP
+  if "$tc/m68k-elf-g++" -specs="$work/korvan.specs" -O2 "$work/hello.cpp" -o "$work/hello.elf" &&
+     "$tc/m68k-elf-objcopy" -O srec "$work/hello.elf" "$work/hello.abs"; then
+    status=0
+    out=$("$root/usr/bin/korvan-sim" --run "$work/hello.abs") || status=$?
+    [ "$status" = 7 ] && [ "$(printf '%s' "$out" | tr -d '\r')" = "bonjour 2.5" ] ||
+      fail "the installed toolchain's program printed '$out' with status $status"
+  else
+    fail "the installed toolchain does not build a C++ program"
+  fi
 fi
 
 if [ "$failures" -gt 0 ]; then

@@ -21,8 +21,9 @@ class SettingsStore;
 
 namespace korvan::build {
 
-// The folder holding crt0.o, korvan.o, korvan.ld and korvan.h: "runtime" beside the program's
-// own bin folder (the build tree), otherwise lib/korvan/runtime beside it (an installed tree).
+// The folder of the C/C++ run-time (crt0.o, libkorvan.a, korvan.ld, korvan.h, the specs files):
+// "runtime" beside the program's own bin folder (the build tree), otherwise lib/korvan/runtime
+// beside it (an installed tree).
 QString runtimeFolder();
 
 // The three entries of section "GNU" the sheet edits; one load/save pair against the store.
