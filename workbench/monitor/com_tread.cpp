@@ -16,8 +16,12 @@ namespace korvan::monitor {
 
 namespace {
 using Clock = std::chrono::steady_clock;
-constexpr int kHangupNapMs = 20;  // a hung-up line keeps polling readable: nap instead of spinning
-constexpr int kWritePollMs = 10;  // a full output buffer is retried at this rhythm
+constexpr int kHangupNapMs = 20;    // a hung-up line keeps polling readable: nap instead of spinning
+constexpr int kWritePollMs = 10;    // a full output buffer is retried at this rhythm
+constexpr int kDrainLimitMs = 250;  // longest wait for the reception thread to read what came before a block
+
+// A read or write error that means the line is gone rather than busy for a moment.
+bool lineGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
 
 std::string formatOpening(const std::string& text, const std::string& portName) {
     std::string line = text;
@@ -123,14 +127,21 @@ bool ComTread::ConfigurePort() {
 void ComTread::ReceiveLoop() {
     const int fd = m_fd.load();
     char buffer[kChunk];
-    while (!m_stopRequested.load()) {
+    bool lost = false;
+    while (!m_stopRequested.load() && !lost) {
         pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
         // Without a wake-up pipe the stop step can only be seen by polling with a time-out.
         if (::poll(fds, 2, m_wakePipe[0] >= 0 ? -1 : kHangupNapMs) < 0) {
             if (errno == EINTR) continue;
             break;
         }
-        if (fds[0].revents != 0) continue;  // the stop step's wake-up: back to the loop test
+        if (fds[0].revents != 0) {
+            // The stop step, or the sending thread after a failed write: back to the loop test.
+            char drain[16];
+            while (::read(m_wakePipe[0], drain, sizeof drain) > 0) {}
+            lost = m_writeFailed.load();
+            continue;
+        }
         if (fds[1].revents == 0) continue;
         bool any = false;
         for (std::size_t n; (n = ReadAvailable(buffer, kChunk)) > 0;) {
@@ -146,29 +157,60 @@ void ComTread::ReceiveLoop() {
                 }
             }
         }
-        if (any) {
-            m_doc.RefreshView();
-        } else {
-            // Hung up (the other end closed) or in error with nothing to read: poll would report
-            // it again at once, so wait a little for the stop step instead of spinning.
+        if (any) m_doc.RefreshView();
+        // The other end hung up (a pseudo-terminal's master closed, a USB adapter pulled out) or
+        // the device failed: what was waiting has been read, nothing more will come.
+        lost = m_readFailed.load() || (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        if (!any && !lost) {
+            // Readable with nothing to read: wait a little for the stop step instead of spinning.
             pollfd wake{m_wakePipe[0], POLLIN, 0};
             ::poll(&wake, 1, kHangupNapMs);
         }
     }
+    if (lost && !m_stopRequested.load()) ReportLineLost();
     m_running.store(false);
+}
+
+void ComTread::ReportLineLost() {
+    m_lineLost.store(true);
+    {
+        std::lock_guard lock(m_ackMutex);  // a block waiting for its acknowledgement gives up now
+        m_ackCv.notify_all();
+    }
+    ClosePort();
+    const std::string text = formatOpening(m_texts.lineLost, m_portName);
+    m_doc.ReceiveChars(text.data(), text.size());
+    m_doc.RefreshView();
+    m_doc.LineLost();
 }
 
 std::size_t ComTread::ReadAvailable(char* buffer, std::size_t max) {
     const int fd = m_fd.load();
     int waiting = 0;
-    if (fd < 0 || max == 0 || ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0) return 0;
+    if (fd < 0 || max == 0) return 0;
+    if (::ioctl(fd, FIONREAD, &waiting) != 0) {
+        if (lineGone(errno)) m_readFailed.store(true);
+        return 0;
+    }
+    if (waiting <= 0) return 0;
     const std::size_t n = std::min(static_cast<std::size_t>(waiting), max);
     const ssize_t got = ::read(fd, buffer, n);
     if (got < 0) {
-        std::fputs("\nErreur de lecture", stderr);
+        if (lineGone(errno))
+            m_readFailed.store(true);
+        else if (errno != EAGAIN && errno != EINTR)
+            std::fputs("\nErreur de lecture", stderr);
         return 0;
     }
+    if (got == 0) m_readFailed.store(true);  // end of file on a terminal: it was hung up
     return static_cast<std::size_t>(got);
+}
+
+bool ComTread::InputWaiting() {
+    std::lock_guard lock(m_portMutex);
+    const int fd = m_fd.load();
+    int waiting = 0;
+    return fd >= 0 && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0;
 }
 
 void ComTread::ClosePort() {
@@ -260,6 +302,11 @@ void ComTread::RunItem(Item& item) {
         if (!SleepUnlessStopping(item.pauseMs)) return;
         break;
     case Item::Kind::BlockAck: {
+        // What arrived before the block (a late echo of "LO") is read first, so that the answer
+        // to the block starts a chunk of its own even when the reception thread lags behind.
+        const auto drainUntil = Clock::now() + std::chrono::milliseconds(kDrainLimitMs);
+        while (InputWaiting() && Clock::now() < drainUntil)
+            if (!SleepUnlessStopping(1)) return;
         {
             std::lock_guard lock(m_ackMutex);
             m_ackWanted = true;
@@ -270,7 +317,7 @@ void ComTread::RunItem(Item& item) {
         bool acknowledged = false;
         {
             std::unique_lock lock(m_ackMutex);
-            m_ackCv.wait_until(lock, deadline, [this] { return m_ackReceived || Stopping(); });
+            m_ackCv.wait_until(lock, deadline, [this] { return m_ackReceived || Stopping() || m_lineLost.load(); });
             acknowledged = m_ackReceived;
             m_ackWanted = false;
             m_ackReceived = false;
@@ -295,7 +342,14 @@ bool ComTread::WriteAll(const char* data, std::size_t size) {
                 size -= static_cast<std::size_t>(n);
                 continue;
             }
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                if (lineGone(errno) && !m_writeFailed.exchange(true) && m_wakePipe[1] >= 0) {
+                    // The reception thread reports the loss (it alone talks to the document).
+                    const char wake = 2;
+                    [[maybe_unused]] const auto written = ::write(m_wakePipe[1], &wake, 1);
+                }
+                return false;
+            }
             pollfd out{fd, POLLOUT, 0};
             ::poll(&out, 1, kWritePollMs);
         }

@@ -16,6 +16,8 @@ namespace korvan::monitor {
 struct ComTreadTexts {
     std::string opening = "Ouverture du port %s\n";  // %s: the port name as configured
     std::string cannotOpen = "Impossible d'ouvrir!";
+    // Written when the line is lost (hang-up or I/O error); %s: the port name.
+    std::string lineLost = "\r\nLiaison perdue avec le module (port %s).\r\n";
 };
 
 // One serial port to the module. The constructor opens the port (exclusive, existing device
@@ -34,6 +36,10 @@ public:
         // The port refused the line settings (called once, on the reception thread; the port
         // is closed and the reception thread ends afterwards).
         virtual void ConfigureFailed(const std::string& portName) {}
+        // The line was lost (the other end hung up, or reading or writing failed): called once,
+        // on the reception thread, after the channel's own text went through ReceiveChars and
+        // RefreshView; the port is closed and the reception thread ends afterwards.
+        virtual void LineLost() {}
     };
     using Texts = ComTreadTexts;
 
@@ -47,6 +53,7 @@ public:
     int DetectEnabled() const { return m_detectEnabled; }
     bool IsOpen() const { return m_fd.load() >= 0; }
     bool IsReceiving() const { return m_running.load(); }  // configured and in the loop
+    bool IsLineLost() const { return m_lineLost.load(); }  // hung up or failed after it was configured
     const std::string& PortName() const { return m_portName; }
     // "COM1".."COM4" -> /dev/ttyS0../dev/ttyS3; any other name is used as given.
     static std::string DevicePath(const std::string& portName);
@@ -60,12 +67,14 @@ public:
     void WriteBytes(std::string bytes, std::function<void()> done = {});  // raw, no pause
     // Raw block, then wait until the acknowledgement "." arrives (the first byte of a received
     // chunk while the block waits) or 1000 ms have passed since the write; done(acknowledged).
+    // A line lost meanwhile ends the wait at once, unacknowledged.
     void WriteBlockAck(std::string block, std::function<void(bool)> done = {});
     void Pause(int ms, std::function<void()> done = {});  // a queued pause of at least ms
     void DropPending();                                   // forget the items not yet started
     bool WaitIdle(int timeoutMs);                         // true once the queue is empty and no item runs
 
-    // Reads at most max bytes, never more than the driver reports waiting; 0 when none.
+    // Reads at most max bytes, never more than the driver reports waiting; 0 when none. A hung-up
+    // line (EIO, ENXIO, end of file) also gives 0 and marks the line as failed for the reception loop.
     std::size_t ReadAvailable(char* buffer, std::size_t max);
 
     static constexpr int kCharPauseMs = 10;
@@ -84,10 +93,12 @@ private:
     bool ConfigurePort();
     void SettleLine();  // lets the sending thread start writing
     void ReceiveLoop();
+    void ReportLineLost();
     void SendLoop();
     void Enqueue(Item item);
     void RunItem(Item& item);
     bool WriteAll(const char* data, std::size_t size);
+    bool InputWaiting();  // bytes wait in the driver, not yet read by the reception thread
     bool SleepUnlessStopping(int ms);
     void ClosePort();
     bool Stopping() const { return m_stopping.load(); }
@@ -103,6 +114,9 @@ private:
 
     std::atomic<bool> m_stopRequested{false};  // StopReception asked; never reset
     std::atomic<bool> m_running{false};        // configured and receiving
+    std::atomic<bool> m_readFailed{false};     // reading met a hang-up or an I/O error
+    std::atomic<bool> m_writeFailed{false};    // writing met a hang-up or an I/O error
+    std::atomic<bool> m_lineLost{false};       // the loss was reported; never reset
     std::thread m_reception;
 
     std::mutex m_ackMutex;

@@ -46,6 +46,7 @@ struct FakeDocument : ComTread::Document {
         cv.wait(lock, [this] { return !hold; });
     }
     void RefreshView() override { ++refreshes; }
+    void LineLost() override { ++losses; }
     void ConfigureFailed(const std::string& port) override {
         std::lock_guard lock(mutex);
         failedPorts.push_back(port);
@@ -69,6 +70,7 @@ struct FakeDocument : ComTread::Document {
     std::vector<std::string> failedPorts;
     bool hold = false;
     std::atomic<int> refreshes{0};
+    std::atomic<int> losses{0};
 };
 
 // A started channel on the slave side of a fresh pseudo-terminal; the test plays the module
@@ -199,6 +201,30 @@ TEST(ComTread, AcknowledgementIsOnlyTheFirstByteOfAChunkWhileABlockWaits) {
     }
 }
 
+// Bytes still unread when a block goes out (a late echo, the reception thread lagging) are read
+// before the block is written, so the "." that answers it starts a chunk and counts.
+TEST(ComTread, BytesBeforeABlockDoNotHideItsAcknowledgement) {
+    Link link;
+    ASSERT_TRUE(link.ready());
+    link.doc.setHold(true);
+    link.send("A");
+    ASSERT_TRUE(waitFor([&] { return link.doc.get(&FakeDocument::chunks).size() == 2; }));  // "A", held
+    link.send("LO\r\n");
+    std::this_thread::sleep_for(20ms);
+    std::atomic<int> ack{-1};
+    link.com->WriteBlockAck("blk", [&](bool a) { ack = a; });
+    std::thread release([&] {
+        std::this_thread::sleep_for(100ms);
+        link.doc.setHold(false);
+    });
+    EXPECT_EQ(link.read(3), "blk");
+    link.send(".");
+    release.join();
+    ASSERT_TRUE(link.com->WaitIdle(3000));
+    EXPECT_EQ(ack.load(), 1);
+    EXPECT_EQ(link.received(), "ALO\r\n.");
+}
+
 TEST(ComTread, DrainsInChunksOfAtMost100BeforeOneRefresh) {
     Link link;
     ASSERT_TRUE(link.ready());
@@ -284,4 +310,39 @@ TEST(ComTread, DropAndDestructionForgetQueuedItems) {
     link.com.reset();  // destroyed mid-string: must not hang
     EXPECT_LT(msSince(t0), 200);
     EXPECT_EQ(done.load(), 0);
+}
+
+// The module's end vanishing (the pseudo-terminal's master closed) is a lost line: said once in
+// the terminal, the reception thread ends, the port is given back, and a block waiting for its
+// acknowledgement gives up at once instead of waiting out its second.
+TEST(ComTread, LostLineIsReportedOnceAndEndsTheAcknowledgementWait) {
+    for (const bool blockWaiting : {false, true}) {
+        SCOPED_TRACE(blockWaiting ? "block waiting" : "idle");
+        Link link;
+        ASSERT_TRUE(link.ready());
+        std::atomic<int> ack{-1};
+        std::atomic<long long> waited{0};
+        const auto t0 = Clock::now();
+        if (blockWaiting) {
+            link.com->WriteBlockAck("blk", [&](bool a) {
+                waited = msSince(t0);
+                ack = a;
+            });
+            ASSERT_EQ(link.read(3), "blk");
+        }
+        link.closeMaster();
+        ASSERT_TRUE(waitFor([&] { return !link.com->IsReceiving(); }));
+        ASSERT_TRUE(link.com->WaitIdle(3000));
+        EXPECT_TRUE(link.com->IsLineLost());
+        EXPECT_FALSE(link.com->IsOpen());
+        EXPECT_EQ(link.doc.losses.load(), 1);
+        EXPECT_EQ(link.received(), "\r\nLiaison perdue avec le module (port " + link.slave + ").\r\n");
+        if (blockWaiting) {
+            EXPECT_EQ(ack.load(), 0);
+            EXPECT_LT(waited.load(), 900);
+        }
+        link.com->WriteBytes("x");  // sending on a lost line does nothing, and says nothing more
+        ASSERT_TRUE(link.com->WaitIdle(1000));
+        EXPECT_EQ(link.doc.losses.load(), 1);
+    }
 }
