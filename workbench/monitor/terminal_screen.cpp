@@ -13,6 +13,30 @@ constexpr int kCommandCol = 5;  // the command starts here, one column after the
 constexpr unsigned char kBs = 0x08, kLf = 0x0A, kCr = 0x0D, kEsc = 0x1B;
 
 bool beginsWithPrompt(std::string_view row) { return row.substr(0, kPrompt.size()) == kPrompt; }
+
+// Appends bytes to a capture that keeps only its most recent part: past the limit the older
+// half goes, so that a dump printed after a flood of output is still whole.
+void appendBounded(std::string& text, char ch) {
+    text += ch;
+    if (text.size() > TerminalScreen::kCaptureLimit) text.erase(0, text.size() - TerminalScreen::kCaptureLimit / 2);
+}
+
+// Every label of a register dump, each of which a complete dump holds.
+constexpr std::array<std::string_view, 23> kDumpLabels = {
+    "D0=", "D1=", "D2=", "D3=", "D4=", "D5=", "D6=", "D7=", "A0=",  "A1=",  "A2=", "A3=",
+    "A4=", "A5=", "A6=", "A7=", "PC=", "SS=", "US=", "SR=", "VBR=", "SFC=", "DFC="};
+
+// Where the last complete register dump in text starts (its earliest label, taking each
+// label's last occurrence), or npos when some label is missing.
+std::size_t completeDumpStart(std::string_view text) {
+    std::size_t start = std::string_view::npos;
+    for (std::string_view label : kDumpLabels) {
+        const std::size_t at = text.rfind(label);
+        if (at == std::string_view::npos) return std::string_view::npos;
+        start = std::min(start, at);
+    }
+    return start;
+}
 }  // namespace
 
 TerminalScreen::TerminalScreen() { m_screen.fill(' '); }
@@ -27,14 +51,17 @@ std::vector<std::string> TerminalScreen::receive(std::string_view bytes) {
     std::vector<std::string> dumps;
     cell(m_cursorRow, m_cursorCol) = m_underCursor;
     for (char ch : bytes) {
+        const unsigned long long prompts = m_promptCount;
         putChar(static_cast<unsigned char>(ch));
+        appendBounded(m_sincePrompt, ch);
+        if (m_promptCount != prompts) promptCompleted(dumps);
         // A byte that empties the command (the first after a new prompt) closes the capture
         // before it would be appended, so the dump ends with the prompt itself.
         if (m_lastCommand.empty() && m_capturing) {
             dumps.push_back(m_captureText);
             m_capturing = false;
         }
-        if (m_capturing) m_captureText += ch;
+        if (m_capturing) appendBounded(m_captureText, ch);
         if (!m_capturing && (m_lastCommand == "dr" || m_lastCommand == "ss")) {
             m_capturing = true;
             m_captureText.clear();
@@ -43,6 +70,15 @@ std::vector<std::string> TerminalScreen::receive(std::string_view bytes) {
     m_underCursor = cell(m_cursorRow, m_cursorCol);
     cell(m_cursorRow, m_cursorCol) = '_';
     return dumps;
+}
+
+void TerminalScreen::promptCompleted(std::vector<std::string>& dumps) {
+    // A "dr"/"ss" capture hands its dump over itself at the next byte.
+    if (!m_capturing) {
+        if (const std::size_t start = completeDumpStart(m_sincePrompt); start != std::string::npos)
+            dumps.push_back(m_sincePrompt.substr(start));
+    }
+    m_sincePrompt.clear();
 }
 
 void TerminalScreen::trackPrompt(unsigned char b) {
@@ -82,6 +118,7 @@ void TerminalScreen::putChar(unsigned char b) {
                 newLine();
             }
             cell(m_cursorRow, m_cursorCol++) = static_cast<char>(b);
+            if (m_cursorCol == kPromptCol && beginsWithPrompt(row(m_cursorRow))) ++m_promptCount;
         }
         break;
     }

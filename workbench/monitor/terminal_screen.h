@@ -14,13 +14,16 @@ namespace korvan::monitor {
 class TerminalScreen {
 public:
     static constexpr int kRows = 50, kCols = 80;
+    static constexpr std::size_t kCaptureLimit = 64 * 1024;
 
     TerminalScreen();  // all spaces, cursor (0,0), nothing captured
 
     // Erases the cursor mark, interprets every byte with the prompt tracking and dump capture,
     // then puts "_" in the cursor cell. Returns the dumps whose capture ended during this call,
-    // in order, each the full captured text (from after the CR of "dr"/"ss" up to and including
-    // the next prompt).
+    // in order: the text from after the CR of "dr"/"ss" up to and including the next prompt, or,
+    // after any other command (a program that ended or was stopped), a complete register dump
+    // (every register's label) from its first label up to and including the prompt that
+    // follows it. A capture keeps at most its last kCaptureLimit bytes.
     std::vector<std::string> receive(std::string_view bytes);
 
     std::string_view row(int r) const;  // the 80 bytes of row r (0..49)
@@ -29,10 +32,14 @@ public:
     bool isPromptOnCursorRow() const;  // the cursor row begins with ">>->"
     const std::string& lastCommand() const { return m_lastCommand; }
     bool capturing() const { return m_capturing; }
+    // Prompts completed so far (">>->" written at the start of a row): a prompt that arrives
+    // after a command was sent shows that the monitor answered it.
+    unsigned long long promptCount() const { return m_promptCount; }
 
 private:
     void putChar(unsigned char b);
     void trackPrompt(unsigned char b);
+    void promptCompleted(std::vector<std::string>& dumps);
     void interpretEscape(unsigned char b);
     void endEscape();
     void newLine();
@@ -52,6 +59,8 @@ private:
     bool m_capturing = false;
     std::string m_captureText;
     std::string m_lastCommand;
+    std::string m_sincePrompt;  // everything received since the last prompt, bounded
+    unsigned long long m_promptCount = 0;
 };
 
 }  // namespace korvan::monitor

@@ -103,3 +103,42 @@ TEST(TerminalScreen, TracksPromptCommandAndCapturesDumps) {
         EXPECT_EQ(screen.isPromptOnCursorRow(), c.promptOnCursorRow);
     }
 }
+
+// A complete register dump ended by a prompt is handed over whatever command printed it (a
+// program that ended, took an exception or was stopped), and no capture grows without limit.
+TEST(TerminalScreen, TakesEveryCompleteDumpWithinABoundedCapture) {
+    std::string dump;
+    for (const char* row :
+         {"D0=00000000 D1=00000001 D2=00000002 D3=00000003", "D4=0000005A D5=00000005 D6=00000006 D7=00000007",
+          "A0=00000000 A1=00000000 A2=00000000 A3=00000000", "A4=00000000 A5=00000000 A6=00000000 A7=00880000",
+          "PC=00802014 SR=2700 SS=00880000 US=0087C000", "VBR=00800000 SFC=000 DFC=000"})
+        dump += std::string(row) + "\r\n";
+    const std::string noDfc = dump.substr(0, dump.find(" DFC")) + "\r\n";
+    std::string flood;
+    while (flood.size() < 3 * TerminalScreen::kCaptureLimit) flood += "sortie du programme 0123456789\r\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::size_t dumps;
+    };
+    // clang-format off
+    const std::vector<Case> cases = {
+        {"program ended: dump then prompt", ">>-> GO 802010\r\nProgramme termine\r\n" + dump + ">>-> ", 1},
+        {"exception after a flood of output", ">>-> GO 802010\r\n" + flood + dump + ">>-> ", 1},
+        {"dr answered after a flood", ">>-> dr\r\n" + flood + dump + ">>-> ", 1},
+        {"a dump without DFC is no dump", ">>-> GO 802010\r\n" + noDfc + ">>-> ", 0},
+        {"a register set echoed is no dump", ">>-> PC=802010\r\n>>-> ", 0},
+        {"no prompt yet after the dump", ">>-> GO 802010\r\n" + dump, 0},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalScreen screen;
+        const std::vector<std::string> dumps = screen.receive(c.bytes);
+        ASSERT_EQ(dumps.size(), c.dumps);
+        for (const std::string& d : dumps) {
+            EXPECT_LE(d.size(), TerminalScreen::kCaptureLimit);
+            EXPECT_TRUE(d.size() >= dump.size() && d.find(dump) == d.size() - dump.size() - 4) << d.substr(0, 200);
+        }
+    }
+}
