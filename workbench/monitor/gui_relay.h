@@ -33,6 +33,16 @@ public:
         };
     }
 
+    // The same for a callable that takes a result, which travels with the queued call.
+    template <class Arg> std::function<void(Arg)> wrapResult(std::function<void(Arg)> fn) const {
+        return [state = m_state, fn = std::move(fn)](Arg arg) {
+            std::lock_guard lock(state->mutex);
+            if (state->target)
+                QMetaObject::invokeMethod(
+                    state->target, [fn, arg] { fn(arg); }, Qt::QueuedConnection);
+        };
+    }
+
 private:
     struct State {
         std::mutex mutex;

@@ -116,10 +116,36 @@ void LoadSR::showEvent(QShowEvent* event) {
 }
 
 void LoadSR::reject() {
-    // Nothing more goes out: no further block, no end of load, no "PC=".
+    // The end sequence or a stop is under way: the dialog closes by itself in a moment.
+    if (m_ending) return;
+    // No further block and no "PC=", but the lone CR that ends load mode, after the block that
+    // may be on its way: otherwise the monitor would take the next command as a block header.
     m_cancelled = true;
+    m_ending = true;
     m_channel.DropPending();
+    if (m_started && !m_channel.IsLineLost()) m_channel.WriteBytes("\r");
     QDialog::reject();
+}
+
+uint32_t LoadSR::entryAddress() const { return m_reader->EntryAddress(); }
+
+void LoadSR::blockDone(bool acknowledged) {
+    if (m_ending) return;
+    if (acknowledged) {
+        nextBlock();
+        return;
+    }
+    // The module did not take the block: stop here, and never report the program as loaded.
+    m_ending = true;
+    m_failure =
+        monitorText(mtext::kBlockNotAcknowledged).arg(QString::asprintf("%8.8X", m_blockAddress)).arg(m_dataSent);
+    const auto stop = m_relay.wrap([this] { done(QDialog::Rejected); });
+    if (m_channel.IsLineLost()) {
+        stop();
+        return;
+    }
+    m_channel.Pause(200);
+    m_channel.WriteBytes("\r", stop);
 }
 
 void LoadSR::nextBlock() {
@@ -133,8 +159,10 @@ void LoadSR::nextBlock() {
     m_progress->setValue(std::min(m_reader->LinesRead(), m_progress->maximum()));
     if (has && length > 0) {
         ++m_blocks;
+        m_blockAddress = address;
+        m_dataSent += length - 6;
         m_channel.WriteBlockAck(std::string(reinterpret_cast<const char*>(buffer), std::size_t(length)),
-                                [next = m_relay.wrap([this] { nextBlock(); })](bool) { next(); });
+                                m_relay.wrapResult<bool>([this](bool acknowledged) { blockDone(acknowledged); }));
         return;
     }
     // The end of the load: a pause, a lone CR, a short pause, then the entry address if any.
@@ -276,6 +304,7 @@ ModifRegistre::ModifRegistre(QWidget* parent, const QString& label, const QStrin
     setWindowTitle(monitorText(mtext::kModifyTitle));
     m_label = readOnlyEdit(this, "labelEdit");
     m_label->setText(label);
+    m_label->setFocusPolicy(Qt::NoFocus);  // the value is what gets typed
     m_value = new QLineEdit(value, this);
     m_value->setObjectName(QStringLiteral("valueEdit"));
     m_value->selectAll();
@@ -285,6 +314,7 @@ ModifRegistre::ModifRegistre(QWidget* parent, const QString& label, const QStrin
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addLayout(okCancel(this, monitorText(mtext::kModifyOk), monitorText(mtext::kModifyCancel)));
+    m_value->setFocus();
 }
 
 QString ModifRegistre::value() const { return m_value->text(); }

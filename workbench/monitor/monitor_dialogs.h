@@ -28,7 +28,9 @@ class SRecord;
 // Sends one S-record file: "LO" CR 0x16, one block per acknowledgement, then the end sequence
 // (CR, and "PC=" with the entry address when there is one). Everything goes through the
 // channel's sending thread, so the progress bar and Cancel respond while a block waits for its
-// acknowledgement; after Cancel nothing more is sent.
+// acknowledgement. After Cancel only the lone CR that ends the monitor's load mode follows. A
+// block left unacknowledged stops the download there: the CR is still sent while the line
+// lives, no "PC=", and failure() says which block and how much was sent.
 class LoadSR : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +41,10 @@ public:
     QString readerError() const { return m_readerError; }
     // Blocks handed to the channel so far.
     int blocksSent() const { return m_blocks; }
+    // Why the download stopped before its end (Cancel aside), or empty.
+    QString failure() const { return m_failure; }
+    // The entry address the file names (0 when none); "PC=" sets it once the download completed.
+    uint32_t entryAddress() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -46,6 +52,7 @@ protected:
 
 private:
     void nextBlock();
+    void blockDone(bool acknowledged);
 
     ComTread& m_channel;
     QString m_fileName;
@@ -60,6 +67,9 @@ private:
     bool m_ending = false;
     bool m_cancelled = false;
     int m_blocks = 0;
+    uint32_t m_blockAddress = 0;  // of the block waiting for its acknowledgement
+    long long m_dataSent = 0;     // data bytes of the blocks sent so far
+    QString m_failure;
 };
 
 // The register window: data, address and stack registers, PC, SR with its CCR letters, VBR,

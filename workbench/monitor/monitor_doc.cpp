@@ -13,12 +13,25 @@ namespace korvan::monitor {
 CDocMonitor::CDocMonitor(const shell::SettingsStore& settings, QObject* parent) : QObject(parent) {
     const QString section = QStringLiteral("MONITEUR");
     m_portName = settings.GetSettingString(section, QStringLiteral("PORT"), QStringLiteral("COM1"));
-    const int detect = settings.GetSettingInt(section, QStringLiteral("DETECT"), 1);
+    m_detect = settings.GetSettingInt(section, QStringLiteral("DETECT"), 1);
+    m_pcom = makeChannel();
+}
+
+std::unique_ptr<ComTread> CDocMonitor::makeChannel() {
     ComTread::Texts texts;
     texts.opening = monitorText(mtext::kOpeningPort).toStdString();
     texts.cannotOpen = monitorText(mtext::kCannotOpen).toStdString();
-    m_pcom = std::make_unique<ComTread>(*this, m_portName.toStdString(), detect, texts);
-    m_pcom->Start();
+    texts.lineLost = monitorText(mtext::kLineLost).toStdString();
+    auto channel = std::make_unique<ComTread>(*this, m_portName.toStdString(), m_detect, texts);
+    channel->Start();
+    return channel;
+}
+
+void CDocMonitor::ReopenPort() {
+    // The old channel ends (and gives the port back) before the new one opens it exclusively.
+    m_pcom->StopReception();
+    m_pcom.reset();
+    m_pcom = makeChannel();
 }
 
 CDocMonitor::~CDocMonitor() {
@@ -55,8 +68,18 @@ void CDocMonitor::takeBytes(const std::string& bytes) {
     const std::vector<std::string> dumps = m_screen.receive(bytes);
     for (const std::string& dump : dumps) {
         m_registers.Parse(dump);
+        m_dumpEvent = ++m_events;
         emit registersParsed();
     }
+}
+
+void CDocMonitor::NoteDownloadEntry(uint32_t entry) {
+    m_downloadEntry = entry;
+    m_entryEvent = ++m_events;
+}
+
+uint32_t CDocMonitor::RunAddress() const {
+    return m_entryEvent > m_dumpEvent ? m_downloadEntry : m_registers.GetRegister(kRegPC);
 }
 
 void CDocMonitor::SendKey(char byte) { m_pcom->WriteBytes(std::string(1, byte)); }

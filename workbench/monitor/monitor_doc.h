@@ -37,26 +37,42 @@ public:
     std::string_view GetScreenRow(int row) const { return m_screen.row(row); }
     int CursorRow() const { return m_screen.cursorRow(); }
     bool IsPromptOnCursorRow() const { return m_screen.isPromptOnCursorRow(); }
+    // Prompts received so far: a count taken before a command is sent tells whether the monitor
+    // has answered since, whatever the screen still shows from before.
+    unsigned long long PromptCount() const { return m_screen.promptCount(); }
     const TerminalScreen& screen() const { return m_screen; }
 
     // One typed key, sent as it is: the module echoes what it wants shown.
     void SendKey(char byte);
     ComTread& channel() { return *m_pcom; }
+    // Replaces a channel whose port is closed (line lost, refused or never opened) by a new one
+    // on the same port, which writes its opening line into the terminal and starts at once.
+    void ReopenPort();
     const RegCpu& Registers() const { return m_registers; }
+    // A download that set the program counter to entry has completed.
+    void NoteDownloadEntry(uint32_t entry);
+    // Where a run starts by default: the entry of the program downloaded last when that came
+    // after the last register dump, otherwise the PC of that dump (0 before any).
+    uint32_t RunAddress() const;
     const QString& portName() const { return m_portName; }
 
 signals:
     // A reception burst was taken into the screen: the view scrolls to the cursor and repaints.
     void screenRefreshed();
-    // A "dr" or "ss" dump was captured and parsed into the register set.
+    // A register dump was captured and parsed into the register set.
     void registersParsed();
 
 private:
     void takeBytes(const std::string& bytes);
+    std::unique_ptr<ComTread> makeChannel();
 
     TerminalScreen m_screen;
     RegCpu m_registers;
     QString m_portName;
+    int m_detect = 1;
+    // Order of the last dump and of the last completed download's entry, by a running count.
+    unsigned long long m_events = 0, m_dumpEvent = 0, m_entryEvent = 0;
+    uint32_t m_downloadEntry = 0;
     std::unique_ptr<ComTread> m_pcom;
 };
 

@@ -23,6 +23,16 @@ constexpr std::array kTexts{
     Entry{mtext::kFilterSRecord,        "S-RECORD FILE (*.abs)|*.abs|",             ""},
     Entry{mtext::kMonitorTitle,         "Moniteur",                                 ""},
     Entry{mtext::kConfigureFailed,      "Impossible de configurer le port",         ""},
+    Entry{mtext::kLineLost,             "\r\nLiaison perdue avec le module (port %s).\r\n"
+                                        "KORVAN > Recharger rouvre le port.\r\n",
+                                        "\r\nLine to the module lost (port %s).\r\n"
+                                        "KORVAN > Reload reopens the port.\r\n"},
+    Entry{mtext::kNoAnswer,             "Le module KORVAN n'a pas répondu.\n"
+                                        "Un programme y tourne peut-être encore : la touche Échap l'arrête. "
+                                        "Sinon, le module est hors tension ou non connecté.",
+                                        "KORVAN did not answer.\n"
+                                        "A program may still be running on it: the ESC key stops it. "
+                                        "Otherwise the module is off or not connected."},
     Entry{mtext::kLoadTitle,            "Téléchargement S-RECORD...",               ""},
     Entry{mtext::kLoadFile,             "Fichier:",                                 "File"},
     Entry{mtext::kLoadAddress,          "Adresse=",                                 "Adress="},
@@ -32,6 +42,10 @@ constexpr std::array kTexts{
                                         "Cannot download:\n%1\nNothing was sent to the module."},
     Entry{mtext::kOk,                   "&Valider",                                 "&Ok"},
     Entry{mtext::kCancelAmp,            "&Annuler",                                 "&Cancel"},
+    Entry{mtext::kBlockNotAcknowledged, "Le module n'a pas acquitté le bloc d'adresse $%1 : téléchargement arrêté "
+                                        "après l'envoi de %2 octets.\nLe programme chargé dans le module est incomplet.",
+                                        "The module did not acknowledge the block at address $%1: download stopped "
+                                        "after %2 bytes were sent.\nThe program in the module is incomplete."},
     Entry{mtext::kCpuTitle,             "CPU32",                                    ""},
     Entry{mtext::kDataRegisters,        "Registre de Données",                      "Data register"},
     Entry{mtext::kAddressRegisters,     "Registre d'adresse",                       "adress register"},

@@ -13,14 +13,17 @@ inline constexpr int kNotRespondingCaption = 141;
 inline constexpr int kFilterSRecord = 131;     // "description|pattern|"
 inline constexpr int kMonitorTitle = 6000;     // the window's title, found again by it
 inline constexpr int kConfigureFailed = 6001;  // exists only in French
+inline constexpr int kLineLost = 6002;         // "%s" = port name; written into the terminal
+inline constexpr int kNoAnswer = 6003;         // the line is open but no prompt came back
 inline constexpr int kLoadTitle = 6010;
 inline constexpr int kLoadFile = 6011;
 inline constexpr int kLoadAddress = 6012;
 inline constexpr int kLoadLength = 6013;
-inline constexpr int kCancel = 6014;          // "Annuler" / "Cancel"
-inline constexpr int kUnreadableFile = 6015;  // %1 = reader's message
-inline constexpr int kOk = 6016;              // "&Valider" / "&Ok"
-inline constexpr int kCancelAmp = 6017;       // "&Annuler" / "&Cancel"
+inline constexpr int kCancel = 6014;                // "Annuler" / "Cancel"
+inline constexpr int kUnreadableFile = 6015;        // %1 = reader's message
+inline constexpr int kOk = 6016;                    // "&Valider" / "&Ok"
+inline constexpr int kCancelAmp = 6017;             // "&Annuler" / "&Cancel"
+inline constexpr int kBlockNotAcknowledged = 6018;  // %1 = block address, %2 = data bytes sent
 inline constexpr int kCpuTitle = 6020;
 inline constexpr int kDataRegisters = 6021;
 inline constexpr int kAddressRegisters = 6022;

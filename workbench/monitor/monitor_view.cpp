@@ -168,19 +168,29 @@ void ViewMonitor::startSequence(int periodMs) {
     m_startupTimer.start(periodMs);
 }
 
-void ViewMonitor::reload() { startSequence(kReloadPeriodMs); }
+void ViewMonitor::reload() {
+    if (!m_downloading && !m_doc->channel().IsOpen()) m_doc->ReopenPort();
+    startSequence(kReloadPeriodMs);
+}
 
 void ViewMonitor::onTimerTick() {
     ComTread& channel = m_doc->channel();
     if (m_timerTicks == 0) {
+        m_promptMark = m_doc->PromptCount();
         if (channel.DetectEnabled() == 1) channel.SendString("ve\r");
         ++m_timerTicks;
         return;
     }
     m_startupTimer.stop();
-    if (channel.DetectEnabled() == 1 && !m_doc->IsPromptOnCursorRow()) {
-        QMessageBox box(QMessageBox::Warning, monitorText(mtext::kNotRespondingCaption),
-                        monitorText(mtext::kNotResponding), QMessageBox::Retry | QMessageBox::Cancel, this);
+    // Only a prompt that came after "ve" shows that the monitor answered: one left on the screen
+    // from before proves nothing (the module may have gone since, or a program may be running).
+    const bool answered = m_doc->IsPromptOnCursorRow() && m_doc->PromptCount() > m_promptMark;
+    if (channel.DetectEnabled() == 1 && !answered) {
+        // With the line open, the likeliest reason is a program that still runs and took "ve"
+        // as its input.
+        const int text = channel.IsReceiving() ? mtext::kNoAnswer : mtext::kNotResponding;
+        QMessageBox box(QMessageBox::Warning, monitorText(mtext::kNotRespondingCaption), monitorText(text),
+                        QMessageBox::Retry | QMessageBox::Cancel, this);
         if (box.exec() == QMessageBox::Retry) reload();
         return;
     }
@@ -200,7 +210,14 @@ void ViewMonitor::download(const QString& path) {
                              monitorText(mtext::kUnreadableFile).arg(dlg.readerError()));
         return;
     }
-    dlg.exec();
+    m_downloading = true;
+    const int result = dlg.exec();
+    m_downloading = false;
+    if (!dlg.failure().isEmpty()) {
+        QMessageBox::warning(this, monitorText(mtext::kLoadTitle), dlg.failure());
+        return;
+    }
+    if (result == QDialog::Accepted && dlg.entryAddress() != 0) m_doc->NoteDownloadEntry(dlg.entryAddress());
 }
 
 void ViewMonitor::downloadCommand() {
@@ -228,7 +245,7 @@ void ViewMonitor::refreshRegisters() {
 }
 
 void ViewMonitor::runCommand() {
-    uint32_t v = m_doc->Registers().GetRegister(kRegPC);
+    uint32_t v = m_doc->RunAddress();
     Executer dlg(this);
     dlg.setStartAddress(QString::asprintf("%8.8X", v));
     if (dlg.exec() != QDialog::Accepted) return;

@@ -41,7 +41,8 @@ public:
     void cpuCommand();
     void runCommand();
     void stepCommand();
-    // Restarts the start-up sequence with its 1000 ms period ("Recharger", Retry).
+    // Restarts the start-up sequence with its 1000 ms period ("Recharger", Retry); a channel
+    // whose port is closed (line lost, or never opened) is replaced by a new one first.
     void reload();
     // Runs the download dialog on path with this document's channel.
     void download(const QString& path);
@@ -69,6 +70,8 @@ private:
     QFont m_termFont;
     QTimer m_startupTimer;
     bool m_started = false;
+    bool m_downloading = false;           // a download dialog runs on the channel
+    unsigned long long m_promptMark = 0;  // prompts received before "ve" was sent
 };
 
 }  // namespace korvan::monitor

@@ -10,8 +10,14 @@
 #include <QMdiSubWindow>
 #include <QProcess>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -115,6 +121,116 @@ QByteArray expectedBlocks(const QString& absPath, uint32_t* entry) {
     return stream;
 }
 
+// A scriptable stand-in for the module on a pseudo-terminal of its own, the test holding the
+// master side and `link` naming the other: it answers "ve" with a prompt (or stays silent, as
+// the monitor does while a program runs), takes "LO" blocks and acknowledges as many as it is
+// told (or answers garbage), and can vanish by closing its side.
+class FakeModule : public QObject {
+public:
+    explicit FakeModule(const QString& link) {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) return;
+        termios raw{};
+        tcgetattr(m_master, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(m_master, TCSANOW, &raw);
+        QFile::remove(link);
+        if (!QFile::link(QString::fromLocal8Bit(ptsname(m_master)), link)) return;
+        m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &FakeModule::readLine);
+    }
+    ~FakeModule() override { vanish(); }
+    bool ready() const { return m_notifier != nullptr; }
+    void vanish() {
+        if (m_notifier) m_notifier->deleteLater();
+        m_notifier = nullptr;
+        if (m_master >= 0) ::close(m_master);
+        m_master = -1;
+    }
+
+    QByteArray received;   // every byte the workbench sent, in order
+    bool answerVe = true;  // "ve" gets a version line and a prompt
+    int acks = -1;         // blocks still to acknowledge; -1: all
+    QByteArray ackReply = ".";
+    int vanishAfterBlocks = -1;
+
+private:
+    void readLine() {
+        char buffer[4096];
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0) {
+            // Nobody holds the other side just now (the workbench reopens it): no spinning.
+            m_notifier->setEnabled(false);
+            QTimer::singleShot(20, m_notifier, [notifier = m_notifier] { notifier->setEnabled(true); });
+            return;
+        }
+        for (ssize_t i = 0; i < n && m_master >= 0; ++i) take(buffer[i]);
+    }
+    void reply(const QByteArray& bytes) {
+        if (m_master >= 0) [[maybe_unused]]
+            const auto written = ::write(m_master, bytes.data(), size_t(bytes.size()));
+    }
+    void take(char b) {
+        received += b;
+        if (m_loading) {
+            if (m_block.isEmpty() && b == '\r') {  // a lone CR ends load mode
+                m_loading = false;
+                reply("\r\n>>-> ");
+                return;
+            }
+            m_block += b;
+            if (m_block.size() < 6 || m_block.size() < 6 + (uint8_t(m_block[4]) << 8 | uint8_t(m_block[5]))) return;
+            m_block.clear();
+            if (++m_blocks == vanishAfterBlocks) return vanish();
+            if (acks == 0) return;
+            if (acks > 0) --acks;
+            reply(ackReply);
+            return;
+        }
+        if (b == '\x16' && m_lastLine == "LO") {
+            m_loading = true;
+            return;
+        }
+        if (b != '\r') {
+            m_line += b;
+            return;
+        }
+        if (m_line == "ve" && answerVe) reply("\r\nKORVAN fake 1.0\r\n>>-> ");
+        m_lastLine = m_line;
+        m_line.clear();
+    }
+
+    int m_master = -1;
+    QSocketNotifier* m_notifier = nullptr;
+    QByteArray m_line, m_lastLine, m_block;
+    bool m_loading = false;
+    int m_blocks = 0;
+};
+
+// An S-record file of `size` bytes of 0x4E from $802000, in 16-byte records, entry $802000.
+QByteArray programOf(int size) {
+    QByteArray file = "S0030000FC\r\n";
+    for (uint32_t a = 0x802000; a < 0x802000u + uint32_t(size); a += 16) {
+        const QByteArray rec = QByteArray::fromHex(QString::asprintf("15%08X", a).toLatin1()) + QByteArray(16, '\x4E');
+        uint8_t sum = 0;
+        for (char c : rec) sum += uint8_t(c);
+        file += "S3" + rec.toHex().toUpper() + QByteArray::number(uint8_t(~sum), 16).rightJustified(2, '0').toUpper() +
+                "\r\n";
+    }
+    return file + "S705008020005A\r\n";
+}
+
+// An S-record file holding `code` at $802010, entry $802010.
+QByteArray codeAt802010(const QByteArray& code) {
+    const QByteArray rec =
+        QByteArray::fromHex(QString::asprintf("%02X00802010", int(code.size()) + 5).toLatin1()) + code;
+    uint8_t sum = 0;
+    for (char c : rec) sum += uint8_t(c);
+    return "S3" + rec.toHex().toUpper() + QByteArray::number(uint8_t(~sum), 16).rightJustified(2, '0').toUpper() +
+           "\r\nS70500802010" +
+           QByteArray::number(uint8_t(~(5 + 0x80 + 0x20 + 0x10)), 16).rightJustified(2, '0').toUpper() + "\r\n";
+}
+
 QString screenText(const CDocMonitor* doc) {
     QString text;
     for (int r = 0; r < 50; ++r) text += QString::fromLatin1(doc->GetScreenRow(r).data(), 80) + u'\n';
@@ -149,6 +265,21 @@ class TstMonitor : public QObject {
         setStore(QStringLiteral("MONITEUR/DETECT"), detect);
         setStore(QStringLiteral("MONITEUR/TELECHARGE"), download);
     }
+    // A fake module on the configured port instead of the simulator.
+    void startFake(int detect, int download = 0) {
+        m_fake = std::make_unique<FakeModule>(m_work->path() + QStringLiteral("/line"));
+        QVERIFY(m_fake->ready());
+        setStore(QStringLiteral("MONITEUR/PORT"), m_work->path() + QStringLiteral("/line"));
+        setStore(QStringLiteral("MONITEUR/DETECT"), detect);
+        setStore(QStringLiteral("MONITEUR/TELECHARGE"), download);
+    }
+    // Opens the monitor window and waits until its start-up check has found the fake module.
+    void openOnAnsweringFake() {
+        frame()->runCommand(cmd::kMonitorWindow);
+        QVERIFY(monitor());
+        QVERIFY(QTest::qWaitFor([&] { return m_fake->received == "ve\r" && promptOnCursorRow(); }, 3000));
+        QTest::qWait(700);  // the check, 500 ms after "ve", passes without a message
+    }
     bool screenShows(const QString& text, int ms = 3000) {
         return QTest::qWaitFor([&] { return monitor() && screenText(monitor()->document()).contains(text); }, ms);
     }
@@ -173,6 +304,7 @@ class TstMonitor : public QObject {
     QTemporaryDir m_config;
     std::unique_ptr<QTemporaryDir> m_work;
     std::unique_ptr<Simulator> m_sim;
+    std::unique_ptr<FakeModule> m_fake;
     std::unique_ptr<CKorvanApp> m_app;
     QString m_savedCwd;
 
@@ -192,6 +324,7 @@ private slots:
     void cleanup() {
         m_app.reset();
         m_sim.reset();
+        m_fake.reset();
         QDir::setCurrent(m_savedCwd);
     }
 
@@ -374,21 +507,11 @@ private slots:
         QCOMPARE(m_sim->received(), QByteArray("ve\rve\r"));
     }
 
-    // Cancel between two blocks: nothing more goes out, neither the end of the load nor "PC=".
+    // Cancel while a block waits: no further block and no "PC=", but the lone CR that ends the
+    // monitor's load mode, after which the monitor answers commands again.
     void cancelDuringDownload() {
         startSimulator({QStringLiteral("--no-ack")}, 0, 0);
-        const QString abs = writeFile(m_work->path() + QStringLiteral("/big.abs"), [] {
-            QByteArray file = "S0030000FC\r\n";
-            for (uint32_t a = 0x802000; a < 0x802000 + 4096; a += 16) {
-                QByteArray rec =
-                    QByteArray::fromHex(QString::asprintf("15%08X", a).toLatin1()) + QByteArray(16, '\x4E');
-                uint8_t sum = 0;
-                for (char c : rec) sum += uint8_t(c);
-                file += "S3" + rec.toHex().toUpper() +
-                        QByteArray::number(uint8_t(~sum), 16).rightJustified(2, '0').toUpper() + "\r\n";
-            }
-            return file + "S705008020005A\r\n";
-        }());
+        const QString abs = writeFile(m_work->path() + QStringLiteral("/big.abs"), programOf(4096));
         start();
         frame()->runCommand(cmd::kMonitorWindow);
         QVERIFY(monitor());
@@ -401,10 +524,216 @@ private slots:
         });
         QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
         QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 10000);
-        QTest::qWait(1500);
         uint32_t entry = 0;
-        QCOMPARE(m_sim->received().toHex(' '),
-                 (QByteArray("LO\r\x16") + expectedBlocks(abs, &entry).left(6 + 1008)).toHex(' '));
+        const QByteArray expected = QByteArray("LO\r\x16") + expectedBlocks(abs, &entry).left(6 + 1008) + "\r";
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().size() >= expected.size(); }, 3000));
+        QTest::qWait(300);
+        QCOMPARE(m_sim->received().toHex(' '), expected.toHex(' '));
+        const qsizetype mark = m_sim->sent().size();
+        monitor()->document()->channel().SendString("ve\r");
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->answeredSince(mark); }, 3000));
+    }
+
+    // A download that the module stops acknowledging (or answers with garbage, or vanishes
+    // under) stops at that block with a message naming it and the bytes sent, ends load mode
+    // with a lone CR while the line lives, and is never taken as complete; Cancel sends the CR
+    // too. A vanished line is said in the terminal and Recharger reopens the port.
+    void downloadThatStops_data() {
+        QTest::addColumn<int>("acks");
+        QTest::addColumn<QByteArray>("ackReply");
+        QTest::addColumn<bool>("vanish");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<int>("blocks");     // whole blocks that reach the module
+        QTest::addColumn<QString>("shown");  // the message, empty for none
+        QTest::newRow("no acknowledgement") << 0 << QByteArray(".") << false << false << 1
+                                            << QStringLiteral(
+                                                   "bloc d'adresse $00802000 : téléchargement arrêté "
+                                                   "après l'envoi de 1008 octets");
+        QTest::newRow("one acknowledged, then none") << 1 << QByteArray(".") << false << false << 2
+                                                     << QStringLiteral(
+                                                            "bloc d'adresse $008023F0 : téléchargement "
+                                                            "arrêté après l'envoi de 2016 octets");
+        QTest::newRow("garbage for an acknowledgement")
+            << -1 << QByteArray("?") << false << false << 1 << QStringLiteral("bloc d'adresse $00802000");
+        QTest::newRow("module vanishes") << 0 << QByteArray(".") << true << false << 1
+                                         << QStringLiteral("bloc d'adresse $00802000");
+        QTest::newRow("cancel while a block waits") << 0 << QByteArray(".") << false << true << 1 << QString();
+    }
+    void downloadThatStops() {
+        QFETCH(int, acks);
+        QFETCH(QByteArray, ackReply);
+        QFETCH(bool, vanish);
+        QFETCH(bool, cancel);
+        QFETCH(int, blocks);
+        QFETCH(QString, shown);
+        startFake(1);
+        m_fake->acks = acks;
+        m_fake->ackReply = ackReply;
+        m_fake->vanishAfterBlocks = vanish ? 1 : -1;
+        const QString abs = writeFile(m_work->path() + QStringLiteral("/big.abs"), programOf(4096));
+        start();
+        openOnAnsweringFake();
+        if (cancel)
+            whileModal<LoadSR>([this](LoadSR* dlg) {
+                if (m_fake->received.size() < 3 + 4 + 6 + 1008) return false;
+                QTimer::singleShot(0, dlg->findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                                   &QAbstractButton::click);
+                return true;
+            });
+        QString message;
+        if (!shown.isEmpty()) answerBox(&message);
+        QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
+        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget() && (shown.isEmpty() || !message.isEmpty()), 10000);
+        QVERIFY2(message.contains(shown), qPrintable(message));
+        uint32_t entry = 0;
+        const QByteArray expected =
+            "ve\rLO\r\x16" + expectedBlocks(abs, &entry).left(blocks * (6 + 1008)) + (vanish ? "" : "\r");
+        QTest::qWait(cancel ? 1300 : 300);  // a cancelled block waits out its second first
+        QCOMPARE(m_fake->received.toHex(' '), expected.toHex(' '));
+        QCOMPARE(monitor()->document()->RunAddress(), 0u);  // no program to offer
+        if (!vanish) return;
+
+        QVERIFY(screenShows(QStringLiteral("Liaison perdue avec le module (port ")));
+        QVERIFY(screenShows(QStringLiteral("KORVAN > Recharger rouvre le port.")));
+        m_fake = std::make_unique<FakeModule>(m_work->path() + QStringLiteral("/line"));
+        QVERIFY(frame()->runCommand(cmd::kReload));
+        QVERIFY(QTest::qWaitFor([&] { return m_fake->received == "ve\r" && promptOnCursorRow(); }, 3000));
+        QTest::qWait(1200);  // found present: no message
+        QVERIFY(monitor()->document()->channel().IsReceiving());
+    }
+
+    // The start-up check counts only a prompt that came after its "ve": a module that stays
+    // silent (a program running takes "ve" as its input) is said not to have answered, with a
+    // hint at the running program, even with the old prompt still on screen; a vanished module
+    // is said to be off or not connected.
+    void moduleThatDoesNotAnswer_data() {
+        QTest::addColumn<bool>("answerFirst");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<QString>("shown");
+        const QString running = QStringLiteral(
+            "Le module KORVAN n'a pas répondu.\nUn programme y tourne peut-être encore : la touche Échap l'arrête. "
+            "Sinon, le module est hors tension ou non connecté.");
+        QTest::newRow("silent from the start") << false << QString() << false << running;
+        QTest::newRow("silent from the start, English")
+            << false << QString() << true
+            << QStringLiteral(
+                   "KORVAN did not answer.\nA program may still be running on it: the ESC key stops it. "
+                   "Otherwise the module is off or not connected.");
+        QTest::newRow("answered, silent since") << true << QStringLiteral("silence") << false << running;
+        QTest::newRow("answered, vanished since")
+            << true << QStringLiteral("vanish") << false
+            << QStringLiteral("Le module KORVAN est soit hors tension, soit non connecté");
+    }
+    void moduleThatDoesNotAnswer() {
+        QFETCH(bool, answerFirst);
+        QFETCH(QString, then);
+        QFETCH(bool, english);
+        QFETCH(QString, shown);
+        startFake(1);
+        m_fake->answerVe = answerFirst;
+        start();
+        if (english) frame()->runCommand(cmd::kLanguageEnglish);
+        QString message;
+        if (answerFirst) {
+            openOnAnsweringFake();
+            if (then == QLatin1String("vanish")) {
+                m_fake->vanish();
+                QVERIFY(screenShows(QStringLiteral("Liaison perdue avec le module")));
+            }
+            m_fake->answerVe = false;
+            answerBox(&message, QMessageBox::Cancel);
+            QVERIFY(frame()->runCommand(cmd::kReload));
+        } else {
+            answerBox(&message, QMessageBox::Cancel);
+            frame()->runCommand(cmd::kMonitorWindow);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!message.isEmpty(), 4000);
+        QCOMPARE(message, shown);
+        QCOMPARE(m_fake->received, QByteArray(then.isEmpty()                     ? "ve\r"
+                                              : then == QLatin1String("silence") ? "ve\rve\r"
+                                                                                 : "ve\r"));
+    }
+
+    // Run offers the entry of the program downloaded last when that came after the last
+    // register dump, otherwise the dump's PC.
+    void runOffersTheLatestAddress_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("download") << QStringList{QStringLiteral("download")} << QStringLiteral("00802010");
+        QTest::newRow("dump, then download")
+            << QStringList{QStringLiteral("dump"), QStringLiteral("download")} << QStringLiteral("00802010");
+        QTest::newRow("download, then step")
+            << QStringList{QStringLiteral("download"), QStringLiteral("step")} << QStringLiteral("00802012");
+    }
+    void runOffersTheLatestAddress() {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, offered);
+        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")}, 0, 0);
+        // MOVEQ #$5A,D4; MOVEQ #0,D0; TRAP #15 at $802010, entry $802010.
+        const QString abs =
+            writeFile(m_work->path() + QStringLiteral("/p.abs"), codeAt802010(QByteArray::fromHex("785A70004E4F")));
+        start();
+        frame()->runCommand(cmd::kMonitorWindow);
+        QVERIFY(monitor());
+        int dumps = 0;
+        connect(monitor()->document(), &CDocMonitor::registersParsed, this, [&dumps] { ++dumps; });
+        for (const QString& step : steps) {
+            if (step == QLatin1String("download")) {
+                QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
+                QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802010\r"); }, 5000));
+                QTRY_VERIFY(!QApplication::activeModalWidget());
+            } else {
+                const int before = dumps;
+                monitor()->document()->channel().SendString(step == QLatin1String("dump") ? "dr\r" : "ss\r");
+                QVERIFY(QTest::qWaitFor([&] { return dumps > before; }, 3000));
+            }
+        }
+        QString prefilled;
+        whenModal<Executer>([&prefilled](Executer* dlg) {
+            prefilled = dlg->startAddress();
+            QTimer::singleShot(0, dlg, &QDialog::reject);
+        });
+        frame()->runCommand(cmd::kRun);
+        QCOMPARE(prefilled, offered);
+    }
+
+    // With the register window open, the dump the module prints when a program stops (it
+    // ended, took an exception, or ESC stopped it) refreshes the window.
+    void registerWindowFollowsEveryDump_data() {
+        QTest::addColumn<QByteArray>("code");
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("program ends") << QByteArray::fromHex("785A70004E4F") << false;  // TRAP #15, D0=0
+        QTest::newRow("illegal instruction") << QByteArray::fromHex("785A4AFC") << false;
+        QTest::newRow("ESC stops a loop") << QByteArray::fromHex("785A60FE") << true;  // BRA *
+    }
+    void registerWindowFollowsEveryDump() {
+        QFETCH(QByteArray, code);
+        QFETCH(bool, escape);
+        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")}, 0, 0);
+        const QString abs = writeFile(m_work->path() + QStringLiteral("/p.abs"), codeAt802010(code));
+        start();
+        frame()->runCommand(cmd::kMonitorWindow);
+        QVERIFY(monitor());
+        QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802010\r"); }, 5000));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(frame()->runCommand(cmd::kCpuRegisters));
+        auto* data = monitor()->cpuDialog()->findChild<QListWidget*>(QStringLiteral("dataList"));
+        auto* pc = monitor()->cpuDialog()->findChild<QPushButton*>(QStringLiteral("pcButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(pc->text(), QStringLiteral("PC = 00802010"), 3000);
+        QCOMPARE(data->item(4)->text(), QStringLiteral("D4 = 00000000"));
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; },
+                                3000));
+        whenModal<Executer>([](Executer* dlg) { QTimer::singleShot(0, dlg, &QDialog::accept); });
+        frame()->runCommand(cmd::kRun);
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("GO 802010\r"); }, 3000));
+        if (escape) {
+            QTest::qWait(200);
+            QTest::keyClick(monitor(), Qt::Key_Escape);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(data->item(4)->text(), QStringLiteral("D4 = 0000005A"), 5000);
+        QVERIFY(pc->text() != QStringLiteral("PC = 00802010"));
     }
 
     // The C example built with the default GNU options, left with Monitor: the module receives
@@ -432,12 +761,14 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802000\r"); }, 10000));
         QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; },
                                 3000));
-        // No dump was asked for yet, so Run offers 00000000: the student types the entry.
-        whenModal<Executer>([](Executer* dlg) {
-            dlg->setStartAddress(QStringLiteral("802000"));
+        // No dump was asked for yet: Run offers the entry of the program just downloaded.
+        QString prefilled;
+        whenModal<Executer>([&prefilled](Executer* dlg) {
+            prefilled = dlg->startAddress();
             QTimer::singleShot(0, dlg, &QDialog::accept);
         });
         frame()->runCommand(cmd::kRun);
+        QCOMPARE(prefilled, QStringLiteral("00802000"));
         QVERIFY2(screenShows(QStringLiteral("somme des carres 0..7 = 140"), 10000),
                  qPrintable(screenText(monitor()->document())));
         QVERIFY(screenText(monitor()->document()).contains(QStringLiteral("Bonjour du 68332")));
@@ -464,6 +795,8 @@ private slots:
         auto* data = cpu->findChild<QListWidget*>(QStringLiteral("dataList"));
         auto answerModify = [](const QString& value) {
             whenModal<ModifRegistre>([value](ModifRegistre* dlg) {
+                // The value is what gets typed: the focus is there, not on the register's name.
+                QCOMPARE(dlg->focusWidget(), dlg->findChild<QLineEdit*>(QStringLiteral("valueEdit")));
                 dlg->findChild<QLineEdit*>(QStringLiteral("valueEdit"))->setText(value);
                 QTimer::singleShot(0, dlg, &QDialog::accept);
             });
