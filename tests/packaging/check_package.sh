@@ -23,6 +23,10 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# The toolchain package may lie in the build tree, which is moved away below.
+if [ -n "$tc_deb" ]; then
+  cp "$tc_deb" "$work/" && tc_deb=$work/$(basename "$tc_deb")
+fi
 
 step "control fields"
 field() { dpkg-deb -f "$deb" "$1"; }
