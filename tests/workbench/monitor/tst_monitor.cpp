@@ -772,6 +772,8 @@ private slots:
         QVERIFY2(screenShows(QStringLiteral("somme des carres 0..7 = 140"), 10000),
                  qPrintable(screenText(monitor()->document())));
         QVERIFY(screenText(monitor()->document()).contains(QStringLiteral("Bonjour du 68332")));
+        // Floating point through newlib's printf, in software on the CPU32.
+        QVERIFY(screenText(monitor()->document()).contains(QStringLiteral("moyenne = 17.500, racine = 1.414214")));
     }
 
     // The register window, a register edit, Run with the PC of the last dump and Step, each
