@@ -133,9 +133,7 @@ void CGnu::compileStep() {
         QFile::decodeName(gnu::compilerProgram(pathBytes(m_tools.root), bytes(m_tools.prefix), source).c_str());
     const std::string name = gnu::sourceName(source);
 
-    m_tool = std::make_unique<CConsoleCommand>();
-    m_tool->SetToolEnvironment(gnu::toolEnvironment(pathBytes(m_tools.root)));
-    m_tool->SetToolDirectory(m_folder);
+    newTool();
 
     openCapture(QIODevice::WriteOnly | QIODevice::Truncate);
     const QString header = qs(gnu::kCompileHeader).arg(QFile::decodeName(name.c_str()));
@@ -153,6 +151,12 @@ void CGnu::compileStep() {
         dropTool();
         m_stepRunning = false;
     }
+}
+
+void CGnu::newTool() {
+    m_tool = std::make_unique<CConsoleCommand>();
+    m_tool->SetToolEnvironment(gnu::toolEnvironment(pathBytes(m_tools.root)));
+    m_tool->SetToolDirectory(m_folder);
 }
 
 void CGnu::writeToolOutput() {
@@ -187,9 +191,7 @@ void CGnu::linkStep() {
         QFile::decodeName(gnu::linkerProgram(pathBytes(m_tools.root), bytes(m_tools.prefix)).c_str());
     const std::string base = gnu::baseName(pathBytes(m_sourcePath));
 
-    m_tool = std::make_unique<CConsoleCommand>();
-    m_tool->SetToolEnvironment(gnu::toolEnvironment(pathBytes(m_tools.root)));
-    m_tool->SetToolDirectory(m_folder);
+    newTool();
     // The program of an earlier link must not pass for this one's.
     m_absFile = QDir(m_folder).filePath(QFile::decodeName((base + ".abs").c_str()));
     m_elfFile = QDir(m_folder).filePath(QFile::decodeName((base + ".elf").c_str()));
@@ -222,9 +224,7 @@ void CGnu::linkEnded() {
     const QString program =
         QFile::decodeName(gnu::objcopyProgram(pathBytes(m_tools.root), bytes(m_tools.prefix)).c_str());
     const std::string base = gnu::baseName(pathBytes(m_sourcePath));
-    m_tool = std::make_unique<CConsoleCommand>();
-    m_tool->SetToolEnvironment(gnu::toolEnvironment(pathBytes(m_tools.root)));
-    m_tool->SetToolDirectory(m_folder);
+    newTool();
     connect(m_tool.get(), &CConsoleCommand::finished, this, &CGnu::objcopyEnded);
     const auto arguments = gnu::objcopyArguments(base);
     if (!m_tool->RunTool(program, arguments)) {

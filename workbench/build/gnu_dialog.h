@@ -62,6 +62,8 @@ private:
     void linkEnded();
     void objcopyEnded();
     void finishLink(bool ok);
+    // A tool with the toolchain's environment, run in the source's folder.
+    void newTool();
     // The tool's output lines into "gnu.txt", and a line naming the signal that ended it.
     void writeToolOutput();
     bool openCapture(QIODevice::OpenMode mode);
