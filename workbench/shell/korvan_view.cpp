@@ -4,6 +4,9 @@
 #include <QAbstractTextDocumentLayout>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -12,6 +15,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <memory>
 
 #include "commands.h"
@@ -35,6 +39,26 @@ QTextDocument::FindFlags findFlags(const FindState& s) {
 }
 }  // namespace
 
+// The strip left of the text: line numbers, breakpoint marks and the current-line arrow. The view
+// paints it and takes its clicks.
+class CKorvanView::Gutter : public QWidget {
+public:
+    explicit Gutter(CKorvanView* view) : QWidget(view), m_view(view) { setObjectName(QStringLiteral("SourceGutter")); }
+    QSize sizeHint() const override { return {m_view->gutterWidth(), 0}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override { m_view->paintGutter(event); }
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton)
+            m_view->gutterClicked(qRound(event->position().y()));
+        else
+            QWidget::mousePressEvent(event);
+    }
+
+private:
+    CKorvanView* m_view;
+};
+
 CKorvanView::CKorvanView(CKorvanApp& app, CKorvanDoc& doc) : m_app(app), m_doc(&doc) {
     setObjectName(QStringLiteral("SourceView"));
     setDocument(doc.textDocument());
@@ -51,9 +75,18 @@ CKorvanView::CKorvanView(CKorvanApp& app, CKorvanDoc& doc) : m_app(app), m_doc(&
     connect(this, &QPlainTextEdit::undoAvailable, this, refresh);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CKorvanView::markCaretLine);
     markCaretLine();
+
+    m_gutter = new Gutter(this);
+    m_textLength = QPlainTextEdit::document()->characterCount();
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &CKorvanView::updateGutterWidth);
+    connect(this, &QPlainTextEdit::updateRequest, this, &CKorvanView::updateGutter);
+    connect(QPlainTextEdit::document(), &QTextDocument::contentsChange, this, &CKorvanView::followEdit);
+    updateGutterWidth();
 }
 
 QColor CKorvanView::caretLineColour() { return QColor(255, 250, 205); }
+
+QColor CKorvanView::currentLineColour() { return QColor(255, 221, 51); }
 
 void CKorvanView::markCaretLine() {
     // The caret's line gets a light background across the whole width, so that a line reached
@@ -63,7 +96,215 @@ void CKorvanView::markCaretLine() {
     line.format.setProperty(QTextFormat::FullWidthSelection, true);
     line.cursor = textCursor();
     line.cursor.clearSelection();
-    setExtraSelections({line});
+    QList<QTextEdit::ExtraSelection> marks{line};
+    // The line where the module stopped comes last so that it shows even under the caret.
+    if (!m_current.isNull()) {
+        QTextEdit::ExtraSelection stop;
+        stop.format.setBackground(currentLineColour());
+        stop.format.setProperty(QTextFormat::FullWidthSelection, true);
+        stop.cursor = m_current;
+        marks << stop;
+    }
+    setExtraSelections(marks);
+}
+
+int CKorvanView::gutterWidth() const {
+    // Room for the mark, then the numbers with at least three digits so that small files do not
+    // change the width as they grow.
+    int digits = 1;
+    for (int n = std::max(1, blockCount()); n >= 10; n /= 10) ++digits;
+    const QFontMetrics fm = fontMetrics();
+    return 4 + fm.height() + 2 + fm.horizontalAdvance(u'9') * std::max(3, digits) + 6;
+}
+
+void CKorvanView::updateGutterWidth() {
+    const int width = gutterWidth();
+    if (viewportMargins().left() != width) setViewportMargins(width, 0, 0, 0);
+    if (m_gutter) {
+        const QRect r = contentsRect();
+        m_gutter->setGeometry(QRect(r.left(), r.top(), width, r.height()));
+    }
+}
+
+void CKorvanView::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    updateGutterWidth();
+}
+
+void CKorvanView::updateGutter(const QRect& rect, int dy) {
+    if (dy)
+        m_gutter->scroll(0, dy);
+    else
+        m_gutter->update(0, rect.y(), m_gutter->width(), rect.height());
+}
+
+void CKorvanView::paintGutter(QPaintEvent* event) {
+    QPainter p(m_gutter);
+    p.fillRect(event->rect(), QColor(240, 240, 240));
+    p.setFont(font());
+    const QFontMetrics fm = fontMetrics();
+    const int markSize = fm.height() - 2;
+    const int numbersRight = m_gutter->width() - 6;
+    const int currentBlock = m_current.isNull() ? -1 : m_current.blockNumber();
+    // Only the blocks in sight are visited: the cost does not grow with the file.
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    const int stop = event->rect().bottom();
+    while (block.isValid() && top <= stop) {
+        const qreal height = blockBoundingRect(block).height();
+        const int number = block.blockNumber();
+        if (block.isVisible() && top + height >= event->rect().top()) {
+            const int y = qRound(top);
+            const QRectF mark(4, y + 1 + (fm.height() - markSize) / 2.0, markSize, markSize);
+            p.setRenderHint(QPainter::Antialiasing, true);
+            if (m_breakpointBlocks.contains(number)) {
+                p.setPen(QColor(140, 0, 0));
+                p.setBrush(QColor(220, 30, 30));
+                p.drawEllipse(mark.adjusted(1, 1, -1, -1));
+            }
+            if (number == currentBlock) {
+                QPainterPath arrow;
+                const qreal mid = mark.center().y();
+                const qreal half = markSize / 2.0 - 1;
+                arrow.moveTo(mark.left() + 1, mid - half / 2);
+                arrow.lineTo(mark.center().x(), mid - half / 2);
+                arrow.lineTo(mark.center().x(), mid - half);
+                arrow.lineTo(mark.right() - 1, mid);
+                arrow.lineTo(mark.center().x(), mid + half);
+                arrow.lineTo(mark.center().x(), mid + half / 2);
+                arrow.lineTo(mark.left() + 1, mid + half / 2);
+                arrow.closeSubpath();
+                p.setPen(QColor(90, 70, 0));
+                p.setBrush(currentLineColour());
+                p.drawPath(arrow);
+            }
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(number == currentBlock ? QColor(0, 0, 0) : QColor(128, 128, 128));
+            p.drawText(QRect(0, y, numbersRight, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                       QString::number(number + 1));
+        }
+        top += height;
+        block = block.next();
+    }
+}
+
+void CKorvanView::gutterClicked(int y) {
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    while (block.isValid() && top <= y) {
+        const qreal bottom = top + blockBoundingRect(block).height();
+        if (block.isVisible() && y < bottom) {
+            emit breakpointToggleRequested(block.blockNumber() + 1);
+            return;
+        }
+        top = bottom;
+        block = block.next();
+    }
+    // Below the last line: nothing to toggle.
+}
+
+QTextCursor CKorvanView::lineMark(int line) const {
+    const QTextBlock block = QPlainTextEdit::document()->findBlockByNumber(line - 1);
+    return line >= 1 && block.isValid() ? QTextCursor(block) : QTextCursor();
+}
+
+void CKorvanView::setBreakpointLines(const QSet<int>& lines) {
+    QList<int> sorted(lines.begin(), lines.end());
+    std::sort(sorted.begin(), sorted.end());
+    m_breakpoints.clear();
+    m_breakpointBlocks.clear();
+    for (int line : sorted) {
+        const QTextCursor mark = lineMark(line);
+        if (mark.isNull()) continue;
+        m_breakpoints << mark;
+        m_breakpointBlocks.insert(line - 1);
+    }
+    m_gutter->update();
+}
+
+QSet<int> CKorvanView::breakpointLines() const {
+    QSet<int> lines;
+    for (int block : m_breakpointBlocks) lines.insert(block + 1);
+    return lines;
+}
+
+int CKorvanView::currentLine() const { return m_current.isNull() ? 0 : m_currentBlock + 1; }
+
+bool CKorvanView::lineInSight(const QTextBlock& target) const {
+    QTextBlock block = firstVisibleBlock();
+    if (!target.isValid() || target.blockNumber() < block.blockNumber()) return false;
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    const int height = viewport()->height();
+    while (block.isValid() && top < height) {
+        const qreal bottom = top + blockBoundingRect(block).height();
+        if (block == target) return top >= 0 && bottom <= height;
+        top = bottom;
+        block = block.next();
+    }
+    return false;
+}
+
+void CKorvanView::setCurrentLine(int line) {
+    // A line already in sight is only highlighted: neither the view nor the caret moves, so a
+    // student reading or editing elsewhere on the screen keeps the place. A line out of sight is
+    // brought to the middle of the view and the caret goes to its start, as the student's eyes
+    // do: a caret left off screen would pull the view back at the next key, and commands on the
+    // caret's line (a breakpoint, run to cursor) then act on the line being looked at.
+    m_current = lineMark(line);
+    m_currentBlock = m_current.isNull() ? -1 : line - 1;
+    markCaretLine();
+    m_gutter->update();
+    if (m_current.isNull() || lineInSight(m_current.block())) return;
+    setTextCursor(m_current);
+    centerCursor();
+}
+
+void CKorvanView::followEdit(int position, int removed, int added) {
+    Q_UNUSED(added);
+    const int lengthBefore = m_textLength;
+    QTextDocument* text = QPlainTextEdit::document();
+    m_textLength = text->characterCount();
+    if (m_breakpoints.isEmpty() && m_current.isNull()) return;
+    const QSet<int> before = m_breakpointBlocks;
+    const int currentBefore = m_currentBlock;
+    if (position == 0 && removed > 0 && removed >= lengthBefore - 1) {
+        // The whole text was replaced (a reload from disk): the marks keep their line numbers.
+        QList<int> blocks(before.begin(), before.end());
+        std::sort(blocks.begin(), blocks.end());
+        m_breakpoints.clear();
+        m_breakpointBlocks.clear();
+        for (int block : blocks) {
+            const QTextCursor mark = lineMark(block + 1);
+            if (mark.isNull()) continue;
+            m_breakpoints << mark;
+            m_breakpointBlocks.insert(block);
+        }
+        if (!m_current.isNull()) {
+            m_current = lineMark(currentBefore + 1);
+            m_currentBlock = m_current.isNull() ? -1 : currentBefore;
+        }
+    } else {
+        // The document has moved each mark's cursor with the edit. Put each back at the start of
+        // its line, so that a line inserted at the start of a marked line pushes the mark down
+        // with the line's text; marks that met on one line (lines deleted) become one.
+        m_breakpointBlocks.clear();
+        QList<QTextCursor> kept;
+        for (QTextCursor& mark : m_breakpoints) {
+            const QTextBlock block = mark.block();
+            if (m_breakpointBlocks.contains(block.blockNumber())) continue;
+            mark.setPosition(block.position());
+            m_breakpointBlocks.insert(block.blockNumber());
+            kept << mark;
+        }
+        m_breakpoints = kept;
+        if (!m_current.isNull()) {
+            m_current.setPosition(m_current.block().position());
+            m_currentBlock = m_current.blockNumber();
+        }
+    }
+    if (m_currentBlock != currentBefore) markCaretLine();
+    if (m_breakpointBlocks != before || m_currentBlock != currentBefore) m_gutter->update();
+    if (m_breakpointBlocks != before) emit breakpointLinesMoved();
 }
 
 CKorvanView::~CKorvanView() {
