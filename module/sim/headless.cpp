@@ -38,8 +38,16 @@ void report(std::ostream& err, const Machine& machine, const std::string& reason
     for (const std::string& row : registerDump(machine)) err << row << '\n';
 }
 
-// Moves what the input holds into the program's input queue, as much as the queue takes; with
-// wait, waits for at least one byte first. False at the input's end (or on an error).
+int status(const Outcome& outcome) {
+    if (outcome.exitStatus) return *outcome.exitStatus;
+    return outcome.vector ? exceptionStatus(*outcome.vector) : kRunStopped;
+}
+
+}  // namespace
+
+// Vectors above 127 (user interrupts, which nothing raises here) share the highest status.
+int exceptionStatus(unsigned vector) { return static_cast<int>(std::min(kRunStopped + vector, 255u)); }
+
 bool takeInput(int fd, Machine& machine, bool wait) {
     const std::size_t room = Machine::kInputCapacity - machine.serialIn().size();
     if (room == 0) return true;
@@ -56,39 +64,28 @@ bool takeInput(int fd, Machine& machine, bool wait) {
     return n > 0;
 }
 
-int status(const Outcome& outcome) {
-    if (outcome.exitStatus) return *outcome.exitStatus;
-    return outcome.vector ? exceptionStatus(*outcome.vector) : kRunStopped;
-}
-
-}  // namespace
-
-// Vectors above 127 (user interrupts, which nothing raises here) share the highest status.
-int exceptionStatus(unsigned vector) { return static_cast<int>(std::min(kRunStopped + vector, 255u)); }
-
-int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
-    std::ifstream file(options.path, std::ios::binary);
+std::string loadProgram(const std::string& path, Machine& machine) {
+    std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
-    if (!file || !(text << file.rdbuf())) {
-        err << "korvan-sim: cannot read " << options.path << ": " << std::strerror(errno) << '\n';
-        return kRunCannotLoad;
-    }
+    if (!file || !(text << file.rdbuf())) return "cannot read " + path + ": " + std::strerror(errno);
     const SRecordImage image = parseSRecords(text.str());
-    if (!image.error.empty()) {
-        err << "korvan-sim: " << options.path << ", " << image.error << '\n';
-        return kRunCannotLoad;
-    }
-    Machine machine;
+    if (!image.error.empty()) return path + ", " + image.error;
     for (const SRecordImage::Block& block : image.blocks) {
         for (std::size_t i = 0; i < block.bytes.size(); ++i) {
             const std::uint32_t at = block.address + static_cast<std::uint32_t>(i);
-            if (!machine.poke8(at, block.bytes[i])) {
-                err << "korvan-sim: " << options.path << ": data outside memory at " << hex8(at) << '\n';
-                return kRunCannotLoad;
-            }
+            if (!machine.poke8(at, block.bytes[i])) return path + ": data outside memory at " + hex8(at);
         }
     }
     machine.registers().pc = image.entry.value_or(kDefaultEntry);
+    return {};
+}
+
+int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
+    Machine machine;
+    if (const std::string error = loadProgram(options.path, machine); !error.empty()) {
+        err << "korvan-sim: " << error << '\n';
+        return kRunCannotLoad;
+    }
     machine.setOutputCapacity(kOutputCapacity);
 
     CpuExecutor executor;

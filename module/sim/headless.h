@@ -8,6 +8,8 @@
 
 namespace korvan::sim {
 
+class Machine;
+
 // Exit statuses of a headless run: the program's own (0-255, TRAP #15 function 0 with the status
 // in D1.B), else the simulator's, out of the way of the usual ones as timeout(1) and shells do.
 inline constexpr int kRunLimit = 124;       // the instruction limit was reached
@@ -22,6 +24,14 @@ struct HeadlessOptions {
     std::optional<std::uint64_t> maxInstructions;
     int inputFd = 0;  // what TRAP #15 functions 3 and 4 and the QSM receiver see, as it arrives
 };
+
+// Loads an S-record file into the machine's memory and sets PC to its entry (or $802000).
+// Returns what went wrong (the file's name included), empty when the program is loaded.
+std::string loadProgram(const std::string& path, Machine& machine);
+
+// Moves what fd holds into the program's input queue, as much as the queue takes; with wait,
+// waits for at least one byte first. False at the input's end (or on an error).
+bool takeInput(int fd, Machine& machine, bool wait);
 
 // Runs the program from its entry (or $802000). The program's serial output goes to out as it
 // comes; why it stopped (unless it ended normally) and the register dump go to err.

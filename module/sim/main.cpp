@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "executor.h"
+#include "gdb_server.h"
 #include "headless.h"
 #include "line.h"
 #include "machine.h"
@@ -26,6 +27,7 @@ constexpr std::string_view kUsage =
     "usage: korvan-sim [--link PATH] [--line-bps N] [--silent] [--no-ack] [--trace FILE]\n"
     "                  [--version] [--help]\n"
     "       korvan-sim --run PROG.abs [--max-instructions N]\n"
+    "       korvan-sim --gdb PORT [--load PROG.abs]\n"
     "Simulates the training module on a pseudo-terminal and prints its path on the first line.\n"
     "  --link PATH     make PATH a symbolic link to the pseudo-terminal (removed at exit)\n"
     "  --line-bps N    pace the line at N bits per second, 10 bits a byte (default 57600,\n"
@@ -44,7 +46,15 @@ constexpr std::string_view kUsage =
     "BKPT or ILLEGAL, 175 an unknown TRAP #15 function), 128 a stop without an exception\n"
     "(STOP, double fault, end of input while the program waits for a character).\n"
     "  --run FILE                run FILE headless\n"
-    "  --max-instructions N      stop after N instructions (default: no limit)\n";
+    "  --max-instructions N      stop after N instructions (default: no limit)\n"
+    "With --gdb, a GDB remote-protocol server listens on 127.0.0.1:PORT (loopback only; 0 takes a\n"
+    "free port) and prints \"listening on 127.0.0.1:PORT\" on the first line; then, in gdb with the\n"
+    "program's ELF file: target remote :PORT. One debugger at a time; each finds the module reset\n"
+    "with the program of --load in memory (else gdb's load command puts it there) and runs nothing\n"
+    "until told. The program's serial output goes to standard output, its input comes from\n"
+    "standard input. Exit status 125 when the program cannot be loaded.\n"
+    "  --gdb PORT                serve GDB on the loopback port PORT\n"
+    "  --load FILE               load the S-record file FILE for the debugger, PC at its entry\n";
 
 struct Arguments {
     std::string link;
@@ -52,6 +62,9 @@ struct Arguments {
     LineOptions line;
     std::string run;
     std::optional<std::uint64_t> maxInstructions;
+    std::optional<std::uint16_t> gdbPort;
+    std::string load;
+    bool lineOption = false;  // an option of the pseudo-terminal was given
     bool acknowledge = true;
     bool version = false;
     bool help = false;
@@ -77,6 +90,8 @@ std::optional<Arguments> parse(int argc, char** argv) {
             return !inlineValue.has_value();
         };
         bool ok = true;
+        if (arg == "--link" || arg == "--trace" || arg == "--line-bps" || arg == "--silent" || arg == "--no-ack")
+            args.lineOption = true;
         if (arg == "--link") {
             const auto v = value();
             ok = v && !v->empty();
@@ -97,6 +112,15 @@ std::optional<Arguments> parse(int argc, char** argv) {
             const auto v = value();
             ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 18;
             if (ok) args.maxInstructions = std::stoull(*v);
+        } else if (arg == "--gdb") {
+            const auto v = value();
+            ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 5 &&
+                 std::stoul(*v) <= 65535;
+            if (ok) args.gdbPort = static_cast<std::uint16_t>(std::stoul(*v));
+        } else if (arg == "--load") {
+            const auto v = value();
+            ok = v && !v->empty();
+            if (ok) args.load = *v;
         } else if (arg == "--silent") {
             ok = flag(args.line.silent);
         } else if (arg == "--no-ack") {
@@ -117,6 +141,14 @@ std::optional<Arguments> parse(int argc, char** argv) {
     }
     if (args.maxInstructions && args.run.empty()) {
         std::cerr << "korvan-sim: --max-instructions goes with --run\n";
+        return std::nullopt;
+    }
+    if (!args.load.empty() && !args.gdbPort) {
+        std::cerr << "korvan-sim: --load goes with --gdb\n";
+        return std::nullopt;
+    }
+    if (args.gdbPort && (!args.run.empty() || args.lineOption)) {
+        std::cerr << "korvan-sim: --gdb goes with neither --run nor the options of the pseudo-terminal\n";
         return std::nullopt;
     }
     return args;
@@ -164,6 +196,21 @@ int main(int argc, char** argv) {
         ::sigaction(SIGINT, &action, nullptr);
         ::sigaction(SIGTERM, &action, nullptr);
         ::signal(SIGPIPE, SIG_IGN);
+
+        if (args->gdbPort) {
+            Machine module;
+            if (!args->load.empty()) {
+                if (const std::string error = loadProgram(args->load, module); !error.empty()) {
+                    std::cerr << "korvan-sim: " << error << '\n';
+                    return kRunCannotLoad;
+                }
+            }
+            GdbServer server(*args->gdbPort, module);
+            std::cout << "listening on 127.0.0.1:" << server.port() << std::endl;  // flushed: scripts wait for it
+            server.run(stopRead.get(), STDIN_FILENO, STDOUT_FILENO);
+            g_signalPipe = -1;
+            return 0;
+        }
 
         PseudoTerminal pty;
         std::unique_ptr<SymbolicLink> link;
