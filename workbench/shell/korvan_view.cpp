@@ -260,14 +260,22 @@ void CKorvanView::setCurrentLine(int line) {
 }
 
 void CKorvanView::followEdit(int position, int removed, int added) {
-    Q_UNUSED(added);
     const int lengthBefore = m_textLength;
     QTextDocument* text = QPlainTextEdit::document();
     m_textLength = text->characterCount();
     if (m_breakpoints.isEmpty() && m_current.isNull()) return;
     const QSet<int> before = m_breakpointBlocks;
     const int currentBefore = m_currentBlock;
-    if (position == 0 && removed > 0 && removed >= lengthBefore - 1) {
+    const bool wholeText = position == 0 && removed > 0 && removed >= lengthBefore - 1;
+    const bool refilled = m_emptied && position == 0 && lengthBefore == 1;
+    m_emptied = false;
+    if (wholeText && added == 0 && m_textLength == 1) {
+        // All the text went: a reload clears the text before it fills it again. The marks keep
+        // their numbers until the next edit, which decides whether they still exist.
+        m_emptied = true;
+        return;
+    }
+    if (wholeText || refilled) {
         // The whole text was replaced (a reload from disk): the marks keep their line numbers.
         QList<int> blocks(before.begin(), before.end());
         std::sort(blocks.begin(), blocks.end());

@@ -91,7 +91,8 @@ private:
     QSet<int> m_breakpointBlocks;  // their block numbers, kept with them
     QTextCursor m_current;         // null when no current line
     int m_currentBlock = -1;
-    int m_textLength = 0;  // characters before the latest edit, to recognise a whole reload
+    int m_textLength = 0;    // characters before the latest edit, to recognise a whole reload
+    bool m_emptied = false;  // the latest edit removed all the text
 };
 
 // Moves the view's caret to a 0-based line as line-up or line-down movements from the caret
