@@ -2,6 +2,7 @@
 #include "korvan_view.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -54,6 +55,9 @@ protected:
         else
             QWidget::mousePressEvent(event);
     }
+
+    // The wheel over the gutter scrolls the text, as it does over the text.
+    void wheelEvent(QWheelEvent* event) override { QCoreApplication::sendEvent(m_view->viewport(), event); }
 
 private:
     CKorvanView* m_view;
@@ -145,7 +149,7 @@ void CKorvanView::paintGutter(QPaintEvent* event) {
     const QFontMetrics fm = fontMetrics();
     const int markSize = fm.height() - 2;
     const int numbersRight = m_gutter->width() - 6;
-    const int currentBlock = m_current.isNull() ? -1 : m_current.blockNumber();
+    const int currentBlock = m_current.isNull() ? -1 : m_currentBlock;
     // Only the blocks in sight are visited: the cost does not grow with the file.
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();

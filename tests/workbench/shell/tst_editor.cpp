@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <memory>
@@ -197,6 +198,11 @@ private slots:
         QCOMPARE(view->verticalScrollBar()->value(), scroll);
         QCOMPARE(view->caretLine(), 799);
         QCOMPARE(view->currentLine(), 802);
+        // The wheel over the gutter scrolls the text.
+        QWheelEvent wheel(QPointF(5, 5), gutterOf(view)->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(gutterOf(view), &wheel);
+        QVERIFY(view->verticalScrollBar()->value() > scroll);
         // Back to the top, and none.
         view->setCurrentLine(2);
         QVERIFY(lineOnScreen(view, 2));
