@@ -1,5 +1,6 @@
 // The editor view of a source document: plain-text editing, caret line tracking for the status
-// bar, go to line, find and replace, and printing.
+// bar, go to line, find and replace, printing, and a gutter of line numbers with the debugger's
+// marks.
 #pragma once
 
 #include <QList>
@@ -49,7 +50,8 @@ public:
     // Lines outside the text are ignored.
     void setBreakpointLines(const QSet<int>& lines);
     QSet<int> breakpointLines() const;
-    // 0 = none. Brings the line into view (see the definition for the caret's behaviour).
+    // 0 = none. A line already in sight is only highlighted; one out of sight is centred in the
+    // view and the caret goes to its start.
     void setCurrentLine(int line);
     int currentLine() const;
     static QColor currentLineColour();
