@@ -23,6 +23,7 @@ namespace {
 constexpr std::uint32_t kSlice = 1u << 16;
 // An instruction writes at most one byte, so a slice never finds this buffer full.
 constexpr std::size_t kOutputCapacity = kSlice;
+constexpr int kChunksPerRound = 16;     // reads from the debugger before the program goes on
 constexpr timeval kSendTimeout{10, 0};  // a debugger that stops reading is dropped
 
 [[noreturn]] void fail(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
@@ -103,19 +104,24 @@ bool GdbServer::serve(FileDescriptor client, int stopFd, int inputFd, int output
             fail("poll");
         }
         if (fds[0].revents != 0) return false;
-        if (fds[2].revents != 0) {
-            // Another debugger while this one is served: refused by closing its connection.
-            const FileDescriptor other(::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-        }
-        if (fds[1].revents != 0) {
-            char buf[4096];
-            ssize_t n;
-            while ((n = ::recv(client.get(), buf, sizeof buf, 0)) < 0 && errno == EINTR) {}
-            if (n <= 0) {
-                stub.disconnected();
-                return true;
+        // What the debugger sent, its end included; looked at too when another debugger knocks,
+        // since one that follows the last one at once comes after that one's end.
+        if (fds[1].revents != 0 || fds[2].revents != 0) {
+            for (int chunk = 0; chunk < kChunksPerRound; ++chunk) {
+                char buf[4096];
+                const ssize_t n = ::recv(client.get(), buf, sizeof buf, MSG_DONTWAIT);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+                if (n <= 0) {
+                    stub.disconnected();
+                    return true;
+                }
+                stub.feed(std::string_view(buf, static_cast<std::size_t>(n)));
             }
-            stub.feed(std::string_view(buf, static_cast<std::size_t>(n)));
+        }
+        // Another debugger while this one is served: refused by closing its connection.
+        if (fds[2].revents != 0) {
+            const FileDescriptor other(::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
         }
         if (fds[3].revents != 0) inputEnded = !takeInput(inputFd, machine, false);
         if (stub.running() && (!stub.waiting() || !machine.serialIn().empty())) stub.service(kSlice);

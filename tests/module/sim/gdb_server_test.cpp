@@ -1,0 +1,354 @@
+// korvan-sim --gdb: the remote protocol packet by packet through a socket, and a real gdb session.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <optional>
+#include <sys/socket.h>
+
+#include "gdb_stub.h"
+#include "sim_process.h"
+
+namespace korvan::sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The program of the packet tests, at $802000 (S-record below):
+//   802000 7441  MOVEQ #$41,D2
+//   802002 5282  ADDQ.L #1,D2
+//   802004 7001  MOVEQ #1,D0
+//   802006 2202  MOVE.L D2,D1
+//   802008 4E4F  TRAP #15          writes "B"
+//   80200A 7000  MOVEQ #0,D0
+//   80200C 7207  MOVEQ #7,D1
+//   80200E 4E4F  TRAP #15          ends with status 7
+// One record: type, then count, address and data in hexadecimal; the checksum is added.
+std::string record(char type, const std::string& body) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < body.size(); i += 2) sum += std::stoul(body.substr(i, 2), nullptr, 16);
+    char checksum[3];
+    std::snprintf(checksum, sizeof checksum, "%02X", ~sum & 0xFF);
+    return std::string("S") + type + body + checksum + "\n";
+}
+
+std::string programRecords() {
+    return record('2',
+                  "14802000"
+                  "74415282700122024E4F700072074E4F") +
+           record('8', "04802000");
+}
+
+// The debugger's end of the connection: framed packets out, acknowledged replies in.
+class Client {
+public:
+    explicit Client(std::uint16_t port) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        if (::connect(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            throw std::runtime_error("connect");
+        const int on = 1;  // as gdb does: small packets and acknowledgements go out at once
+        ::setsockopt(m_fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+
+    void raw(std::string_view bytes) {
+        ASSERT_EQ(::send(m_fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+    }
+    static std::string frame(std::string_view payload) {
+        unsigned sum = 0;
+        for (char c : payload) sum += static_cast<unsigned char>(c);
+        char tail[4];
+        std::snprintf(tail, sizeof tail, "#%02x", sum & 0xFF);
+        return "$" + std::string(payload) + tail;
+    }
+    // The next byte outside a packet ('+' or '-'), or nothing in time.
+    std::optional<char> ack() {
+        if (!fill()) return std::nullopt;
+        const char c = m_in[0];
+        m_in.erase(0, 1);
+        return c;
+    }
+    // The next reply after the acknowledgement, 'O' console packets collected on the way.
+    std::string packet(std::string_view payload) {
+        raw(frame(payload));
+        const std::optional<char> a = ack();
+        if (a != '+') return "<no acknowledgement>";
+        return reply();
+    }
+    std::string reply() {
+        for (;;) {
+            std::size_t end;
+            while ((end = m_in.find('#')) == std::string::npos || m_in.size() < end + 3)
+                if (!fill()) return "<no reply>";
+            std::string payload;
+            for (std::size_t i = m_in.find('$') + 1; i < end; ++i)
+                payload += m_in[i] == '}' ? static_cast<char>(m_in[++i] ^ 0x20) : m_in[i];
+            m_in.erase(0, end + 3);
+            raw("+");
+            if (!payload.starts_with('O') || payload == "OK") return payload;
+            for (std::size_t i = 1; i + 1 < payload.size(); i += 2)
+                console += static_cast<char>(std::stoi(payload.substr(i, 2), nullptr, 16));
+        }
+    }
+    bool closed() {
+        while (fill()) {}
+        return m_eof;
+    }
+
+    std::string console;
+
+private:
+    bool fill() {
+        pollfd p{m_fd.get(), POLLIN, 0};
+        if (::poll(&p, 1, 5000) <= 0) return false;
+        char buf[4096];
+        const ssize_t n = ::recv(m_fd.get(), buf, sizeof buf, 0);
+        if (n <= 0) {
+            m_eof = true;
+            return false;
+        }
+        m_in.append(buf, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    FileDescriptor m_fd;
+    std::string m_in;
+    bool m_eof = false;
+};
+
+std::uint16_t listeningPort(Simulator& sim) {
+    const std::string line = sim.firstLine();
+    const std::string prefix = "listening on 127.0.0.1:";
+    if (!line.starts_with(prefix)) throw std::runtime_error("first line: " + line);
+    return static_cast<std::uint16_t>(std::stoi(line.substr(prefix.size())));
+}
+
+// One session in order: every reply as the debugger would see it.
+TEST(GdbServer, Packets) {
+    TempDir dir;
+    const fs::path program = dir.path / "prog.abs";
+    std::ofstream(program) << programRecords();
+    Simulator sim({"--gdb", "0", "--load", program.string()});
+    Client gdb(listeningPort(sim));
+    std::string reset;  // D0-D7 and A0-A6 clear, A7 = SS, SR and PC
+    for (int n = 0; n < 15; ++n) reset += "00000000";
+    reset +=
+        "00880000"
+        "00002700"
+        "00802000";
+    // A user-mode SR and its stack pointer, every other register distinct.
+    std::string changed;
+    for (int n = 0; n < 15; ++n) changed += "1" + std::string(6, '0') + "abcdef0123456"[n % 13];
+    changed += "0087c100000000150080200a";
+    struct Row {
+        const char* name;
+        std::string packet;
+        std::string reply;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"features",         "qSupported:multiprocess+;swbreak+",   "PacketSize=4000;qXfer:features:read+;swbreak+"},
+        {"why stopped",      "?",                                   "S05"},
+        {"unknown packet",   "qSomethingElse",                      ""},
+        {"no vCont",         "vCont?",                              ""},
+        {"thread",           "qC",                                  "QC1"},
+        {"attached",         "qAttached",                           "1"},
+        {"threads",          "qfThreadInfo",                        "m1"},
+        {"threads end",      "qsThreadInfo",                        "l"},
+        {"reset registers",  "g",                                   reset},
+        {"write all",        "G" + changed,                         "OK"},
+        {"read all back",    "g",                                   changed},
+        {"user SP",          "pf",                                  "0087c100"},
+        {"supervisor again", "P10=2700",                            "OK"},
+        {"SP of that mode",  "pf",                                  "00880000"},
+        {"SR bits kept",     "P10=ffff",                            "OK"},
+        {"SR masked",        "p10",                                 "0000a71f"},
+        {"no register 18",   "p12",                                 "E01"},
+        {"registers again",  "G" + reset,                           "OK"},
+        {"D0 written",       "P0=12345678",                         "OK"},
+        {"D0 read",          "p0",                                  "12345678"},
+        {"program bytes",    "m802000,4",                           "74415282"},
+        {"unmapped read",    "m900000,4",                           "E01"},
+        {"read to the end",  "m87fffe,4",                           "0000"},
+        {"write",            "M803000,2:abcd",                      "OK"},
+        {"written",          "m803000,3",                           "abcd00"},
+        {"write past RAM",   "M87ffff,2:0102",                      "E01"},
+        {"nothing written",  "m87ffff,1",                           "00"},
+        {"binary write",     "X803004,3:}]}\x03" "A",              "OK"},
+        {"binary written",   "m803004,3",                           "7d2341"},
+        {"odd breakpoint",   "Z1,802004,2",                         ""},
+        {"breakpoint",       "Z0,802002,2",                         "OK"},
+        {"second",           "Z0,802006,2",                         "OK"},
+        {"run to it",        "c",                                   "T05swbreak:;"},
+        {"stopped before",   "p11",                                 "00802002"},
+        {"not executed",     "p2",                                  "00000041"},
+        {"continue off it",  "c",                                   "T05swbreak:;"},
+        {"at the second",    "p11",                                 "00802006"},
+        {"cleared",          "z0,802006,2",                         "OK"},
+        {"step",             "s",                                   "T05"},
+        {"one instruction",  "p11",                                 "00802008"},
+        {"step the output",  "s",                                   "T05"},
+        {"past the TRAP",    "p11",                                 "0080200a"},
+        {"to the end",       "c",                                   "W07"},
+        {"ended",            "?",                                   "W07"},
+        {"detach",           "D",                                   "OK"},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(gdb.packet(row.packet), row.reply);
+    }
+    EXPECT_TRUE(gdb.closed());
+    EXPECT_EQ(sim.terminate(), 0);
+    EXPECT_EQ(sim.output(), "B");
+}
+
+// Every connection finds the module reset; each stop has its signal and the monitor's reason.
+TEST(GdbServer, StopsBySignal) {
+    struct Row {
+        const char* name;
+        std::string code;  // hexadecimal, at $802000
+        std::string stop;
+        std::string console;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"illegal",        "4afc",             "T04", "ILLEGAL instruction at $00802000\n"},
+        {"BKPT",           "4848",             "T05", "breakpoint BKPT #0 at $00802000\n"},
+        {"zero divide",    "700080c0",         "T08", "zero divide by the instruction at $00802002\n"},
+        {"bus error",      "203900900000",     "T0a", "bus error: read of $00900000 by the instruction at $00802000\n"},
+        {"address error",  "303900802001",     "T0b", "address error: read of $00802001 by the instruction at $00802000\n"},
+        {"privilege",      "46fc000046fc2700", "T04", "privilege violation at $00802004\n"},
+    };
+    // clang-format on
+    Simulator sim({"--gdb", "0"});
+    const std::uint16_t port = listeningPort(sim);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Client gdb(port);
+        ASSERT_EQ(gdb.packet("p11"), "00802000");
+        ASSERT_EQ(gdb.packet("m802000,2"), "0000") << "a fresh module for every debugger";
+        ASSERT_EQ(gdb.packet("M802000," + std::to_string(row.code.size() / 2) + ":" + row.code), "OK");
+        EXPECT_EQ(gdb.packet("c"), row.stop);
+        EXPECT_EQ(gdb.console, row.console);
+        EXPECT_EQ(gdb.packet("?"), row.stop);
+    }
+}
+
+// An interrupt stops a running program, framing errors are refused, and the server outlives
+// a debugger that goes away while the program runs.
+TEST(GdbServer, InterruptsAndBadInput) {
+    Simulator sim({"--gdb", "0"});
+    const std::uint16_t port = listeningPort(sim);
+    {
+        Client gdb(port);
+        ASSERT_EQ(gdb.packet("M802000,2:60fe"), "OK");  // BRA.S to itself
+        gdb.raw(Client::frame("c"));
+        EXPECT_EQ(gdb.ack(), '+');
+        EXPECT_EQ(gdb.packet("g"), "E03") << "only the interrupt is taken while running";
+        gdb.raw("\x03");
+        EXPECT_EQ(gdb.reply(), "T02");
+        EXPECT_EQ(gdb.packet("p11"), "00802000");
+
+        gdb.raw("$g#00");
+        EXPECT_EQ(gdb.ack(), '-') << "bad checksum";
+        gdb.raw("$" + std::string(GdbStub::kPacketSize + 1, 'm') + "#00");
+        EXPECT_EQ(gdb.ack(), '-') << "packet larger than announced";
+        gdb.raw("-");
+        EXPECT_EQ(gdb.reply(), "00802000") << "the last reply again";
+        EXPECT_EQ(gdb.packet("qXfer:features:read:target.xml:0,f"), "m<?xml version=\"");
+        const std::string xml = gdb.packet("qXfer:features:read:target.xml:0,fff");
+        EXPECT_TRUE(xml.starts_with("l<?xml")) << xml;
+        EXPECT_NE(xml.find("<feature name=\"org.gnu.gdb.m68k.core\">"), std::string::npos) << xml;
+        EXPECT_EQ(xml.find("fp0"), std::string::npos) << "no floating point on the CPU32";
+        EXPECT_EQ(gdb.packet("qXfer:features:read:other.xml:0,fff"), "E00");
+
+        gdb.raw(Client::frame("c"));
+        EXPECT_EQ(gdb.ack(), '+');
+    }  // gone while the program runs
+    Client again(port);
+    EXPECT_EQ(again.packet("?"), "S05");
+    EXPECT_EQ(again.packet("m802000,2"), "0000");
+    EXPECT_EQ(sim.terminate(), 0);
+}
+
+std::string findProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+        const fs::path candidate = fs::path(dirs.substr(start, end - start)) / name;
+        if (start < end && ::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+        start = end + 1;
+    }
+    return {};
+}
+
+// gdb-multiarch debugs a C program built with debug information, at source level.
+TEST(GdbServer, GdbSession) {
+    const std::string gdbPath = findProgram("gdb-multiarch");
+    const std::string gcc = KORVAN_M68K_GCC;
+    if (gdbPath.empty()) GTEST_SKIP() << "gdb-multiarch is not installed";
+    if (gcc.empty()) GTEST_SKIP() << "no m68k-elf toolchain and run-time";
+    TempDir dir;
+    std::ofstream(dir.path / "main.c") << "#include <stdio.h>\n"
+                                          "\n"
+                                          "static int square(int x) {\n"
+                                          "    int y = x * x;\n"
+                                          "    return y;\n"
+                                          "}\n"
+                                          "\n"
+                                          "int main(void) {\n"
+                                          "    int total = 5;\n"
+                                          "    total += square(3);\n"
+                                          "    printf(\"total %d\\n\", total);\n"
+                                          "    return total;\n"
+                                          "}\n";
+    const std::string objcopy = (fs::path(gcc).parent_path() / "m68k-elf-objcopy").string();
+    const std::string build = "cd '" + dir.path.string() + "' && '" + gcc +
+                              "' -specs=" KORVAN_RUNTIME_DIR "/korvan.specs -O0 -g main.c -o main.elf && '" + objcopy +
+                              "' -O srec main.elf main.abs";
+    ASSERT_EQ(std::system(build.c_str()), 0) << build;
+
+    Simulator sim({"--gdb", "0", "--load", (dir.path / "main.abs").string()});
+    const std::uint16_t port = listeningPort(sim);
+    const fs::path log = dir.path / "gdb.txt";
+    const std::string session = "'" + gdbPath + "' -batch -nx -ex 'target remote 127.0.0.1:" + std::to_string(port) +
+                                "' -ex 'break main' -ex continue -ex next -ex 'print total' -ex step -ex finish "
+                                "-ex next -ex 'print total' -ex 'info registers' -ex continue '" +
+                                (dir.path / "main.elf").string() + "' > '" + log.string() + "' 2>&1 < /dev/null";
+    EXPECT_EQ(std::system(("timeout 60 " + session).c_str()), 0);
+    std::ifstream in(log);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // clang-format off
+    const char* expected[] = {
+        "Breakpoint 1, main () at main.c:9",
+        "\n10\t    total += square(3);",
+        "$1 = 5",
+        "square (x=3) at main.c:4",
+        "Value returned is $2 = 9",
+        "$3 = 14",
+        "\nps             0x2700",
+        "exited with code 016",
+    };
+    // clang-format on
+    std::size_t at = 0;
+    for (const char* want : expected) {
+        const std::size_t found = text.find(want, at);
+        EXPECT_NE(found, std::string::npos) << "\"" << want << "\" in order in:\n" << text;
+        if (found != std::string::npos) at = found;
+    }
+    EXPECT_EQ(text.find("fp0"), std::string::npos) << text;
+    EXPECT_EQ(sim.terminate(), 0);
+    EXPECT_EQ(sim.output(), "total 14\r\n");  // the run-time ends lines for a terminal
+}
+
+}  // namespace
+}  // namespace korvan::sim
