@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "commands.h"
+#include "debug_session.h"
 #include "korvan_app.h"
 #include "main_frame.h"
 #include "monitor_dialogs.h"
@@ -23,6 +24,7 @@ void installMonitorCommands(shell::CKorvanApp& app) {
     app.setHandler(shell::cmd::kMonitorWindow, {[&app] { openMonitorWindow(app); }, {}, {}});
     app.setHandler(shell::cmd::kConfigMonitor,
                    {[&app] { configureMonitor(app); }, [&app] { return findMonitorView(app) == nullptr; }, {}});
+    installDebugCommands(app);
 }
 
 ViewMonitor* findMonitorView(shell::CKorvanApp& app) {
@@ -47,6 +49,7 @@ ViewMonitor* openMonitorWindow(shell::CKorvanApp& app) {
         return view;
     }
     auto* view = new ViewMonitor(app, std::make_unique<CDocMonitor>(app.settings()));
+    if (DebugSession* session = DebugSession::of(app)) session->attach(view);
     const int menuSet = app.documentTypes().at(shell::MonitorDocumentType).menuSet;
     shell::CChildFrame* child = frame->addChildWindow(view, menuSet);
     const QSize room = frame->mdiArea()->viewport()->size();

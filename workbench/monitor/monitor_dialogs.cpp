@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFormLayout>
@@ -205,6 +206,8 @@ Cpu::Cpu(QWidget* parent, CDocMonitor& doc) : QDialog(parent, Qt::Tool), m_doc(d
     m_dfc = button(this, QStringLiteral("DFC = 000"), "dfcButton");
     for (QPushButton* b : {m_vbr, m_sfc, m_dfc}) b->setEnabled(false);
     m_ccr = readOnlyEdit(this, "ccrEdit");
+    m_flags = readOnlyEdit(this, "flagsEdit");
+    m_instruction = readOnlyEdit(this, "instructionEdit");
     QPushButton* close = button(this, monitorText(mtext::kClose), "closeButton");
 
     for (int i = 0; i < 8; ++i) {
@@ -231,14 +234,22 @@ Cpu::Cpu(QWidget* parent, CDocMonitor& doc) : QDialog(parent, Qt::Tool), m_doc(d
     ccrRow->addWidget(new QLabel(QStringLiteral("CCR"), this));
     ccrRow->addWidget(m_ccr);
     side->addLayout(ccrRow);
+    side->addWidget(m_flags);
     side->addWidget(m_vbr);
     side->addWidget(m_sfc);
     side->addWidget(m_dfc);
     side->addStretch();
     side->addWidget(close);
     grid->addLayout(side, 0, 2, 3, 1);
+    grid->addWidget(m_instruction, 3, 0, 1, 3);
 
-    connect(close, &QPushButton::clicked, this, &QDialog::hide);
+    connect(close, &QPushButton::clicked, this, [this] {
+        // Docked, the dock goes with it.
+        if (auto* dock = qobject_cast<QDockWidget*>(parentWidget()))
+            dock->hide();
+        else
+            hide();
+    });
     connect(m_data, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { editRow(m_data, kRegD0, item); });
     connect(m_address, &QListWidget::itemDoubleClicked, this,
@@ -250,22 +261,47 @@ Cpu::Cpu(QWidget* parent, CDocMonitor& doc) : QDialog(parent, Qt::Tool), m_doc(d
 }
 
 void Cpu::Update(const RegCpu& set) {
+    m_changed.clear();
+    for (int i = 0; i < kRegisterCount; ++i)
+        if (m_previous && m_previous->GetRegister(i) != set.GetRegister(i)) m_changed.push_back(i);
+    m_previous = std::make_unique<RegCpu>(set);
+    const auto changed = [this](int index) {
+        return std::find(m_changed.begin(), m_changed.end(), index) != m_changed.end();
+    };
+    const QColor highlight(255, 230, 120);
+    auto add = [&](QListWidget* list, int index) {
+        auto* item = new QListWidgetItem(qs(RegisterText(index, set.GetRegister(index))), list);
+        if (changed(index)) item->setBackground(highlight);
+    };
     m_data->clear();
     m_address->clear();
     m_stack->clear();
     for (int i = 0; i < 8; ++i) {
-        m_data->addItem(qs(RegisterText(kRegD0 + i, set.GetRegister(kRegD0 + i))));
-        m_address->addItem(qs(RegisterText(kRegA0 + i, set.GetRegister(kRegA0 + i))));
+        add(m_data, kRegD0 + i);
+        add(m_address, kRegA0 + i);
     }
     m_pc->setText(qs(RegisterText(kRegPC, set.GetRegister(kRegPC))));
-    m_stack->addItem(qs(RegisterText(kRegSS, set.GetRegister(kRegSS))));
-    m_stack->addItem(qs(RegisterText(kRegUS, set.GetRegister(kRegUS))));
+    add(m_stack, kRegSS);
+    add(m_stack, kRegUS);
     m_sr->setText(qs(RegisterText(kRegSR, set.GetRegister(kRegSR))));
+    for (auto [button, index] : {std::pair{m_pc, kRegPC}, std::pair{m_sr, kRegSR}}) {
+        QFont f = button->font();
+        f.setBold(changed(index));
+        button->setFont(f);
+    }
     m_ccr->setText(qs(CcrText(set.GetRegister(kRegSR))));
+    m_flags->setText(qs(SrFlagsText(set.GetRegister(kRegSR))));
+    m_flags->setStyleSheet(changed(kRegSR) ? QStringLiteral("background: #ffe678") : QString());
     m_vbr->setText(qs(RegisterText(kRegVBR, set.GetRegister(kRegVBR))));
     m_sfc->setText(qs(RegisterText(kRegSFC, set.GetRegister(kRegSFC))));
     m_dfc->setText(qs(RegisterText(kRegDFC, set.GetRegister(kRegDFC))));
 }
+
+void Cpu::setInstruction(const QString& text) { m_instruction->setText(text); }
+
+QString Cpu::instruction() const { return m_instruction->text(); }
+
+std::vector<int> Cpu::changedRegisters() const { return m_changed; }
 
 bool Cpu::askValue(int index, const QString& current, uint32_t& value) {
     ModifRegistre dlg(this, qs(RegisterLabel(index)), current);

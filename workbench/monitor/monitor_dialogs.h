@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 #include "gui_relay.h"
 
@@ -79,8 +80,14 @@ class Cpu : public QDialog {
     Q_OBJECT
 public:
     Cpu(QWidget* parent, CDocMonitor& doc);
-    // Refills every display from set.
+    // Refills every display from set; a register whose value changed since the previous call
+    // is highlighted.
     void Update(const RegCpu& set);
+    // The instruction at PC, disassembled, and where it stands (source line or "outside").
+    void setInstruction(const QString& text);
+    QString instruction() const;
+    // The registers highlighted by the last Update, by index.
+    std::vector<int> changedRegisters() const;
 
 private:
     void editRow(QListWidget* list, int firstIndex, QListWidgetItem* item);
@@ -98,6 +105,10 @@ private:
     QPushButton* m_sfc;
     QPushButton* m_dfc;
     QLineEdit* m_ccr;
+    QLineEdit* m_flags;
+    QLineEdit* m_instruction;
+    std::unique_ptr<RegCpu> m_previous;
+    std::vector<int> m_changed;
 };
 
 // One register value typed by the user.

@@ -65,12 +65,16 @@ void CDocMonitor::ConfigureFailed(const std::string& portName) {
 }
 
 void CDocMonitor::takeBytes(const std::string& bytes) {
+    const unsigned long long prompts = m_screen.promptCount();
     const std::vector<std::string> dumps = m_screen.receive(bytes);
+    emit textReceived(QByteArray::fromStdString(bytes));
     for (const std::string& dump : dumps) {
         m_registers.Parse(dump);
+        m_lastDump = dump;
         m_dumpEvent = ++m_events;
         emit registersParsed();
     }
+    if (m_screen.promptCount() != prompts) emit promptReceived();
 }
 
 void CDocMonitor::NoteDownloadEntry(uint32_t entry) {

@@ -55,12 +55,18 @@ public:
     // after the last register dump, otherwise the PC of that dump (0 before any).
     uint32_t RunAddress() const;
     const QString& portName() const { return m_portName; }
+    // The text of the last register dump captured, with the instruction words after the PC.
+    const std::string& LastDump() const { return m_lastDump; }
 
 signals:
     // A reception burst was taken into the screen: the view scrolls to the cursor and repaints.
     void screenRefreshed();
     // A register dump was captured and parsed into the register set.
     void registersParsed();
+    // Bytes received, as they came (before the dumps and prompts among them are announced).
+    void textReceived(const QByteArray& bytes);
+    // One prompt or more arrived.
+    void promptReceived();
 
 private:
     void takeBytes(const std::string& bytes);
@@ -73,6 +79,7 @@ private:
     // Order of the last dump and of the last completed download's entry, by a running count.
     unsigned long long m_events = 0, m_dumpEvent = 0, m_entryEvent = 0;
     uint32_t m_downloadEntry = 0;
+    std::string m_lastDump;
     std::unique_ptr<ComTread> m_pcom;
 };
 

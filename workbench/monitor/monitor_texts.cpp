@@ -61,6 +61,32 @@ constexpr std::array kTexts{
     Entry{mtext::kConfigPort,           "Port:",                                    ""},
     Entry{mtext::kConfigDetect,         "Détection  de l'KORVAN 000",               "Detect KORVAN"},
     Entry{mtext::kConfigAutoDownload,   "Téléchargement automatique",               "Download automatic"},
+    Entry{mtext::kDebugRunning,         "Programme en cours d'exécution",           "Program running"},
+    Entry{mtext::kDebugStoppedAt,       "Arrêt en %1, ligne %2",                    "Stopped at %1, line %2"},
+    Entry{mtext::kDebugStoppedIn,       "Arrêt en %1, ligne %2 (%3)",               "Stopped at %1, line %2 (%3)"},
+    Entry{mtext::kDebugOutside,         "Arrêt à $%1, hors du programme",           "Stopped at $%1, outside the program"},
+    Entry{mtext::kDebugNoProgram,       "Aucun programme n'a été téléchargé dans le module : "
+                                        "assemblez ou construisez le programme, puis téléchargez-le.",
+                                        "No program was downloaded into the module: "
+                                        "assemble or build the program, then download it."},
+    Entry{mtext::kDebugNoLine,          "Aucune instruction en %1 à partir de la ligne %2.",
+                                        "No instruction in %1 from line %2 on."},
+    Entry{mtext::kDebugTooMany,         "Au plus %1 points d'arrêt.",               "At most %1 breakpoints."},
+    Entry{mtext::kDebugCaption,         "Débogage",                                 "Debug"},
+    Entry{mtext::kDebugToggle,          "Point d'arrêt (F9)",                       "Breakpoint (F9)"},
+    Entry{mtext::kDebugRunToCursor,     "Exécuter jusqu'au curseur (Ctrl+F10)",     "Run to cursor (Ctrl+F10)"},
+    Entry{mtext::kMemoryTitle,          "Mémoire",                                  "Memory"},
+    Entry{mtext::kMemoryAddress,        "Adresse :",                                "Address:"},
+    Entry{mtext::kMemoryBytes,          "Octets",                                   "Bytes"},
+    Entry{mtext::kMemoryWords,          "Mots",                                     "Words"},
+    Entry{mtext::kMemoryLongs,          "Longs",                                    "Longs"},
+    Entry{mtext::kMemoryNeedsMd,        "Le moniteur de ce module n'a pas la commande « md » : "
+                                        "la mémoire ne peut pas être lue.",
+                                        "This module's monitor has no \"md\" command: its memory cannot be read."},
+    Entry{mtext::kMemoryRefresh,        "Actualiser",                               "Refresh"},
+    Entry{mtext::kMemoryBadValue,       "« %1 » n'est pas une valeur hexadécimale de cette taille : rien n'a été écrit.",
+                                        "\"%1\" is not a hexadecimal value of that size: nothing was written."},
+    Entry{mtext::kDebugBusy,            "Commandes en cours vers le module...",     "Sending commands to the module..."},
 };
 // clang-format on
 

@@ -38,6 +38,25 @@ inline constexpr int kConfigTitle = 6040;
 inline constexpr int kConfigPort = 6041;
 inline constexpr int kConfigDetect = 6042;
 inline constexpr int kConfigAutoDownload = 6043;
+inline constexpr int kDebugRunning = 6100;      // status bar while the program runs
+inline constexpr int kDebugStoppedAt = 6101;    // %1 = file name, %2 = line
+inline constexpr int kDebugStoppedIn = 6102;    // %1 = file name, %2 = line, %3 = function
+inline constexpr int kDebugOutside = 6103;      // %1 = PC: no source line holds it
+inline constexpr int kDebugNoProgram = 6104;    // F5 before any download
+inline constexpr int kDebugNoLine = 6105;       // %1 = file name, %2 = line: no code from there on
+inline constexpr int kDebugTooMany = 6106;      // %1 = the limit
+inline constexpr int kDebugCaption = 6107;      // message box caption
+inline constexpr int kDebugToggle = 6108;       // editor context menu
+inline constexpr int kDebugRunToCursor = 6109;  // editor context menu
+inline constexpr int kMemoryTitle = 6110;
+inline constexpr int kMemoryAddress = 6111;
+inline constexpr int kMemoryBytes = 6112;
+inline constexpr int kMemoryWords = 6113;
+inline constexpr int kMemoryLongs = 6114;
+inline constexpr int kMemoryNeedsMd = 6115;  // the module has no "md"
+inline constexpr int kMemoryRefresh = 6116;
+inline constexpr int kMemoryBadValue = 6117;  // %1 = typed text
+inline constexpr int kDebugBusy = 6118;       // status bar while commands go to the module
 }  // namespace mtext
 
 // The text in the workbench's current language (French when no workbench runs).

@@ -1,6 +1,7 @@
 // The monitor's terminal view, its start-up sequence and its commands.
 #include "monitor_view.h"
 
+#include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -82,6 +83,7 @@ ViewMonitor::ViewMonitor(shell::CKorvanApp& app, std::unique_ptr<CDocMonitor> do
 ViewMonitor::~ViewMonitor() {
     m_startupTimer.stop();
     delete m_cpuDialog.data();
+    delete m_cpuDock.data();
     // The document goes first: its channel stops before the view's widgets are torn down.
     m_doc.reset();
 }
@@ -217,7 +219,9 @@ void ViewMonitor::download(const QString& path) {
         QMessageBox::warning(this, monitorText(mtext::kLoadTitle), dlg.failure());
         return;
     }
-    if (result == QDialog::Accepted && dlg.entryAddress() != 0) m_doc->NoteDownloadEntry(dlg.entryAddress());
+    if (result != QDialog::Accepted) return;
+    if (dlg.entryAddress() != 0) m_doc->NoteDownloadEntry(dlg.entryAddress());
+    emit programDownloaded(path);
 }
 
 void ViewMonitor::downloadCommand() {
@@ -231,12 +235,33 @@ void ViewMonitor::downloadCommand() {
     download(dlg.selectedFiles().first());
 }
 
-void ViewMonitor::cpuCommand() {
-    if (!m_cpuDialog || !m_cpuDialog->isVisible()) {
-        delete m_cpuDialog.data();
-        m_cpuDialog = new Cpu(this, *m_doc);
-        m_cpuDialog->show();
+QWidget* ViewMonitor::cpuDock() const { return m_cpuDock; }
+
+Cpu* ViewMonitor::showCpuWindow() {
+    shell::CMainFrame* frame = m_app.mainFrame();
+    if (!m_cpuDialog) {
+        if (frame) {
+            // Docked beside the terminal rather than over it.
+            auto* dock = new QDockWidget(monitorText(mtext::kCpuTitle), frame);
+            dock->setObjectName(QStringLiteral("CpuDock"));
+            dock->setAllowedAreas(Qt::AllDockWidgetAreas);
+            m_cpuDialog = new Cpu(dock, *m_doc);
+            m_cpuDialog->setWindowFlags(Qt::Widget);
+            dock->setWidget(m_cpuDialog);
+            frame->addDockWidget(Qt::RightDockWidgetArea, dock);
+            m_cpuDock = dock;
+        } else {
+            m_cpuDialog = new Cpu(this, *m_doc);
+        }
+        m_cpuDialog->Update(m_doc->Registers());
     }
+    if (m_cpuDock) m_cpuDock->show();
+    m_cpuDialog->show();
+    return m_cpuDialog;
+}
+
+void ViewMonitor::cpuCommand() {
+    showCpuWindow();
     m_doc->channel().SendString("dr\r");
 }
 
@@ -250,9 +275,19 @@ void ViewMonitor::runCommand() {
     dlg.setStartAddress(QString::asprintf("%8.8X", v));
     if (dlg.exec() != QDialog::Accepted) return;
     if (const auto typed = ParseHexValue(dlg.startAddress().toStdString())) v = *typed;
+    if (m_runner) {
+        m_runner(v);
+        return;
+    }
     m_doc->channel().SendString(QString::asprintf("GO %x\r", v).toStdString());
 }
 
-void ViewMonitor::stepCommand() { m_doc->channel().SendString("ss\r"); }
+void ViewMonitor::stepCommand() {
+    if (m_stepper) {
+        m_stepper();
+        return;
+    }
+    m_doc->channel().SendString("ss\r");
+}
 
 }  // namespace korvan::monitor

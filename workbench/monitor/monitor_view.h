@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 #include "command_target.h"
@@ -29,6 +30,14 @@ public:
 
     CDocMonitor* document() const { return m_doc.get(); }
     Cpu* cpuDialog() const { return m_cpuDialog; }
+    // The dock that holds the register window beside the terminal (null before it is opened).
+    QWidget* cpuDock() const;
+    // Opens the register window, docked, without asking the module for a dump.
+    Cpu* showCpuWindow();
+    // What Run (after its dialog) and Step do; by default "GO address" and "ss". The debugger
+    // takes them over to run and step past its breakpoints.
+    void setRunner(std::function<void(uint32_t start)> runner) { m_runner = std::move(runner); }
+    void setStepper(std::function<void()> stepper) { m_stepper = std::move(stepper); }
     int visibleRows() const { return m_visibleRows; }
     int lineHeight() const { return m_lineHeight; }
     QSize sizeHint() const override;
@@ -46,6 +55,10 @@ public:
     void reload();
     // Runs the download dialog on path with this document's channel.
     void download(const QString& path);
+
+signals:
+    // A download of path completed: the module holds that program now.
+    void programDownloaded(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,6 +78,9 @@ private:
     int m_visibleRows = 1;
     int m_timerTicks = 0;
     QPointer<Cpu> m_cpuDialog;
+    QPointer<QWidget> m_cpuDock;
+    std::function<void(uint32_t)> m_runner;
+    std::function<void()> m_stepper;
     int m_lineHeight = 16;
     int m_charWidth = 8;
     QFont m_termFont;

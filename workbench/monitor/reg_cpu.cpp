@@ -124,6 +124,15 @@ std::string CcrText(uint32_t sr) {
     return text;
 }
 
+std::string SrFlagsText(uint32_t sr) {
+    std::string text;
+    if (sr & 0x8000u) text += "T1 ";
+    if (sr & 0x4000u) text += "T0 ";
+    text += sr & 0x2000u ? "S" : "U";
+    text += " I=" + std::to_string((sr >> 8) & 7u) + " " + CcrText(sr);
+    return text;
+}
+
 bool IsEditable(int index) { return index >= 0 && index <= kRegSR; }
 
 std::string SetCommand(int index, uint32_t value) {

@@ -50,6 +50,9 @@ std::string RegisterLabel(int index);
 std::string RegisterValueText(int index, uint32_t value);
 // The CCR field: X N Z V C from SR bits 4..0, "-" for a clear bit ("--Z--" for 2704).
 std::string CcrText(uint32_t sr);
+// The whole SR as letters: trace bits ("T1", "T0") when set, "S" (supervisor) or "U" (user),
+// the interrupt mask and the CCR field: "S I=7 --Z--" for 2704, "T1 U I=0 XNZVC" for 801F.
+std::string SrFlagsText(uint32_t sr);
 // Whether the register window lets the user edit the register (D, A, PC, SS, US, SR).
 bool IsEditable(int index);
 // The set command sent after an edit: "D3=00001234\r", "A7=...\r", "PC=...\r", "SS=...\r",

@@ -58,6 +58,14 @@ inline constexpr int kLanguageFrench = 32790;
 inline constexpr int kLanguageEnglish = 32791;
 inline constexpr int kViewOutputBar = 32792;
 inline constexpr int kBitmap = 32793;
+// Debugging commands (the debug toolbar and its keys; kBreakpoint, kRun and kStep above too).
+inline constexpr int kDebugRun = 32800;          // F5: run from the PC, no dialog
+inline constexpr int kDebugStop = 32801;         // Shift+F5: ESC to the module
+inline constexpr int kDebugStepInto = 32802;     // F11: "ss"
+inline constexpr int kDebugStepOver = 32803;     // F10
+inline constexpr int kDebugStepOut = 32804;      // Shift+F11
+inline constexpr int kDebugRunToCursor = 32805;  // Ctrl+F10
+inline constexpr int kMemoryWindow = 32806;
 inline constexpr int kGnuCompile = 145;
 inline constexpr int kGnuLink = 103;
 

@@ -39,6 +39,13 @@ namespace korvan::shell {
 namespace {
 
 const QString kEditeur = QStringLiteral("EDITEUR");
+
+// The status-line prompt of a debug toolbar command; empty for other commands.
+QString debugPrompt(int id, Language lang) {
+    for (const DebugCommand& c : debugCommands(lang))
+        if (c.id == id) return QString::fromUtf8(c.prompt.data(), qsizetype(c.prompt.size()));
+    return {};
+}
 const QString kOutputBarEntry = QStringLiteral("OUTPUT_BAR");
 
 // Small drawn pictures for the toolbar buttons that have no standard icon.
@@ -163,6 +170,7 @@ CMainFrame::CMainFrame(CKorvanApp& app) : m_app(app), m_menuLanguage(app.uiLangu
     // The toolbar may dock on every side and starts at the top.
     m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
+    createDebugToolBar();
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
 
     for (const cmd::Accelerator& acc : cmd::accelerators()) {
@@ -266,7 +274,8 @@ void CMainFrame::registerCommands() {
 QAction* CMainFrame::commandAction(QObject* parent, int id, const QString& label) {
     auto* a = new QAction(label, parent);
     a->setData(id);
-    a->setStatusTip(QString::fromUtf8(commandPrompt(id, m_app.uiLanguage())));
+    QString prompt = QString::fromUtf8(commandPrompt(id, m_app.uiLanguage()));
+    a->setStatusTip(prompt.isEmpty() ? debugPrompt(id, m_app.uiLanguage()) : prompt);
     connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
     m_commandActions.emplace_back(a, id);
     return a;
@@ -358,11 +367,64 @@ void CMainFrame::createToolBar() {
     button(cmd::kRun, st->standardIcon(QStyle::SP_MediaPlay));
 }
 
+void CMainFrame::createDebugToolBar() {
+    m_debugToolBar = new QToolBar(QString::fromUtf8(debugToolBarTitle(m_menuLanguage)), this);
+    m_debugToolBar->setObjectName(QStringLiteral("DebugToolBar"));
+    m_debugToolBar->setIconSize(QSize(16, 15));
+    m_debugToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    QStyle* st = style();
+    for (const DebugCommand& c : debugCommands(m_menuLanguage)) {
+        const QString label = QString::fromUtf8(c.label.data(), qsizetype(c.label.size()));
+        QAction* a = commandAction(m_debugToolBar, c.id, label);
+        a->setObjectName(QStringLiteral("debugAction%1").arg(c.id));
+        switch (c.id) {
+        case cmd::kDebugRun: a->setIcon(st->standardIcon(QStyle::SP_MediaPlay)); break;
+        case cmd::kDebugStop: a->setIcon(st->standardIcon(QStyle::SP_MediaStop)); break;
+        case cmd::kDebugStepInto: a->setIcon(st->standardIcon(QStyle::SP_ArrowDown)); break;
+        case cmd::kDebugStepOver: a->setIcon(st->standardIcon(QStyle::SP_ArrowForward)); break;
+        case cmd::kDebugStepOut: a->setIcon(st->standardIcon(QStyle::SP_ArrowUp)); break;
+        case cmd::kDebugRunToCursor: a->setIcon(st->standardIcon(QStyle::SP_MediaSeekForward)); break;
+        case cmd::kBreakpoint: {
+            QPixmap pm(16, 15);
+            pm.fill(Qt::transparent);
+            QPainter p(&pm);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setBrush(QColor(200, 30, 30));
+            p.setPen(Qt::NoPen);
+            p.drawEllipse(QRectF(2.5, 2, 11, 11));
+            a->setIcon(QIcon(pm));
+            break;
+        }
+        default: a->setIcon(st->standardIcon(QStyle::SP_FileDialogDetailedView)); break;
+        }
+        m_debugToolBar->addAction(a);
+        if (c.keys.empty()) continue;
+        // The keys work with the toolbar hidden too: they belong to the window.
+        QAction* key = commandAction(this, c.id, QString());
+        key->setShortcut(QKeySequence(QString::fromUtf8(c.keys.data(), qsizetype(c.keys.size()))));
+        key->setShortcutContext(Qt::WindowShortcut);
+        addAction(key);
+    }
+    addToolBar(Qt::TopToolBarArea, m_debugToolBar);
+}
+
+void CMainFrame::setDebugState(const QString& text) {
+    m_debugPane->setText(text);
+    m_debugPane->setVisible(!text.isEmpty());
+}
+
+QString CMainFrame::debugState() const { return m_debugPane->text(); }
+
 void CMainFrame::createStatusBar() {
     QStatusBar* bar = statusBar();
     m_idleLabel = new QLabel(m_app.text(text::kIdlePrompt), bar);
     m_idleLabel->setObjectName(QStringLiteral("IdlePane"));
     bar->addWidget(m_idleLabel, 1);
+    m_debugPane = new QLabel(bar);
+    m_debugPane->setObjectName(QStringLiteral("DebugPane"));
+    m_debugPane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    m_debugPane->hide();
+    bar->addPermanentWidget(m_debugPane);
     auto pane = [&](const QString& name, const QString& sizing) {
         auto* label = new QLabel(bar);
         label->setObjectName(name);
@@ -472,7 +534,8 @@ void CMainFrame::updateCommandUi() {
         action->setCheckable(s.checked.has_value());
         if (s.checked) action->setChecked(*s.checked);
         // Prompts follow the language chosen last; menu texts keep the start-up language.
-        const QString prompt = QString::fromUtf8(commandPrompt(id, lang));
+        QString prompt = QString::fromUtf8(commandPrompt(id, lang));
+        if (prompt.isEmpty()) prompt = debugPrompt(id, lang);
         if (action->statusTip() != prompt) action->setStatusTip(prompt);
     }
     updateRecentFileActions();

@@ -97,6 +97,11 @@ public:
     QString caretPaneText() const;
     COutputBar* outputBar() const { return m_outputBar; }
     QToolBar* toolBar() const { return m_toolBar; }
+    QToolBar* debugToolBar() const { return m_debugToolBar; }
+    // The debugger's state in the status bar ("running", where the program stopped); empty
+    // hides it.
+    void setDebugState(const QString& text);
+    QString debugState() const;
     FindState& findState() { return m_find; }
 
     // Called when a source view goes away: the last build and the caret line are forgotten.
@@ -115,6 +120,7 @@ private:
     void buildMenu(QMenu* menu, const std::vector<MenuItem>& items);
     QAction* commandAction(QObject* parent, int id, const QString& text);
     void createToolBar();
+    void createDebugToolBar();
     void createStatusBar();
     void createOutputBar();
     void registerCommands();
@@ -136,6 +142,8 @@ private:
     Language m_menuLanguage;
     QMdiArea* m_mdi = nullptr;
     QToolBar* m_toolBar = nullptr;
+    QToolBar* m_debugToolBar = nullptr;
+    QLabel* m_debugPane = nullptr;
     COutputBar* m_outputBar = nullptr;
     QLabel* m_idleLabel = nullptr;
     QLabel* m_capsPane = nullptr;

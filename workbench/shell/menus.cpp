@@ -135,7 +135,42 @@ std::vector<MenuItem> sourceSet(const Words& w, bool french, bool toolchain) {
     return bar;
 }
 
+// clang-format off
+struct DebugWords {
+    std::string_view keys, french, frenchPrompt, english, englishPrompt;
+    int id;
+};
+constexpr DebugWords kDebugWords[] = {
+    {"F5", "Continuer (F5)", "Exécuter le programme depuis le PC jusqu'au prochain point d'arrêt",
+     "Continue (F5)", "Run the program from the PC up to the next breakpoint", cmd::kDebugRun},
+    {"Shift+F5", "Arrêter (Maj+F5)", "Arrêter le programme en cours (ESC)",
+     "Stop (Shift+F5)", "Stop the running program (ESC)", cmd::kDebugStop},
+    {"F11", "Pas à pas détaillé (F11)", "Exécuter une instruction, en entrant dans les sous-programmes",
+     "Step into (F11)", "Run one instruction, into subroutines", cmd::kDebugStepInto},
+    {"F10", "Pas à pas principal (F10)", "Exécuter une instruction; un appel (JSR, BSR, TRAP) s'exécute jusqu'au retour",
+     "Step over (F10)", "Run one instruction; a call (JSR, BSR, TRAP) runs until it returns", cmd::kDebugStepOver},
+    {"Shift+F11", "Pas à pas sortant (Maj+F11)", "Exécuter jusqu'au retour du sous-programme en cours",
+     "Step out (Shift+F11)", "Run until the current subroutine returns", cmd::kDebugStepOut},
+    {"Ctrl+F10", "Exécuter jusqu'au curseur (Ctrl+F10)", "Exécuter le programme jusqu'à la ligne du curseur",
+     "Run to cursor (Ctrl+F10)", "Run the program up to the caret's line", cmd::kDebugRunToCursor},
+    {"F9", "Point d'arrêt (F9)", "Ajouter/Enlever des point d'arrêts",
+     "Breakpoint (F9)", "Set or clear a breakpoint on the caret's line", cmd::kBreakpoint},
+    {"", "Mémoire", "Afficher la mémoire du module",
+     "Memory", "Show the module's memory", cmd::kMemoryWindow},
+};
+// clang-format on
+
 }  // namespace
+
+std::vector<DebugCommand> debugCommands(Language lang) {
+    const bool french = lang == Language::French;
+    std::vector<DebugCommand> commands;
+    for (const DebugWords& w : kDebugWords)
+        commands.push_back({w.id, w.keys, french ? w.french : w.english, french ? w.frenchPrompt : w.englishPrompt});
+    return commands;
+}
+
+std::string_view debugToolBarTitle(Language lang) { return lang == Language::French ? "Débogage" : "Debug"; }
 
 std::vector<MenuItem> menuSet(int set, Language lang) {
     const bool french = lang == Language::French;

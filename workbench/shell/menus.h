@@ -25,4 +25,17 @@ struct MenuItem {
 // the bar. An unknown set gives the main set.
 std::vector<MenuItem> menuSet(int set, Language lang);
 
+// A command of the debug toolbar: its keys (QKeySequence's portable text), its name on the
+// button's tool tip and its status-line prompt.
+struct DebugCommand {
+    int id = 0;
+    std::string_view keys;
+    std::string_view label;
+    std::string_view prompt;
+};
+// The debug toolbar's commands, in the toolbar's order.
+std::vector<DebugCommand> debugCommands(Language lang);
+// The debug toolbar's title.
+std::string_view debugToolBarTitle(Language lang);
+
 }  // namespace korvan::shell

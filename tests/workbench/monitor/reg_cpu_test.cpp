@@ -77,6 +77,8 @@ TEST(RegCpu, WindowTexts) {
     } ccr[] = {{0x2704, "--Z--"}, {0x271F, "XNZVC"}, {0x2700, "-----"},
                {0x2710, "X----"}, {0x2708, "-N---"}, {0x2701, "----C"}};
     for (const auto& c : ccr) EXPECT_EQ(CcrText(c.sr), c.text) << std::hex << c.sr;
+    const Ccr flags[] = {{0x2704, "S I=7 --Z--"}, {0x801F, "T1 U I=0 XNZVC"}, {0x6311, "T0 S I=3 X---C"}};
+    for (const auto& c : flags) EXPECT_EQ(SrFlagsText(c.sr), c.text) << std::hex << c.sr;
 }
 
 TEST(RegCpu, EditCommands) {

@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
@@ -35,6 +36,10 @@
 #include "monitor/monitor_dialogs.h"
 #include "monitor/monitor_doc.h"
 #include "monitor/monitor_view.h"
+#include "monitor/debug_session.h"
+#include "korvan_doc.h"
+#include "korvan_view.h"
+#include "program_image.h"
 
 using namespace korvan::shell;
 using namespace korvan::monitor;
@@ -299,6 +304,44 @@ class TstMonitor : public QObject {
         });
         frame()->runCommand(cmd::kAssemble);
         return dir + QStringLiteral("/main.abs");
+    }
+
+    // The 1-based line of file that holds text.
+    static int lineOf(const QString& file, const QString& text) {
+        const QStringList lines = QString::fromLatin1(readFile(file)).split(u'\n');
+        for (int i = 0; i < lines.size(); ++i)
+            if (lines.at(i).contains(text)) return i + 1;
+        return 0;
+    }
+    DebugSession* session() const { return DebugSession::of(*m_app); }
+    // Runs a debug command and waits until its stop was shown and the module has taken every
+    // command that follows it.
+    bool debugCommand(int id, const std::function<void()>& action = {}) {
+        QSignalSpy stops(session(), &DebugSession::stopShown);
+        if (action)
+            action();
+        else if (!frame()->runCommand(id))
+            return false;
+        return QTest::qWaitFor([&] { return stops.count() > 0 && !session()->busy(); }, 10000);
+    }
+    uint32_t pc() const { return monitor()->document()->Registers().GetRegister(kRegPC); }
+    uint32_t addressOf(const QString& file, int line) const {
+        const auto site = session()->lineMap()->addressOf(QFile::encodeName(file).toStdString(), line);
+        return site ? site->addresses.front() : 0;
+    }
+    // The word at address as "md" shows it.
+    int memoryWord(uint32_t address) {
+        int word = -1;
+        bool done = false;
+        session()->readMemory(address, 2, [&](const std::map<uint32_t, uint8_t>& m) {
+            if (m.size() == 2) word = m.at(address) << 8 | m.at(address + 1);
+            done = true;
+        });
+        return QTest::qWaitFor([&] { return done; }, 5000) ? word : -2;
+    }
+    CKorvanView* viewOf(const QString& file) const {
+        CKorvanDoc* doc = m_app->findOpenDocument(file);
+        return doc && !doc->views().empty() ? doc->views().front() : nullptr;
     }
 
     QTemporaryDir m_config;
@@ -774,6 +817,107 @@ private slots:
         QVERIFY(screenText(monitor()->document()).contains(QStringLiteral("Bonjour du 68332")));
         // Floating point through newlib's printf, in software on the CPU32.
         QVERIFY(screenText(monitor()->document()).contains(QStringLiteral("moyenne = 17.500, racine = 1.414214")));
+    }
+
+    // The debugger on the demo, whose routine SUM sits in an include file: breakpoints set with
+    // F9 and with the gutter (one on a comment line, which moves to the next instruction),
+    // planted in the module's memory, Run stopping on them with the line shown, step over and
+    // into the BSR, run to cursor, and a cleared breakpoint giving the original word back.
+    void debugAssemblyProgram() {
+        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")});
+        start();
+        const QString dir = m_work->path() + QStringLiteral("/src");
+        QDir().mkpath(dir);
+        QVERIFY(QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/demo/defs.def"), dir + QStringLiteral("/defs.def")));
+        QString demo = QString::fromLatin1(readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/demo/main.src")));
+        const qsizetype from = demo.indexOf(QStringLiteral("* SUM:")),
+                        to = demo.indexOf(QStringLiteral("\nMESSAGE")) + 1;
+        QVERIFY(from > 0 && to > from);
+        writeFile(dir + QStringLiteral("/sum.inc"), demo.mid(from, to - from).toLatin1());
+        demo.replace(from, to - from, QStringLiteral("         INCLUDE sum.inc\n"));
+        writeFile(dir + QStringLiteral("/main.src"), demo.toLatin1());
+        const QString mainSrc = dir + QStringLiteral("/main.src"), sumInc = dir + QStringLiteral("/sum.inc");
+        QVERIFY(m_app->openSourceDocument(mainSrc));
+        whileModal<qubrix::CAsmDlg>([](qubrix::CAsmDlg* dlg) {
+            auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
+            if (!dlg->started() || !monitorButton || !monitorButton->isEnabled()) return false;
+            QTimer::singleShot(0, monitorButton, &QAbstractButton::click);
+            return true;
+        });
+        frame()->runCommand(cmd::kAssemble);
+        QTRY_VERIFY_WITH_TIMEOUT(monitor() && session()->programLoaded() && !session()->busy(), 10000);
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802000\r"); }, 10000));
+        korvan::debug::ProgramImage image;
+        QVERIFY(image.load(QFile::encodeName(dir + QStringLiteral("/main.abs")).toStdString()));
+
+        const int bsrLine = lineOf(mainSrc, QStringLiteral("BSR     SUM"));
+        const int afterLine = lineOf(mainSrc, QStringLiteral("MOVE.L  D3,RESULT"));
+        const int leaLine = lineOf(mainSrc, QStringLiteral("LEA     MESSAGE"));
+        const int sumLine = lineOf(sumInc, QStringLiteral("SUM      MOVEM"));
+        const int addLine = lineOf(sumInc, QStringLiteral("ADD.L   D2,D3"));
+        const uint32_t bsr = addressOf(mainSrc, bsrLine);
+        QVERIFY(bsr != 0);
+
+        // F9 on the caret's line, in main.src.
+        CKorvanView* mainView = viewOf(mainSrc);
+        QVERIFY(mainView);
+        frame()->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(mainView->parentWidget()));
+        GoToLine(mainView, bsrLine - 1);
+        QVERIFY(frame()->runCommand(cmd::kBreakpoint));
+        QTRY_VERIFY(!session()->busy());
+        QCOMPARE(mainView->breakpointLines(), QSet<int>{bsrLine});
+        QCOMPARE(memoryWord(bsr), 0x4848);
+
+        // Run stops on the BSR with its line shown.
+        QVERIFY(debugCommand(cmd::kDebugRun));
+        QCOMPARE(pc(), bsr);
+        QCOMPARE(session()->stopLocation().line, bsrLine);
+        QCOMPARE(mainView->currentLine(), bsrLine);
+        QVERIFY(monitor()->cpuDialog()->instruction().contains(QStringLiteral("bsr")));
+        // Step over runs the whole routine: the sum of the squares is in D3.
+        QVERIFY(debugCommand(cmd::kDebugStepOver));
+        QCOMPARE(pc(), addressOf(mainSrc, afterLine));
+        QCOMPARE(mainView->currentLine(), afterLine);
+        QCOMPARE(monitor()->document()->Registers().GetRegister(kRegD0 + 3), 1240u);
+        QCOMPARE(memoryWord(addressOf(mainSrc, afterLine)), int(*image.word(addressOf(mainSrc, afterLine))));
+        // From the start again: the breakpoint holds, and step into enters SUM in sum.inc.
+        QVERIFY(debugCommand(0, [&] { session()->runFrom(0x802000); }));
+        QCOMPARE(pc(), bsr);
+        QVERIFY(debugCommand(cmd::kDebugStepInto));
+        QCOMPARE(pc(), addressOf(sumInc, sumLine));
+        CKorvanView* sumView = viewOf(sumInc);
+        QVERIFY(sumView);
+        QCOMPARE(sumView->currentLine(), sumLine);
+        QCOMPARE(mainView->currentLine(), 0);
+        // Gutter clicks in the include file: the comment line above SUM moves to SUM, where the
+        // program stands; Run goes on from there and stops at the next one.
+        emit sumView->breakpointToggleRequested(sumLine - 1);
+        emit sumView->breakpointToggleRequested(addLine);
+        QTRY_VERIFY(!session()->busy());
+        QCOMPARE(sumView->breakpointLines(), (QSet<int>{sumLine, addLine}));
+        QCOMPARE(memoryWord(addressOf(sumInc, sumLine)), 0x4848);
+        QVERIFY(debugCommand(cmd::kDebugRun));
+        QCOMPARE(pc(), addressOf(sumInc, addLine));
+        QCOMPARE(sumView->currentLine(), addLine);
+        QCOMPARE(memoryWord(addressOf(sumInc, sumLine)), 0x4848);  // planted again after its step
+        for (int line : {sumLine, addLine}) emit sumView->breakpointToggleRequested(line);  // cleared
+        QTRY_VERIFY(!session()->busy());
+        for (int line : {sumLine, addLine})
+            QCOMPARE(memoryWord(addressOf(sumInc, line)), int(*image.word(addressOf(sumInc, line))));
+        // Run to the caret's line.
+        frame()->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(mainView->parentWidget()));
+        GoToLine(mainView, leaLine - 1);
+        QVERIFY(debugCommand(cmd::kDebugRunToCursor));
+        QCOMPARE(pc(), addressOf(mainSrc, leaLine));
+        QCOMPARE(mainView->currentLine(), leaLine);
+        QCOMPARE(monitor()->document()->Registers().GetRegister(kRegD0 + 3), 1240u);
+        // The cleared breakpoint gives the program's own word back.
+        GoToLine(mainView, bsrLine - 1);
+        QVERIFY(frame()->runCommand(cmd::kBreakpoint));
+        QTRY_VERIFY(!session()->busy());
+        QVERIFY(mainView->breakpointLines().isEmpty());
+        QCOMPARE(memoryWord(bsr), int(*image.word(bsr)));
+        QVERIFY(session()->memoryDisplayAvailable().value_or(false));
     }
 
     // The register window, a register edit, Run with the PC of the last dump and Step, each
