@@ -480,7 +480,9 @@ void DebugSession::showStop(uint32_t at) {
         const debug::FunctionRange* f = m_map->functionAt(at);
         state = f ? monitorText(mtext::kDebugStoppedIn).arg(name).arg(loc->line).arg(QString::fromStdString(f->name))
                   : monitorText(mtext::kDebugStoppedAt).arg(name).arg(loc->line);
-        CKorvanView* v = viewOf(m_currentFile, true);
+        // A run-time source that is not on this machine: the line is named, the disassembly shown.
+        if (!QFileInfo::exists(m_currentFile)) m_currentFile.clear();
+        CKorvanView* v = m_currentFile.isEmpty() ? nullptr : viewOf(m_currentFile, true);
         // The source comes to the front, unless nothing moved (a register dump asked for).
         if (v && frame && (previous != m_currentFile || previousLine != loc->line || !frame->activeSourceView()))
             frame->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(v->parentWidget()));

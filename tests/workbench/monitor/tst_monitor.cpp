@@ -920,6 +920,52 @@ private slots:
         QVERIFY(session()->memoryDisplayAvailable().value_or(false));
     }
 
+    // The C example built -O0 -g: a breakpoint in sum() found through DWARF, Run stopping
+    // there with the function named, and step out back to main's line of the call.
+    void debugCProgram() {
+        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")});
+        const auto d = korvan::build::gnu::defaultOptions(korvan::build::runtimeFolder().toStdString());
+        setStore(QStringLiteral("GNU/CFLAG"), QString::fromStdString(d.compiler));
+        setStore(QStringLiteral("GNU/LFLAG"), QString::fromStdString(d.linker));
+        setStore(QStringLiteral("GNU/FICHIER"), QString::fromStdString(korvan::build::gnu::joinFileList(d.files)));
+        start();
+        if (!m_app->toolchainPresent()) QSKIP("no m68k cross compiler on this machine");
+        QVERIFY(d.compiler.find("-O0 -g") != std::string::npos);
+        const QString dir = m_work->path() + QStringLiteral("/c");
+        QDir().mkpath(dir);
+        const QString mainC = dir + QStringLiteral("/main.c");
+        QVERIFY(QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c"), mainC));
+        QVERIFY(m_app->openSourceDocument(mainC));
+        whileModal<korvan::build::CGnu>([](korvan::build::CGnu* dlg) {
+            auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
+            if (dlg->toolRunning() || dlg->stage() != 2 || !monitorButton->isEnabled()) return false;
+            QTimer::singleShot(0, monitorButton, &QAbstractButton::click);
+            return true;
+        });
+        frame()->runCommand(cmd::kGnuBuild);
+        QTRY_VERIFY_WITH_TIMEOUT(monitor() && session()->programLoaded() && !session()->busy(), 30000);
+        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802000\r"); }, 10000));
+
+        const int totalLine = lineOf(mainC, QStringLiteral("int total = 0;"));
+        const int callLine = lineOf(mainC, QStringLiteral("somme des carres"));
+        CKorvanView* view = viewOf(mainC);
+        QVERIFY(view && totalLine > 0);
+        emit view->breakpointToggleRequested(totalLine);
+        QTRY_VERIFY(!session()->busy());
+        QCOMPARE(view->breakpointLines(), QSet<int>{totalLine});
+        QVERIFY(debugCommand(cmd::kDebugRun));
+        QCOMPARE(session()->stopLocation().line, totalLine);
+        QCOMPARE(pc(), addressOf(mainC, totalLine));
+        QCOMPARE(view->currentLine(), totalLine);
+        QVERIFY(frame()->debugState().contains(QStringLiteral("(sum)")));
+        emit view->breakpointToggleRequested(totalLine);
+        QTRY_VERIFY(!session()->busy());
+        QVERIFY(debugCommand(cmd::kDebugStepOut));
+        QCOMPARE(session()->stopLocation().line, callLine);
+        QVERIFY(frame()->debugState().contains(QStringLiteral("(main)")));
+        QCOMPARE(view->currentLine(), callLine);
+    }
+
     // The register window, a register edit, Run with the PC of the last dump and Step, each
     // checked by the bytes the module received and by the window's texts.
     void registersRunAndStep() {
