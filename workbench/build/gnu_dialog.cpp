@@ -49,8 +49,11 @@ CGnu::CGnu(QWidget* parent, const GnuToolchain& tools, const QString& sourcePath
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
     m_linkerButton->setEnabled(false);
     m_monitorButton->setEnabled(false);
+    // Enter goes on with the build (Linker after a compile, Moniteur after a link), never to
+    // Cancel, which would open yet another "gnu.txt" window.
     m_linkerButton->setAutoDefault(false);
     m_monitorButton->setAutoDefault(false);
+    m_cancelButton->setAutoDefault(false);
     connect(m_linkerButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_monitorButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancelButton, &QPushButton::clicked, this, &CGnu::reject);
@@ -173,6 +176,7 @@ void CGnu::compileEnded() {
     } else {
         m_outcomeField->setText(qs(gnu::kCompileDone));
         m_linkerButton->setEnabled(true);
+        m_linkerButton->setDefault(true);
         ++m_stage;
     }
     closeCapture();
@@ -249,6 +253,7 @@ void CGnu::finishLink(bool ok) {
         writeText(gnu::kLinkDoneTail);
         m_outcomeField->setText(qs(gnu::kLinkDone));
         m_monitorButton->setEnabled(true);
+        m_monitorButton->setDefault(true);
     } else {
         m_outcomeField->setText(qs(gnu::kLinkFailed));
         writeText(gnu::kLinkFailedTail);

@@ -41,6 +41,7 @@ struct GnuSeen {
     bool answered = false;
     QString outcome;
     bool linker = false, monitor = false;
+    QString defaultButton;  // the button Enter presses
 };
 
 // Waits until no tool runs and the dialog's last step is over, then presses the button named.
@@ -51,8 +52,13 @@ void answerGnu(const QString& press, GnuSeen* seen) {
                           (dlg->mode() == CGnu::LinkOnly && dlg->stage() == 1);
         if (!over || dlg->toolRunning()) return false;
         auto button = [&](const char* name) { return dlg->findChild<QPushButton*>(QLatin1String(name)); };
-        *seen = {true, dlg->findChild<QLineEdit*>(QStringLiteral("outcomeEdit"))->text(),
-                 button("linkerButton")->isEnabled(), button("monitorButton")->isEnabled()};
+        *seen = {true,
+                 dlg->findChild<QLineEdit*>(QStringLiteral("outcomeEdit"))->text(),
+                 button("linkerButton")->isEnabled(),
+                 button("monitorButton")->isEnabled(),
+                 {}};
+        for (auto* b : dlg->findChildren<QPushButton*>())
+            if (b->isDefault()) seen->defaultButton = b->objectName();
         QTimer::singleShot(0, button(press.toLatin1().constData()), &QAbstractButton::click);
         return true;
     });
@@ -190,6 +196,7 @@ private slots:
         QVERIFY(seen.answered);
         QCOMPARE(seen.outcome, QStringLiteral("Il n'y a pas d'erreur de linkage"));
         QVERIFY(seen.monitor);
+        QCOMPARE(seen.defaultButton, QStringLiteral("monitorButton"));
         QCOMPARE(readFile(src(QStringLiteral("gnu.txt"))),
                  ("Compilation du fichier \"" + name.toUtf8() +
                   "\"...\r\n\r\nLinkage...\r\n\r\n\r\nLe Fichier S-Record est généré"));
@@ -266,6 +273,7 @@ private slots:
         QVERIFY(first.answered);
         QCOMPARE(first.outcome, QStringLiteral("Il n'y a pas d'erreur de compilation"));
         QVERIFY(first.linker && !first.monitor);
+        QCOMPARE(first.defaultButton, QStringLiteral("linkerButton"));
         answerGnu(QStringLiteral("monitorButton"), &second);
         QTRY_VERIFY_WITH_TIMEOUT(second.answered, 30000);
         QVERIFY(second.monitor);
