@@ -7,6 +7,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStyle>
+#include <QTextBlock>
+#include <QTextCursor>
 
 #include "erreur_doc.h"
 #include "error_rows.h"
@@ -53,10 +55,10 @@ QSize CErreurView::sizeHint() const {
     return {width, QTreeWidget::sizeHint().height()};
 }
 
-void CErreurView::AddErrorRow(int row, const QString& file, int line, const QString& text) {
+void CErreurView::AddErrorRow(int row, const QString& file, int line, const QString& text, int column) {
     auto* item = new QTreeWidgetItem;
     item->setText(FileColumn, file);
-    item->setText(LineColumn, QString::fromStdString(lineColumnText(line)));
+    item->setText(LineColumn, QString::fromStdString(lineColumnText(line, column)));
     item->setText(TextColumn, text);
     insertTopLevelItem(row, item);
 }
@@ -101,12 +103,29 @@ void CErreurView::jumpToSelectedRow() {
         if (topLevelItem(i)->isSelected()) selected = topLevelItem(i);
     if (!selected) return;
     const QString file = selected->text(FileColumn);
-    const std::optional<int> line = jumpTargetLine(selected->text(LineColumn).toStdString());
+    const std::string lineColumn = selected->text(LineColumn).toStdString();
+    const std::optional<int> line = jumpTargetLine(lineColumn);
     if (!line) return;
+    const int column = jumpTargetColumn(lineColumn);
+    const auto goTo = [line, column](CKorvanView* view) {
+        shell::GoToLine(view, *line);
+        if (column <= 1) return;
+        // The compiler counts columns on the screen, a tab reaching the next multiple of 8.
+        QTextCursor c = view->textCursor();
+        const QString text = c.block().text();
+        int position = 0;
+        for (int shown = 1; position < text.size(); ++position) {
+            const int next = text[position] == u'\t' ? (shown - 1) / 8 * 8 + 9 : shown + 1;
+            if (next > column) break;
+            shown = next;
+        }
+        c.setPosition(c.block().position() + position);
+        view->setTextCursor(c);
+    };
 
     if (CKorvanDoc* doc = findSourceDocument(file)) {
         CKorvanView* view = doc->views().front();
-        shell::GoToLine(view, *line);
+        goTo(view);
         if (auto* window = qobject_cast<QMdiSubWindow*>(view->parentWidget()))
             m_app.mainFrame()->mdiArea()->setActiveSubWindow(window);
         return;
@@ -114,7 +133,7 @@ void CErreurView::jumpToSelectedRow() {
     // Not open: a new window, which becomes the active one. A failure was shown to the user.
     CKorvanDoc* doc = m_app.openSourceDocument(file);
     if (!doc || doc->views().empty()) return;
-    shell::GoToLine(doc->views().front(), *line);
+    goTo(doc->views().front());
 }
 
 }  // namespace korvan::build

@@ -28,14 +28,16 @@ public:
     // Wide enough to show the three columns whole.
     QSize sizeHint() const override;
 
-    // Inserts one row at position row; a line below 1 leaves the line column blank.
-    void AddErrorRow(int row, const QString& file, int line, const QString& text);
+    // Inserts one row at position row; a line below 1 leaves the line column blank, a column
+    // above 0 shows as "LINE:COLUMN".
+    void AddErrorRow(int row, const QString& file, int line, const QString& text, int column = 0);
     void deleteAllRows();
     // What the list says while it has no row (the run had no error), or empty.
     void setEmptyText(const QString& text);
     QString emptyText() const;
 
-    // The double-click: the first selected row's file is brought up at the row's line, either
+    // The double-click: the first selected row's file is brought up at the row's line (and
+    // column, for a compiler's diagnostic), either
     // in the open source document of exactly that path or in a new window. Rows without a line
     // above 0 do nothing; a file that cannot be opened is reported and nothing moves.
     void jumpToSelectedRow();

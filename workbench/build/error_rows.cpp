@@ -26,6 +26,17 @@ int parseLineColumn(std::string_view text) {
 
 std::string lineColumnText(int line) { return line > 0 ? std::to_string(line) : std::string(); }
 
+std::string lineColumnText(int line, int column) {
+    return line > 0 && column > 0 ? std::to_string(line) + ":" + std::to_string(column) : lineColumnText(line);
+}
+
+int jumpTargetColumn(std::string_view lineColumn) {
+    const auto colon = lineColumn.find(':');
+    if (colon == std::string_view::npos || !jumpTargetLine(lineColumn)) return 0;
+    const int column = parseLineColumn(lineColumn.substr(colon + 1));
+    return column > 0 ? column : 0;
+}
+
 std::optional<int> jumpTargetLine(std::string_view lineColumn) {
     const int line = parseLineColumn(lineColumn);
     if (line <= 0) return std::nullopt;

@@ -20,4 +20,9 @@ std::string lineColumnText(int line);
 // not a line number above 0.
 std::optional<int> jumpTargetLine(std::string_view lineColumn);
 
+// The line column of a diagnostic with a column ("LINE:COLUMN"), and the 1-based column a
+// double-click goes to (0 when the row has none).
+std::string lineColumnText(int line, int column);
+int jumpTargetColumn(std::string_view lineColumn);
+
 }  // namespace korvan::build

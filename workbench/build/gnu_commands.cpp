@@ -6,7 +6,11 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "assemble_command.h"
+#include "driver/diagnostics.h"
 #include "commands.h"
+#include "erreur_doc.h"
+#include "erreur_view.h"
 #include "gnu_core.h"
 #include "gnu_settings.h"
 #include "korvan_app.h"
@@ -39,6 +43,17 @@ void installGnuCommands(CKorvanApp& app) {
 
 GnuToolchain gnuToolchain(CKorvanApp& app) { return {app.cygwinRoot(), app.toolchainPrefix()}; }
 
+void showToolDiagnostics(CKorvanApp& app, const std::vector<gnu::ToolDiagnostic>& diagnostics) {
+    if (diagnostics.empty()) return;
+    CErreurDoc* doc = showErrorList(app, nullptr);
+    CErreurView* view = doc ? doc->firstView() : nullptr;
+    if (!view) return;
+    int row = 0;
+    for (const auto& d : diagnostics)
+        view->AddErrorRow(row++, QFile::decodeName(d.file.c_str()), d.line, QString::fromUtf8(d.text.c_str()),
+                          d.column);
+}
+
 void runGnu(CKorvanApp& app, CKorvanView& view, CGnu::Mode mode) {
     QPointer<CMainFrame> frame = app.mainFrame();
     QPointer<CKorvanView> viewGuard = &view;
@@ -62,6 +77,7 @@ void runGnu(CKorvanApp& app, CKorvanView& view, CGnu::Mode mode) {
 
     if (result != QDialog::Accepted) {
         app.openSourceDocument(capture);
+        showToolDiagnostics(app, dialog.diagnostics());
         return;
     }
     if (mode == CGnu::CompileOnly) {

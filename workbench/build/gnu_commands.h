@@ -17,8 +17,12 @@ void installGnuCommands(shell::CKorvanApp& app);
 
 // Runs the build dialog over the view's source in the given mode, then: compile only and OK
 // queues a full build of the same view; build or link and OK record the last built source and
-// run the monitor-window command; Cancel opens "gnu.txt".
+// run the monitor-window command; Cancel opens "gnu.txt", and the tools' diagnostics fill the
+// error list.
 void runGnu(shell::CKorvanApp& app, shell::CKorvanView& view, CGnu::Mode mode);
+
+// The compiler's and linker's diagnostics in the "Liste des erreurs" window, in their order.
+void showToolDiagnostics(shell::CKorvanApp& app, const std::vector<gnu::ToolDiagnostic>& diagnostics);
 
 // The toolchain root found at start-up and the driver prefix of the settings.
 GnuToolchain gnuToolchain(shell::CKorvanApp& app);

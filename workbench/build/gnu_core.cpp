@@ -160,6 +160,43 @@ void OutputLines::finish() {
     m_partial.clear();
 }
 
+namespace {
+
+// Digits at text[i...], as a positive number, with i moved past them; 0 without digits.
+int readNumber(std::string_view text, size_t& i) {
+    int value = 0;
+    const size_t start = i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 9; ++i)
+        value = value * 10 + (text[i] - '0');
+    return i > start ? value : 0;
+}
+
+}  // namespace
+
+std::optional<ToolDiagnostic> parseToolDiagnostic(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // The first ":LINE:" or ":LINE:COLUMN:" followed by a blank after a non-empty file name.
+    for (size_t colon = line.find(':'); colon != std::string_view::npos && colon > 0;
+         colon = line.find(':', colon + 1)) {
+        size_t i = colon + 1;
+        const int number = readNumber(line, i);
+        if (number <= 0 || i >= line.size() || line[i] != ':') continue;
+        ToolDiagnostic d{std::string(line.substr(0, colon)), number, 0, {}};
+        size_t after = i + 1;
+        size_t j = after;
+        if (const int column = readNumber(line, j); column > 0 && j < line.size() && line[j] == ':') {
+            d.column = column;
+            after = j + 1;
+        }
+        if (after >= line.size() || line[after] != ' ') continue;
+        d.text = std::string(line.substr(after + 1));
+        if (!d.text.empty()) return d;
+    }
+    for (std::string_view mark : {"error:", "warning:", "undefined reference"})
+        if (line.find(mark) != std::string_view::npos) return ToolDiagnostic{{}, 0, 0, std::string(line)};
+    return std::nullopt;
+}
+
 std::string crlf(std::string_view text) {
     std::string out;
     for (char c : text) {

@@ -3,6 +3,7 @@
 // and the capture of a tool's output into lines and into "gnu.txt".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,6 +82,18 @@ private:
     std::string m_partial;
     std::vector<std::string> m_lines;
 };
+
+// A diagnostic of the compiler or the linker, for the error list: "FILE:LINE[:COLUMN]: TEXT"
+// (file and line known), or a line that says "error:", "warning:" or "undefined reference"
+// without a place (file empty, line 0, the whole line as text).
+struct ToolDiagnostic {
+    std::string file;
+    int line = 0;
+    int column = 0;
+    std::string text;
+    bool operator==(const ToolDiagnostic&) const = default;
+};
+std::optional<ToolDiagnostic> parseToolDiagnostic(std::string_view line);
 
 // A system text for "gnu.txt": every "\n" becomes CR LF.
 std::string crlf(std::string_view text);

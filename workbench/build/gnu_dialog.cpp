@@ -163,7 +163,15 @@ void CGnu::newTool() {
 }
 
 void CGnu::writeToolOutput() {
-    for (const auto& line : m_tool->lines()) write(line + "\r\n");
+    for (const auto& line : m_tool->lines()) {
+        write(line + "\r\n");
+        if (auto d = gnu::parseToolDiagnostic(line)) {
+            if (!d->file.empty())
+                d->file =
+                    pathBytes(QDir::cleanPath(QDir(m_folder).absoluteFilePath(QFile::decodeName(d->file.c_str()))));
+            m_diagnostics.push_back(std::move(*d));
+        }
+    }
     if (const int signal = m_tool->terminatingSignal()) writeText(gnu::signalText(signal) + "\n");
 }
 

@@ -10,7 +10,9 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
+#include "gnu_core.h"
 #include "texts.h"
 
 class QLineEdit;
@@ -62,6 +64,12 @@ private:
     void linkEnded();
     void objcopyEnded();
     void finishLink(bool ok);
+
+public:
+    // The compiler's and linker's diagnostics of this run, files given from the source's folder.
+    const std::vector<gnu::ToolDiagnostic>& diagnostics() const { return m_diagnostics; }
+
+private:
     // A tool with the toolchain's environment, run in the source's folder.
     void newTool();
     // The tool's output lines into "gnu.txt", and a line naming the signal that ended it.
@@ -82,6 +90,7 @@ private:
     bool m_linkSucceeded = false;
     QString m_absFile;
     QString m_elfFile;
+    std::vector<gnu::ToolDiagnostic> m_diagnostics;
     std::unique_ptr<QFile> m_capture;
     std::unique_ptr<CConsoleCommand> m_tool;
 

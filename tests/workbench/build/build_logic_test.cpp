@@ -1,6 +1,8 @@
 // The error list's reading of its line column, which decides whether a double-click jumps.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <climits>
 #include <optional>
 #include <ostream>
@@ -9,6 +11,7 @@
 
 #include "error_rows.h"
 
+using korvan::build::jumpTargetColumn;
 using korvan::build::jumpTargetLine;
 using korvan::build::lineColumnText;
 using korvan::build::parseLineColumn;
@@ -66,6 +69,18 @@ TEST(LineColumnText, NumberOrBlank) {
         EXPECT_EQ(lineColumnText(line), text) << line;
         EXPECT_EQ(jumpTargetLine(lineColumnText(line)), line > 0 ? std::optional<int>(line - 1) : std::nullopt) << line;
     }
+    // A compiler's diagnostic shows its column; the jump reads both back.
+    const std::tuple<int, int, const char*, int> withColumn[] = {
+        {12, 5, "12:5", 5},
+        {12, 0, "12", 0},
+        {0, 5, "", 0},
+        {-1, 3, "", 0},
+    };
+    for (const auto& [line, column, text, target] : withColumn) {
+        EXPECT_EQ(lineColumnText(line, column), text);
+        EXPECT_EQ(jumpTargetColumn(text), target) << text;
+    }
+    EXPECT_EQ(jumpTargetLine("12:5"), 11);
 }
 
 }  // namespace

@@ -100,6 +100,28 @@ TEST(GnuDriver, FileListSplitAndJoin) {
     EXPECT_TRUE(d.files.empty());
 }
 
+// The tools' diagnostics for the error list: place and text, or the whole line when it names
+// no place; notes and context lines without a line number are not rows.
+TEST(GnuOutput, ToolDiagnostics) {
+    using D = std::optional<ToolDiagnostic>;
+    const std::pair<const char*, D> cases[] = {
+        {"main.c:12:5: error: expected ';' before '}' token",
+         ToolDiagnostic{"main.c", 12, 5, "error: expected ';' before '}' token"}},
+        {"../inc/a b.h:3:1: warning: no newline\r", ToolDiagnostic{"../inc/a b.h", 3, 1, "warning: no newline"}},
+        {"/w/main.c:7: undefined reference to `f'", ToolDiagnostic{"/w/main.c", 7, 0, "undefined reference to `f'"}},
+        {"main.o:(.text+0x12): undefined reference to `f'",
+         ToolDiagnostic{"", 0, 0, "main.o:(.text+0x12): undefined reference to `f'"}},
+        {"collect2: error: ld returned 1 exit status",
+         ToolDiagnostic{"", 0, 0, "collect2: error: ld returned 1 exit status"}},
+        {"main.c: In function 'main':", std::nullopt},
+        {"   12 |     return 0 }", std::nullopt},
+        {"C:12: x", ToolDiagnostic{"C", 12, 0, "x"}},
+        {":12: x", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [line, expected] : cases) EXPECT_EQ(parseToolDiagnostic(line), expected) << line;
+}
+
 TEST(GnuOutput, LinesToTheEndWithCarriageReturns) {
     struct Case {
         std::vector<std::string> chunks;

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMap>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -21,6 +23,7 @@
 #include "build/gnu_commands.h"
 #include "build/gnu_core.h"
 #include "build/gnu_dialog.h"
+#include "build/erreur_view.h"
 #include "build/gnu_settings.h"
 #include "commands.h"
 #include "korvan_app.h"
@@ -257,6 +260,33 @@ private slots:
         QCOMPARE(m_monitorCalls, 0);
         QCOMPARE(frame()->lastBuiltSource(), QStringLiteral("/earlier/prog.c"));
         QCOMPARE(activeTitle(), QStringLiteral("gnu.txt"));
+    }
+
+    // A compile with a warning and an error: both fill the error list with their file, line and
+    // column (a tab counts to the next multiple of 8, as the compiler counts), gnu.txt opens as
+    // before, and a double-click puts the caret on the place.
+    void diagnosticsFillTheErrorList() {
+        if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
+        start();
+        const GnuSeen seen = build(QStringLiteral("main.c"), "int main(void) {\n\tint x = \"s\";\n    return x }\n",
+                                   cmd::kGnuBuild, QStringLiteral("cancelButton"));
+        QVERIFY(seen.answered);
+        korvan::build::CErreurView* list = nullptr;
+        for (QMdiSubWindow* w : frame()->mdiArea()->subWindowList())
+            if (auto* v = qobject_cast<korvan::build::CErreurView*>(w->widget())) list = v;
+        QVERIFY(list);
+        QStringList rows;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            rows << list->topLevelItem(i)->text(0) + u'|' + list->topLevelItem(i)->text(1) + u'|' +
+                        list->topLevelItem(i)->text(2).section(u':', 0, 0);
+        QCOMPARE(rows,
+                 (QStringList{src(QStringLiteral("main.c|2:17|warning")), src(QStringLiteral("main.c|3:13|error"))}));
+        list->topLevelItem(0)->setSelected(true);
+        list->jumpToSelectedRow();
+        auto* view = qobject_cast<CKorvanView*>(frame()->activeChild()->widget());
+        QVERIFY(view);
+        QCOMPARE(view->textCursor().blockNumber(), 1);
+        QCOMPARE(view->textCursor().positionInBlock(), 9);  // the '"' after a tab and "int x = "
     }
 
     // Compile only, then Linker: the dialog closes and a full build of the same window starts.
