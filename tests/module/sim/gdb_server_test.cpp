@@ -270,6 +270,16 @@ TEST(GdbServer, InterruptsAndBadInput) {
         EXPECT_EQ(xml.find("fp0"), std::string::npos) << "no floating point on the CPU32";
         EXPECT_EQ(gdb.packet("qXfer:features:read:other.xml:0,fff"), "E00");
 
+        // Waiting for a character (standard input is empty): the interrupt leaves PC on the
+        // TRAP, so that continuing calls the service again.
+        ASSERT_EQ(gdb.packet("M802000,4:70034e4f"), "OK");  // MOVEQ #3,D0; TRAP #15
+        ASSERT_EQ(gdb.packet("P11=802000"), "OK");
+        gdb.raw(Client::frame("c"));
+        EXPECT_EQ(gdb.ack(), '+');
+        gdb.raw("\x03");
+        EXPECT_EQ(gdb.reply(), "T02");
+        EXPECT_EQ(gdb.packet("p11"), "00802002");
+
         gdb.raw(Client::frame("c"));
         EXPECT_EQ(gdb.ack(), '+');
     }  // gone while the program runs
