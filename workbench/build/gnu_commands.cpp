@@ -76,8 +76,9 @@ void runGnu(CKorvanApp& app, CKorvanView& view, CGnu::Mode mode) {
     if (!frame) return;
 
     if (result != QDialog::Accepted) {
-        app.openSourceDocument(capture);
+        // The error list behind, "gnu.txt" in front as before.
         showToolDiagnostics(app, dialog.diagnostics());
+        app.openSourceDocument(capture);
         return;
     }
     if (mode == CGnu::CompileOnly) {
