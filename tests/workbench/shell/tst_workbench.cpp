@@ -177,6 +177,8 @@ private slots:
         QFETCH(int, documentSet);
         QFETCH(QStringList, documentBar);
         setStore(QStringLiteral("KORVAN/LANGAGE"), language);
+        // Not the toolchain script/toolchain may have built on this machine.
+        qputenv("KORVAN_TOOLCHAIN", path(QStringLiteral("no-toolchain")).toLocal8Bit());
         if (toolchain) {
             QDir(m_work->path()).mkpath(QStringLiteral("cross/bin"));
             const QString gcc = writeFile(path(QStringLiteral("cross/bin/m68k-fake-gcc")), "#!/bin/sh\n");
