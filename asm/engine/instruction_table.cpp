@@ -376,6 +376,14 @@ static_assert(kTableSize < 255);
 
 std::span<const InstrEntry> InstructionTable() { return {kTable, kTableSize}; }
 
+bool IsDirective(const InstrEntry& entry) { return entry.parseOperands == 0 && entry.handler != AsmMovem; }
+
+bool IgnoresOperandText(const InstrEntry& entry) {
+    // The dispatcher stops at a first variant without operands before it looks at the text.
+    if (entry.parseOperands) return entry.variantCount > 0 && entry.variants[0].src == 0;
+    return entry.handler == DirEnd || entry.handler == DirList || entry.handler == DirNolist || entry.handler == DirTtl;
+}
+
 const char* FindMnemonic(const char* p, const InstrEntry*& entry, int& size, ErreurAsm& err) {
     char name[kMnemonicMax + 1];
     int n = 0;

@@ -44,6 +44,15 @@ struct InstrEntry {
 
 std::span<const InstrEntry> InstructionTable();
 
+// Whether the entry is a directive rather than a CPU instruction (MOVEM parses its own
+// operands but is an instruction).
+bool IsDirective(const InstrEntry& entry);
+
+// Whether the line dispatcher and the entry's handler read nothing after the mnemonic, so that
+// any text there is a comment: the instructions without operands (NOP, RTS ...) and the
+// directives END, LIST, NOLIST and TTL.
+bool IgnoresOperandText(const InstrEntry& entry);
+
 // Finds the mnemonic (and its size suffix) at text. Returns the position after them, or null
 // (0x401 or 0x402 raised).
 const char* FindMnemonic(const char* text, const InstrEntry*& entry, int& size, ErreurAsm& err);

@@ -14,6 +14,12 @@ SourceHighlighter::SourceHighlighter(QTextDocument* document) : QSyntaxHighlight
     for (std::size_t i = 0; i < m_formats.size(); ++i) m_formats[i] = charFormat(static_cast<Style>(i));
 }
 
+void SourceHighlighter::setLanguage(syntax::SourceLanguage language) {
+    if (language == m_language) return;
+    m_language = language;
+    rehighlight();
+}
+
 QFont SourceHighlighter::editorFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::TypeWriter);
@@ -47,14 +53,18 @@ void SourceHighlighter::highlightBlock(const QString& text) {
         m_bytes[static_cast<std::size_t>(i)] = u < 0x80 ? static_cast<char>(u) : '\x80';
     }
 
-    // -1 means the line before was never coloured (or there is none): start in code.
-    const int previous = previousBlockState();
-    const LineState entry = previous >= 0 && previous <= static_cast<int>(LineState::BlockComment)
-                                ? static_cast<LineState>(previous)
-                                : LineState::Code;
-
     m_spans.clear();
-    const LineState exit = syntax::scanLine(m_bytes, entry, m_spans);
+    LineState exit = LineState::Code;
+    if (m_language == syntax::SourceLanguage::Assembly) {
+        syntax::scanAssemblyLine(m_bytes, m_spans);
+    } else {
+        // -1 means the line before was never coloured (or there is none): start in code.
+        const int previous = previousBlockState();
+        const LineState entry = previous >= 0 && previous <= static_cast<int>(LineState::BlockComment)
+                                    ? static_cast<LineState>(previous)
+                                    : LineState::Code;
+        exit = syntax::scanLine(m_bytes, entry, m_spans);
+    }
 
     // Default first, then each run over it; gaps between runs keep the default.
     std::size_t done = 0;

@@ -16,13 +16,16 @@
 //     the rest of the document for every recoloured line when the whole text is recoloured
 //     (rehighlight(), or attaching to text already loaded): the time grows with the square of
 //     the line count, over a minute at 20,000 lines, against about 60 ms on a QPlainTextEdit.
-//   - There is one kind of colouring for every source document: C and C++ keywords,
-//     preprocessor words and type names, comments, string and character literals. Assembly
-//     sources, listings and tool output are coloured the same way, so there is nothing to
-//     select per document.
-//   - An open block comment carries over to the following lines, and a line comment or a
-//     literal carries over when its line ends with a backslash; editing a line recolours the
-//     lines after it as far as that carry-over changes.
+//   - Two colourings, chosen per document with setLanguage() (C until then):
+//     C: C and C++ keywords, preprocessor words and type names, comments, string and
+//     character literals; used for C and C++ sources, listings and tool output.
+//     Assembly (syntax/asm_scanner.h): mnemonics, directives, labels, registers, numbers,
+//     strings and comments as the assembler reads them; used for assembly sources.
+//     languageOfFile() in the same header tells which one a file name calls for. Set the
+//     language before the text is loaded: changing it recolours the whole document.
+//   - In C, an open block comment carries over to the following lines, and a line comment or
+//     a literal carries over when its line ends with a backslash; editing a line recolours the
+//     lines after it as far as that carry-over changes. In assembly every line stands alone.
 //   - Colouring only sets display formats (QTextLayout additional formats): it never changes
 //     the text, the undo stack or the document's modified flag.
 //   - editorFont() is the fixed-pitch 10-point font of the colouring; the editor should use it
@@ -39,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "syntax/asm_scanner.h"
 #include "syntax/syntax_scanner.h"
 
 class QTextDocument;
@@ -51,6 +55,10 @@ class SourceHighlighter final : public QSyntaxHighlighter {
 public:
     explicit SourceHighlighter(QTextDocument* document);
 
+    // The colouring in use; a change recolours the whole document.
+    syntax::SourceLanguage language() const { return m_language; }
+    void setLanguage(syntax::SourceLanguage language);
+
     // The fixed-pitch face every source is shown in, at 10 points.
     static QFont editorFont();
 
@@ -61,6 +69,7 @@ protected:
     void highlightBlock(const QString& text) override;
 
 private:
+    syntax::SourceLanguage m_language = syntax::SourceLanguage::C;
     std::array<QTextCharFormat, syntax::kStyleCount> m_formats;
     std::string m_bytes;                // the block's text, one byte per character
     std::vector<syntax::Span> m_spans;  // reused from block to block

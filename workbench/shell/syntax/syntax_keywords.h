@@ -14,11 +14,15 @@ enum class Style : std::uint8_t {
     Default,
     Comment,
     String,        // string and character literals
-    Keyword,       // C and C++ keywords
+    Keyword,       // C and C++ keywords; assembler mnemonics with their size suffix
     Preprocessor,  // preprocessor words (#define ...)
     TypeName,      // type names and storage classes
+    Directive,     // assembler directives (DC, EQU, SECTION ...)
+    Register,      // processor registers in assembler operands
+    Number,        // numbers in assembler operands ($hex, %binary, @octal, decimal)
+    Label,         // assembler labels
 };
-inline constexpr std::size_t kStyleCount = 6;
+inline constexpr std::size_t kStyleCount = 10;
 
 struct Rgb {
     std::uint8_t r;
@@ -35,6 +39,10 @@ inline constexpr std::array<Rgb, kStyleCount> kStyleColours{{
     {0, 0, 255},    // Keyword
     {128, 128, 0},  // Preprocessor
     {255, 128, 0},  // TypeName
+    {128, 128, 0},  // Directive: the preprocessor's colour, its counterpart in assembly
+    {255, 128, 0},  // Register: the type names' colour, the other word group
+    {163, 21, 21},  // Number
+    {128, 0, 128},  // Label
 }};
 
 constexpr Rgb styleColour(Style style) { return kStyleColours[static_cast<std::size_t>(style)]; }

@@ -17,7 +17,8 @@ QString colours(const QTextDocument& doc, int line) {
     QString out(block.length() - 1, u'?');
     const QList<QPair<QColor, QChar>> letters{{QColor(0, 0, 0), u'.'},     {QColor(0, 170, 0), u'C'},
                                               {QColor(55, 57, 200), u'S'}, {QColor(0, 0, 255), u'K'},
-                                              {QColor(128, 128, 0), u'P'}, {QColor(255, 128, 0), u'T'}};
+                                              {QColor(128, 128, 0), u'P'}, {QColor(255, 128, 0), u'T'},
+                                              {QColor(163, 21, 21), u'N'}, {QColor(128, 0, 128), u'L'}};
     for (const QTextLayout::FormatRange& range : block.layout()->formats())
         for (const auto& [colour, letter] : letters)
             if (range.format.foreground().color() == colour)
@@ -79,6 +80,30 @@ private slots:
         QStringList shown;
         for (int line = 0; line < doc.blockCount(); ++line) shown << colours(doc, line);
         QCOMPARE(shown, expected);
+    }
+
+    // An assembly document is coloured by the assembler's line split (directives in the
+    // preprocessor's colour P, registers in the type names' T); switching the language
+    // recolours the whole text, and an edit recolours its own line only.
+    void coloursAssemblyAndSwitchesLanguage() {
+        QTextDocument doc;
+        doc.documentLayout();
+        auto* highlighter = new SourceHighlighter(&doc);
+        highlighter->setLanguage(syntax::SourceLanguage::Assembly);
+        doc.setPlainText("* l'adresse /* int\nBOUCLE\tMOVE.L #$FF,D0 ; it's int\n\tDC.B 'a''b',0");
+        const QStringList assembly{"CCCCCCCCCCCCCCCCCC", "LLLLLL.KKKKKK..NNN.TT.CCCCCCCCCC", ".PPPP.SSSSSS.N"};
+        QStringList shown;
+        for (int line = 0; line < doc.blockCount(); ++line) shown << colours(doc, line);
+        QCOMPARE(shown, assembly);
+
+        // Indented, the label is read as a mnemonic the table lacks: the assembler stops there.
+        QTextCursor(doc.findBlockByNumber(1)).insertText("\t");
+        QCOMPARE(colours(doc, 1), QString(33, u'.'));
+        QCOMPARE(colours(doc, 2), assembly[2]);
+
+        highlighter->setLanguage(syntax::SourceLanguage::C);
+        QCOMPARE(colours(doc, 0), QString("...SSSSSSSSSSSSSSS"));  // the apostrophe as C reads it
+        QCOMPARE(colours(doc, 1), QString(27, u'.') + QString(6, u'S'));
     }
 
     // Text loaded before attaching is coloured on the next pass of the event loop, without

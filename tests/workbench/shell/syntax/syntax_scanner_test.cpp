@@ -1,4 +1,6 @@
-// Tests of the colouring scanner: delimiters, literals, comments, case, keywords, multi-line state.
+// Tests of the colouring scanners: for C delimiters, literals, comments, case, keywords,
+// multi-line state; for assembly the assembler's line split on tricky lines.
+#include "syntax/asm_scanner.h"
 #include "syntax/syntax_scanner.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +13,14 @@ namespace korvan::shell::syntax {
 namespace {
 
 // One letter per byte of the text: the style of the run covering it (Default, Comment, String,
-// Keyword, Preprocessor, TypeName); line feeds stay.
-std::string render(std::string_view text) {
+// Keyword, Preprocessor, TypeName, Directive, Register, Number, Label); line feeds stay.
+std::string render(std::string_view text, std::vector<Span> (*scan)(std::string_view) = scanText) {
     std::string out(text.size(), '.');
     for (std::size_t i = 0; i < text.size(); ++i)
         if (text[i] == '\n') out[i] = '\n';
-    for (const Span& span : scanText(text))
+    for (const Span& span : scan(text))
         for (std::size_t i = span.start; i < span.start + span.length; ++i)
-            out[i] = ".CSKPT"[static_cast<int>(span.style)];
+            out[i] = ".CSKPTDRNL"[static_cast<int>(span.style)];
     return out;
 }
 
@@ -114,6 +116,60 @@ const Case kCommentCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Comments, ColouringTest, ::testing::ValuesIn(kCommentCases), kName);
 
+class AssemblyColouringTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(AssemblyColouringTest, StylesEveryByte) {
+    const Case& c = GetParam();
+    ASSERT_EQ(c.text.size(), c.expected.size()) << "bad case " << c.name;
+    EXPECT_EQ(render(c.text, scanAssemblyText), c.expected) << "text: " << c.text;
+}
+
+// Lines read as the assembler splits them: D directive, K mnemonic, L label, R register,
+// N number, S string, C comment.
+const Case kAssemblyCases[] = {
+    {"StarCommentWithApostrophe", "* l'adresse du port", "CCCCCCCCCCCCCCCCCCC"},
+    {"IndentedStarComment", "  * it's 'here", "..CCCCCCCCCCCC"},
+    {"StarCommentAfterALabel", "FIN * c'est fini", "LLL.CCCCCCCCCCCC"},
+    {"CommentAfterOperandsWithApostrophe", "\tMOVE.L #$00FFF000,A0 ; l'adresse", ".KKKKKK..NNNNNNNNN.RR.CCCCCCCCCCC"},
+    {"CWordsInACommentStayComment", "\tCLR.W D0 if (int) while", ".KKKKK.RR.CCCCCCCCCCCCCC"},
+    {"CommentRightAfterAnInstructionWithoutOperands", "\tRTS return l'appelant", ".KKK.CCCCCCCCCCCCCCCCC"},
+    {"EndIgnoresWhatFollows", "\tEND START", ".DDD.CCCCC"},
+    {"MnemonicInColumnOneIsALabel", "NOP", "LLL"},
+    {"LabelNamedLikeAMnemonicThenOneIndeed", "START NOP", "LLLLL.KKK"},
+    {"MnemonicWordInColumnOneThenNoMnemonic", "MOVE D0,D1", "LLLL......"},
+    {"IndentedLabelNeedsAColon", "  LOOP: dbra d1,loop", "..LLLLL.KKKK.RR....."},
+    {"SemicolonIsNoCommentMark", "; boucle d'attente", "L................."},
+    {"StringWithDoubledQuote", "\tDC.B 'it''s',0", ".DDDD.SSSSSSS.N"},
+    {"BlankInsideAStringDoesNotEndTheField", "\tDC.B 'a b',0 fin", ".DDDD.SSSSS.N.CCC"},
+    {"UnclosedStringRunsToTheEnd", "\tMOVE.B #'A,D0 x", ".KKKKKK..SSSSSSS"},
+    {"NumbersOfEveryBase", "\tDC.W $1F,%101,@17,42,-3", ".DDDD.NNN.NNNN.NNN.NN..N"},
+    {"PrefixWithoutItsDigitsIsNoNumber", "\tDC.L $G,%2,@8", ".DDDD........."},
+    {"LowerCaseMoveLong", "\tmove.l d0,(a0)+", ".KKKKKK.RR..RR.."},
+    {"UnknownSuffixLeftUncoloured", "\tMOVE.X D0,D1", ".KKKK...RR.RR"},
+    {"UnknownMnemonicStopsTheLine", "\tMOVX.W D0,D1 ! no such", "......................."},
+    {"GarbageAfterTheMnemonicStopsTheLine", "\tMOVE,D0 x", ".........."},
+    {"LongMnemonicCutToSevenLetters", "\tILLEGALX", ".KKKKKKKK"},
+    {"IndexRegisterWithSize", "\tLEA 8(PC,D0.W),A1", ".KKK.N.RR.RRRR..RR"},
+    {"NamesContainingRegistersOrDigits", "\tMOVE.L D0X,LOOP1", ".KKKKKK.........."},
+    {"RegisterListsAndPredecrement", "\tMOVEM.L D0-D7/A0-A6,-(SP)", ".KKKKKKK.RR.RR.RR.RR...RR."},
+    {"SpecialRegisters", "\tMOVEC VBR,D0\n\tANDI #$FF,CCR\n\tMOVE usp,a1",
+     ".KKKKK.RRR.RR\n.KKKK..NNN.RRR\n.KKKK.RRR.RR"},
+    {"IncludeNameThenComment", "\tINCLUDE defs.def les d'efinitions", ".DDDDDDD..........CCCCCCCCCCCCCCCC"},
+    {"CarriageReturnIsNotColoured", "\tRTS\r", ".KKK."},
+};
+INSTANTIATE_TEST_SUITE_P(Assembly, AssemblyColouringTest, ::testing::ValuesIn(kAssemblyCases), kName);
+
+TEST(SourceLanguage, ByTheFileExtension) {
+    const std::pair<const char*, SourceLanguage> kFiles[] = {
+        {"main.src", SourceLanguage::Assembly},  {"DEFS.DEF", SourceLanguage::Assembly},
+        {"/a/crt0.s", SourceLanguage::Assembly}, {"Bad.Asm", SourceLanguage::Assembly},
+        {"main.c", SourceLanguage::C},           {"prog.cpp", SourceLanguage::C},
+        {"message.txt", SourceLanguage::C},      {"a.srcx", SourceLanguage::C},
+        {"dir.src/readme", SourceLanguage::C},   {"noext", SourceLanguage::C},
+    };
+    for (const auto& [name, language] : kFiles) EXPECT_EQ(languageOfFile(name), language) << name;
+}
+
 // The state one line leaves for the next, and the runs of the line itself.
 struct LineCase {
     const char* name;
@@ -158,20 +214,22 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineStateTest, ::testing::ValuesIn(kLineCases), 
 
 // Whatever the bytes, runs stay inside their line, in order, without overlaps or empty runs.
 TEST(ScannerRobustness, RandomTextGivesWellFormedRuns) {
-    static constexpr char kBytes[] = "\0\t\n\r ()*;[]{}/\\\"'#_,=abcdefghilnorstuvwINT\x80\xE9\xFF";
+    static constexpr char kBytes[] = "\0\t\n\r ()*;[]{}/\\\"'#_,=abcdefghilnorstuvwINT\x80\xE9\xFF.:$%@0178DAPSR";
     const std::string alphabet(kBytes, sizeof kBytes - 1);
     std::mt19937 rng(12345);
     std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
     for (int round = 0; round < 2000; ++round) {
         std::string text(static_cast<std::size_t>(rng() % 200), ' ');
         for (char& c : text) c = alphabet[pick(rng)];
-        std::size_t end = 0;
-        for (const Span& span : scanText(text)) {
-            ASSERT_GT(span.length, 0u) << "round " << round;
-            ASSERT_GE(span.start, end) << "round " << round;
-            ASSERT_LE(span.start + span.length, text.size()) << "round " << round;
-            ASSERT_EQ(text.substr(span.start, span.length).find('\n'), std::string::npos) << "round " << round;
-            end = span.start + span.length;
+        for (auto scan : {scanText, scanAssemblyText}) {
+            std::size_t end = 0;
+            for (const Span& span : scan(text)) {
+                ASSERT_GT(span.length, 0u) << "round " << round;
+                ASSERT_GE(span.start, end) << "round " << round;
+                ASSERT_LE(span.start + span.length, text.size()) << "round " << round;
+                ASSERT_EQ(text.substr(span.start, span.length).find('\n'), std::string::npos) << "round " << round;
+                end = span.start + span.length;
+            }
         }
     }
 }
