@@ -54,6 +54,7 @@ bool CKorvanDoc::load(const QString& path, QString* error) {
         if (error) *error = reasonText(r, m_app.uiLanguage());
         return false;
     }
+    selectSyntaxColouring(m_colouring, path);  // before the text: it is coloured once
     DecodedText decoded = decodeSource(bytes);
     m_format = std::move(decoded.format);
     m_text->setPlainText(QString::fromUtf8(decoded.utf8.data(), static_cast<qsizetype>(decoded.utf8.size())));
@@ -101,6 +102,7 @@ bool CKorvanDoc::saveTo(const QString& path, QString* error) {
     }
     m_format = std::move(format);
     m_path = path;
+    selectSyntaxColouring(m_colouring, m_path);
     m_text->setModified(false);
     updateViewTitles();
     emit titleChanged();

@@ -19,6 +19,16 @@ QObject* attachSyntaxColouring(QTextDocument* document) {
 #endif
 }
 
+void selectSyntaxColouring(QObject* colouring, const QString& path) {
+#if KORVAN_HAVE_SYNTAX
+    if (auto* highlighter = qobject_cast<SourceHighlighter*>(colouring))
+        highlighter->setLanguage(syntax::languageOfFile(path.toStdString()));
+#else
+    (void)colouring;
+    (void)path;
+#endif
+}
+
 QFont editorFont() {
 #if KORVAN_HAVE_SYNTAX
     return SourceHighlighter::editorFont();
