@@ -14,8 +14,8 @@ struct Registered {
     explicit Registered(int id) : id(id) { order[constructed++] = id; }
     int id;
 };
-static Registered late __attribute__((init_priority(2000)))(2);
-static Registered early __attribute__((init_priority(1000)))(1);
+static Registered late __attribute__((init_priority(2000))) (2);
+static Registered early __attribute__((init_priority(1000))) (1);
 
 class Animal {
 public:
@@ -37,8 +37,7 @@ public:
     int legs() const override { return 2; }
 };
 
-template <typename T>
-T largest(const T* values, int count) {
+template <typename T> T largest(const T* values, int count) {
     T best = values[0];
     for (int i = 1; i < count; ++i)
         if (values[i] > best) best = values[i];
