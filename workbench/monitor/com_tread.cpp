@@ -35,13 +35,13 @@ ComTread::ComTread(Document& doc, std::string portName, int detectEnabled, Texts
     if (::pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) m_wakePipe[0] = m_wakePipe[1] = -1;
 
     const std::string opening = formatOpening(m_texts.opening, m_portName);
-    m_doc.ReceiveChars(opening.data(), opening.size());
+    m_doc.ReceiveStatus(opening.data(), opening.size());
 
     // Non-blocking so that the open does not wait for a carrier and a stalled line never
     // blocks the sending thread for good; no O_CREAT: only an existing device is opened.
     const int fd = ::open(DevicePath(m_portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        m_doc.ReceiveChars(m_texts.cannotOpen.data(), m_texts.cannotOpen.size());
+        m_doc.ReceiveStatus(m_texts.cannotOpen.data(), m_texts.cannotOpen.size());
     } else {
         ::ioctl(fd, TIOCEXCL);  // nobody else may open the line while we hold it
         m_fd.store(fd);
@@ -179,7 +179,7 @@ void ComTread::ReportLineLost() {
     }
     ClosePort();
     const std::string text = formatOpening(m_texts.lineLost, m_portName);
-    m_doc.ReceiveChars(text.data(), text.size());
+    m_doc.ReceiveStatus(text.data(), text.size());
     m_doc.RefreshView();
     m_doc.LineLost();
 }

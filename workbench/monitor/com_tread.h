@@ -33,6 +33,9 @@ public:
         virtual ~Document() = default;
         virtual void ReceiveChars(const char* bytes, std::size_t count) = 0;
         virtual void RefreshView() = 0;  // once after each drained burst of reception
+        // The channel's own status lines (opening, failure, loss), shown like received bytes
+        // but not received from the module.
+        virtual void ReceiveStatus(const char* bytes, std::size_t count) { ReceiveChars(bytes, count); }
         // The port refused the line settings (called once, on the reception thread; the port
         // is closed and the reception thread ends afterwards).
         virtual void ConfigureFailed(const std::string& portName) {}

@@ -39,6 +39,34 @@ std::size_t completeDumpStart(std::string_view text) {
 }
 }  // namespace
 
+Scrollback::Scrollback(std::size_t capacity, std::size_t width) : m_capacity(capacity), m_width(width) {}
+
+void Scrollback::push(std::string_view row) {
+    if (m_capacity == 0) return;
+    ++m_pushed;
+    std::size_t slot;
+    if (m_count < m_capacity) {
+        slot = (m_first + m_count++) % m_capacity;
+        if (m_cells.size() < m_count * m_width) m_cells.resize(m_count * m_width);
+    } else {
+        slot = m_first;  // full: the oldest row gives its place
+        m_first = (m_first + 1) % m_capacity;
+    }
+    char* cells = m_cells.data() + slot * m_width;
+    const std::size_t n = std::min(row.size(), m_width);
+    std::memcpy(cells, row.data(), n);
+    std::fill(cells + n, cells + m_width, ' ');
+}
+
+std::string_view Scrollback::line(std::size_t i) const {
+    return {m_cells.data() + ((m_first + i) % m_capacity) * m_width, m_width};
+}
+
+void Scrollback::clear() {
+    std::vector<char>().swap(m_cells);
+    m_first = m_count = 0;
+}
+
 TerminalScreen::TerminalScreen() { m_screen.fill(' '); }
 
 std::string_view TerminalScreen::row(int r) const {
@@ -46,6 +74,54 @@ std::string_view TerminalScreen::row(int r) const {
 }
 
 bool TerminalScreen::isPromptOnCursorRow() const { return beginsWithPrompt(row(m_cursorRow)); }
+
+bool TerminalScreen::programStarted() const {
+    const std::string_view c = m_lastCommand;
+    return c.size() >= 2 && (c[0] == 'g' || c[0] == 'G') && (c[1] == 'o' || c[1] == 'O') &&
+           (c.size() == 2 || c[2] == ' ');
+}
+
+std::string_view TerminalScreen::line(long long n) const {
+    if (n < firstLine() || n >= endLine()) return {};
+    if (n >= screenLine()) return row(static_cast<int>(n - screenLine()));
+    return m_scrollback.line(static_cast<std::size_t>(n - firstLine()));
+}
+
+std::string TerminalScreen::text(Position from, Position to, std::string_view eol) const {
+    std::string out;
+    if (from < Position{firstLine(), 0}) from = {firstLine(), 0};
+    if (to > Position{endLine() - 1, kCols}) to = {endLine() - 1, kCols};
+    const long long cursorLine = screenLine() + m_cursorRow;
+    for (long long n = from.line; n <= to.line && from < to; ++n) {
+        std::string piece(line(n));
+        if (n == cursorLine) piece[static_cast<std::size_t>(m_cursorCol)] = m_underCursor;
+        const int begin = n == from.line ? std::clamp(from.col, 0, kCols) : 0;
+        const int end = n == to.line ? std::clamp(to.col, begin, kCols) : kCols;
+        piece = piece.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+        if (end == kCols) piece.erase(piece.find_last_not_of(' ') + 1);
+        out += piece;
+        if (n != to.line) out += eol;
+    }
+    return out;
+}
+
+std::string TerminalScreen::sessionText(std::string_view eol) const {
+    int last = m_cursorRow;
+    for (int r = kRows - 1; r > last; --r) {
+        if (row(r).find_first_not_of(' ') != std::string_view::npos) {
+            last = r;
+            break;
+        }
+    }
+    return text({firstLine(), 0}, {screenLine() + last, kCols}, eol) + std::string(eol);
+}
+
+void TerminalScreen::clearHistory() {
+    m_scrollback.clear();
+    if (m_cursorRow != 0) std::copy_n(row(m_cursorRow).data(), kCols, m_screen.begin());
+    std::fill(m_screen.begin() + kCols, m_screen.end(), ' ');
+    m_cursorRow = 0;
+}
 
 std::vector<std::string> TerminalScreen::receive(std::string_view bytes) {
     std::vector<std::string> dumps;
@@ -158,6 +234,7 @@ void TerminalScreen::newLine() {
         ++m_cursorRow;
         return;
     }
+    m_scrollback.push(row(0));
     std::memmove(m_screen.data(), m_screen.data() + kCols, static_cast<std::size_t>((kRows - 1) * kCols));
     std::fill(m_screen.end() - kCols, m_screen.end(), ' ');
 }

@@ -1,12 +1,19 @@
-// Tests of the monitor terminal's screen model: interpreter edge cases, prompt tracking, dump capture.
+// Tests of the monitor terminal's screen model: interpreter edge cases, prompt tracking, dump capture,
+// scrollback and the text of selections; and of the log file of the line.
 #include "terminal_screen.h"
+#include "receive_log.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+using korvan::monitor::ReceiveLog;
 using korvan::monitor::TerminalScreen;
 
 namespace {
@@ -141,4 +148,112 @@ TEST(TerminalScreen, TakesEveryCompleteDumpWithinABoundedCapture) {
             EXPECT_TRUE(d.size() >= dump.size() && d.find(dump) == d.size() - dump.size() - 4) << d.substr(0, 200);
         }
     }
+}
+
+// Rows that scroll off the top are kept, the 10,000 most recent of them, in order, and the screen
+// below them is exactly what it was without a scrollback.
+TEST(TerminalScreen, KeepsTheMostRecentScrolledRowsAndTheScreen) {
+    constexpr long long kCap = static_cast<long long>(TerminalScreen::kScrollbackLines);
+    for (const long long lines : {30LL, 49LL + 10, 49 + kCap, 49 + kCap + 1, 49 + 2 * kCap + 123}) {
+        SCOPED_TRACE(lines);
+        TerminalScreen screen;
+        std::string bytes;
+        for (long long i = 0; i < lines; ++i) bytes += "ligne " + std::to_string(i) + "\r\n";
+        screen.receive(bytes);
+        const long long pushed = std::max(0LL, lines - 49);
+        const long long kept = std::min(pushed, kCap);
+        ASSERT_EQ(static_cast<long long>(screen.scrollback().size()), kept);
+        EXPECT_EQ(screen.scrollback().capacity(), TerminalScreen::kScrollbackLines);
+        EXPECT_EQ(screen.screenLine(), pushed);
+        EXPECT_EQ(screen.firstLine(), pushed - kept);
+        for (long long n = screen.firstLine(); n < screen.screenLine(); ++n)
+            ASSERT_EQ(trimmed(screen.line(n)), "ligne " + std::to_string(n)) << n;
+        for (int r = 0; r < TerminalScreen::kRows; ++r) {
+            const long long n = pushed + r;
+            EXPECT_EQ(trimmed(screen.row(r)),
+                      n < lines ? "ligne " + std::to_string(n) : std::string(n == lines ? "_" : ""))
+                << "row " << r;
+        }
+        EXPECT_EQ(screen.cursorRow(), static_cast<int>(std::min(lines, 49LL)));
+        EXPECT_TRUE(screen.line(screen.firstLine() - 1).empty());
+        EXPECT_TRUE(screen.line(screen.endLine()).empty());
+    }
+}
+
+// The text of a selection reads across the scrollback and the screen; a whole session is every
+// kept line; clearing leaves the line being typed, still recognised as a command at its CR.
+TEST(TerminalScreen, GivesTheTextOfSelectionsAndClearsItsHistory) {
+    TerminalScreen screen;
+    std::string bytes;
+    for (int i = 0; i < 60; ++i) bytes += "L" + std::to_string(i) + " abc   \r\n";
+    screen.receive(bytes + ">>-> drx\rX");  // the CR brings the cursor over the ">" it shows as "_"
+    ASSERT_EQ(screen.scrollback().size(), 11u);
+    const long long s = screen.screenLine();
+    using P = TerminalScreen::Position;
+    struct Case {
+        const char* name;
+        P from, to;
+        std::string text;
+    };
+    // clang-format off
+    const std::vector<Case> cases = {
+        {"scrollback into the screen", {s - 2, 1}, {s + 1, 2}, "9 abc\nL10 abc\nL11 abc\nL1"},
+        {"inside one scrollback line", {s - 11, 1}, {s - 11, 3}, "0 "},
+        {"a line's end loses its blanks", {s - 1, 0}, {s, 0}, "L10 abc\n"},
+        {"the cursor mark gives way to its character", {s + 49, 0}, {s + 49, 5}, "X>-> "},
+        {"past the screen's end", {s + 49, 6}, {s + 99, 0}, "rx"},
+        {"empty", {s + 3, 4}, {s + 3, 4}, ""},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(screen.text(c.from, c.to, "\n"), c.text);
+    }
+    std::string session;
+    for (int i = 0; i < 60; ++i) session += "L" + std::to_string(i) + " abc\r\n";
+    EXPECT_EQ(screen.sessionText("\r\n"), session + "X>-> drx\r\n");
+
+    screen.receive("\r\n>>-> d");
+    screen.clearHistory();
+    EXPECT_EQ(screen.scrollback().size(), 0u);
+    EXPECT_EQ(screen.firstLine(), screen.screenLine());
+    EXPECT_EQ(screen.cursorRow(), 0);
+    EXPECT_EQ(trimmed(screen.row(0)), ">>-> d_");
+    for (int r = 1; r < TerminalScreen::kRows; ++r) EXPECT_EQ(trimmed(screen.row(r)), "") << r;
+    EXPECT_EQ(screen.sessionText("\n"), ">>-> d\n");
+    screen.receive("r\r");
+    EXPECT_EQ(screen.lastCommand(), "dr");
+    EXPECT_TRUE(screen.capturing());
+}
+
+// The log appends what it is given to the file, across openings, and a write that fails stops it
+// and says why instead of losing data silently.
+TEST(ReceiveLog, AppendsAndReportsFailures) {
+    const std::string path = ::testing::TempDir() + "receive_log_test.log";
+    std::remove(path.c_str());
+    const std::string binary("a\0\r\n\x1b\xff", 6);
+    {
+        ReceiveLog log;
+        ASSERT_TRUE(log.open(path));
+        EXPECT_TRUE(log.write("first "));
+        EXPECT_TRUE(log.write(binary));
+    }
+    ReceiveLog log;
+    ASSERT_TRUE(log.open(path));
+    EXPECT_TRUE(log.write("again"));
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_EQ(content.str(), "first " + binary + "again");
+
+    EXPECT_FALSE(log.open(::testing::TempDir() + "no-such-folder/x.log"));
+    EXPECT_EQ(log.errorCode(), ENOENT);
+    EXPECT_FALSE(log.isOpen());
+    if (log.open("/dev/full")) {
+        EXPECT_FALSE(log.write("lost"));
+        EXPECT_EQ(log.errorCode(), ENOSPC);
+        EXPECT_FALSE(log.isOpen());
+        EXPECT_FALSE(log.write("more"));
+    }
+    std::remove(path.c_str());
 }
