@@ -376,7 +376,7 @@ void CKorvanView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
-    // Only the keyboard moves the line shown in the status bar; mouse clicks leave it.
+    // The main frame follows the active editor's caret; a key also records the line here.
     if (CMainFrame* f = frame()) f->setCurrentLine(caretLine() + 1);
 }
 

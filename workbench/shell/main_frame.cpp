@@ -159,6 +159,7 @@ CMainFrame::CMainFrame(CKorvanApp& app) : m_app(app), m_menuLanguage(app.uiLangu
     setCentralWidget(m_mdi);
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
         applyMenuSet(activeMenuSet());
+        watchActiveEditor();
         updateCommandUi();
     });
 
@@ -438,6 +439,7 @@ void CMainFrame::createStatusBar() {
     m_numPane = pane(QStringLiteral("NumPane"), m_app.text(text::kIndicatorNum));
     m_scrollPane = pane(QStringLiteral("ScrollPane"), m_app.text(text::kIndicatorScroll));
     m_caretPane = pane(QStringLiteral("CaretPane"), m_app.text(text::kCaretPaneWidth));
+    m_columnPane = pane(QStringLiteral("ColumnPane"), QStringLiteral("col=9999"));
 }
 
 void CMainFrame::createOutputBar() {
@@ -540,6 +542,7 @@ void CMainFrame::updateCommandUi() {
     }
     updateRecentFileActions();
     m_caretPane->setText(caretPaneText());
+    m_columnPane->setText(columnPaneText());
     m_capsPane->setText(m_capsLock.value_or(false) ? m_app.text(text::kIndicatorCaps) : QString());
     m_numPane->setText(m_numLock.value_or(false) ? m_app.text(text::kIndicatorNum) : QString());
     m_scrollPane->setText(m_scrollLock.value_or(false) ? m_app.text(text::kIndicatorScroll) : QString());
@@ -565,12 +568,36 @@ void CMainFrame::updateRecentFileActions() {
 }
 
 QString CMainFrame::caretPaneText() const {
+    if (const CKorvanView* view = activeSourceView()) return QString::asprintf("ligne=%d", view->caretLine() + 1);
     return activeChild() ? QString::asprintf("ligne=%d", m_currentLine) : QStringLiteral("C -, L-");
+}
+
+QString CMainFrame::columnPaneText() const {
+    const CKorvanView* view = activeSourceView();
+    if (!view) return {};
+    const QTextCursor caret = view->textCursor();
+    int column = 0;
+    for (QChar c : caret.block().text().left(caret.positionInBlock()))
+        column = c == u'\t' ? (column / 8 + 1) * 8 : column + 1;
+    return QString::asprintf("col=%d", column + 1);
 }
 
 void CMainFrame::setCurrentLine(int line) {
     m_currentLine = line;
     m_caretPane->setText(caretPaneText());
+}
+
+void CMainFrame::watchActiveEditor() {
+    disconnect(m_caretWatch);
+    if (CKorvanView* view = activeSourceView())
+        m_caretWatch = connect(view, &QPlainTextEdit::cursorPositionChanged, this, &CMainFrame::caretMoved);
+}
+
+void CMainFrame::caretMoved() {
+    // Keys and the mouse alike: the panes show where the caret is.
+    if (const CKorvanView* view = activeSourceView()) m_currentLine = view->caretLine() + 1;
+    m_caretPane->setText(caretPaneText());
+    m_columnPane->setText(columnPaneText());
 }
 
 void CMainFrame::sourceViewClosed() {

@@ -1,6 +1,7 @@
 // The multi-document main window: menu bars by active window type, toolbar, status line with
-// the command prompts, lock indicators and caret line, the dockable output bar, command
-// routing, and the two values that link the editor and the build commands to the monitor.
+// the command prompts, lock indicators and the caret's line and column, the dockable output
+// bar, command routing, and the two values that link the editor and the build commands to the
+// monitor.
 #pragma once
 
 #include <QDockWidget>
@@ -94,7 +95,12 @@ public:
     void updateCommandUi();
 
     int activeMenuSet() const;
+    // The caret-line pane: the active editor's caret line, the last editor's line under another
+    // window, "C -, L-" with no window.
     QString caretPaneText() const;
+    // The column pane: the active editor's caret column as the compiler counts it (a tab reaches
+    // the next multiple of 8), empty under any other window.
+    QString columnPaneText() const;
     COutputBar* outputBar() const { return m_outputBar; }
     QToolBar* toolBar() const { return m_toolBar; }
     QToolBar* debugToolBar() const { return m_debugToolBar; }
@@ -137,6 +143,8 @@ private:
     void placeEditorWindow(CChildFrame* child, QMdiSubWindow* previous);
     void startLockStateWatch();
     void readLockState();
+    void watchActiveEditor();
+    void caretMoved();
 
     CKorvanApp& m_app;
     Language m_menuLanguage;
@@ -150,6 +158,8 @@ private:
     QLabel* m_numPane = nullptr;
     QLabel* m_scrollPane = nullptr;
     QLabel* m_caretPane = nullptr;
+    QLabel* m_columnPane = nullptr;
+    QMetaObject::Connection m_caretWatch;  // the active editor's caret moves
     // The keyboard's lock indicators; unknown where the platform does not tell them.
     std::optional<bool> m_capsLock, m_numLock, m_scrollLock;
     std::unique_ptr<QSettings> m_windowSettings;
