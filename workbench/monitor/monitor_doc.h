@@ -1,6 +1,7 @@
 // The monitor document: owns the serial channel, the terminal screen fed from it and the CPU
-// register set parsed from the dumps it captures. Received bytes reach the screen on the GUI
-// thread, queued from the channel's reception thread, so nothing here is shared between threads.
+// register set parsed from the dumps it captures, and the log file of what the line receives.
+// Received bytes reach the screen on the GUI thread, queued from the channel's reception thread,
+// so nothing here is shared between threads.
 #pragma once
 
 #include <QObject>
@@ -11,6 +12,7 @@
 #include <string_view>
 
 #include "com_tread.h"
+#include "receive_log.h"
 #include "reg_cpu.h"
 #include "terminal_screen.h"
 
@@ -23,7 +25,8 @@ namespace korvan::monitor {
 class CDocMonitor : public QObject, public ComTread::Document {
     Q_OBJECT
 public:
-    // Reads "PORT" and "DETECT" of section "MONITEUR", opens the port and starts the channel.
+    // Reads "PORT" and "DETECT" of section "MONITEUR", opens the port and starts the channel; with
+    // "JOURNAL" at 1 it logs what is received to "FICHIER_JOURNAL" (a failure said in the terminal).
     explicit CDocMonitor(const shell::SettingsStore& settings, QObject* parent = nullptr);
     // Stops the reception thread (it returns at once, even while waiting for a byte), then
     // closes the port.
@@ -32,7 +35,9 @@ public:
     // Called by the channel on its reception thread; both hand over to the GUI thread.
     void ReceiveChars(const char* bytes, std::size_t count) override;
     void RefreshView() override;
+    void ReceiveStatus(const char* bytes, std::size_t count) override;
     void ConfigureFailed(const std::string& portName) override;
+    void LineLost() override;
 
     std::string_view GetScreenRow(int row) const { return m_screen.row(row); }
     int CursorRow() const { return m_screen.cursorRow(); }
@@ -58,6 +63,18 @@ public:
     // The text of the last register dump captured, with the instruction words after the PC.
     const std::string& LastDump() const { return m_lastDump; }
 
+    // The terminal's history: the scrollback and the screen, cleared locally (nothing is sent).
+    void ClearHistory();
+    // The log of received bytes: appended to path from now on; false when the file cannot be
+    // opened (LogErrorCode() says why).
+    bool StartLog(const QString& path);
+    void StopLog();
+    bool IsLogging() const { return m_log.isOpen(); }
+    QString LogPath() const;
+    int LogErrorCode() const { return m_log.errorCode(); }
+    // A line of the workbench's own shown in the terminal (not logged, not from the module).
+    void ShowLocalText(const QString& text);
+
 signals:
     // A reception burst was taken into the screen: the view scrolls to the cursor and repaints.
     void screenRefreshed();
@@ -67,9 +84,14 @@ signals:
     void textReceived(const QByteArray& bytes);
     // One prompt or more arrived.
     void promptReceived();
+    // The line was lost, or the port reopened.
+    void lineStateChanged();
+    // The log started or stopped (a write failure stops it).
+    void logStateChanged();
 
 private:
-    void takeBytes(const std::string& bytes);
+    // received: bytes from the module (logged), not the channel's or the workbench's own lines.
+    void takeBytes(const std::string& bytes, bool received);
     std::unique_ptr<ComTread> makeChannel();
 
     TerminalScreen m_screen;
@@ -80,6 +102,7 @@ private:
     unsigned long long m_events = 0, m_dumpEvent = 0, m_entryEvent = 0;
     uint32_t m_downloadEntry = 0;
     std::string m_lastDump;
+    ReceiveLog m_log;
     std::unique_ptr<ComTread> m_pcom;
 };
 

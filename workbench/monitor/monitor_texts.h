@@ -57,6 +57,27 @@ inline constexpr int kMemoryNeedsMd = 6115;  // the module has no "md"
 inline constexpr int kMemoryRefresh = 6116;
 inline constexpr int kMemoryBadValue = 6117;  // %1 = typed text
 inline constexpr int kDebugBusy = 6118;       // status bar while commands go to the module
+inline constexpr int kMenuCopy = 6200;        // terminal context menu
+inline constexpr int kMenuPaste = 6201;
+inline constexpr int kMenuSelectAll = 6202;
+inline constexpr int kMenuClear = 6203;
+inline constexpr int kMenuSave = 6204;
+inline constexpr int kMenuLog = 6205;
+inline constexpr int kSaveTitle = 6206;  // file dialogs
+inline constexpr int kLogTitle = 6207;
+inline constexpr int kFilterText = 6208;  // "description (pattern)"
+inline constexpr int kFilterLog = 6209;
+inline constexpr int kCannotWrite = 6210;  // %1 = file, %2 = system's reason
+inline constexpr int kLogFailed = 6211;    // %1 = file, %2 = reason; written into the terminal
+inline constexpr int kStatusLine = 6212;   // %1 = port, %2 = line state, %3 = program state
+inline constexpr int kStatusLog = 6213;    // %1 = log file, appended to the status line
+inline constexpr int kLineOpen = 6214;
+inline constexpr int kLineLostState = 6215;
+inline constexpr int kLineNotOpen = 6216;
+inline constexpr int kLineDownloading = 6217;
+inline constexpr int kProgramRunning = 6218;
+inline constexpr int kProgramNotRunning = 6219;
+inline constexpr int kStatusScrolledBack = 6220;  // %1 = lines below the view, appended
 }  // namespace mtext
 
 // The text in the workbench's current language (French when no workbench runs).

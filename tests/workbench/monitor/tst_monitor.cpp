@@ -2,8 +2,12 @@
 // monitor window and its terminal, the start-up sequence with detection and automatic download,
 // the register window, run and step, comparing the exact bytes that crossed the line.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -11,6 +15,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
@@ -153,7 +158,11 @@ public:
         m_master = -1;
     }
 
+    // Sends bytes to the workbench as the module would.
+    void send(const QByteArray& bytes) { reply(bytes); }
+
     QByteArray received;   // every byte the workbench sent, in order
+    QByteArray sent;       // every byte sent to the workbench, in order
     bool answerVe = true;  // "ve" gets a version line and a prompt
     int acks = -1;         // blocks still to acknowledge; -1: all
     QByteArray ackReply = ".";
@@ -172,8 +181,9 @@ private:
         for (ssize_t i = 0; i < n && m_master >= 0; ++i) take(buffer[i]);
     }
     void reply(const QByteArray& bytes) {
-        if (m_master >= 0) [[maybe_unused]]
-            const auto written = ::write(m_master, bytes.data(), size_t(bytes.size()));
+        if (m_master < 0) return;
+        sent += bytes;
+        [[maybe_unused]] const auto written = ::write(m_master, bytes.data(), size_t(bytes.size()));
     }
     void take(char b) {
         received += b;
@@ -438,6 +448,171 @@ private slots:
         QTRY_VERIFY(!monitor());
         frame()->updateCommandUi();
         QVERIFY(frame()->commandState(cmd::kConfigMonitor).enabled);
+    }
+
+    // Rows scrolled off the screen stay in the view's history: the wheel scrolls up into it and the
+    // view stays there while output goes on, a key brings it back; a mouse selection from the
+    // scrollback into the screen is copied with Ctrl+Shift+C; Ctrl+Shift+V sends the clipboard
+    // paced like typed keys with CR line ends, while Ctrl+C, Ctrl+V and Ctrl+S go to the module.
+    void terminalScrollbackCopyAndPaste() {
+        startFake(1);
+        start();
+        openOnAnsweringFake();
+        ViewMonitor* view = monitor();
+        const TerminalScreen& screen = view->document()->screen();
+        QByteArray lines;
+        for (int i = 0; i < 120; ++i) lines += QString::asprintf("ligne %03d\r\n", i).toLatin1();
+        m_fake->send(lines + ">>-> ");
+        QVERIFY(screenShows(QStringLiteral("ligne 119")));
+        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow(); }, 3000));
+        // The prompt is on the last row: rows 0..48 show lines 71..119, line 70 scrolled off last.
+        QCOMPARE(screen.cursorRow(), 49);
+        QCOMPARE(QString::fromLatin1(screen.line(screen.screenLine() - 1).data(), 9), QStringLiteral("ligne 070"));
+        QVERIFY(view->followsOutput());
+        QCOMPARE(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
+
+        QWheelEvent wheel(QPointF(10, 10), view->viewport()->mapToGlobal(QPointF(10, 10)), {}, QPoint(0, 360),
+                          Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->viewport(), &wheel);
+        QVERIFY(!view->followsOutput());
+        const long long top = view->topLine();
+        QVERIFY(top + view->visibleRows() <= screen.screenLine() + 49);
+        m_fake->send("\r\nsuite\r\n>>-> ");
+        QVERIFY(screenShows(QStringLiteral("suite")));
+        QCOMPARE(view->topLine(), top);
+        QVERIFY(
+            view->findChild<QLabel*>(QStringLiteral("MonitorStatus"))->text().contains(QStringLiteral("historique")));
+
+        // The keys the module takes, whatever the window's shortcuts say.
+        const QByteArray before = m_fake->received;
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(QTest::qWaitFor([&] { return m_fake->received == before + "\x03\x16\x13"; }, 3000));
+        QVERIFY(view->followsOutput());
+
+        // Select from column 6 of "ligne 068" (scrollback) to column 9 of "ligne 072" (screen).
+        long long first = 0;
+        for (long long n = screen.firstLine(); n < screen.endLine() && !first; ++n)
+            if (screen.line(n).substr(0, 9) == "ligne 068") first = n;
+        QVERIFY(first >= screen.firstLine() && first < screen.screenLine() - 1);
+        view->verticalScrollBar()->setValue(int(first - 1 - screen.firstLine()) * view->lineHeight());
+        QCOMPARE(view->topLine(), first - 1);
+        auto at = [&](int line, int col) {
+            return QPoint(col * view->charWidth(), line * view->lineHeight() + view->lineHeight() / 2);
+        };
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at(1, 6));
+        QMouseEvent move(QEvent::MouseMove, at(5, 9), view->viewport()->mapToGlobal(at(5, 9)), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(view->viewport(), &move);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at(5, 9));
+        QApplication::clipboard()->clear();
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("068\nligne 069\nligne 070\nligne 071\nligne 072"));
+        QVERIFY(frame()->commandState(cmd::kEditCopy).enabled);
+
+        // Paste: the euro sign has no byte and is left out; each character waits for the last.
+        const QString pasted = QStringLiteral("ab\r\ncd\nef\r\u20ACgh");
+        const QByteArray expected = "ab\rcd\ref\rgh";
+        QApplication::clipboard()->setText(pasted);
+        const QByteArray mark = m_fake->received;
+        QElapsedTimer sending;
+        sending.start();
+        QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(QTest::qWaitFor([&] { return m_fake->received.size() >= mark.size() + expected.size(); }, 3000));
+        const qint64 took = sending.elapsed();
+        QCOMPARE(m_fake->received, mark + expected);
+        QVERIFY2(took >= (expected.size() - 1) * ComTread::kCharPauseMs, qPrintable(QString::number(took)));
+    }
+
+    // What arrives is appended to the log file named in the settings, byte for byte; Save writes
+    // the session's text; the status line tells the port, the line's state and a running program;
+    // Clear empties the view and sends nothing.
+    void terminalLogSaveAndStatus() {
+        const QString log = m_work->path() + QStringLiteral("/recu.log");
+        writeFile(log, "avant\n");
+        setStore(QStringLiteral("MONITEUR/JOURNAL"), 1);
+        setStore(QStringLiteral("MONITEUR/FICHIER_JOURNAL"), log);
+        startFake(1);
+        start();
+        openOnAnsweringFake();
+        ViewMonitor* view = monitor();
+        auto status = [&] { return view->findChild<QLabel*>(QStringLiteral("MonitorStatus"))->text(); };
+        const QString port = m_work->path() + QStringLiteral("/line");
+        QCOMPARE(status(),
+                 QStringLiteral("Port %1 : liaison ouverte, aucun programme en cours, journal %2").arg(port, log));
+
+        m_fake->send("\r\nligne 1\r\nligne 2\r\n>>-> ");
+        QVERIFY(screenShows(QStringLiteral("ligne 2")));
+        const QString saved = m_work->path() + QStringLiteral("/session.txt");
+        whenModal<QFileDialog>([&](QFileDialog* dlg) {
+            dlg->selectFile(saved);
+            static_cast<QDialog*>(dlg)->accept();
+        });
+        QVERIFY(frame()->runCommand(cmd::kFileSave));
+        QCOMPARE(readFile(saved), ("Ouverture du port " + port.toLatin1() +
+                                   "\r\n\r\nKORVAN fake 1.0\r\n>>->\r\nligne 1\r\nligne 2\r\n>>->\r\n"));
+
+        // A GO echoed after the prompt: the program runs until the next prompt.
+        m_fake->send("GO 802000\r\n");
+        QTRY_VERIFY(status().contains(QStringLiteral("programme en cours d'exécution")));
+        QByteArray every;
+        for (int b = 0; b < 256; ++b) every += char(b);
+        m_fake->send(every + "\r\n>>-> ");
+        QTRY_VERIFY(status().contains(QStringLiteral("aucun programme en cours")));
+        QTRY_COMPARE(readFile(log), "avant\n" + m_fake->sent);
+
+        // Logging off: nothing more is written, and the choice is kept.
+        view->setLogging(false);
+        QCOMPARE(storeValue(QStringLiteral("MONITEUR/JOURNAL")), QStringLiteral("0"));
+        QVERIFY(!status().contains(QStringLiteral("journal")));
+        const QByteArray logged = readFile(log);
+        m_fake->send("plus\r\n>>-> ");
+        QVERIFY(screenShows(QStringLiteral("plus")));
+        QCOMPARE(readFile(log), logged);
+
+        const QByteArray sentBefore = m_fake->received;
+        view->clearHistory();
+        const TerminalScreen& screen = view->document()->screen();
+        QCOMPARE(screen.scrollback().size(), std::size_t(0));
+        QCOMPARE(QString::fromLatin1(screen.row(0).data(), 80).trimmed(), QStringLiteral(">>-> _"));
+        QCOMPARE(QString::fromLatin1(screen.row(1).data(), 80).trimmed(), QString());
+        QTest::qWait(50);
+        QCOMPARE(m_fake->received, sentBefore);
+
+        m_fake->vanish();
+        QTRY_VERIFY(status().contains(QStringLiteral("liaison perdue")));
+    }
+
+    // The status bar shows the caret's line and column of the active editor, the mouse moving it
+    // as the keys do; a new document shows line 1; under the monitor window the last line stays.
+    void statusBarLineAndColumn() {
+        setStore(QStringLiteral("MONITEUR/PORT"), m_work->path() + QStringLiteral("/no-such-port"));
+        setStore(QStringLiteral("MONITEUR/DETECT"), 0);
+        start();
+        auto* line = frame()->findChild<QLabel*>(QStringLiteral("CaretPane"));
+        auto* column = frame()->findChild<QLabel*>(QStringLiteral("ColumnPane"));
+        m_app->newSourceDocument();
+        CKorvanView* view = frame()->activeSourceView();
+        QVERIFY(view);
+        QCOMPARE(line->text(), QStringLiteral("ligne=1"));
+        QCOMPARE(column->text(), QStringLiteral("col=1"));
+        QTest::keyClicks(view, QStringLiteral("\tab"));
+        QCOMPARE(column->text(), QStringLiteral("col=11"));  // the tab reaches column 9
+        QTest::keyClick(view, Qt::Key_Return);
+        QTest::keyClicks(view, QStringLiteral("xyz"));
+        QCOMPARE(line->text(), QStringLiteral("ligne=2"));
+        QCOMPARE(column->text(), QStringLiteral("col=4"));
+        const QRect firstLine = view->cursorRect(QTextCursor(view->document()->textDocument()));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, firstLine.center());
+        QCOMPARE(line->text(), QStringLiteral("ligne=1"));
+        QCOMPARE(column->text(), QStringLiteral("col=1"));
+        QTest::keyClick(view, Qt::Key_Down);
+        frame()->runCommand(cmd::kMonitorWindow);
+        QVERIFY(monitor());
+        frame()->updateCommandUi();
+        QCOMPARE(line->text(), QStringLiteral("ligne=2"));
+        QCOMPARE(column->text(), QString());
     }
 
     // A port that cannot be opened shows the two lines in the terminal and, with detection on,
