@@ -155,11 +155,13 @@ ExportResult exportBitmap(const std::string& bitmapPath, const std::string& name
     return result;
 }
 
-std::string exportMessage(const ExportResult& r) {
+namespace {
+
+std::string frenchMessage(const ExportResult& r) {
     const std::string file = quoted(r.bitmapPath);
     const BitmapInfo& info = r.bitmap.info;
     switch (r.status) {
-    case ExportStatus::Written: return {};
+    case ExportStatus::Written: return "Fichier C écrit : " + quoted(r.outputPath) + ".";
     case ExportStatus::BadName:
         return "Le nom de la ressource " + quoted(r.name) +
                " n'est pas un identificateur C valide (lettres, chiffres et _, sans chiffre en tête).";
@@ -205,6 +207,62 @@ std::string exportMessage(const ExportResult& r) {
                " octets) dépasse la fin du fichier.";
     }
     return {};
+}
+
+std::string englishMessage(const ExportResult& r) {
+    const std::string file = quoted(r.bitmapPath);
+    const BitmapInfo& info = r.bitmap.info;
+    switch (r.status) {
+    case ExportStatus::Written: return "C file written: " + quoted(r.outputPath) + ".";
+    case ExportStatus::BadName:
+        return "The resource name " + quoted(r.name) +
+               " is not a valid C identifier (letters, digits and _, not starting with a digit).";
+    case ExportStatus::SameAsBitmap:
+        return "The C file " + quoted(r.outputPath) + " would replace the BMP file itself.";
+    case ExportStatus::CannotCreate: return "Cannot create the file " + quoted(r.outputPath) + ".";
+    case ExportStatus::CannotWrite: return "Error writing the file " + quoted(r.outputPath) + "; it was not created.";
+    case ExportStatus::BadBitmap: break;
+    }
+    switch (r.bitmap.error) {
+    case BitmapError::None: return {};
+    case BitmapError::CannotOpen: return "Cannot open the BMP file " + file + ".";
+    case BitmapError::CannotRead: return "Cannot read the BMP file " + file + ".";
+    case BitmapError::TooLarge:
+        return "The BMP file " + file + " is too large (more than " + std::to_string(kMaxFileSize / (1024 * 1024)) +
+               " MiB).";
+    case BitmapError::Truncated:
+        return "The BMP file " + file + " is truncated: its headers announce more than its " +
+               std::to_string(r.bitmap.fileLength) + " bytes.";
+    case BitmapError::NotABitmap: return "The file " + file + " is not a BMP file.";
+    case BitmapError::HeaderVersion:
+        return "The BMP file " + file + " has an information header of " + std::to_string(info.infoHeaderSize) +
+               " bytes; only the 40-byte header is supported.";
+    case BitmapError::BadDimensions:
+        return "The dimensions of the BMP file " + file + " are not supported (width " + std::to_string(info.width) +
+               ", height " + std::to_string(info.height) + ").";
+    case BitmapError::BadBitCount:
+        return "The BMP file " + file + " has " + std::to_string(info.bitsPerPixel) +
+               " bits per pixel, which is not supported.";
+    case BitmapError::BadCompression:
+        return "Compression " + std::to_string(info.compression) + " of the BMP file " + file + " is not supported.";
+    case BitmapError::BadColourCount:
+        return "The BMP file " + file + " announces " + std::to_string(info.coloursUsed) + " colours for " +
+               std::to_string(info.bitsPerPixel) + " bits per pixel.";
+    case BitmapError::PixelOffsetMismatch:
+        return "The BMP file " + file + " is inconsistent: its pixels start at byte " +
+               std::to_string(info.pixelOffsetField) + " instead of byte " +
+               std::to_string(r.bitmap.expectedPixelStart) + ".";
+    case BitmapError::ImageBeyondFile:
+        return "The BMP file " + file + " is inconsistent: its image size (" + std::to_string(info.imageSize) +
+               " bytes) goes beyond the end of the file.";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string exportMessage(const ExportResult& result, MessageLanguage lang) {
+    return lang == MessageLanguage::English ? englishMessage(result) : frenchMessage(result);
 }
 
 }  // namespace korvan::bitmap

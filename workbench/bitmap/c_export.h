@@ -50,7 +50,10 @@ struct ExportResult {
 // failure leaves any earlier file of that name as it was.
 ExportResult exportBitmap(const std::string& bitmapPath, const std::string& name);
 
-// The message shown for a failed export (French, UTF-8); empty for a written file.
-std::string exportMessage(const ExportResult& result);
+enum class MessageLanguage { French, English };
+
+// What the user is told about an export (UTF-8): why it failed, or, for a written file, where
+// the C file went.
+std::string exportMessage(const ExportResult& result, MessageLanguage lang = MessageLanguage::French);
 
 }  // namespace korvan::bitmap

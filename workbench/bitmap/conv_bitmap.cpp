@@ -13,17 +13,35 @@
 #include <QPushButton>
 
 #include "c_export.h"
+#include "shell/dialog_fit.h"
 
 namespace {
 
-const char* const kTitle = "Convertisseur BMP vers C";
+// The dialog's texts, French then English.
+struct Words {
+    const char* title;
+    const char* fileButton;
+    const char* exportButton;
+    const char* closeButton;
+    const char* nameLabel;
+};
+constexpr Words kFrench{"Convertisseur BMP vers C", "Fichier BMP", "Exporter", "Fermer", "Nom de la ressource"};
+constexpr Words kEnglish{"BMP to C converter", "BMP file", "Export", "Close", "Resource name"};
+
 // String 146, "bitmap (*.bmp)|*.bmp|", in the file dialog's filter syntax.
 const char* const kFilter = "bitmap (*.bmp)";
 
+const Words& words(bool english) { return english ? kEnglish : kFrench; }
+
+korvan::bitmap::MessageLanguage messageLanguage(bool english) {
+    return english ? korvan::bitmap::MessageLanguage::English : korvan::bitmap::MessageLanguage::French;
+}
+
 }  // namespace
 
-ConvBitmap::ConvBitmap(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QString::fromUtf8(kTitle));
+ConvBitmap::ConvBitmap(QWidget* parent, bool english) : QDialog(parent), m_english(english) {
+    const Words& w = words(english);
+    setWindowTitle(QString::fromUtf8(w.title));
 
     m_pathField = new QLineEdit(this);
     m_pathField->setObjectName(QStringLiteral("pathField"));
@@ -36,17 +54,17 @@ ConvBitmap::ConvBitmap(QWidget* parent) : QDialog(parent) {
     const int frame = 2 * m_preview->frameWidth();
     m_preview->setFixedSize(kPreviewWidth + frame, kPreviewHeight + frame);
 
-    m_fileButton = new QPushButton(QStringLiteral("Fichier BMP"), this);
+    m_fileButton = new QPushButton(QString::fromUtf8(w.fileButton), this);
     m_fileButton->setObjectName(QStringLiteral("fileButton"));
-    m_exportButton = new QPushButton(QStringLiteral("Exporter"), this);
+    m_exportButton = new QPushButton(QString::fromUtf8(w.exportButton), this);
     m_exportButton->setObjectName(QStringLiteral("exportButton"));
     m_exportButton->setEnabled(false);
     m_exportButton->setDefault(true);
-    m_closeButton = new QPushButton(QStringLiteral("Fermer"), this);
+    m_closeButton = new QPushButton(QString::fromUtf8(w.closeButton), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setAutoDefault(false);
 
-    auto* nameLabel = new QLabel(QStringLiteral("Nom de la ressource"), this);
+    auto* nameLabel = new QLabel(QString::fromUtf8(w.nameLabel), this);
     m_nameField = new QLineEdit(QString::fromLatin1(korvan::bitmap::kDefaultResourceName), this);
     m_nameField->setObjectName(QStringLiteral("nameField"));
     nameLabel->setBuddy(m_nameField);
@@ -64,6 +82,10 @@ ConvBitmap::ConvBitmap(QWidget* parent) : QDialog(parent) {
     layout->addLayout(closeRow, 5, 0, 1, 3);
     layout->setColumnStretch(1, 1);
 
+    // The path field shows a path of a usual length whole; the window shows its title whole.
+    korvan::shell::fitLineEdit(m_pathField, QString(), 48);
+    korvan::shell::fitTitle(this);
+
     connect(m_fileButton, &QPushButton::clicked, this, &ConvBitmap::chooseFile);
     connect(m_exportButton, &QPushButton::clicked, this, &ConvBitmap::exportFile);
     connect(m_closeButton, &QPushButton::clicked, this, &ConvBitmap::reject);
@@ -72,6 +94,7 @@ ConvBitmap::ConvBitmap(QWidget* parent) : QDialog(parent) {
 void ConvBitmap::setFilePath(const QString& path) {
     m_filePath = path;
     m_pathField->setText(path);
+    korvan::shell::fitLineEdit(m_pathField, path, 48);
     // The file is checked as the export will check it, so that a damaged bitmap is reported
     // now, shows no preview and cannot be exported. The preview comes from the bytes checked.
     const korvan::bitmap::LoadedBitmap loaded = korvan::bitmap::loadBitmap(QFile::encodeName(path).toStdString());
@@ -83,7 +106,7 @@ void ConvBitmap::setFilePath(const QString& path) {
         refused.status = korvan::bitmap::ExportStatus::BadBitmap;
         refused.bitmap = loaded.check;
         refused.bitmapPath = QFile::encodeName(path).toStdString();
-        showMessage(QString::fromStdString(korvan::bitmap::exportMessage(refused)));
+        showMessage(QString::fromStdString(korvan::bitmap::exportMessage(refused, messageLanguage(m_english))));
         return;
     }
     const QImage image = QImage::fromData(loaded.bytes.data(), static_cast<int>(loaded.bytes.size()), "BMP");
@@ -113,10 +136,13 @@ bool ConvBitmap::exportFile() {
     if (path.isEmpty()) return false;
     const auto result =
         korvan::bitmap::exportBitmap(QFile::encodeName(path).toStdString(), resourceName().toStdString());
+    const QString message = QString::fromStdString(korvan::bitmap::exportMessage(result, messageLanguage(m_english)));
     if (!result.ok()) {
-        showMessage(QString::fromStdString(korvan::bitmap::exportMessage(result)));
+        showMessage(message);
         return false;
     }
+    m_outputPath = QFile::decodeName(result.outputPath.c_str());
+    m_writtenMessage = message;
     accept();
     return true;
 }
@@ -125,4 +151,4 @@ QString ConvBitmap::askBitmapPath() {
     return QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromLatin1(kFilter));
 }
 
-void ConvBitmap::showMessage(const QString& text) { QMessageBox::warning(this, QString::fromUtf8(kTitle), text); }
+void ConvBitmap::showMessage(const QString& text) { QMessageBox::warning(this, windowTitle(), text); }

@@ -8,7 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// Modal dialog over the converter of korvan::bitmap. The dialog exists in French only.
+// Modal dialog over the converter of korvan::bitmap, in French or in English.
 class ConvBitmap : public QDialog {
     Q_OBJECT
 
@@ -16,7 +16,7 @@ public:
     static constexpr int kPreviewWidth = 128;
     static constexpr int kPreviewHeight = 64;
 
-    explicit ConvBitmap(QWidget* parent = nullptr);
+    explicit ConvBitmap(QWidget* parent = nullptr, bool english = false);
 
     // Takes `path` as the chosen bitmap, as a confirmed file dialog does: shows the path, checks
     // the file, then enables "Exporter" and previews the picture, or, for a file that is no
@@ -35,6 +35,10 @@ public:
     // "Exporter": writes the C file beside the bitmap and closes the dialog; on failure shows
     // why and stays open. Returns true when the file was written.
     bool exportFile();
+    // The C file written by the last export, and the sentence that tells the user where it
+    // went; empty before an export succeeded.
+    QString outputPath() const { return m_outputPath; }
+    QString writtenMessage() const { return m_writtenMessage; }
 
 protected:
     // The open-file dialog; returns the chosen path, or an empty string when cancelled.
@@ -43,7 +47,10 @@ protected:
     virtual void showMessage(const QString& text);
 
 private:
+    bool m_english;
     QString m_filePath;
+    QString m_outputPath;
+    QString m_writtenMessage;
     QLineEdit* m_pathField = nullptr;
     QLabel* m_preview = nullptr;
     QPushButton* m_fileButton = nullptr;

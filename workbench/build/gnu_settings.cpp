@@ -13,9 +13,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
+#include "dialog_fit.h"
 #include "gnu_core.h"
 #include "settings_store.h"
 
@@ -24,6 +28,20 @@ namespace korvan::build {
 namespace {
 
 const QString kSection = QStringLiteral("GNU");
+// Options fields show at least this many characters, the room for a few more options.
+constexpr int kOptionChars = 48;
+
+// Makes the linker's file list wide enough for the longest of `files` (to a limit past which
+// it scrolls), with room for its frame and vertical scroll bar.
+void fitFileList(QListWidget* list, const std::vector<std::string>& files) {
+    const QFontMetrics metrics = list->fontMetrics();
+    int widest = 24 * metrics.averageCharWidth();
+    for (const auto& f : files) widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(f)));
+    widest = std::min(widest, 96 * metrics.averageCharWidth());
+    const int chrome = 2 * list->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                       2 * metrics.averageCharWidth();
+    list->setMinimumWidth(std::max(list->minimumWidth(), widest + chrome));
+}
 
 QString tr2(shell::Language lang, const char* french, const char* english) {
     return QString::fromUtf8(lang == shell::Language::French ? french : english);
@@ -75,6 +93,7 @@ CGnuRep::CGnuRep(bool toolchainPresent, const QString& root, shell::Language lan
     m_compilerFolder->setObjectName(QStringLiteral("compilerFolderEdit"));
     m_toolFolder->setReadOnly(true);
     m_compilerFolder->setReadOnly(true);
+    for (QLineEdit* field : {m_toolFolder, m_compilerFolder}) shell::fitLineEdit(field, field->text());
     m_installed = new QCheckBox(tr2(language, "Compilateur GNU C/C++ installé", "GNU C/C++ is setup"), this);
     m_installed->setObjectName(QStringLiteral("installedCheck"));
     m_installed->setChecked(toolchainPresent);
@@ -87,6 +106,9 @@ CGnuRep::CGnuRep(bool toolchainPresent, const QString& root, shell::Language lan
 CGnuCompC::CGnuCompC(const QString& options, shell::Language language) {
     m_options = new QLineEdit(options, this);
     m_options->setObjectName(QStringLiteral("compilerOptionsEdit"));
+    // Wide enough for the options given and for the defaults the button puts there.
+    shell::fitLineEdit(m_options, options, kOptionChars);
+    shell::fitLineEdit(m_options, QString::fromStdString(gnu::defaultOptions(runtimeFolder().toStdString()).compiler));
     auto* defaults = new QPushButton(tr2(language, "Défaut", "Default"), this);
     defaults->setObjectName(QStringLiteral("compilerDefaultButton"));
     connect(defaults, &QPushButton::clicked, this, &CGnuCompC::setDefaults);
@@ -107,9 +129,12 @@ void CGnuCompC::setDefaults() {
 CConfLinker::CConfLinker(const QString& options, const QString& files, shell::Language language) : m_fileText(files) {
     m_options = new QLineEdit(options, this);
     m_options->setObjectName(QStringLiteral("linkerOptionsEdit"));
+    shell::fitLineEdit(m_options, options, kOptionChars);
+    shell::fitLineEdit(m_options, QString::fromStdString(gnu::defaultOptions(runtimeFolder().toStdString()).linker));
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("linkerFileList"));
     m_list->setSortingEnabled(true);
+    fitFileList(m_list, gnu::splitFileList(files.toStdString()));
     auto* defaults = new QPushButton(tr2(language, "Défaut", "Default"), this);
     defaults->setObjectName(QStringLiteral("linkerDefaultButton"));
     auto* add = new QPushButton(tr2(language, "Ajouter", "Add"), this);
@@ -161,11 +186,13 @@ void CConfLinker::setDefaults() {
     m_options->setText(QString::fromStdString(defaults.linker));
     m_list->clear();
     for (const auto& f : defaults.files) m_list->addItem(QString::fromStdString(f));
+    fitFileList(m_list, defaults.files);
     m_listFilled = true;
 }
 
 void CConfLinker::addFile(const QString& path) {
     m_list->addItem(path);
+    fitFileList(m_list, {path.toStdString()});
     m_listFilled = true;
 }
 
@@ -200,6 +227,7 @@ CGnuSheet::CGnuSheet(QWidget* parent, const GnuSettings& values, bool toolchainP
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     layout->addWidget(buttons);
+    shell::fitTitle(this);
 }
 
 GnuSettings CGnuSheet::values() const { return {m_compiler->options(), m_linker->options(), m_linker->files()}; }

@@ -23,6 +23,7 @@
 #include <set>
 
 #include "com_tread.h"
+#include "dialog_fit.h"
 #include "korvan_app.h"
 #include "monitor_doc.h"
 #include "monitor_texts.h"
@@ -404,6 +405,8 @@ Confmoniteur::Confmoniteur(QWidget* parent) : QDialog(parent) {
     layout->addWidget(m_detect);
     layout->addWidget(m_autoDownload);
     layout->addLayout(okCancel(this, monitorText(mtext::kOk), monitorText(mtext::kCancelAmp)));
+    // The title is longer than the controls: the window is made wide enough to show it whole.
+    shell::fitTitle(this);
 }
 
 void Confmoniteur::setValues(const QString& port, bool detect, bool autoDownload) {
@@ -412,6 +415,10 @@ void Confmoniteur::setValues(const QString& port, bool detect, bool autoDownload
         m_port->setCurrentIndex(index);
     else
         m_port->setEditText(port);  // a stored port outside the list stays shown as typed
+    // A typed device path (a pseudo-terminal's, a link's) shows whole.
+    constexpr int kLongestShown = 64;
+    m_port->setMinimumContentsLength(
+        std::min(std::max(m_port->minimumContentsLength(), int(port.size())), kLongestShown));
     m_detect->setChecked(detect);
     m_autoDownload->setChecked(autoDownload);
 }

@@ -14,6 +14,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
+#include "dialog_fit.h"
 #include "korvan_app.h"
 #include "korvan_view.h"
 #include "main_frame.h"
@@ -39,6 +42,7 @@ CALigne::CALigne(CKorvanApp& app, int line, QWidget* parent) : QDialog(parent), 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(buttons);
+    fitTitle(this);
 }
 
 void CALigne::accept() {
@@ -77,7 +81,14 @@ CAboutDlg::CAboutDlg(CKorvanApp& app, QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(buttons);
-    resize(420, 200);
+    // The list is as wide as its longest line and as high as its lines, whatever the font.
+    const QFontMetrics metrics = m_list->fontMetrics();
+    int widest = 0;
+    for (int i = 0; i < m_list->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(m_list->item(i)->text()));
+    const int chrome = 2 * m_list->frameWidth() + 4 * metrics.averageCharWidth();
+    m_list->setMinimumSize(widest + chrome, (m_list->count() + 1) * metrics.lineSpacing() + chrome);
+    fitTitle(this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -129,6 +140,7 @@ CFindReplaceDlg::CFindReplaceDlg(CKorvanApp& app, bool replace, QWidget* parent)
     buttons->addWidget(close);
     buttons->addStretch();
     grid->addLayout(buttons, 0, 2, row, 1);
+    fitTitle(this);
 }
 
 void CFindReplaceDlg::loadState(const FindState& state) {

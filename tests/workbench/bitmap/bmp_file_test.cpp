@@ -99,6 +99,11 @@ TEST_P(DamagedBitmap, IsRefusedWithItsReason) {
     const std::string message = exportMessage(r);
     EXPECT_NE(message.find("\"/home/eleve/img/pic.bmp\""), std::string::npos) << message;
     EXPECT_NE(message.find(c.messagePart), std::string::npos) << message;
+    // The English interface says it in English, naming the same file.
+    const std::string english = exportMessage(r, MessageLanguage::English);
+    EXPECT_NE(english.find("\"/home/eleve/img/pic.bmp\""), std::string::npos) << english;
+    EXPECT_NE(english.find("BMP"), std::string::npos) << english;
+    EXPECT_NE(english, message);
 }
 
 using E = BitmapError;

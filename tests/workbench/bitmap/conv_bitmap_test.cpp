@@ -15,6 +15,7 @@ namespace {
 // The dialog with its file dialog and message box replaced, so the flow runs unattended.
 class ScriptedConvBitmap : public ConvBitmap {
 public:
+    explicit ScriptedConvBitmap(bool english = false) : ConvBitmap(nullptr, english) {}
     QString nextPath;      // what the file dialog answers; empty = cancelled
     QStringList messages;  // what was shown to the user
 
@@ -112,8 +113,22 @@ private slots:
         QCOMPARE(dlg.messages.size(), 1);
     }
 
+    void exportWritesTheCFileBesideTheBitmapAndCloses_data() {
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<QString>("exportText");
+        QTest::addColumn<QString>("written");  // the sentence saying where the file went
+        QTest::newRow("French") << false << "Exporter"
+                                << "Fichier C écrit : \"%1\".";
+        QTest::newRow("English") << true << "Export"
+                                 << "C file written: \"%1\".";
+    }
     void exportWritesTheCFileBesideTheBitmapAndCloses() {
-        ScriptedConvBitmap dlg;
+        QFETCH(bool, english);
+        QFETCH(QString, exportText);
+        QFETCH(QString, written);
+        ScriptedConvBitmap dlg(english);
+        QCOMPARE(child<QPushButton>(dlg, "exportButton")->text(), exportText);
+        QVERIFY(dlg.outputPath().isEmpty() && dlg.writtenMessage().isEmpty());
         dlg.show();
         dlg.nextPath = bitmap(QStringLiteral("splash.bmp"));
         click(dlg, "fileButton");
@@ -131,6 +146,8 @@ private slots:
                             "0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, \r\n"));
         QVERIFY(text.endsWith("};\r\nstruct image i_logo={(short)0x400, 0x10, 0x40,logo};\r\n"));
         QCOMPARE(text.count("\r\n"), 64 + 4);
+        QCOMPARE(dlg.outputPath(), m_dir.filePath(QStringLiteral("splash.c")));
+        QCOMPARE(dlg.writtenMessage(), written.arg(dlg.outputPath()));
     }
 
     void refusalsAndCloseWriteNothing_data() {
