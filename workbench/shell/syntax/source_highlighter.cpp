@@ -57,6 +57,24 @@ void SourceHighlighter::highlightBlock(const QString& text) {
     LineState exit = LineState::Code;
     if (m_language == syntax::SourceLanguage::Assembly) {
         syntax::scanAssemblyLine(m_bytes, m_spans);
+        // Blanks look the same in any colour: a gap of blanks only between the fields joins
+        // the run before it (or after it, at the line's start), which spares Qt a format range
+        // per field of an assembly line.
+        std::size_t end = 0;
+        for (std::size_t k = 0; k < m_spans.size(); ++k) {
+            syntax::Span& span = m_spans[k];
+            std::size_t blank = end;
+            while (blank < span.start && (m_bytes[blank] == ' ' || m_bytes[blank] == '\t')) ++blank;
+            if (span.start > end && blank == span.start) {
+                if (k > 0) {
+                    m_spans[k - 1].length += span.start - end;
+                } else {
+                    span.length += span.start;
+                    span.start = 0;
+                }
+            }
+            end = span.start + span.length;
+        }
     } else {
         // -1 means the line before was never coloured (or there is none): start in code.
         const int previous = previousBlockState();

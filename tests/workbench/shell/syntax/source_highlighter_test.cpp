@@ -83,15 +83,16 @@ private slots:
     }
 
     // An assembly document is coloured by the assembler's line split (directives in the
-    // preprocessor's colour P, registers in the type names' T); switching the language
-    // recolours the whole text, and an edit recolours its own line only.
+    // preprocessor's colour P, registers in the type names' T; a gap of blanks only takes the
+    // run before it); switching the language recolours the whole text, and an edit recolours
+    // its own line only.
     void coloursAssemblyAndSwitchesLanguage() {
         QTextDocument doc;
         doc.documentLayout();
         auto* highlighter = new SourceHighlighter(&doc);
         highlighter->setLanguage(syntax::SourceLanguage::Assembly);
         doc.setPlainText("* l'adresse /* int\nBOUCLE\tMOVE.L #$FF,D0 ; it's int\n\tDC.B 'a''b',0");
-        const QStringList assembly{"CCCCCCCCCCCCCCCCCC", "LLLLLL.KKKKKK..NNN.TT.CCCCCCCCCC", ".PPPP.SSSSSS.N"};
+        const QStringList assembly{"CCCCCCCCCCCCCCCCCC", "LLLLLLLKKKKKK..NNN.TTTCCCCCCCCCC", "PPPPPPSSSSSS.N"};
         QStringList shown;
         for (int line = 0; line < doc.blockCount(); ++line) shown << colours(doc, line);
         QCOMPARE(shown, assembly);
