@@ -1,6 +1,9 @@
-// Opening a 20,000-line source in the workbench and typing into it, measured in the real main
-// window (offscreen unless a display platform is chosen).
+// Opening a 20,000-line source in the workbench and typing into it, and opening files at the
+// editor's size and line-length limits, measured in the real main window (offscreen unless a
+// display platform is chosen).
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +19,7 @@
 #include "korvan_doc.h"
 #include "korvan_view.h"
 #include "main_frame.h"
+#include "source_file.h"
 
 using namespace korvan::shell;
 
@@ -85,6 +89,52 @@ void BM_OpenColoured20000Lines(benchmark::State& state) {
     state.counters["lines"] = 20000;
 }
 BENCHMARK(BM_OpenColoured20000Lines)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// A file at the editor's limits: as large as it opens, once with source lines, once with every
+// line as long as it may be. Opened, shown, coloured and painted, at the start and at the end.
+QString limitPath(bool longLines) {
+    const QString path =
+        g_dir->filePath(longLines ? QStringLiteral("limite-lignes.src") : QStringLiteral("limite.src"));
+    if (QFile::exists(path)) return path;
+    const uint64_t max = kEditorLimits.maxBytes;
+    QByteArray bytes;
+    bytes.reserve(qsizetype(max));
+    if (longLines) {
+        QByteArray line(qsizetype(kEditorLimits.maxLineBytes), 'a');
+        for (qsizetype i = 0; i + 18 <= line.size(); i += 40) line.replace(i, 18, "  MOVE.L #$10,D0 ;");
+        while (uint64_t(bytes.size()) + line.size() + 2 <= max) bytes += line + "\r\n";
+    } else {
+        const QByteArray source = makeSource(20000).toUtf8();
+        while (uint64_t(bytes.size()) + source.size() <= max) bytes += source;
+    }
+    // Short comment lines up to the exact size.
+    while (uint64_t(bytes.size()) < max) {
+        const qsizetype n = std::min<qsizetype>(64, qsizetype(max) - bytes.size());
+        bytes += n >= 2 ? QByteArray(n - 2, ';') + "\r\n" : QByteArray(n, ';');
+    }
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+void BM_OpenAtTheLimits(benchmark::State& state) {
+    const QString path = limitPath(state.range(0) != 0);
+    for (auto _ : state) {
+        CKorvanDoc* doc = g_app->openSourceDocument(path);
+        if (!doc) state.SkipWithError("refused");
+        QCoreApplication::processEvents();
+        CKorvanView* view = g_app->mainFrame()->activeSourceView();
+        view->viewport()->repaint();
+        view->moveCursor(QTextCursor::End);
+        view->viewport()->repaint();
+        state.PauseTiming();
+        closeAll();
+        state.ResumeTiming();
+    }
+    state.counters["bytes"] = double(kEditorLimits.maxBytes);
+}
+BENCHMARK(BM_OpenAtTheLimits)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // One key press in the middle of the large source: editing, recolouring and repainting.
 void BM_KeystrokeIn20000Lines(benchmark::State& state) {

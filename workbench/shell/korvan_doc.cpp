@@ -7,13 +7,21 @@
 #include <QMessageBox>
 #include <QPlainTextDocumentLayout>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextDocument>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <string_view>
 
 #include "commands.h"
 #include "korvan_app.h"
 #include "korvan_view.h"
 #include "main_frame.h"
 #include "source_file.h"
+#include "source_watch.h"
 #include "syntax_hookup.h"
 
 namespace korvan::shell {
@@ -21,21 +29,43 @@ namespace korvan::shell {
 namespace {
 // The reason of a failed read or write in the interface's language.
 QString reasonText(const FileResult& r, Language lang) {
+    auto count = [](uint64_t n) { return QString::number(static_cast<qulonglong>(n)); };
+    switch (r.refusal) {
+    case ReadRefusal::TooLarge:
+        return QString::fromUtf8(lookupText(text::kFileTooLarge, lang)).arg(count(r.at), count(kEditorLimits.maxBytes));
+    case ReadRefusal::LineTooLong:
+        return QString::fromUtf8(lookupText(text::kLineTooLong, lang))
+            .arg(count(r.at), count(kEditorLimits.maxLineBytes));
+    case ReadRefusal::None: break;
+    }
     if (r.code == 0) return QString::fromLocal8Bit(r.error.c_str());
     return QString::fromStdString(systemErrorText(r.code, lang));
 }
+
+size_t hashOf(const std::string& bytes) { return std::hash<std::string_view>{}(bytes); }
+std::string nameOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// How long the document waits after a change on disk before it looks: a program that writes
+// a file in several steps is done by then, and a burst of changes is looked at once.
+constexpr int kDiskSettleMs = 150;
 }  // namespace
 
 CKorvanDoc::CKorvanDoc(CKorvanApp& app, const QString& untitledName)
-    : m_app(app), m_text(new QTextDocument(this)), m_untitledName(untitledName) {
+    : m_app(app), m_text(new QTextDocument(this)), m_untitledName(untitledName), m_diskCheck(new QTimer(this)) {
     m_text->setDocumentLayout(new QPlainTextDocumentLayout(m_text));
     m_text->setDefaultFont(editorFont());
     m_colouring = attachSyntaxColouring(m_text);
     connect(m_text, &QTextDocument::modificationChanged, this, &CKorvanDoc::updateViewTitles);
+    m_diskCheck->setSingleShot(true);
+    m_diskCheck->setInterval(kDiskSettleMs);
+    connect(m_diskCheck, &QTimer::timeout, this, &CKorvanDoc::refreshFromDisk);
     registerCommands();
 }
 
-CKorvanDoc::~CKorvanDoc() = default;
+// The watch may already be gone with the application object, before this document.
+CKorvanDoc::~CKorvanDoc() {
+    if (m_watch && !m_path.isEmpty()) m_watch->unwatch(m_path);
+}
 
 void CKorvanDoc::registerCommands() {
     setHandler(cmd::kFileClose, {[this] { closeDocument(); }, {}, {}});
@@ -49,33 +79,105 @@ bool CKorvanDoc::isModified() const { return m_text->isModified(); }
 
 bool CKorvanDoc::load(const QString& path, QString* error) {
     std::string bytes;
-    const FileResult r = readWholeFile(QFile::encodeName(path).toStdString(), bytes);
+    const FileResult r = readWholeFile(nameOf(path), bytes, kEditorLimits);
     if (!r.ok) {
         if (error) *error = reasonText(r, m_app.uiLanguage());
         return false;
     }
     selectSyntaxColouring(m_colouring, path);  // before the text: it is coloured once
+    takeText(bytes);
+    setPath(path);
+    return true;
+}
+
+void CKorvanDoc::takeText(const std::string& bytes) {
+    // The views keep their caret and scroll positions as far as the new text reaches.
+    struct Place {
+        CKorvanView* view;
+        int caret, x, y;
+    };
+    std::vector<Place> places;
+    for (CKorvanView* v : m_views)
+        places.push_back(
+            {v, v->textCursor().position(), v->horizontalScrollBar()->value(), v->verticalScrollBar()->value()});
     DecodedText decoded = decodeSource(bytes);
     m_format = std::move(decoded.format);
     m_text->setPlainText(QString::fromUtf8(decoded.utf8.data(), static_cast<qsizetype>(decoded.utf8.size())));
     m_text->setModified(false);
-    m_path = path;
+    m_diskHash = hashOf(bytes);
+    for (const Place& p : places) {
+        QTextCursor c(m_text);
+        c.setPosition(std::min(p.caret, m_text->characterCount() - 1));
+        p.view->setTextCursor(c);
+        p.view->horizontalScrollBar()->setValue(p.x);
+        p.view->verticalScrollBar()->setValue(p.y);
+    }
     updateViewTitles();
-    return true;
+}
+
+void CKorvanDoc::setPath(const QString& path) {
+    if (path == m_path) return;
+    if (!m_watch) {
+        m_watch = SourceWatch::of(m_app);
+        connect(m_watch, &SourceWatch::touched, this, [this](const QString& file) {
+            if (file == m_path) m_diskCheck->start();
+        });
+    }
+    if (!m_path.isEmpty()) m_watch->unwatch(m_path);
+    m_path = path;
+    selectSyntaxColouring(m_colouring, m_path);
+    m_watch->watch(m_path);
 }
 
 void CKorvanDoc::refreshFromDisk() {
-    if (isUntitled() || isModified()) return;
+    if (isUntitled() || m_asking) return;
+    if (m_watch) m_watch->rewatch(m_path);
     std::string bytes;
-    if (!readWholeFile(QFile::encodeName(m_path).toStdString(), bytes).ok) return;
-    DecodedText decoded = decodeSource(bytes);
-    const QString text = QString::fromUtf8(decoded.utf8.data(), static_cast<qsizetype>(decoded.utf8.size()));
-    const TextFormat& f = decoded.format;
-    if (text == m_text->toPlainText() && f.encoding == m_format.encoding && f.byteOrderMark == m_format.byteOrderMark &&
-        f.lineEnd == m_format.lineEnd && f.perLine == m_format.perLine)
+    // Gone, unreadable or over the limits: kept as it is (a save asks before writing over it).
+    if (!readWholeFile(nameOf(m_path), bytes, kEditorLimits).ok) return;
+    // The same bytes: our own save, or a file touched or written again unchanged.
+    if (hashOf(bytes) == m_diskHash) return;
+    if (!isModified()) {
+        takeText(bytes);
         return;
-    QString ignored;
-    load(m_path, &ignored);
+    }
+    QMessageBox box(QMessageBox::Warning, m_app.text(text::kAppTitle),
+                    m_app.text(text::kChangedOnDisk).arg(QDir::toNativeSeparators(m_path)),
+                    QMessageBox::Yes | QMessageBox::No, m_app.mainFrame());
+    box.button(QMessageBox::Yes)->setText(m_app.text(text::kReloadButton));
+    box.button(QMessageBox::No)->setText(m_app.text(text::kKeepMineButton));
+    box.setDefaultButton(QMessageBox::No);
+    const int answer = ask(box);
+    if (answer == QMessageBox::Yes)
+        takeText(bytes);
+    else if (answer == QMessageBox::No)
+        m_diskHash = hashOf(bytes);  // seen by the user: a later save writes over it without asking
+}
+
+bool CKorvanDoc::confirmOverwrite(const QString& target) {
+    if (isUntitled() || target != m_path) return true;
+    std::string bytes;
+    const FileResult r = readWholeFile(nameOf(target), bytes, kEditorLimits);
+    if (r.ok ? hashOf(bytes) == m_diskHash : r.code == ENOENT) return true;
+    QMessageBox box(QMessageBox::Warning, m_app.text(text::kAppTitle),
+                    m_app.text(text::kOverwriteNewer).arg(QDir::toNativeSeparators(target)),
+                    QMessageBox::Yes | QMessageBox::No, m_app.mainFrame());
+    box.button(QMessageBox::Yes)->setText(m_app.text(text::kYes));
+    box.button(QMessageBox::No)->setText(m_app.text(text::kNo));
+    box.setDefaultButton(QMessageBox::No);
+    return ask(box) == QMessageBox::Yes;
+}
+
+int CKorvanDoc::ask(QMessageBox& box) {
+    // No second question about the disk while this one is up; changes that came meanwhile are
+    // looked at once it is answered.
+    QPointer<CKorvanDoc> alive(this);
+    m_asking = true;
+    const int answer = box.exec();
+    if (!alive) return -1;
+    m_asking = false;
+    m_diskCheck->start();
+    return answer;
 }
 
 bool CKorvanDoc::saveTo(const QString& path, QString* error) {
@@ -101,8 +203,8 @@ bool CKorvanDoc::saveTo(const QString& path, QString* error) {
         return false;
     }
     m_format = std::move(format);
-    m_path = path;
-    selectSyntaxColouring(m_colouring, m_path);
+    m_diskHash = hashOf(*bytes);
+    setPath(path);
     m_text->setModified(false);
     updateViewTitles();
     emit titleChanged();
@@ -115,6 +217,7 @@ bool CKorvanDoc::saveTo(const QString& path, QString* error) {
 
 bool CKorvanDoc::save() {
     if (isUntitled()) return saveAs();
+    if (!confirmOverwrite(m_path)) return false;
     QString error;
     if (saveTo(m_path, &error)) return true;
     QMessageBox::warning(m_app.mainFrame(), m_app.text(text::kAppTitle),
@@ -143,6 +246,7 @@ bool CKorvanDoc::saveAs() {
     }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
     const QString target = QFileInfo(dlg.selectedFiles().first()).absoluteFilePath();
+    if (!confirmOverwrite(target)) return false;
     QString error;
     if (!saveTo(target, &error)) {
         QMessageBox::warning(m_app.mainFrame(), m_app.text(text::kAppTitle),

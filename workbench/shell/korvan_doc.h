@@ -12,12 +12,15 @@
 #include "source_text.h"
 #include "syntax_hookup.h"
 
+class QMessageBox;
 class QTextDocument;
+class QTimer;
 
 namespace korvan::shell {
 
 class CKorvanApp;
 class CKorvanView;
+class SourceWatch;
 
 class CKorvanDoc : public QObject, public CommandTarget {
     Q_OBJECT
@@ -33,19 +36,22 @@ public:
     bool isModified() const;
     const TextFormat& format() const { return m_format; }
 
-    // Reads path into the document (left unmodified, caret at the start). On failure the
-    // document is unchanged and error holds the reason.
+    // Reads path into the document (left unmodified, caret at the start). A file over the
+    // editor's limits is refused before it is read whole. On failure the document is unchanged
+    // and error holds the reason.
     bool load(const QString& path, QString* error);
-    // Without unsaved changes, takes the file's text again when it changed on disk since (a run
-    // report written anew, say); with unsaved changes, or when the file cannot be read, the
-    // document stays as it is.
+    // Looks at the file on disk (it is also watched while open): when another program changed
+    // it since it was loaded or saved here, a document without unsaved changes takes the new
+    // text at once; one with unsaved changes asks whether to reload it or keep its own text.
+    // A file that is gone, unreadable or over the limits leaves the document as it is.
     void refreshFromDisk();
     // Writes the text to path safely; on success the document takes that path and counts as
     // saved. On failure it keeps its changes and error holds the reason.
     bool saveTo(const QString& path, QString* error);
 
     // The commands: save (asks for a name when untitled), save as. false when nothing was
-    // saved (cancelled or failed; the failure was shown to the user).
+    // saved (cancelled or failed; the failure was shown to the user). Saving over a file that
+    // another program changed since it was loaded or saved here asks first.
     bool save();
     bool saveAs();
     // Asks whether to save unsaved changes: true when the document may be closed.
@@ -70,6 +76,14 @@ signals:
 private:
     void registerCommands();
     void updateViewTitles();
+    // Takes bytes read from the file as the document's text and as the version on disk.
+    void takeText(const std::string& bytes);
+    void setPath(const QString& path);
+    // Asked before writing over target: false when it changed on disk since it was loaded or
+    // saved here and the user does not want to overwrite it.
+    bool confirmOverwrite(const QString& target);
+    // Runs a question about the file on disk; the answer, or -1 when the document went away.
+    int ask(QMessageBox& box);
 
     CKorvanApp& m_app;
     QTextDocument* m_text;
@@ -77,6 +91,12 @@ private:
     QString m_path;
     QString m_untitledName;
     TextFormat m_format;
+    // A hash of the file's bytes as last loaded, saved or seen by the user: the file changed on
+    // disk when its bytes no longer match (touched or written again the same is no change).
+    size_t m_diskHash = 0;
+    QPointer<SourceWatch> m_watch;
+    QTimer* m_diskCheck;
+    bool m_asking = false;
     std::vector<CKorvanView*> m_views;
     int m_liveViews = 0;
     bool m_closingConfirmed = false;

@@ -15,7 +15,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-FileResult failure(int err) { return {false, std::strerror(err), err}; }
+FileResult failure(int err) {
+    FileResult r;
+    r.error = std::strerror(err);
+    r.code = err;
+    return r;
+}
+
+FileResult success() {
+    FileResult r;
+    r.ok = true;
+    return r;
+}
 
 // Closes a descriptor and removes the temporary file unless released.
 class TempFile {
@@ -43,33 +54,60 @@ private:
     bool m_released = false;
 };
 
+FileResult refusal(ReadRefusal why, uint64_t at) {
+    FileResult r;
+    r.refusal = why;
+    r.at = at;
+    return r;
+}
+
 }  // namespace
 
-FileResult readWholeFile(const std::string& path, std::string& bytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+FileResult readWholeFile(const std::string& path, std::string& bytes, const ReadLimits& limits) {
+    // Not blocked by a named pipe without a writer: the editor would stop answering.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return failure(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        return failure(err);
-    }
-    bytes.clear();
-    bytes.reserve(static_cast<size_t>(st.st_size));
+    if (::fstat(fd, &st) != 0) return failure(errno);
+    if (S_ISDIR(st.st_mode)) return failure(EISDIR);
+    if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > limits.maxBytes)
+        return refusal(ReadRefusal::TooLarge, static_cast<uint64_t>(st.st_size));
+
+    std::string text;
+    if (S_ISREG(st.st_mode)) text.reserve(static_cast<size_t>(st.st_size));
+    uint64_t line = 1;  // the line being read, from 1
+    uint64_t lineBytes = 0;
+    bool afterCr = false;
     char buffer[65536];
     while (true) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            return failure(err);
+            return failure(errno);
         }
         if (n == 0) break;
-        bytes.append(buffer, static_cast<size_t>(n));
+        if (text.size() + static_cast<uint64_t>(n) > limits.maxBytes)
+            return refusal(ReadRefusal::TooLarge, text.size() + static_cast<uint64_t>(n));
+        // CR LF, LF and a lone CR each end a line, as when the text is decoded.
+        for (ssize_t i = 0; i < n; ++i) {
+            const char c = buffer[i];
+            if (c == '\n' || c == '\r') {
+                if (c == '\r' || !afterCr) ++line;
+                afterCr = c == '\r';
+                lineBytes = 0;
+            } else {
+                afterCr = false;
+                if (++lineBytes > limits.maxLineBytes) return refusal(ReadRefusal::LineTooLong, line);
+            }
+        }
+        text.append(buffer, static_cast<size_t>(n));
     }
-    ::close(fd);
-    return {true, {}, 0};
+    bytes = std::move(text);
+    return success();
 }
 
 FileResult writeFileSafely(const std::string& path, const std::string& bytes) {
@@ -111,7 +149,7 @@ FileResult writeFileSafely(const std::string& path, const std::string& bytes) {
     if (tmp.close() != 0) return failure(errno);
     if (::rename(tmp.path().c_str(), target.c_str()) != 0) return failure(errno);
     tmp.release();
-    return {true, {}, 0};
+    return success();
 }
 
 }  // namespace korvan::shell

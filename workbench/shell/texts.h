@@ -41,6 +41,12 @@ inline constexpr int kOpenFailed = 5011;      // %1 = path, %2 = reason
 inline constexpr int kSaveFailed = 5012;      // %1 = path, %2 = reason
 inline constexpr int kSavedAsUtf8 = 5013;     // %1 = path
 inline constexpr int kSaveFilterAllFiles = 5014;
+inline constexpr int kFileTooLarge = 5015;   // reason: %1 = bytes found, %2 = the limit
+inline constexpr int kLineTooLong = 5016;    // reason: %1 = line number, %2 = the limit in bytes
+inline constexpr int kChangedOnDisk = 5017;  // %1 = path; the document has unsaved changes
+inline constexpr int kReloadButton = 5018;
+inline constexpr int kKeepMineButton = 5019;
+inline constexpr int kOverwriteNewer = 5009;  // %1 = path
 inline constexpr int kGoToTitle = 5020;
 inline constexpr int kGoToLabel = 5021;
 inline constexpr int kGoToOk = 5022;

@@ -1,5 +1,5 @@
-// Plain logic of the workbench shell: source encodings and line ends, safe saving, toolchain
-// detection, text fallbacks and menu sets.
+// Plain logic of the workbench shell: source encodings and line ends, safe saving, the editor's
+// read limits, toolchain detection, text fallbacks and menu sets.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -140,6 +140,56 @@ TEST(SafeSave, ReplacesTheFileKeepsItsModeAndLeavesNoTemporary) {
     EXPECT_FALSE(fs::exists(dir.path / "missing-folder"));
     EXPECT_FALSE(readWholeFile((dir.path / "none").string(), read).ok);
     EXPECT_FALSE(readWholeFile(dir.path.string(), read).ok);
+}
+
+// The editor's limits: a file at both limits is read; one byte more of file or of a line is
+// refused, with its size or the line's number, before the rest is read.
+TEST(ReadLimits, AtTheLimitsReadOneByteMoreRefused) {
+    constexpr uint64_t kMax = kEditorLimits.maxBytes;
+    constexpr uint64_t kLine = kEditorLimits.maxLineBytes;
+    const std::string longest(kLine, 'a');
+    std::string atSize;  // lines of the longest length, CR LF ended, up to the size limit
+    while (atSize.size() + kLine + 2 <= kMax) atSize += longest + "\r\n";
+    atSize += std::string(kMax - atSize.size(), 'b');
+    ASSERT_LE(kMax - (atSize.rfind('\n') + 1), kLine);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        ReadRefusal refusal;
+        uint64_t at;
+    };
+    const Case cases[] = {
+        {"file at both limits", atSize, ReadRefusal::None, 0},
+        {"file one byte over", atSize + "\n", ReadRefusal::TooLarge, kMax + 1},
+        {"last line at the limit, no line end", "x\n" + longest, ReadRefusal::None, 0},
+        {"line one byte over after LF", "x\n" + longest + "a\n", ReadRefusal::LineTooLong, 2},
+        {"CR LF counts one line end", "x\r\ny\r\n" + longest + "a", ReadRefusal::LineTooLong, 3},
+        {"a lone CR ends a line", "x\ry\r\r" + longest + "a", ReadRefusal::LineTooLong, 4},
+        {"line ends do not count in the line", longest + "\r\n" + longest + "\r", ReadRefusal::None, 0},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const fs::path file = spit(dir.path / "f.src", c.bytes);
+        std::string read = "before";
+        const FileResult r = readWholeFile(file.string(), read, kEditorLimits);
+        EXPECT_EQ(r.ok, c.refusal == ReadRefusal::None) << c.name;
+        EXPECT_EQ(r.refusal, c.refusal) << c.name;
+        EXPECT_EQ(r.at, c.at) << c.name;
+        EXPECT_EQ(read, r.ok ? c.bytes : "before") << c.name;  // a refusal leaves nothing half read
+    }
+    // A sparse file of several gigabytes is refused from its size alone.
+    const fs::path huge = dir.path / "huge.src";
+    spit(huge, "");
+    ASSERT_EQ(::truncate(huge.c_str(), off_t{3} << 30), 0);
+    std::string read;
+    const FileResult r = readWholeFile(huge.string(), read, kEditorLimits);
+    EXPECT_EQ(r.refusal, ReadRefusal::TooLarge);
+    EXPECT_EQ(r.at, uint64_t{3} << 30);
+    // An endless device is refused once the limit is passed instead of filling the memory; a
+    // named pipe without a writer does not block the reader.
+    EXPECT_NE(readWholeFile("/dev/zero", read, kEditorLimits).refusal, ReadRefusal::None);
+    ASSERT_EQ(::mkfifo((dir.path / "pipe").c_str(), 0600), 0);
+    EXPECT_TRUE(readWholeFile((dir.path / "pipe").string(), read, kEditorLimits).ok);
 }
 
 TEST(Toolchain, FoundByPathOrPrefixOnlyWhenExecutable) {

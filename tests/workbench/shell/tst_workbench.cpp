@@ -1,5 +1,6 @@
 // Drives the real workbench main window offscreen: start-up, language, menu sets, documents,
-// saving, prompts, go to line, caret pane, output bar, recent files, drag and drop, printing.
+// saving, prompts, go to line, caret pane, output bar, recent files, drag and drop, printing,
+// the editor's size limits and files changed on disk by other programs.
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 #include <QTextBlock>
 #include <QUrl>
 
+#include <cstdio>
 #include <memory>
 
 #include "../qt_test_support.h"
@@ -27,6 +29,7 @@
 #include "korvan_doc.h"
 #include "korvan_view.h"
 #include "main_frame.h"
+#include "source_file.h"
 
 using namespace korvan::shell;
 using namespace wbtest;
@@ -42,6 +45,17 @@ QStringList barTitles(CMainFrame* frame) {
 QMdiSubWindow* windowOf(QWidget* content) { return qobject_cast<QMdiSubWindow*>(content->parentWidget()); }
 
 bool checked(CMainFrame* frame, int id) { return frame->commandState(id).checked.value_or(false); }
+
+// Answers every message box from now on with `which`, keeping their texts in order.
+void answerEveryBox(QMessageBox::StandardButton which, QStringList* texts) {
+    whileModal<QMessageBox>([which, texts](QMessageBox* box) {
+        if (box->property("answered").toBool()) return false;
+        box->setProperty("answered", true);
+        *texts << box->text();
+        QTimer::singleShot(0, box->button(which), &QAbstractButton::click);
+        return false;
+    });
+}
 
 }  // namespace
 
@@ -581,10 +595,157 @@ private slots:
             QVERIFY(static_cast<CChildFrame*>(w)->documentTitle().startsWith(QStringLiteral("message.txt:")));
             QCOMPARE(static_cast<CKorvanView*>(w->widget())->toPlainText(), QStringLiteral("2 erreur(s)\n"));
         }
+        // With changes of its own it asks; kept, they stay.
         QTest::keyClicks(activeView(), QStringLiteral("note "));
         writeFile(path(QStringLiteral("message.txt")), "5 erreur(s)\r\n");
+        QString question;
+        answerBox(&question, QMessageBox::No);
         QVERIFY(frame->runCommand(cmd::kWindowMessage));
+        QVERIFY2(question.contains(QStringLiteral("modifié par un autre programme")), qPrintable(question));
         QCOMPARE(activeView()->toPlainText(), QStringLiteral("note 2 erreur(s)\n"));
+    }
+
+    // Files over the editor's limits are refused, before they are read whole, with the reason in
+    // the interface's language; every way of opening a file (Open, recent files, an error row,
+    // the command line) goes through the application's open.
+    void filesOverTheEditorLimitsAreRefused_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("sparseSize");  // > 0: an empty file made that long instead
+        QTest::addColumn<bool>("commandLine");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("reason");  // empty: the file opens
+        const QByteArray longest(int(kEditorLimits.maxLineBytes), 'a');
+        const QString limit = QString::number(kEditorLimits.maxLineBytes);
+        const QString size = QString::number(kEditorLimits.maxBytes + 1);
+        QTest::newRow("line at the limit opens") << "x\r\n" + longest + "\r\n"
+                                                 << qint64(0) << false << "FRANCAIS"
+                                                 << "";
+        QTest::newRow("line one byte over") << "x\r\n" + longest + "a\r\nfin\r\n"
+                                            << qint64(0) << false << "FRANCAIS"
+                                            << "Sa ligne 2 fait plus de " + limit + " octets : l'éditeur n'ouvre pas";
+        QTest::newRow("file one byte over, command line, English")
+            << QByteArray() << qint64(kEditorLimits.maxBytes + 1) << true << "ANGLAIS"
+            << "The file is " + size + " bytes long: the editor does not open files over " +
+                   QString::number(kEditorLimits.maxBytes) + " bytes.";
+    }
+    void filesOverTheEditorLimitsAreRefused() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, sparseSize);
+        QFETCH(bool, commandLine);
+        QFETCH(QString, language);
+        QFETCH(QString, reason);
+        setStore(QStringLiteral("KORVAN/LANGAGE"), language);
+        const QString file = writeFile(path(QStringLiteral("grand.src")), bytes);
+        if (sparseSize > 0) QVERIFY(QFile::resize(file, sparseSize));
+        QString message;
+        answerBox(&message);
+        m_app.reset();
+        m_app = std::make_unique<CKorvanApp>();
+        QStringList arguments{QStringLiteral("korvan")};
+        if (commandLine) arguments << file;
+        QVERIFY(m_app->start(arguments));
+        if (!commandLine) m_app->openSourceDocument(file);
+        if (reason.isEmpty()) {
+            QCOMPARE(windowCount(), 1);
+            QCOMPARE(activeView()->document()->textDocument()->findBlockByNumber(1).length(),
+                     int(kEditorLimits.maxLineBytes) + 1);
+            QVERIFY(message.isEmpty());
+            return;
+        }
+        QVERIFY2(message.contains(reason), qPrintable(message));
+        QVERIFY(message.startsWith(language == "ANGLAIS" ? QStringLiteral("Failed to open document")
+                                                         : QStringLiteral("Impossible d'ouvrir le document")));
+        QCOMPARE(windowCount(), 0);
+        QVERIFY(m_app->settings().recentFiles().isEmpty());
+    }
+
+    // Another program changes an open file: a document without changes follows it, however the
+    // file was written and as often as it is; one with changes asks whether to reload or keep
+    // them. The workbench's own saves ask nothing.
+    void changesOnDiskReloadOrAsk_data() {
+        QTest::addColumn<bool>("edited");    // the document has unsaved changes
+        QTest::addColumn<bool>("byRename");  // the other program renames a new file over it
+        QTest::addColumn<int>("answer");     // to the question: Yes reloads, No keeps mine
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("unchanged, written in place: reloaded") << false << false << int(QMessageBox::No) << "B22\n";
+        QTest::newRow("unchanged, replaced by a rename: reloaded") << false << true << int(QMessageBox::No) << "B22\n";
+        QTest::newRow("edited, Reload") << true << false << int(QMessageBox::Yes) << "B22\n";
+        QTest::newRow("edited, Keep my changes") << true << true << int(QMessageBox::No) << "xA1\n";
+    }
+    void changesOnDiskReloadOrAsk() {
+        QFETCH(bool, edited);
+        QFETCH(bool, byRename);
+        QFETCH(int, answer);
+        QFETCH(QString, shown);
+        CMainFrame* frame = start();
+        const QString file = writeFile(path(QStringLiteral("prog.src")), "A1\n");
+        CKorvanDoc* doc = m_app->openSourceDocument(file);
+        QVERIFY(doc);
+        CKorvanView* view = activeView();
+        if (edited) QTest::keyClicks(view, QStringLiteral("x"));
+        view->moveCursor(QTextCursor::Right);
+        QStringList asked;
+        answerEveryBox(QMessageBox::StandardButton(answer), &asked);
+        auto writeOutside = [&](const QByteArray& bytes) {
+            if (!byRename) return writeFile(file, bytes), void();
+            writeFile(path(QStringLiteral("new.tmp")), bytes);
+            QCOMPARE(std::rename(qPrintable(path(QStringLiteral("new.tmp"))), qPrintable(file)), 0);
+        };
+
+        writeOutside("B22\n");
+        if (edited) {
+            QTRY_COMPARE(asked.size(), 1);
+            QVERIFY2(asked[0].contains(QStringLiteral("a été modifié par un autre programme")), qPrintable(asked[0]));
+            QVERIFY(asked[0].contains(file));
+        }
+        QTRY_COMPARE(view->toPlainText(), shown);
+        QCOMPARE(doc->isModified(), shown != "B22\n");
+        if (!edited) QCOMPARE(view->textCursor().position(), 1);  // the caret stays where it was
+        QCOMPARE(asked.size(), edited ? 1 : 0);
+
+        if (doc->isModified()) {
+            // Kept: saving writes over the version seen without a further question.
+            QVERIFY(frame->runCommand(cmd::kFileSave));
+            QCOMPARE(readFile(file), QByteArray("xA1\n"));
+        } else {
+            // Reloaded: the file is still watched (after a rename, the new one) and followed again.
+            writeFile(file, "C333\n");
+            QTRY_COMPARE(view->toPlainText(), QStringLiteral("C333\n"));
+        }
+        // The workbench's own save is no change from outside.
+        QTest::keyClicks(view, QStringLiteral("y"));
+        QVERIFY(frame->runCommand(cmd::kFileSave));
+        const QString saved = view->toPlainText();
+        QTest::qWait(500);
+        QCOMPARE(asked.size(), edited ? 1 : 0);
+        QCOMPARE(view->toPlainText(), saved);
+        QVERIFY(!doc->isModified());
+    }
+
+    // Saving over a file that another program changed since it was opened asks first: No keeps
+    // the other program's file (and the document its changes), Yes writes.
+    void saveOverANewerFileAsksFirst_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QByteArray>("onDisk");
+        QTest::newRow("No keeps the newer file") << int(QMessageBox::No) << QByteArray("B22\n");
+        QTest::newRow("Yes overwrites it") << int(QMessageBox::Yes) << QByteArray("xA1\n");
+    }
+    void saveOverANewerFileAsksFirst() {
+        QFETCH(int, answer);
+        QFETCH(QByteArray, onDisk);
+        CMainFrame* frame = start();
+        const QString file = writeFile(path(QStringLiteral("prog.src")), "A1\n");
+        CKorvanDoc* doc = m_app->openSourceDocument(file);
+        QTest::keyClicks(activeView(), QStringLiteral("x"));
+        QStringList asked;
+        answerEveryBox(QMessageBox::StandardButton(answer), &asked);
+        writeFile(file, "B22\n");
+        QCOMPARE(frame->runCommand(cmd::kFileSave), true);
+        QVERIFY(!asked.isEmpty());
+        QVERIFY2(asked[0].contains(QStringLiteral("depuis qu'il a été ouvert ou enregistré ici")),
+                 qPrintable(asked[0]));
+        QCOMPARE(readFile(file), onDisk);
+        QCOMPARE(doc->isModified(), answer == QMessageBox::No);
     }
 
     // Alt with a character that opens no menu types nothing; the caret's line stays marked.
