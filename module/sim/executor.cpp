@@ -50,43 +50,46 @@ void returnFromException(Machine& m) {
 
 }  // namespace
 
-std::string stopReason(Machine& m, unsigned vector) {
+std::string stopReason(Machine& m, unsigned vector, Language language) {
     const std::uint32_t sp = m.registers().ss;
     const std::uint32_t pc = longWord(m, sp + 2);
     const std::uint32_t address = longWord(m, sp + 8);  // format 2 and $C frames
+    auto say = [language](Text id, std::initializer_list<std::string_view> args = {}) {
+        return text(id, language, args);
+    };
     switch (vector) {
     case 2:
     case 3: {
         const std::uint16_t ssw = word(m, sp + 22);
         const bool read = (ssw & 0x40) != 0;
         const unsigned fc = ssw & 7;
-        const std::string what = vector == 2 ? "bus error: " : "address error: ";
-        const std::string at = " by the instruction at " + hex(longWord(m, sp + 16));
-        if (read && (fc == 2 || fc == 6)) return what + "instruction fetch at " + hex(address);
-        return what + (read ? "read of " : "write to ") + hex(address) + at;
+        const std::string what = say(vector == 2 ? Text::BusError : Text::AddressError);
+        if (read && (fc == 2 || fc == 6)) return what + say(Text::InstructionFetch, {hex(address)});
+        return what + say(read ? Text::ReadOf : Text::WriteTo, {hex(address)}) +
+               say(Text::ByInstruction, {hex(longWord(m, sp + 16))});
     }
     case 4: {
         const std::uint16_t op = word(m, pc);
-        if (op == 0x4AFC) return "ILLEGAL instruction at " + hex(pc);
-        if ((op & 0xFFF8) == 0x4848) return "breakpoint BKPT #" + std::to_string(op & 7) + " at " + hex(pc);
-        return "illegal instruction " + hex(op, 4) + " at " + hex(pc);
+        if (op == 0x4AFC) return say(Text::IllegalOpcode, {hex(pc)});
+        if ((op & 0xFFF8) == 0x4848) return say(Text::Breakpoint, {std::to_string(op & 7), hex(pc)});
+        return say(Text::IllegalInstruction, {hex(op, 4), hex(pc)});
     }
-    case 5: return "zero divide by the instruction at " + hex(address);
-    case 6: return "CHK: register out of bounds at " + hex(address);
-    case 7: return "TRAPV or TRAPcc trap at " + hex(address);
-    case 8: return "privilege violation at " + hex(pc);
-    case 9: return "trace after the instruction at " + hex(address);
-    case 10: return "unimplemented line A instruction " + hex(word(m, pc), 4) + " at " + hex(pc);
-    case 11: return "unimplemented line F instruction " + hex(word(m, pc), 4) + " at " + hex(pc);
-    case 14: return "format error: RTE with a bad frame at " + hex(pc);
-    case 15: return "uninitialised interrupt";
-    case 24: return "spurious interrupt";
+    case 5: return say(Text::ZeroDivide, {hex(address)});
+    case 6: return say(Text::Chk, {hex(address)});
+    case 7: return say(Text::Trapv, {hex(address)});
+    case 8: return say(Text::Privilege, {hex(pc)});
+    case 9: return say(Text::Trace, {hex(address)});
+    case 10: return say(Text::LineA, {hex(word(m, pc), 4), hex(pc)});
+    case 11: return say(Text::LineF, {hex(word(m, pc), 4), hex(pc)});
+    case 14: return say(Text::FormatError, {hex(pc)});
+    case 15: return say(Text::Uninitialised);
+    case 24: return say(Text::Spurious);
     default: break;
     }
-    if (vector >= 25 && vector <= 31) return "interrupt level " + std::to_string(vector - 24) + " without a handler";
+    if (vector >= 25 && vector <= 31) return say(Text::InterruptLevel, {std::to_string(vector - 24)});
     if (vector >= 32 && vector < kServiceTrap)
-        return "TRAP #" + std::to_string(vector - 32) + " without a handler (next instruction at " + hex(pc) + ")";
-    return "exception vector " + std::to_string(vector) + " without a handler";
+        return say(Text::TrapWithoutHandler, {std::to_string(vector - 32), hex(pc)});
+    return say(Text::VectorWithoutHandler, {std::to_string(vector)});
 }
 
 // The module's memory seen by the core: function codes decide only that nobody answers in CPU
@@ -151,7 +154,8 @@ private:
     }
 };
 
-CpuExecutor::CpuExecutor() : m_bus(std::make_unique<BusAdapter>()), m_cpu(std::make_unique<cpu32::Cpu>(*m_bus)) {
+CpuExecutor::CpuExecutor(Language language)
+    : m_bus(std::make_unique<BusAdapter>()), m_cpu(std::make_unique<cpu32::Cpu>(*m_bus)), m_language(language) {
     m_cpu->setWatchRange(kMonitorAreaBase, kMonitorAreaEnd - 1);
 }
 
@@ -192,9 +196,9 @@ std::optional<Outcome> CpuExecutor::enterMonitor(Machine& machine, bool byExcept
     const std::uint32_t offset = (r.pc & kAddressMask) - kMonitorAreaBase;
     const unsigned vector = offset / 4;
     if (!byException || !r.supervisor() || offset % 4 != 0 || vector >= kVectorCount)
-        return Outcome{true, "the program jumped into the monitor's area at " + hex(r.pc)};
+        return Outcome{true, text(Text::JumpedIntoMonitor, m_language, {hex(r.pc)})};
     if (vector == kServiceTrap) return service(machine);
-    Outcome outcome{true, stopReason(machine, vector)};
+    Outcome outcome{true, stopReason(machine, vector, m_language)};
     outcome.vector = vector;
     returnFromException(machine);
     return outcome;
@@ -213,8 +217,8 @@ std::optional<Outcome> CpuExecutor::service(Machine& machine) {
     switch (r.d[0]) {
     case 0: {
         const auto status = static_cast<std::uint8_t>(r.d[1]);
-        outcome = Outcome{true, std::string(kProgramEnded)};
-        if (status != 0) outcome->reason += " with status " + std::to_string(status);
+        outcome = Outcome{true, text(Text::ProgramEnded, m_language)};
+        if (status != 0) outcome->reason += text(Text::WithStatus, m_language, {std::to_string(status)});
         outcome->exitStatus = status;
         break;
     }
@@ -226,7 +230,7 @@ std::optional<Outcome> CpuExecutor::service(Machine& machine) {
         for (std::uint32_t at = m_stringAt.value_or(r.a[0]);; ++at) {
             std::uint8_t b = 0;
             if (!machine.read8(at, b)) {
-                outcome = Outcome{true, "TRAP #15 function 2: the string runs into unmapped memory at " + hex(at)};
+                outcome = Outcome{true, text(Text::StringUnmapped, m_language, {hex(at)})};
                 outcome->vector = 2;  // as the bus error it would be on the module
                 break;
             }
@@ -248,7 +252,7 @@ std::optional<Outcome> CpuExecutor::service(Machine& machine) {
         break;
     case 4: r.d[1] = machine.serialIn().empty() ? 0 : 1; break;
     default:
-        outcome = Outcome{true, "TRAP #15: no function " + std::to_string(r.d[0])};
+        outcome = Outcome{true, text(Text::NoFunction, m_language, {std::to_string(r.d[0])})};
         outcome->vector = kServiceTrap;  // stopped as for an exception on TRAP #15's vector
         break;
     }
@@ -284,9 +288,8 @@ Outcome CpuExecutor::step(Machine& machine) {
     const cpu32::StepResult result = m_cpu->step();
     store(machine);
     if (result.status == cpu32::StepStatus::Normal || result.status == cpu32::StepStatus::Exception) ++m_executed;
-    if (result.status == cpu32::StepStatus::Halted)
-        return {true, "double fault: the processor halted (no room for an exception frame)"};
-    if (result.status == cpu32::StepStatus::Stopped) return {true, "STOP: the processor waits for an interrupt"};
+    if (result.status == cpu32::StepStatus::Halted) return {true, text(Text::DoubleFault, m_language)};
+    if (result.status == cpu32::StepStatus::Stopped) return {true, text(Text::Stop, m_language)};
     if (inMonitorArea(machine.registers().pc)) {
         const std::optional<Outcome> outcome = enterMonitor(machine, result.status == cpu32::StepStatus::Exception);
         if (outcome) return *outcome;
@@ -306,10 +309,8 @@ Outcome CpuExecutor::run(Machine& machine, std::uint32_t budget) {
         m_executed += result.executed;
         switch (result.reason) {
         case cpu32::RunReason::Count: break;
-        case cpu32::RunReason::Halted:
-            store(machine);
-            return {true, "double fault: the processor halted (no room for an exception frame)"};
-        case cpu32::RunReason::Stopped: store(machine); return {true, "STOP: the processor waits for an interrupt"};
+        case cpu32::RunReason::Halted: store(machine); return {true, text(Text::DoubleFault, m_language)};
+        case cpu32::RunReason::Stopped: store(machine); return {true, text(Text::Stop, m_language)};
         case cpu32::RunReason::Exception:
         case cpu32::RunReason::Watch:
             if (!inMonitorArea(m_cpu->regs().pc)) break;  // a handler of the program's own

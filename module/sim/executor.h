@@ -8,6 +8,7 @@
 
 #include "machine.h"
 #include "monitor.h"
+#include "texts.h"
 
 namespace cpu32 {
 class Cpu;
@@ -17,11 +18,11 @@ namespace korvan::sim {
 
 // The monitor's text for a stop on the given vector, from the exception frame on the
 // supervisor stack (read through the machine, before the frame is removed).
-std::string stopReason(Machine& machine, unsigned vector);
+std::string stopReason(Machine& machine, unsigned vector, Language language = Language::English);
 
 class CpuExecutor final : public Executor {
 public:
-    CpuExecutor();
+    explicit CpuExecutor(Language language = Language::English);
     ~CpuExecutor() override;
     CpuExecutor(const CpuExecutor&) = delete;
     CpuExecutor& operator=(const CpuExecutor&) = delete;
@@ -48,6 +49,7 @@ private:
 
     std::unique_ptr<BusAdapter> m_bus;
     std::unique_ptr<cpu32::Cpu> m_cpu;
+    Language m_language;  // of the stop reasons
     std::uint64_t m_executed = 0;
     std::optional<std::uint32_t> m_waitingAt;
     std::optional<std::uint32_t> m_stringAt;  // where a string written in parts goes on

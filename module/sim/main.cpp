@@ -18,6 +18,7 @@
 #include "line.h"
 #include "machine.h"
 #include "monitor.h"
+#include "texts.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ using namespace korvan::sim;
 
 constexpr std::string_view kUsage =
     "usage: korvan-sim [--link PATH] [--line-bps N] [--silent] [--no-ack] [--trace FILE]\n"
-    "                  [--version] [--help]\n"
+    "                  [--lang fr|en] [--version] [--help]\n"
     "       korvan-sim --run PROG.abs [--max-instructions N]\n"
     "       korvan-sim --gdb PORT [--load PROG.abs]\n"
     "Simulates the training module on a pseudo-terminal and prints its path on the first line.\n"
@@ -35,6 +36,8 @@ constexpr std::string_view kUsage =
     "  --silent        never answer (a module that is off)\n"
     "  --no-ack        never acknowledge download blocks\n"
     "  --trace FILE    append one line per chunk received or sent (time, direction, hex bytes)\n"
+    "  --lang fr|en    language of the monitor's texts on the line (default from LC_ALL,\n"
+    "                  LC_MESSAGES or LANG: French when it starts with \"fr\", else English)\n"
     "  --version       print the version and exit\n"
     "  --help          print this text and exit\n"
     "Without a line, --run loads an S-record file, runs it from its entry (or $802000) and\n"
@@ -64,6 +67,7 @@ struct Arguments {
     std::optional<std::uint64_t> maxInstructions;
     std::optional<std::uint16_t> gdbPort;
     std::string load;
+    Language language = languageFromEnvironment();
     bool lineOption = false;  // an option of the pseudo-terminal was given
     bool acknowledge = true;
     bool version = false;
@@ -90,7 +94,8 @@ std::optional<Arguments> parse(int argc, char** argv) {
             return !inlineValue.has_value();
         };
         bool ok = true;
-        if (arg == "--link" || arg == "--trace" || arg == "--line-bps" || arg == "--silent" || arg == "--no-ack")
+        if (arg == "--link" || arg == "--trace" || arg == "--line-bps" || arg == "--silent" || arg == "--no-ack" ||
+            arg == "--lang")
             args.lineOption = true;
         if (arg == "--link") {
             const auto v = value();
@@ -104,6 +109,14 @@ std::optional<Arguments> parse(int argc, char** argv) {
             const auto v = value();
             ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 9;
             if (ok) args.line.bitsPerSecond = static_cast<unsigned>(std::stoul(*v));
+        } else if (arg == "--lang") {
+            const auto v = value();
+            const std::optional<Language> language = v ? parseLanguage(*v) : std::nullopt;
+            if (!language) {
+                std::cerr << "korvan-sim: --lang takes fr or en\n";
+                return std::nullopt;
+            }
+            args.language = *language;
         } else if (arg == "--run") {
             const auto v = value();
             ok = v && !v->empty();
@@ -219,8 +232,9 @@ int main(int argc, char** argv) {
         if (!args->trace.empty()) trace = std::make_unique<Trace>(args->trace);
 
         Machine machine;
-        CpuExecutor executor;
+        CpuExecutor executor(args->language);
         Monitor::Options monitorOptions;
+        monitorOptions.language = args->language;
         monitorOptions.acknowledge = args->acknowledge;
         Monitor monitor(machine, executor, monitorOptions);
         // Watching the slave before its path is out, so that no opener goes unseen.

@@ -19,23 +19,13 @@ constexpr std::uint8_t kEsc = 0x1B;
 constexpr std::uint8_t kCtrlC = 0x03;
 constexpr std::uint8_t kDel = 0x7F;
 
-constexpr std::string_view kName = "KORVAN CPU32 monitor 1.0 (simulated module)";
 constexpr std::uint32_t kDefaultDisplayCount = 0x40;
 constexpr std::uint32_t kMaxDisplayCount = 0x1000;
 constexpr int kInstructionWords = 3;  // words shown after the dump's next-instruction address
 
 // One row per command, for "he".
-constexpr std::string_view kHelp[] = {
-    "ve                 monitor name and version",
-    "dr                 register dump",
-    "ss                 execute one instruction, then the dump",
-    "GO [addr]          run from addr (default PC); ESC or Ctrl-C stops the program",
-    "Dn=XXXXXXXX        set D0-D7, A0-A7, PC, SS or US (hexadecimal)",
-    "SR=XXXX            set the status register",
-    "LO                 download: then 0x16, blocks, a lone CR ends it",
-    "md addr [count]    memory display (hexadecimal, count default 40)",
-    "he                 this list",
-};
+constexpr Text kHelp[] = {Text::HelpVe, Text::HelpDr, Text::HelpSs, Text::HelpGo, Text::HelpRegister,
+                          Text::HelpSr, Text::HelpLo, Text::HelpMd, Text::HelpHe};
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -135,11 +125,15 @@ void Monitor::newRow() {
 
 void Monitor::line(std::string_view text) {
     newRow();
-    emit(text);
+    emit(toLatin1(text));  // the line carries one Latin-1 byte a character
     emit("\r\n");
 }
 
-void Monitor::error(std::string_view text) { line(std::string("error: ").append(text)); }
+void Monitor::error(std::string_view text) { line(say(Text::ErrorPrefix).append(text)); }
+
+std::string Monitor::say(Text id, std::initializer_list<std::string_view> args) const {
+    return text(id, m_options.language, args);
+}
 
 void Monitor::prompt() {
     newRow();
@@ -154,8 +148,8 @@ void Monitor::feedByte(std::uint8_t b) {
     if (m_fresh) {
         m_fresh = false;
         if (m_mode == Mode::Command) {
-            line(kName);
-            line("type he for the list of commands");
+            line(say(Text::Name));
+            line(say(Text::TypeHelp));
             prompt();
         }
     }
@@ -170,7 +164,7 @@ void Monitor::feedByte(std::uint8_t b) {
             break;
         }
         m_mode = Mode::Command;
-        error("LO must be followed by the byte 16 (hexadecimal)");
+        error(say(Text::ErrorLoadStart));
         prompt();
         commandByte(b);
         break;
@@ -181,7 +175,7 @@ void Monitor::feedByte(std::uint8_t b) {
             m_executor.interrupted(m_machine);
             // What the line has not taken yet is dropped: the stop comes at once, not after it.
             m_machine.serialOut().clear();
-            finishRun({true, std::string(kInterrupted)});
+            finishRun({true, say(Text::Interrupted)});
         } else {
             m_machine.receive(b);  // lost when the program leaves its input queue full
         }
@@ -246,10 +240,10 @@ void Monitor::loadByte(std::uint8_t b) {
 
 void Monitor::endLoad() {
     m_mode = Mode::Command;
-    std::string report = "loaded " + std::to_string(m_loaded) + (m_loaded == 1 ? " byte in " : " bytes in ") +
-                         std::to_string(m_blocks) + (m_blocks == 1 ? " block" : " blocks");
-    if (m_unmapped > 0)
-        report += ", error: " + std::to_string(m_unmapped) + " bytes outside memory from $" + hex(m_firstUnmapped, 8);
+    const std::string loaded = std::to_string(m_loaded), blocks = std::to_string(m_blocks);
+    std::string report = say(m_loaded == 1 ? Text::LoadedOne : Text::LoadedMany, {loaded}) +
+                         say(m_blocks == 1 ? Text::BlockOne : Text::BlockMany, {blocks});
+    if (m_unmapped > 0) report += say(Text::LoadedOutside, {std::to_string(m_unmapped), hex(m_firstUnmapped, 8)});
     line(report);
     prompt();
 }
@@ -264,15 +258,14 @@ void Monitor::execute(const std::string& text) {
     const std::string_view verb = args[0];
 
     if (const std::size_t eq = verb.find('='); eq != std::string_view::npos && args.size() == 1) {
-        if (!setRegister(verb.substr(0, eq), verb.substr(eq + 1)))
-            error("register commands: D0-D7, A0-A7, PC, SS, US = 1 to 8 hexadecimal digits, SR = 1 to 4");
+        if (!setRegister(verb.substr(0, eq), verb.substr(eq + 1))) error(say(Text::ErrorRegister));
         prompt();
         return;
     }
 
     const bool bare = args.size() == 1;
     if (verb == "ve" && bare) {
-        line(kName);
+        line(say(Text::Name));
     } else if (verb == "dr" && bare) {
         dump();
     } else if (verb == "ss" && bare) {
@@ -298,7 +291,7 @@ void Monitor::execute(const std::string& text) {
         std::optional<std::uint32_t> pc = m_machine.registers().pc;
         if (args.size() == 2) pc = parseHex(args[1]);
         if (!pc) {
-            error("GO takes a hexadecimal address");
+            error(say(Text::ErrorGo));
         } else {
             startRun(*pc);
             return;
@@ -308,11 +301,11 @@ void Monitor::execute(const std::string& text) {
         const std::optional<std::uint32_t> count =
             args.size() == 3 ? parseHex(args[2]) : std::optional<std::uint32_t>(kDefaultDisplayCount);
         if (!address || !count || *count == 0 || *count > kMaxDisplayCount)
-            error("md addr [count]: hexadecimal address, count 1 to 1000 (hexadecimal)");
+            error(say(Text::ErrorMd));
         else
             memoryDisplay(*address, *count);
     } else {
-        error("unknown command \"" + text + "\" (he lists the commands)");
+        error(say(Text::ErrorUnknown, {text}));
     }
     prompt();
 }
@@ -365,7 +358,7 @@ void Monitor::finishRun(const Outcome& outcome) {
     m_machine.serialIn().clear();
     m_mode = Mode::Command;
     if (!m_stepping || !outcome.reason.empty())
-        line(outcome.reason.empty() ? std::string_view("program stopped") : std::string_view(outcome.reason));
+        line(outcome.reason.empty() ? say(Text::ProgramStopped) : outcome.reason);
     m_stepping = m_waiting = m_blocked = false;
     dump();
     prompt();
@@ -433,7 +426,7 @@ void Monitor::memoryDisplay(std::uint32_t address, std::uint32_t count) {
 }
 
 void Monitor::help() {
-    for (std::string_view row : kHelp) line(row);
+    for (const Text row : kHelp) line(say(row));
 }
 
 }  // namespace korvan::sim

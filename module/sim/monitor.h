@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "machine.h"
+#include "texts.h"
 
 namespace korvan::sim {
 
@@ -52,8 +53,9 @@ std::vector<std::string> registerDump(const Machine& machine);
 class Monitor {
 public:
     struct Options {
-        bool acknowledge = true;            // answer each download block with "."
-        std::uint32_t sliceBudget = 20000;  // instructions per run slice
+        bool acknowledge = true;                // answer each download block with "."
+        std::uint32_t sliceBudget = 20000;      // instructions per run slice
+        Language language = Language::English;  // of the monitor's own texts
     };
 
     Monitor(Machine& machine, Executor& executor);
@@ -103,6 +105,7 @@ private:
     void newRow();
     void line(std::string_view text);
     void error(std::string_view text);
+    std::string say(Text id, std::initializer_list<std::string_view> args = {}) const;
     void drainProgramOutput();
 
     Machine& m_machine;
