@@ -148,6 +148,9 @@ TEST(Line, CommandLine) {
         {"gdb and a headless run", {"--gdb", "0", "--run", "prog.abs"}, 2, "", "korvan-sim: --gdb goes with neither"},
         {"gdb and a line option", {"--gdb", "0", "--line-bps", "0"}, 2, "", "korvan-sim: --gdb goes with neither"},
         {"gdb port out of range", {"--gdb", "65536"}, 2, "", "korvan-sim: cannot use the argument"},
+        {"unknown language", {"--lang", "de"}, 2, "", "korvan-sim: --lang takes fr or en\nusage:"},
+        {"language without a value", {"--lang"}, 2, "", "korvan-sim: --lang takes fr or en\nusage:"},
+        {"gdb and a language", {"--gdb", "0", "--lang", "fr"}, 2, "", "korvan-sim: --gdb goes with neither"},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -174,6 +177,54 @@ TEST(Line, ProgramRunsWhileTheLineIsServed) {
     EXPECT_TRUE(stop.starts_with("\r\ninterrupted\r\nD0=00000001 D1=0000007A")) << stop;
     EXPECT_NE(stop.find("PC=00802008"), std::string::npos) << stop;
     EXPECT_EQ(talk(port, "ve\r", ">>-> "), kVersionAnswer);
+}
+
+// The monitor's texts in the language of --lang, else of the locale (LC_ALL, then LC_MESSAGES,
+// then LANG), sent in Latin-1; the prompt and the dump stay as they are.
+TEST(Line, LanguageFromTheOptionOrTheLocale) {
+    struct Texts {
+        std::string banner, unknown, ended;
+    };
+    const Texts english{"\r\ntype he for the list of commands\r\n>>-> ",
+                        "xyz\r\nerror: unknown command \"xyz\" (he lists the commands)\r\n>>-> ",
+                        "\r\nprogram ended with status 65\r\nD0=00000000 D1=00000041"};
+    const Texts french{"\r\ntapez he pour la liste des commandes\r\n>>-> ",
+                       "xyz\r\nerreur : commande inconnue \"xyz\" (he donne la liste des commandes)\r\n>>-> ",
+                       "\r\nprogramme termin\xE9 avec le code 65\r\nD0=00000000 D1=00000041"};
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::string> locale;
+        const Texts& texts;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"C locale", {}, {"LC_ALL=C"}, english},
+        {"no locale at all", {}, {}, english},
+        {"French LANG", {}, {"LANG=fr_FR.UTF-8"}, french},
+        {"LC_MESSAGES before LANG", {}, {"LC_MESSAGES=fr_CA.UTF-8", "LANG=en_US.UTF-8"}, french},
+        {"LC_ALL before the others", {}, {"LC_ALL=en_GB.UTF-8", "LC_MESSAGES=fr_FR", "LANG=fr_FR"}, english},
+        {"empty LC_ALL passed over", {}, {"LC_ALL=", "LANG=fr_BE"}, french},
+        {"--lang en over a French locale", {"--lang", "en"}, {"LANG=fr_FR.UTF-8"}, english},
+        {"--lang=fr over the C locale", {"--lang=fr"}, {"LC_ALL=C"}, french},
+    };
+    // clang-format on
+    // Writes "A" (function 1), then ends with status $41 (function 0).
+    const std::string program("\x72\x41\x70\x01\x4E\x4F\x70\x00\x4E\x4F", 10);
+    const std::string block = std::string("\x00\x80\x20\x00\x00", 5) + char(program.size()) + program;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"--line-bps", "0"});
+        Simulator sim(args, row.locale);
+        const FileDescriptor port = openPort(slavePath(sim));
+        EXPECT_TRUE(talk(port, "\r", ">>-> \r\n>>-> ").ends_with(row.texts.banner + "\r\n>>-> "));
+        EXPECT_EQ(talk(port, "xyz\r", ">>-> "), row.texts.unknown);
+        talk(port, "LO\r\x16" + block + "\r", ">>-> ");
+        const std::string run = talk(port, "GO 802000\r", ">>-> ");
+        EXPECT_TRUE(run.starts_with("GO 802000\r\nA" + row.texts.ended)) << run;
+        EXPECT_TRUE(run.ends_with("\r\n>>-> ")) << run;
+    }
 }
 
 // A program that prints without end (through TRAP #15, or the QSM without polling it), or that

@@ -182,6 +182,38 @@ public:
     }
 };
 
+// The same commands in English and in French (Latin-1 on the line); echo and prompt unchanged.
+TEST(Monitor, AnswersInTheChosenLanguage) {
+    struct Row {
+        const char* name;
+        std::string input;
+        std::string english;
+        std::string french;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"help", "he\r", "he\r\nve                 monitor name and version\r\n",
+         "he\r\nve                 nom et version du moniteur\r\n"},
+        {"version", "ve\r", "ve\r\n" + kName + "\r\n>>-> ", "ve\r\nKORVAN CPU32 moniteur 1.0 (module simul\xE9)\r\n>>-> "},
+        {"GO without an address", "GO zz\r", "GO zz\r\nerror: GO takes a hexadecimal address\r\n>>-> ",
+         "GO zz\r\nerreur : GO prend une adresse hexad\xE9" "cimale\r\n>>-> "},
+        {"download", "LO\r\x16" + block(0x802000, "ab") + block(0x400000, "c") + "\r",
+         "LO\r\n..\r\nloaded 2 bytes in 2 blocks, error: 1 bytes outside memory from $00400000\r\n>>-> ",
+         "LO\r\n..\r\n2 octets charg\xE9s en 2 blocs, erreur : 1 octets hors de la m\xE9moire \xE0 partir de $00400000\r\n>>-> "},
+        {"interrupted", "GO\r\x1b", "GO\r\ninterrupted\r\nD0=", "GO\r\ninterrompu\r\nD0="},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        for (const Language language : {Language::English, Language::French}) {
+            SCOPED_TRACE(std::string(row.name) + (language == Language::French ? ", French" : ", English"));
+            ScriptedExecutor program;
+            Fixture f({.language = language}, &program);
+            const std::string out = f.send(row.input);
+            EXPECT_TRUE(out.starts_with(language == Language::French ? row.french : row.english)) << out;
+        }
+    }
+}
+
 TEST(Monitor, RunningProgramOwnsTheLineUntilItStops) {
     struct Row {
         const char* name;

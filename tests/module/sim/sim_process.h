@@ -25,10 +25,11 @@ namespace korvan::sim {
 using namespace std::chrono_literals;
 
 // korvan-sim as a child process with its standard output and error on pipes; killed if the
-// test leaves it running.
+// test leaves it running. Its locale is the test's own: LC_ALL, LC_MESSAGES and LANG as given
+// (the C locale by default, so that it answers in English whatever the tester's locale is).
 class Simulator {
 public:
-    explicit Simulator(std::vector<std::string> args) {
+    explicit Simulator(std::vector<std::string> args, std::vector<std::string> locale = {"LC_ALL=C"}) {
         args.insert(args.begin(), KORVAN_SIM_PATH);
         int out[2], err[2];
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -40,7 +41,15 @@ public:
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        const int rc = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        std::vector<char*> env;
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string_view entry = *e;
+            if (!entry.starts_with("LC_ALL=") && !entry.starts_with("LC_MESSAGES=") && !entry.starts_with("LANG="))
+                env.push_back(*e);
+        }
+        for (std::string& e : locale) env.push_back(e.data());
+        env.push_back(nullptr);
+        const int rc = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), env.data());
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         ::close(err[1]);
