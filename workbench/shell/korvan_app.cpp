@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QStatusBar>
 #include <QTranslator>
 
 #include <cstdlib>
@@ -42,6 +43,9 @@ namespace korvan::shell {
 namespace {
 
 CKorvanApp* g_instance = nullptr;
+
+// How long the status bar says where an exported file went.
+constexpr int kExportMessageMs = 30000;
 
 // The Open dialog's filters: text entries 134, 132, 135 and 136, "description|patterns|".
 QStringList openFilters(const CKorvanApp& app) {
@@ -166,12 +170,7 @@ void CKorvanApp::registerCommands() {
     setHandler(cmd::kConfigAssembler, {[this] { ConfigureAsm(m_mainFrame); }, {}, {}});
 #endif
 #if KORVAN_HAVE_BITMAP_UI
-    setHandler(cmd::kBitmap, {[this] {
-                                  ConvBitmap dlg(m_mainFrame);
-                                  dlg.exec();
-                              },
-                              {},
-                              {}});
+    setHandler(cmd::kBitmap, {[this] { onBitmap(); }, {}, {}});
 #endif
 }
 
@@ -259,7 +258,10 @@ void CKorvanApp::setLanguage(Language lang) {
     QLocale::setDefault(QLocale(lang == Language::French ? QLocale::French : QLocale::English,
                                 lang == Language::French ? QLocale::France : QLocale::UnitedStates));
     applyQtTranslation();
-    if (m_mainFrame) m_mainFrame->updateCommandUi();
+    // Everything on screen follows at once: the main window's menus and bars here, the open
+    // windows through the signal.
+    if (m_mainFrame) m_mainFrame->applyLanguage();
+    emit languageChanged(lang);
 }
 
 bool CKorvanApp::applyQtTranslation() {
@@ -312,6 +314,15 @@ void CKorvanApp::onPrintSetup() {
     QPageSetupDialog dlg(&printer(), m_mainFrame);
     dlg.exec();
 }
+
+#if KORVAN_HAVE_BITMAP_UI
+void CKorvanApp::onBitmap() {
+    ConvBitmap dlg(m_mainFrame, m_uiLanguage == Language::English);
+    // The dialog closes on export: the status bar then says where the C file went.
+    if (dlg.exec() == QDialog::Accepted && m_mainFrame && !dlg.writtenMessage().isEmpty())
+        m_mainFrame->statusBar()->showMessage(dlg.writtenMessage(), kExportMessageMs);
+}
+#endif
 
 void CKorvanApp::onAbout() {
     CAboutDlg dlg(*this, m_mainFrame);

@@ -76,17 +76,23 @@ public:
     // The printer shared by print set-up, print and preview.
     QPrinter& printer();
 
-    // The language commands (32790, 32791).
+    // The language commands (32790, 32791): stored, and applied at once to the main window's
+    // menus, toolbars and status line; open windows follow through languageChanged.
     void setLanguage(Language lang);
     // Loads Qt's own translation for the interface's language; false when French is chosen and
     // Qt's French catalogue is not installed.
     bool applyQtTranslation();
+
+signals:
+    // The interface's language changed: windows that show texts of their own take the new ones.
+    void languageChanged(korvan::shell::Language lang);
 
 private:
     void registerCommands();
     void detectToolchain();
     void onOpen();
     void onAbout();
+    void onBitmap();
     void onMessage();
     void onPrintSetup();
     void onRecentFile(int index);

@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -302,7 +303,6 @@ void CMainFrame::buildMenu(QMenu* menu, const std::vector<MenuItem>& items) {
 }
 
 void CMainFrame::createMenuSets() {
-    // Menus keep the language they were built in until the next start.
     for (int set : {kMenuSetMain, kMenuSetSource, kMenuSetToolchain}) {
         MenuSet ms;
         ms.id = set;
@@ -321,6 +321,44 @@ void CMainFrame::createMenuSets() {
         }
         m_menuSets.push_back(std::move(ms));
     }
+}
+
+void CMainFrame::applyLanguage() {
+    const Language lang = m_app.uiLanguage();
+    m_menuLanguage = lang;
+    // The former menus go later: the language command runs from one of their own items.
+    menuBar()->clear();
+    std::vector<QObject*> former;
+    for (const MenuSet& ms : m_menuSets)
+        for (QAction* a : ms.barActions) former.push_back(a->menu() ? static_cast<QObject*>(a->menu()) : a);
+    const auto isFormer = [&former](QAction* a) {
+        for (QObject* o = a; o; o = o->parent())
+            if (std::find(former.begin(), former.end(), o) != former.end()) return true;
+        return false;
+    };
+    std::erase_if(m_commandActions, [&](const std::pair<QAction*, int>& entry) { return isFormer(entry.first); });
+    std::erase_if(m_recentActions, isFormer);
+    for (QObject* o : former) o->deleteLater();
+    m_menuSets.clear();
+    m_shownMenuSet = 0;
+    createMenuSets();
+
+    m_toolBar->setWindowTitle(m_app.text(text::kToolBarTitle));
+    for (QAction* a : m_toolBar->actions())
+        if (const int id = a->data().toInt()) a->setText(QString::fromUtf8(commandToolTip(id, lang)));
+    m_debugToolBar->setWindowTitle(QString::fromUtf8(debugToolBarTitle(lang)));
+    for (const DebugCommand& c : debugCommands(lang))
+        for (QAction* a : m_debugToolBar->actions())
+            if (a->data().toInt() == c.id) a->setText(QString::fromUtf8(c.label.data(), qsizetype(c.label.size())));
+    m_outputBar->setWindowTitle(m_app.text(text::kOutputBarTitle));
+    const auto paneWidth = [](QLabel* pane, const QString& sizing) {
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(sizing) + 8);
+    };
+    paneWidth(m_capsPane, m_app.text(text::kIndicatorCaps));
+    paneWidth(m_numPane, m_app.text(text::kIndicatorNum));
+    paneWidth(m_scrollPane, m_app.text(text::kIndicatorScroll));
+    paneWidth(m_caretPane, m_app.text(text::kCaretPaneWidth));
+    updateCommandUi();
 }
 
 void CMainFrame::applyMenuSet(int set) {
@@ -535,7 +573,6 @@ void CMainFrame::updateCommandUi() {
         action->setEnabled(s.handled && s.enabled);
         action->setCheckable(s.checked.has_value());
         if (s.checked) action->setChecked(*s.checked);
-        // Prompts follow the language chosen last; menu texts keep the start-up language.
         QString prompt = QString::fromUtf8(commandPrompt(id, lang));
         if (prompt.isEmpty()) prompt = debugPrompt(id, lang);
         if (action->statusTip() != prompt) action->setStatusTip(prompt);

@@ -93,6 +93,9 @@ public:
     CommandState commandState(int id) const;
     // Recomputes every command's enabled and checked state, the caret pane and the title.
     void updateCommandUi();
+    // The interface's language changed: the menu bars are built again in it, and the toolbars,
+    // bar titles and status panes take its texts, with the windows left open.
+    void applyLanguage();
 
     int activeMenuSet() const;
     // The caret-line pane: the active editor's caret line, the last editor's line under another

@@ -90,16 +90,14 @@ std::vector<MenuItem> mainSet(const Words& w, bool french) {
         separator(),
         item(cmd::kConfigGnu, w.gnu),
         separator(),
-        popup(w.language, {item(cmd::kLanguageFrench, w.french), item(cmd::kLanguageEnglish, w.english)})};
-    if (french) {
-        setup.push_back(separator());
-        setup.push_back(item(cmd::kBitmap, w.bitmap));
-    }
+        popup(w.language, {item(cmd::kLanguageFrench, w.french), item(cmd::kLanguageEnglish, w.english)}),
+        separator(),
+        item(cmd::kBitmap, w.bitmap)};
     return {popup(w.file, fileMenuItems(w, false, true)), popup("KORVAN", std::move(korvan)),
             popup(w.setupMain, std::move(setup)), viewMenu(w), helpMenu(w)};
 }
 
-std::vector<MenuItem> sourceSet(const Words& w, bool french, bool toolchain) {
+std::vector<MenuItem> sourceSet(const Words& w, bool toolchain) {
     std::vector<MenuItem> bar{
         popup(w.file, fileMenuItems(w, true, !toolchain)),
         popup(w.edit,
@@ -116,13 +114,11 @@ std::vector<MenuItem> sourceSet(const Words& w, bool french, bool toolchain) {
         popup("KORVAN", {item(cmd::kMonitorWindow, w.monitor), separator(), item(cmd::kReload, w.reload), separator(),
                          item(cmd::kCpuRegisters, w.cpu), item(cmd::kRun, w.run), item(cmd::kStep, w.step)}));
     if (toolchain) {
-        std::vector<MenuItem> setup{item(cmd::kConfigAssembler, w.assembler), separator(), item(cmd::kConfigGnu, w.gnu),
-                                    separator(), item(cmd::kConfigMonitor, w.monitor)};
-        if (french) {
-            setup.push_back(separator());
-            setup.push_back(item(cmd::kBitmap, w.bitmap));
-        }
-        bar.push_back(popup(w.setupToolchain, std::move(setup)));
+        // The bitmap converter is offered in both languages.
+        bar.push_back(
+            popup(w.setupToolchain,
+                  {item(cmd::kConfigAssembler, w.assembler), separator(), item(cmd::kConfigGnu, w.gnu), separator(),
+                   item(cmd::kConfigMonitor, w.monitor), separator(), item(cmd::kBitmap, w.bitmap)}));
     } else {
         bar.push_back(popup(w.setupSource, {item(cmd::kConfigAssembler, w.assembler), separator(),
                                             item(cmd::kConfigMonitor, w.monitor)}));
@@ -176,8 +172,8 @@ std::vector<MenuItem> menuSet(int set, Language lang) {
     const bool french = lang == Language::French;
     const Words& w = french ? kFrench : kEnglish;
     switch (set) {
-    case kMenuSetSource: return sourceSet(w, french, false);
-    case kMenuSetToolchain: return sourceSet(w, french, true);
+    case kMenuSetSource: return sourceSet(w, false);
+    case kMenuSetToolchain: return sourceSet(w, true);
     default: return mainSet(w, french);
     }
 }

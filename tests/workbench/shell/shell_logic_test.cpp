@@ -291,8 +291,10 @@ TEST(MenuSets, WhichCommandsEachSetCarries) {
     const Row rows[] = {
         {kMenuSetMain, Language::French, cmd::kBitmap, ""},
         {kMenuSetToolchain, Language::French, cmd::kBitmap, ""},
-        {kMenuSetMain, Language::English, cmd::kBitmap, nullptr},
-        {kMenuSetToolchain, Language::English, cmd::kBitmap, nullptr},
+        // The bitmap converter is in the English menus too.
+        {kMenuSetMain, Language::English, cmd::kBitmap, "Bitmap..."},
+        {kMenuSetToolchain, Language::English, cmd::kBitmap, "Bitmap..."},
+        {kMenuSetSource, Language::English, cmd::kBitmap, nullptr},
         {kMenuSetSource, Language::French, cmd::kBitmap, nullptr},
         {kMenuSetMain, Language::French, cmd::kBreakpoint, ""},
         {kMenuSetMain, Language::English, cmd::kBreakpoint, nullptr},

@@ -11,12 +11,14 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QToolBar>
 #include <QUrl>
 
 #include <cstdio>
@@ -29,6 +31,7 @@
 #include "korvan_doc.h"
 #include "korvan_view.h"
 #include "main_frame.h"
+#include "menus.h"
 #include "source_file.h"
 
 using namespace korvan::shell;
@@ -45,6 +48,24 @@ QStringList barTitles(CMainFrame* frame) {
 QMdiSubWindow* windowOf(QWidget* content) { return qobject_cast<QMdiSubWindow*>(content->parentWidget()); }
 
 bool checked(CMainFrame* frame, int id) { return frame->commandState(id).checked.value_or(false); }
+
+// The titles of a menu set's bar, as the menu tables give them.
+QStringList setTitles(int set, Language lang) {
+    QStringList titles;
+    for (const MenuItem& top : menuSet(set, lang)) titles << QString::fromUtf8(top.text.data(), top.text.size());
+    return titles;
+}
+
+// The item of command id in the menu bar shown, searched through its pop-up menus.
+QAction* menuAction(CMainFrame* frame, int id) {
+    QList<QAction*> pending = frame->menuBar()->actions();
+    while (!pending.isEmpty()) {
+        QAction* a = pending.takeLast();
+        if (a->data().toInt() == id) return a;
+        if (a->menu()) pending += a->menu()->actions();
+    }
+    return nullptr;
+}
 
 // Answers every message box from now on with `which`, keeping their texts in order.
 void answerEveryBox(QMessageBox::StandardButton which, QStringList* texts) {
@@ -139,10 +160,12 @@ private slots:
         QCOMPARE(m_app->settings().GetSettingInt("EDITEUR", "OUTPUT_BAR", 0), 0);
     }
 
-    void languageSwitchKeepsMenusAndChangesNewDialogs() {
+    // The language chosen from the menu applies at once to the menus, the toolbars, the bar
+    // titles, the prompts and new dialogs, with the windows left open; the new menus work.
+    void languageSwitchAppliesAtOnce() {
         CMainFrame* frame = start();
         m_app->newSourceDocument();
-        const QStringList frenchSourceBar = barTitles(frame);
+        const int actionsBefore = frame->findChildren<QAction*>().size();
         auto goToLineTitle = [&] {
             QString title;
             whenModal<CALigne>([&](CALigne* d) {
@@ -152,21 +175,40 @@ private slots:
             frame->runCommand(cmd::kGoToLine);
             return title;
         };
+        auto saveButtonText = [&] {
+            for (QAction* a : frame->toolBar()->actions())
+                if (a->data().toInt() == cmd::kFileSave) return a->text();
+            return QString();
+        };
         QVERIFY(frame->runCommand(cmd::kLanguageEnglish));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(storeValue("KORVAN/LANGAGE"), QStringLiteral("ANGLAIS"));
         QVERIFY(checked(frame, cmd::kLanguageEnglish) && !checked(frame, cmd::kLanguageFrench));
+        QCOMPARE(barTitles(frame), setTitles(frame->activeMenuSet(), Language::English));
+        QCOMPARE(barTitles(frame).first(), QStringLiteral("&File"));
         QCOMPARE(goToLineTitle(), QStringLiteral("go to line number"));
-        QCOMPARE(barTitles(frame), frenchSourceBar);
+        QCOMPARE(saveButtonText(), QString::fromUtf8(commandToolTip(cmd::kFileSave, Language::English)));
+        QCOMPARE(frame->outputBar()->windowTitle(), m_app->text(text::kOutputBarTitle));
+        QCOMPARE(frame->findChild<QLabel*>("IdlePane")->text(), QStringLiteral("Ready"));
+        QCOMPARE(menuAction(frame, cmd::kGoToLine)->statusTip(), QStringLiteral("go to line number"));
+        QCOMPARE(windowCount(), 1);
 
-        QVERIFY(frame->runCommand(cmd::kLanguageFrench));
+        // Back to French from the Language menu of the window-less menu bar: the item goes with
+        // the menu it belongs to.
+        frame->mdiArea()->closeAllSubWindows();
+        QTRY_COMPARE(barTitles(frame), setTitles(kMenuSetMain, Language::English));
+        QAction* french = menuAction(frame, cmd::kLanguageFrench);
+        QVERIFY(french);
+        french->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(storeValue("KORVAN/LANGAGE"), QStringLiteral("FRANCAIS"));
+        QCOMPARE(barTitles(frame), setTitles(kMenuSetMain, Language::French));
+        QCOMPARE(saveButtonText(), QString::fromUtf8(commandToolTip(cmd::kFileSave, Language::French)));
+        m_app->newSourceDocument();
+        QCOMPARE(barTitles(frame), setTitles(frame->activeMenuSet(), Language::French));
         QCOMPARE(goToLineTitle(), QStringLiteral("Aller à la ligne..."));
-        QCOMPARE(barTitles(frame), frenchSourceBar);
-        // Prompts follow the language chosen last.
-        QVERIFY(frame->runCommand(cmd::kLanguageEnglish));
-        frame->updateCommandUi();
-        for (QAction* a : frame->findChildren<QAction*>())
-            if (a->data().toInt() == cmd::kGoToLine) QCOMPARE(a->statusTip(), QStringLiteral("go to line number"));
+        // Back where it started: the former menus went, none is kept beside the new ones.
+        QCOMPARE(frame->findChildren<QAction*>().size(), actionsBefore);
     }
 
     void menuSetsFollowToolchainAndWindow_data() {
