@@ -15,6 +15,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPrinter>
+#include <QImage>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -25,6 +27,7 @@
 #include <memory>
 
 #include "../qt_test_support.h"
+#include "bitmap/conv_bitmap.h"
 #include "commands.h"
 #include "dialogs.h"
 #include "korvan_app.h"
@@ -494,6 +497,39 @@ private slots:
         QTRY_COMPARE(windowCount(), 1);
         QCOMPARE(frame->lastBuiltSource(), QString());
         QCOMPARE(frame->currentLine(), 0);
+    }
+
+    // The bitmap converter is in the menus of both languages, speaks the interface's language,
+    // and once it has written the C file the status bar says where.
+    void bitmapExportSaysWhereTheFileWent_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("French") << "FRANCAIS"
+                                << "Fichier C écrit : \"%1\".";
+        QTest::newRow("English") << "ANGLAIS"
+                                 << "C file written: \"%1\".";
+    }
+    void bitmapExportSaysWhereTheFileWent() {
+        QFETCH(QString, language);
+        QFETCH(QString, said);
+        setStore(QStringLiteral("KORVAN/LANGAGE"), language);
+        CMainFrame* frame = start();
+        QAction* item = menuAction(frame, cmd::kBitmap);
+        QVERIFY(item);
+        frame->updateCommandUi();
+        QVERIFY(item->isEnabled());
+        QImage picture(128, 64, QImage::Format_Mono);
+        picture.fill(0);
+        const QString bmp = path(QStringLiteral("logo.bmp"));
+        QVERIFY(picture.save(bmp, "BMP"));
+        whenModal<ConvBitmap>([bmp](ConvBitmap* dlg) {
+            dlg->setFilePath(bmp);
+            dlg->exportFile();
+        });
+        item->trigger();
+        const QString written = path(QStringLiteral("logo.c"));
+        QVERIFY(QFile::exists(written));
+        QCOMPARE(frame->statusBar()->currentMessage(), said.arg(written));
     }
 
     void outputBarTogglePersists() {
