@@ -34,6 +34,12 @@ FileDescriptor openPort(const std::string& path) {
     return fd;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 std::string talk(const FileDescriptor& port, std::string_view bytes, std::string_view until,
                  std::chrono::milliseconds limit = 3s) {
     if (::write(port.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) return "write failed";
@@ -271,7 +277,9 @@ TEST(Line, RunawayProgramStaysBoundedAndStopsAtOnce) {
             std::this_thread::sleep_for(1s);
         const long after = sim.residentKiB();
         ASSERT_GT(before, 0);
-        EXPECT_LT(after - before, 1024) << before << " KiB, then " << after << " KiB";
+        // AddressSanitizer keeps freed memory in quarantine, so the resident size of an
+        // instrumented simulator grows with any churn: the bound is checked by ordinary builds.
+        if (!kAddressSanitizer) EXPECT_LT(after - before, 1024) << before << " KiB, then " << after << " KiB";
 
         const std::string stop = talk(port, "\x1b", "\r\n>>-> ", 1s);
         EXPECT_TRUE(stop.ends_with("\r\n>>-> ")) << stop.size() << " bytes: " << stop.substr(stop.size() - 80);
