@@ -279,7 +279,9 @@ TEST(Line, RunawayProgramStaysBoundedAndStopsAtOnce) {
         ASSERT_GT(before, 0);
         // AddressSanitizer keeps freed memory in quarantine, so the resident size of an
         // instrumented simulator grows with any churn: the bound is checked by ordinary builds.
-        if (!kAddressSanitizer) EXPECT_LT(after - before, 1024) << before << " KiB, then " << after << " KiB";
+        if (!kAddressSanitizer) {
+            EXPECT_LT(after - before, 1024) << before << " KiB, then " << after << " KiB";
+        }
 
         const std::string stop = talk(port, "\x1b", "\r\n>>-> ", 1s);
         EXPECT_TRUE(stop.ends_with("\r\n>>-> ")) << stop.size() << " bytes: " << stop.substr(stop.size() - 80);
