@@ -471,21 +471,21 @@ private slots:
         if (warning.isEmpty())
             QCOMPARE(m_app->mainFrame()->caretPaneText(), QStringLiteral("ligne=%1").arg(expectedLine));
     }
-    void caretPaneFollowsKeyboardOnly() {
+    void caretPaneFollowsTheCaret() {
         CKorvanView* view = startWithText(QStringLiteral("one\ntwo\nthree\nfour"));
         CMainFrame* frame = m_app->mainFrame();
         auto* pane = frame->findChild<QLabel*>("CaretPane");
         frame->updateCommandUi();
-        QCOMPARE(pane->text(), QStringLiteral("ligne=0"));
+        QCOMPARE(pane->text(), QStringLiteral("ligne=1"));
         QTest::keyClick(view, Qt::Key_Down);
         QTest::keyClick(view, Qt::Key_Down);
         QCOMPARE(pane->text(), QStringLiteral("ligne=3"));
-        // A mouse click moves the caret but not the pane.
+        // A mouse click moves the caret and the pane with it.
         const QRect first = view->cursorRect(QTextCursor(view->document()->textDocument()));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, first.center());
         QCOMPARE(view->caretLine(), 0);
         frame->updateCommandUi();
-        QCOMPARE(pane->text(), QStringLiteral("ligne=3"));
+        QCOMPARE(pane->text(), QStringLiteral("ligne=1"));
         QTest::keyClick(view, Qt::Key_Right);
         QCOMPARE(pane->text(), QStringLiteral("ligne=1"));
         QCOMPARE(frame->currentLine(), 1);
