@@ -101,6 +101,7 @@ ViewMonitor::ViewMonitor(shell::CKorvanApp& app, std::unique_ptr<CDocMonitor> do
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ViewMonitor::onUserScroll);
     if (DebugSession* session = DebugSession::of(m_app))
         connect(session, &DebugSession::stateChanged, this, &ViewMonitor::updateStatusLine);
+    connect(&m_app, &shell::CKorvanApp::languageChanged, this, &ViewMonitor::updateStatusLine);
     updateStatusLine();
 
     m_startupTimer.setTimerType(Qt::PreciseTimer);
@@ -189,9 +190,15 @@ void ViewMonitor::setScrollValue(int value) {
 }
 
 int ViewMonitor::followValue() const {
+    return std::min(cursorValue(m_doc->CursorRow()), verticalScrollBar()->maximum());
+}
+
+// Where the view stands to show screen row `row`: as far down the screen as that row needs, the
+// screen's top otherwise (the scrollback above it shows only when scrolled to).
+int ViewMonitor::cursorValue(int row) const {
     const TerminalScreen& screen = m_doc->screen();
-    const long long first = screen.screenLine() - screen.firstLine() + screen.cursorRow() - m_visibleRows;
-    return std::min(first < 0 ? 0 : int((first + 1) * m_lineHeight), verticalScrollBar()->maximum());
+    const long long first = row - m_visibleRows;
+    return int((screen.screenLine() - screen.firstLine() + (first < 0 ? 0 : first + 1)) * m_lineHeight);
 }
 
 void ViewMonitor::onUserScroll(int value) {
@@ -213,10 +220,8 @@ void ViewMonitor::onScreenRefreshed() {
 }
 
 void ViewMonitor::ScrollToRow(int row) {
-    const TerminalScreen& screen = m_doc->screen();
-    const long long first = screen.screenLine() - screen.firstLine() + row - m_visibleRows;
     m_follow = true;
-    setScrollValue(first < 0 ? 0 : int((first + 1) * m_lineHeight));
+    setScrollValue(cursorValue(row));
     horizontalScrollBar()->setValue(0);
 }
 

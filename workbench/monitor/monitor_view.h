@@ -112,6 +112,7 @@ private:
     void updateScrollRange();
     void setScrollValue(int value);
     int followValue() const;
+    int cursorValue(int row) const;
     void onUserScroll(int value);
     Position positionAt(QPoint viewportPoint) const;
     void updateStatusLine();

@@ -523,6 +523,12 @@ private slots:
         const qint64 took = sending.elapsed();
         QCOMPARE(m_fake->received, mark + expected);
         QVERIFY2(took >= (expected.size() - 1) * ComTread::kCharPauseMs, qPrintable(QString::number(took)));
+
+        // A cleared screen is shown from its top, the scrollback above it out of sight.
+        m_fake->send("\x1bJhaut");
+        QVERIFY(screenShows(QStringLiteral("haut")));
+        QVERIFY(view->followsOutput());
+        QCOMPARE(view->topLine(), screen.screenLine());
     }
 
     // What arrives is appended to the log file named in the settings, byte for byte; Save writes
