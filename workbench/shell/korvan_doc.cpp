@@ -46,7 +46,7 @@ size_t hashOf(const std::string& bytes) { return std::hash<std::string_view>{}(b
 std::string nameOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // How long the document waits after a change on disk before it looks: a program that writes
-// a file in several steps is done by then, and a burst of changes is looked at once.
+// a file in several steps is usually done by then, and a burst of changes is looked at once.
 constexpr int kDiskSettleMs = 150;
 }  // namespace
 
@@ -120,7 +120,8 @@ void CKorvanDoc::setPath(const QString& path) {
     if (!m_watch) {
         m_watch = SourceWatch::of(m_app);
         connect(m_watch, &SourceWatch::touched, this, [this](const QString& file) {
-            if (file == m_path) m_diskCheck->start();
+            // Not restarted by every change: a file written without pause is still looked at.
+            if (file == m_path && !m_diskCheck->isActive()) m_diskCheck->start();
         });
     }
     if (!m_path.isEmpty()) m_watch->unwatch(m_path);
