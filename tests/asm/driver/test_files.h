@@ -1,4 +1,4 @@
-// Temporary folders and whole-file helpers for the assembler's driver and golden tests.
+// Temporary folders, whole-file helpers and the case files of the assembler's tests.
 #pragma once
 
 #include <unistd.h>
@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,62 @@ inline std::vector<std::string> CrLfLines(const std::string& bytes) {
         start = end + 2;
     }
     return lines;
+}
+
+// One case of a case file: "== name" opens it, every "key value" line below adds a field. The
+// value is the rest of the line after one blank, so leading blanks count; \n \r \t \\ and \xHH
+// stand for their bytes. Lines starting with '#' and blank lines are comments.
+struct Case {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> fields;
+
+    std::string get(const std::string& key, const std::string& fallback = "") const {
+        for (const auto& [k, v] : fields)
+            if (k == key) return v;
+        return fallback;
+    }
+    std::vector<std::string> all(const std::string& key) const {
+        std::vector<std::string> values;
+        for (const auto& [k, v] : fields)
+            if (k == key) values.push_back(v);
+        return values;
+    }
+};
+
+inline std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        if (c == 'x') {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+        }
+    }
+    return out;
+}
+
+inline std::vector<Case> ReadCases(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("no case file " + path);
+    std::vector<Case> cases;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        if (line.rfind("== ", 0) == 0) {
+            cases.push_back({line.substr(3), {}});
+            continue;
+        }
+        const std::size_t blank = line.find(' ');
+        if (cases.empty()) throw std::runtime_error(path + ": a field before the first case: " + line);
+        cases.back().fields.emplace_back(line.substr(0, blank),
+                                         blank == std::string::npos ? "" : Unescape(line.substr(blank + 1)));
+    }
+    return cases;
 }
 
 }  // namespace qubrix::test

@@ -8,9 +8,12 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include "driver/diagnostics.h"
 #include "driver/run_context.h"
 #include "engine/engine.h"
+#include "test_files.h"
 
 namespace qubrix::test {
 
@@ -31,6 +34,27 @@ std::map<uint32_t, uint8_t> ReadS3(const std::string& path) {
             memory[address + i] = static_cast<uint8_t>(HexByte(line, 12 + 2 * i));
     }
     return memory;
+}
+
+#define QUBRIX_CODE(name) \
+    { #name, name }
+// clang-format off
+const std::map<std::string, int> kCodes = {
+    QUBRIX_CODE(kWarnAsciiTooLong), QUBRIX_CODE(kWarnNumberTooLong), QUBRIX_CODE(kWarnIncomplete),
+    QUBRIX_CODE(kErrInvalidSize), QUBRIX_CODE(kErrInvalidAddressingMode), QUBRIX_CODE(kErrInvalidVector),
+    QUBRIX_CODE(kErrBranchRange), QUBRIX_CODE(kErrDisplacementRange), QUBRIX_CODE(kErrImmediate8),
+    QUBRIX_CODE(kErrImmediate16), QUBRIX_CODE(kErrNotRegisterList), QUBRIX_CODE(kErrRegisterListInExpr),
+    QUBRIX_CODE(kErrShiftCount), QUBRIX_CODE(kErrUndefinedSymbol), QUBRIX_CODE(kErrZeroDivision),
+    QUBRIX_CODE(kErrMultipleDefinition), QUBRIX_CODE(kErrRegisterListUndefined), QUBRIX_CODE(kErrNotKnown),
+    QUBRIX_CODE(kErrNegativeLength), QUBRIX_CODE(kErrSyntax), QUBRIX_CODE(kErrBadInstruction),
+    QUBRIX_CODE(kErrInternalKind), QUBRIX_CODE(kErrLabelRequired), QUBRIX_CODE(kErrPhase),
+};
+// clang-format on
+
+int CodeNamed(const std::string& name) {
+    const auto it = kCodes.find(name);
+    if (it == kCodes.end()) ADD_FAILURE() << "no code named " << name;
+    return it == kCodes.end() ? -1 : it->second;
 }
 
 }  // namespace
@@ -93,6 +117,43 @@ Assembled AssembleLines(const std::vector<std::string>& source, Origins origins)
         }
     }
     return out;
+}
+
+void RunLineCases(const std::string& file) {
+    for (const Case& c : ReadCases(QUBRIX_ENGINE_DATA "/" + file)) {
+        std::vector<std::string> source;
+        std::vector<std::pair<std::size_t, std::string>> wants;
+        for (const auto& [key, value] : c.fields) {
+            if (key == "src") source.push_back(value);
+            if (key == "want") wants.emplace_back(source.size() - 1, value);
+            if (key != "src" && key != "want") ADD_FAILURE() << c.name << ": unknown field " << key;
+        }
+        const Assembled a = AssembleLines(source);
+        for (const auto& [line, want] : wants) {
+            SCOPED_TRACE(c.name + ": " + source.at(line) + ": " + want);
+            ASSERT_LT(line, a.lines.size());
+            const LineResult& r = a.lines[line];
+            std::istringstream checks(want);
+            std::string hex, check;
+            checks >> hex;
+            if (hex != "*") {
+                EXPECT_EQ(Hex(r.bytes), hex == "-" ? "" : hex);
+            }
+            int code = 0;
+            while (checks >> check) {
+                if (check.rfind("pass1=", 0) == 0) {
+                    EXPECT_EQ(a.pass1Codes.at(line), CodeNamed(check.substr(6)));
+                } else if (check.rfind("at=", 0) == 0) {
+                    EXPECT_EQ(r.start, std::stoul(check.substr(3), nullptr, 16));
+                } else if (check.rfind("end=", 0) == 0) {
+                    EXPECT_EQ(r.end, std::stoul(check.substr(4), nullptr, 16));
+                } else {
+                    code = CodeNamed(check);
+                }
+            }
+            EXPECT_EQ(r.code, code) << "code 0x" << std::hex << r.code;
+        }
+    }
 }
 
 }  // namespace qubrix::test

@@ -34,4 +34,10 @@ Assembled AssembleLines(const std::vector<std::string>& lines, Origins origins =
 // Hex text of bytes, upper case, no separators.
 std::string Hex(const std::vector<uint8_t>& bytes);
 
+// Runs every case of a file of the data folder (see ReadCases): its "src" lines are assembled
+// together and each "want HEX [CODE] [pass1=CODE] [at=ADDR] [end=ADDR]" checks the src line
+// above it: HEX its bytes ("-" none, "*" unchecked), CODE its pass-2 diagnostic by name (none
+// when left out), pass1 the pass-1 one, at and end its hex locations before and after it.
+void RunLineCases(const std::string& file);
+
 }  // namespace qubrix::test

@@ -1,4 +1,4 @@
-// Expression values, known flags and diagnostics, seen through EQU and DC lines.
+// Expression values and diagnostics, evaluated directly and seen through EQU and DC lines.
 #include <gtest/gtest.h>
 
 #include "driver/diagnostics.h"
@@ -87,38 +87,7 @@ TEST(Expression, DeepNestingIsRefusedNotRecursedForever) {
     EXPECT_EQ(Evaluate(minus.c_str()).code, kErrSyntax);
 }
 
-TEST(Expression, ForwardAndBackwardReferences) {
-    // The forward reference is unknown in pass 1 (warning, value 0) and known false in pass 2,
-    // with the pass-1 value; both the DC and the label still agree between the passes.
-    Assembled a = AssembleLines({
-        " DC.L LATER",
-        " DC.L EARLY",
-        "EARLY DC.W 1",
-        "LATER DC.W 2",
-        " DC.L LATER-EARLY",
-    });
-    EXPECT_EQ(a.pass1Codes[0], kWarnIncomplete);
-    EXPECT_EQ(a.lines[0].code, 0);
-    EXPECT_EQ(a.hex(0), "0080200A");
-    EXPECT_EQ(a.hex(1), "00802008");
-    EXPECT_EQ(a.hex(4), "00000002");
-}
-
-TEST(Expression, SymbolsAreCaseInsensitiveAndSixteenCharactersLong) {
-    Assembled a = AssembleLines({
-        "Loop EQU 5", " DC.W LOOP", "ABCDEFGHIJKLMNOPQ EQU 7",
-        " DC.W ABCDEFGHIJKLMNOPZ",  // the same symbol: only 16 characters count
-    });
-    EXPECT_EQ(a.hex(1), "0005");
-    EXPECT_EQ(a.hex(3), "0007");
-    EXPECT_EQ(a.lines[3].code, 0);
-}
-
-TEST(Expression, RegisterListSymbolInAnExpression) {
-    Assembled a = AssembleLines({"SAVED REG D0-D2", " DC.W SAVED+1"});
-    EXPECT_EQ(a.lines[1].code, kErrRegisterListInExpr);
-    EXPECT_EQ(a.hex(1), "0001");
-}
+TEST(Expression, ReferencesSymbolsAndRegisterLists) { RunLineCases("expressions.txt"); }
 
 }  // namespace
 }  // namespace qubrix::test
