@@ -7,6 +7,8 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
+#include <functional>
+
 namespace korvan::shell {
 namespace {
 
@@ -105,6 +107,57 @@ private slots:
         highlighter->setLanguage(syntax::SourceLanguage::C);
         QCOMPARE(colours(doc, 0), QString("...SSSSSSSSSSSSSSS"));  // the apostrophe as C reads it
         QCOMPARE(colours(doc, 1), QString(27, u'.') + QString(6, u'S'));
+    }
+
+    // With a look-ahead of 3 lines a comment opened or closed at the top is coloured at once only
+    // that far; the rest follows from the event loop, also across an edit made meanwhile, and
+    // ends with exactly the formats of a document coloured whole from scratch.
+    void backgroundColouringEndsAsAFullColouring() {
+        QString text;
+        for (int i = 0; i < 40; ++i) text += QStringLiteral("int a%1; \"s\" // c\n").arg(i);
+        QTextDocument doc;
+        doc.documentLayout();
+        auto* highlighter = new SourceHighlighter(&doc);
+        highlighter->setLookAhead(3);
+        doc.setPlainText(text);
+        QTRY_VERIFY(!highlighter->colouringPending());
+
+        auto insertAt = [&](int line, int column, const QString& s) {
+            QTextCursor cursor(doc.findBlockByNumber(line));
+            cursor.setPosition(cursor.position() + (column < 0 ? cursor.block().length() - 1 : column));
+            cursor.insertText(s);
+        };
+        auto removeAt = [&](int line, int column, int count) {
+            QTextCursor cursor(doc.findBlockByNumber(line));
+            cursor.setPosition(cursor.position() + column);
+            cursor.setPosition(cursor.position() + count, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        };
+        const std::function<void()> steps[] = {
+            [&] {
+                insertAt(0, 0, "/*");
+                QCOMPARE(colours(doc, 20).left(3), QString("TTT"));  // not reached yet
+                QVERIFY(highlighter->colouringPending());
+                insertAt(10, -1, "\nchar b;");  // an edit while the rest is pending
+            },
+            [&] { insertAt(25, -1, " */"); },
+            [&] { removeAt(0, 0, 2); },
+        };
+        for (const auto& step : steps) {
+            step();
+            QTRY_VERIFY(!highlighter->colouringPending());
+            QTextDocument fresh;
+            fresh.documentLayout();
+            (new SourceHighlighter(&fresh))->setLookAhead(1000);
+            fresh.setPlainText(doc.toPlainText());
+            QCOMPARE(doc.blockCount(), fresh.blockCount());
+            for (int line = 0; line < doc.blockCount(); ++line)
+                QVERIFY2(doc.findBlockByNumber(line).layout()->formats() ==
+                             fresh.findBlockByNumber(line).layout()->formats(),
+                         qPrintable(QStringLiteral("line %1: %2 against %3")
+                                        .arg(line)
+                                        .arg(colours(doc, line), colours(fresh, line))));
+        }
     }
 
     // Text loaded before attaching is coloured on the next pass of the event loop, without
