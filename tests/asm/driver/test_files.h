@@ -47,6 +47,13 @@ inline std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
+// Every occurrence of from replaced by to.
+inline std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 // The lines of a CR LF text file. A bare LF stays inside its line and a missing last line end
 // shows as "<no CR LF>", so wrong line ends make the comparison fail.
 inline std::vector<std::string> CrLfLines(const std::string& bytes) {

@@ -30,12 +30,6 @@ std::vector<std::string> CaseNames() {
     return names;
 }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 class GoldenRun : public ::testing::TestWithParam<std::string> {
 protected:
     void TearDown() override {
