@@ -16,6 +16,7 @@ void runLoop(benchmark::State& state, const std::vector<uint16_t>& code) {
     test::RamBus bus(kRam, 0x80000);
     for (size_t i = 0; i < code.size(); ++i) bus.poke16(kCode + 2 * uint32_t(i), code[i]);
     Cpu cpu(bus);
+    cpu.setRamWindow(bus.at(kRam), kRam, 0x80000);  // as the simulator reaches its RAM
     cpu.regs().a[7] = 0x880000;
     cpu.regs().pc = kCode;
     uint64_t total = 0;

@@ -105,6 +105,12 @@ public:
     RunResult run(uint64_t maxInstructions);
     // Inclusive range of addresses; run() returns when PC lands in it. lo > hi watches nothing.
     void setWatchRange(uint32_t lo, uint32_t hi);
+    // Plain RAM the core may read, write and fetch from directly instead of through the bus:
+    // 'size' bytes at 'host' seen at 'base', once an address is masked with 'addressMask' (the
+    // address lines the bus decodes). The bus must answer for these addresses exactly as the
+    // window does, in the program and data spaces; devices and bus errors stay behind the bus.
+    // A null host removes the window.
+    void setRamWindow(uint8_t* host, uint32_t base, uint32_t size, uint32_t addressMask = 0xFFFFFFFF);
 
 private:
     std::unique_ptr<Machine> m_machine;

@@ -3,7 +3,14 @@
 
 namespace cpu32 {
 
-Machine::Machine(Bus& b) : bus(b) { r.a[7] = 0; }
+Machine::Machine(Bus& b) : bus(b), dispatch(table().data()) { r.a[7] = 0; }
+
+void Machine::setWindow(uint8_t* host, uint32_t base, uint32_t size, uint32_t addressMask) {
+    windowHost = host;
+    windowBase = base;
+    windowMask = addressMask;
+    for (uint32_t s : {1u, 2u, 4u}) windowLimit[s] = host && size >= s ? size - s + 1 : 0;
+}
 
 void Machine::setSr(uint16_t sr) {
     sr &= kSrMask;
@@ -18,6 +25,7 @@ void Machine::setSr(uint16_t sr) {
         }
     }
     r.sr = sr;
+    attention = true;  // the trace bits or the mode may have changed
 }
 
 uint32_t Machine::indexed(uint32_t base, bool) {
@@ -74,9 +82,11 @@ void Machine::exception(uint8_t vec, Frame format, uint32_t pc, uint32_t address
     } catch (const AccessFault&) {
         // The frame or the vector cannot be reached: the processor gives up (double fault).
         isHalted = true;
+        attention = true;
         return;
     }
     taken = vec;
+    attention = true;
 }
 
 void Machine::faultException(const AccessFault& f) {
@@ -98,9 +108,11 @@ void Machine::faultException(const AccessFault& f) {
         r.pc = readAt<4>(r.vbr + vec * 4u, FunctionCode::SupervisorData);
     } catch (const AccessFault&) {
         isHalted = true;
+        attention = true;
         return;
     }
     taken = vec;
+    attention = true;
 }
 
 StepResult Machine::step() {
@@ -111,7 +123,7 @@ StepResult Machine::step() {
     instrPc = r.pc;
     try {
         const uint16_t op = fetch16();
-        table()[op](*this, op);
+        dispatch[op](*this, op);
         if (tracing && taken < 0 && !isHalted) exception(vector::Trace, Frame::WithAddress, r.pc, instrPc);
     } catch (const AccessFault& f) {
         faultException(f);
@@ -122,6 +134,28 @@ StepResult Machine::step() {
     if (taken >= 0) return {StepStatus::Exception, uint8_t(taken)};
     if (isStopped) return {StepStatus::Stopped, 0};
     return {StepStatus::Normal, 0};
+}
+
+uint64_t Machine::runPlain(uint64_t budget) {
+    const uint32_t lo = watchLo, span = watchHi - watchLo;
+    const bool watching = watchLo <= watchHi;
+    attention = false;
+    taken = -1;
+    uint64_t n = 0;
+    while (n < budget) {
+        instrPc = r.pc;
+        try {
+            const uint16_t op = fetch16();
+            dispatch[op](*this, op);
+        } catch (const AccessFault& f) {
+            faultException(f);
+        } catch (const IllegalForm&) {
+            illegal();
+        }
+        ++n;
+        if (attention || (watching && r.pc - lo <= span)) break;
+    }
+    return n;
 }
 
 // ---- public facade
@@ -189,22 +223,42 @@ RunResult Cpu::run(uint64_t maxInstructions) {
         return out;
     }
     while (out.executed < maxInstructions) {
-        const StepResult s = m.step();
-        switch (s.status) {
-        case StepStatus::Normal: break;
-        case StepStatus::Exception:
+        if (m.r.sr & kSrT1) {
+            // A traced instruction goes through step(), which takes the trace exception after it.
+            const StepResult s = m.step();
+            switch (s.status) {
+            case StepStatus::Normal: break;
+            case StepStatus::Exception:
+                ++out.executed;
+                out.reason = RunReason::Exception;
+                out.vector = s.vector;
+                return out;
+            case StepStatus::Stopped:
+                ++out.executed;
+                out.reason = RunReason::Stopped;
+                return out;
+            case StepStatus::Halted: out.reason = RunReason::Halted; return out;
+            }
             ++out.executed;
-            out.reason = RunReason::Exception;
-            out.vector = s.vector;
-            return out;
-        case StepStatus::Stopped:
-            // Only a STOP or LPSTOP just executed gets here: a stopped core returns above.
-            ++out.executed;
-            out.reason = RunReason::Stopped;
-            return out;
-        case StepStatus::Halted: out.reason = RunReason::Halted; return out;
+        } else {
+            out.executed += m.runPlain(maxInstructions - out.executed);
+            // The same outcomes, in the same order, as for a stepped instruction: a double fault
+            // does not count the instruction, an exception or STOP ends the run.
+            if (m.isHalted) {
+                --out.executed;
+                out.reason = RunReason::Halted;
+                return out;
+            }
+            if (m.taken >= 0) {
+                out.reason = RunReason::Exception;
+                out.vector = uint8_t(m.taken);
+                return out;
+            }
+            if (m.isStopped) {
+                out.reason = RunReason::Stopped;
+                return out;
+            }
         }
-        ++out.executed;
         if (watching && m.r.pc - lo <= span) {
             out.reason = RunReason::Watch;
             return out;
@@ -212,6 +266,10 @@ RunResult Cpu::run(uint64_t maxInstructions) {
     }
     out.reason = RunReason::Count;
     return out;
+}
+
+void Cpu::setRamWindow(uint8_t* host, uint32_t base, uint32_t size, uint32_t addressMask) {
+    m_machine->setWindow(host, base, size, addressMask);
 }
 
 void Cpu::setWatchRange(uint32_t lo, uint32_t hi) {

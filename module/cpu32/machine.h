@@ -45,8 +45,32 @@ public:
     bool isHalted = false;
     int taken = -1;  // vector of the exception taken during this step, -1 for none
     uint32_t watchLo = 1, watchHi = 0;
+    // Set by whatever the run loop must look at before the next instruction: an exception, a
+    // change of SR (trace bits, mode), STOP. Plain instructions leave it alone.
+    bool attention = false;
+    // The decode table, fetched once rather than through its function-local static per step.
+    const Handler* dispatch;
+
+    // RAM the core reaches directly, without a bus call: an address (masked to the lines the
+    // bus decodes) whose offset from windowBase is below windowLimit[S] holds S bytes at
+    // windowHost + offset. Everything else (devices, bus errors) goes through the bus.
+    uint8_t* windowHost = nullptr;
+    uint32_t windowBase = 0, windowMask = 0xFFFFFFFF;
+    uint32_t windowLimit[5] = {};  // by access size 1, 2 and 4; 0 while there is no window
+    void setWindow(uint8_t* host, uint32_t base, uint32_t size, uint32_t addressMask);
+    // Host bytes of an S-byte access wholly inside the window at an even address (bytes: any
+    // address), else null: odd word accesses must reach readAt/writeAt for their address error.
+    template <int S> uint8_t* direct(uint32_t addr) const {
+        const uint32_t offset = (addr & windowMask) - windowBase;
+        if (offset >= windowLimit[S]) return nullptr;
+        if (S > 1 && (addr & 1)) return nullptr;
+        return windowHost + offset;
+    }
 
     StepResult step();
+    // Executes up to 'budget' instructions while the trace bit is clear, leaving early after an
+    // instruction that raised 'attention' or left PC in the watched range. Returns how many ran.
+    uint64_t runPlain(uint64_t budget);
 
     // -- status register and stacks
     bool supervisor() const { return r.sr & kSrS; }
@@ -61,13 +85,40 @@ public:
     }
     template <int S> uint32_t readAt(uint32_t addr, FunctionCode fc);
     template <int S> void writeAt(uint32_t addr, uint32_t v, FunctionCode fc);
-    template <int S> uint32_t read(uint32_t addr) { return readAt<S>(addr, dataFc()); }
-    template <int S> void write(uint32_t addr, uint32_t v) { writeAt<S>(addr, v, dataFc()); }
+    // The window answers for the program and data spaces alike, as the RAM behind the bus does.
+    template <int S> uint32_t read(uint32_t addr) {
+        if (const uint8_t* p = direct<S>(addr)) return loadBigEndian<S>(p);
+        return readAt<S>(addr, dataFc());
+    }
+    template <int S> void write(uint32_t addr, uint32_t v) {
+        if (uint8_t* p = direct<S>(addr)) return storeBigEndian<S>(p, v);
+        writeAt<S>(addr, v, dataFc());
+    }
     // Program-space reads relative to PC (PC-relative operands) use the program function code.
-    template <int S> uint32_t readProgram(uint32_t addr) { return readAt<S>(addr, programFc()); }
+    template <int S> uint32_t readProgram(uint32_t addr) {
+        if (const uint8_t* p = direct<S>(addr)) return loadBigEndian<S>(p);
+        return readAt<S>(addr, programFc());
+    }
+
+    template <int S> static uint32_t loadBigEndian(const uint8_t* p) {
+        if constexpr (S == 1)
+            return p[0];
+        else if constexpr (S == 2)
+            return uint32_t(p[0]) << 8 | p[1];
+        else
+            return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+    }
+    template <int S> static void storeBigEndian(uint8_t* p, uint32_t v) {
+        if constexpr (S >= 4) {
+            p[0] = uint8_t(v >> 24);
+            p[1] = uint8_t(v >> 16);
+        }
+        if constexpr (S >= 2) p[S - 2] = uint8_t(v >> 8);
+        p[S - 1] = uint8_t(v);
+    }
 
     uint16_t fetch16() {
-        const uint32_t v = readAt<2>(r.pc, programFc());
+        const uint32_t v = readProgram<2>(r.pc);
         r.pc += 2;
         return uint16_t(v);
     }

@@ -163,6 +163,7 @@ CpuExecutor::~CpuExecutor() = default;
 
 void CpuExecutor::load(Machine& machine) {
     m_bus->machine = &machine;
+    m_cpu->setRamWindow(machine.ram(), kRamBase, kRamSize, kAddressMask);  // RAM has no side effects
     const Registers& s = machine.registers();
     cpu32::Registers& c = m_cpu->regs();
     for (int i = 0; i < 8; ++i) c.d[i] = s.d[i];

@@ -80,7 +80,9 @@ std::string loadProgram(const std::string& path, Machine& machine) {
     return {};
 }
 
-int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
+namespace {
+
+int runLoaded(const HeadlessOptions& options, std::ostream& out, std::ostream& err, std::uint64_t& executed) {
     Machine machine;
     if (const std::string error = loadProgram(options.path, machine); !error.empty()) {
         err << "korvan-sim: " << error << '\n';
@@ -89,7 +91,6 @@ int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     machine.setOutputCapacity(kOutputCapacity);
 
     CpuExecutor executor;
-    std::uint64_t executed = 0;
     bool inputEnded = false;
     for (;;) {
         if (!inputEnded) inputEnded = !takeInput(options.inputFd, machine, false);
@@ -120,6 +121,15 @@ int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
             return status(outcome);
         }
     }
+}
+
+}  // namespace
+
+int runHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
+    std::uint64_t executed = 0;
+    const int status = runLoaded(options, out, err, executed);
+    if (options.count) err << executed << " instructions\n";
+    return status;
 }
 
 }  // namespace korvan::sim

@@ -22,7 +22,8 @@ int exceptionStatus(unsigned vector);
 struct HeadlessOptions {
     std::string path;
     std::optional<std::uint64_t> maxInstructions;
-    int inputFd = 0;  // what TRAP #15 functions 3 and 4 and the QSM receiver see, as it arrives
+    int inputFd = 0;     // what TRAP #15 functions 3 and 4 and the QSM receiver see, as it arrives
+    bool count = false;  // "N instructions" on err at the end, for benchmarks
 };
 
 // Loads an S-record file into the machine's memory and sets PC to its entry (or $802000).

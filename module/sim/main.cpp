@@ -27,7 +27,7 @@ using namespace korvan::sim;
 constexpr std::string_view kUsage =
     "usage: korvan-sim [--link PATH] [--line-bps N] [--silent] [--no-ack] [--trace FILE]\n"
     "                  [--lang fr|en] [--version] [--help]\n"
-    "       korvan-sim --run PROG.abs [--max-instructions N]\n"
+    "       korvan-sim --run PROG.abs [--max-instructions N] [--count]\n"
     "       korvan-sim --gdb PORT [--load PROG.abs]\n"
     "Simulates the training module on a pseudo-terminal and prints its path on the first line.\n"
     "  --link PATH     make PATH a symbolic link to the pseudo-terminal (removed at exit)\n"
@@ -50,6 +50,7 @@ constexpr std::string_view kUsage =
     "(STOP, double fault, end of input while the program waits for a character).\n"
     "  --run FILE                run FILE headless\n"
     "  --max-instructions N      stop after N instructions (default: no limit)\n"
+    "  --count                   write \"N instructions\" to standard error at the end\n"
     "With --gdb, a GDB remote-protocol server listens on 127.0.0.1:PORT (loopback only; 0 takes a\n"
     "free port) and prints \"listening on 127.0.0.1:PORT\" on the first line; then, in gdb with the\n"
     "program's ELF file: target remote :PORT. One debugger at a time; each finds the module reset\n"
@@ -65,6 +66,7 @@ struct Arguments {
     LineOptions line;
     std::string run;
     std::optional<std::uint64_t> maxInstructions;
+    bool count = false;
     std::optional<std::uint16_t> gdbPort;
     std::string load;
     Language language = languageFromEnvironment();
@@ -125,6 +127,8 @@ std::optional<Arguments> parse(int argc, char** argv) {
             const auto v = value();
             ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 18;
             if (ok) args.maxInstructions = std::stoull(*v);
+        } else if (arg == "--count") {
+            ok = flag(args.count);
         } else if (arg == "--gdb") {
             const auto v = value();
             ok = v && !v->empty() && v->find_first_not_of("0123456789") == std::string::npos && v->size() <= 5 &&
@@ -154,6 +158,10 @@ std::optional<Arguments> parse(int argc, char** argv) {
     }
     if (args.maxInstructions && args.run.empty()) {
         std::cerr << "korvan-sim: --max-instructions goes with --run\n";
+        return std::nullopt;
+    }
+    if (args.count && args.run.empty()) {
+        std::cerr << "korvan-sim: --count goes with --run\n";
         return std::nullopt;
     }
     if (!args.load.empty() && !args.gdbPort) {
@@ -192,7 +200,8 @@ int main(int argc, char** argv) {
         std::cout << "korvan-sim " << KORVAN_VERSION << '\n';
         return 0;
     }
-    if (!args->run.empty()) return runHeadless({args->run, args->maxInstructions, STDIN_FILENO}, std::cout, std::cerr);
+    if (!args->run.empty())
+        return runHeadless({args->run, args->maxInstructions, STDIN_FILENO, args->count}, std::cout, std::cerr);
 
     try {
         int fds[2];
