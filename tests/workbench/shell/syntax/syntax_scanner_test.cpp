@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,13 +26,49 @@ std::string render(std::string_view text, std::vector<Span> (*scan)(std::string_
 }
 
 struct Case {
-    const char* name;
+    std::string name;
     std::string text;
     std::string expected;
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 const auto kName = [](const auto& info) { return std::string(info.param.name); };
+
+// Undoes the escapes of the data file: \t \r \n \0 \\ \xHH.
+std::string unescape(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\' || i + 1 == s.size()) {
+            out += s[i];
+            continue;
+        }
+        switch (s[++i]) {
+        case 't': out += '\t'; break;
+        case 'r': out += '\r'; break;
+        case 'n': out += '\n'; break;
+        case '0': out += '\0'; break;
+        case 'x': out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16)), i += 2; break;
+        default: out += s[i];
+        }
+    }
+    return out;
+}
+
+// The cases of one suite of data/colouring.txt: "@Suite Name", then "|text" and "|styles".
+std::vector<Case> casesOf(const std::string& suite) {
+    std::ifstream in(KORVAN_SYNTAX_DATA "/colouring.txt", std::ios::binary);
+    std::vector<Case> cases;
+    std::vector<std::string> fields;  // of the case being read: name, text, styles
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind('@', 0) == 0)
+            fields = line.rfind("@" + suite + " ", 0) == 0 ? std::vector{line.substr(suite.size() + 2)}
+                                                           : std::vector<std::string>{};
+        else if (!fields.empty() && line.rfind('|', 0) == 0)
+            fields.push_back(unescape(std::string_view(line).substr(1)));
+        if (fields.size() == 3) cases.push_back({fields[0], fields[1], fields[2]}), fields.clear();
+    }
+    return cases;
+}
 
 class ColouringTest : public ::testing::TestWithParam<Case> {};
 
@@ -41,80 +78,10 @@ TEST_P(ColouringTest, StylesEveryByte) {
     EXPECT_EQ(render(c.text), c.expected) << "text: " << c.text;
 }
 
-// Words need a delimiter (or the line's start or end) on both sides; the delimiters are
-// blank, tab, CR, LF, NUL, ( ) * ; [ ] { } and nothing else.
-const Case kDelimiterCases[] = {
-    {"IntAtStartFollowedByBlank", "int x", "TTT.."},
-    {"IntInsidePrintIsNotAWord", "print", "....."},
-    {"IntFollowedByDigit", "int2 x", "......"},
-    {"IntAtEndOfLine", "x int", "..TTT"},
-    {"CharFollowedByAsterisk", "char*p", "TTTT.."},
-    {"ReturnFollowedBySlash", "return/x", "........"},
-    {"BracketsOfEveryKind", "(int)[int]{int}", ".TTT..TTT..TTT."},
-    {"SemicolonTabAsteriskCarriageReturn", "int;\tint\t*int\r", "TTT..TTT..TTT."},
-    {"NulIsADelimiter", std::string("\0int\0", 5), ".TTT."},
-    {"CommaAndEqualsAreNotDelimiters", "int,x=int", "........."},
-    {"ColonIsNotADelimiter", "main: bra main", "..........KKKK"},
-    {"AngleBracketAfterInclude", "#include<a.h>", "............."},
-    {"TwoKeywordsInARow", "int(void)", "TTT.TTTT."},
-    {"KeywordsSeparatedByOneBlank", "unsigned int", "TTTTTTTT.TTT"},
-    {"PrefixOfALongerKeyword", "do double done", "KK.TTTTTT....."},
-    {"LongerThanAnyKeyword", "protectedx protected", "...........KKKKKKKKK"},
-    {"KeywordRightAfterAString", "\"a\"int", "SSS..."},
-    {"KeywordRightAfterAComment", "/* c */int", "CCCCCCC..."},
-};
-INSTANTIATE_TEST_SUITE_P(Delimiters, ColouringTest, ::testing::ValuesIn(kDelimiterCases), kName);
-
-// Keywords are compared byte for byte, capitals included.
-const Case kCaseCases[] = {
-    {"CapitalTypesOnlyInCapitals", "WORD word INT BYTE ULONG", "TTTT..........TTTT.TTTTT"},
-    {"NearMissesAreNotKeywords", "Return Void signed __asm__ mai whilee # _",
-     "........................................."},
-    {"BlueKeywords", "if else while", "KK.KKKK.KKKKK"},
-    {"UnderscoreKeywords", "__asm __try", "KKKKK.KKKKK"},
-    {"MainIsAKeyword", "int main(void)", "TTT.KKKK.TTTT."},
-    {"PreprocessorWords", "#include <stdio.h>", "PPPPPPPP.........."},
-    {"IndentedDefine", "  #define X 1", "..PPPPPPP...."},
-    {"HashIfAndBareDefineAreNot", "#if define", ".........."},
-    {"AccentedLettersJoinTheWord", "\xE9int int\xE9", "........."},
-    {"AccentedLettersAroundDelimiters", "\xC3\xA9 int \xC3\xA9", "...TTT..."},
-};
-INSTANTIATE_TEST_SUITE_P(Case, ColouringTest, ::testing::ValuesIn(kCaseCases), kName);
-
-const Case kLiteralCases[] = {
-    {"StringWithKeywordInside", "\"int\" int", "SSSSS.TTT"},
-    {"EmptyString", "\"\" x", "SS.."},
-    {"EscapedDoubleQuoteStillEndsTheString", "\"a\\\"b\"", "SSSS.S"},
-    {"UnterminatedStringRunsToLineEnd", "x \"abc", "..SSSS"},
-    {"CharLiterals", "'a' 'b'", "SSS.SSS"},
-    {"EscapedQuoteLiteralIsFourCharacters", "'\\'' int", "SSSS.TTT"},
-    {"EscapedBackslashLiteral", "'\\\\' int", "SSSS.TTT"},
-    {"CommentMarkersInsideAString", "\"// /* x\" int", "SSSSSSSSS.TTT"},
-    {"CommentMarkerAndDoubleQuoteInsideLiterals", "'/*' '\"' int", "SSSS.SSS.TTT"},
-    {"AssemblyImmediateCharacter", "\tMOVE.B #'A',D0", ".........SSS..."},
-};
-INSTANTIATE_TEST_SUITE_P(Literals, ColouringTest, ::testing::ValuesIn(kLiteralCases), kName);
-
-const Case kCommentCases[] = {
-    {"LineCommentRunsToLineEnd", "x; // int\nint", "...CCCCCC\nTTT"},
-    {"LineCommentContinuedByBackslash", "// a\\\nint\nint", "CCCCC\nCCC\nTTT"},
-    {"LineCommentContinuedByBackslashBeforeCrLf", "// a\\\r\nint\r\nint", "CCCCCC\nCCCC\nTTT"},
-    {"BackslashNotLastDoesNotContinue", "// a\\x\nint", "CCCCCC\nTTT"},
-    {"BlockCommentOnOneLine", "/* int */ int", "CCCCCCCCC.TTT"},
-    {"BlockCommentOverLines", "/* a\n b */ int", "CCCC\nCCCCC.TTT"},
-    {"UnterminatedBlockCommentRunsToTheEnd", "/* a\nint\n\nchar", "CCCC\nCCC\n\nCCCC"},
-    {"SlashAsteriskSlashDoesNotClose", "/*/ int */", "CCCCCCCCCC"},
-    {"EmptyBlockComment", "/**/ int", "CCCC.TTT"},
-    {"LineCommentInsideBlockComment", "/* // */ int", "CCCCCCCC.TTT"},
-    {"BlockOpeningInsideLineComment", "// /*\nint", "CCCCC\nTTT"},
-    {"LoneSlashAndAsteriskSlashAreOrdinary", "a / */ int", ".......TTT"},
-    {"AssemblySemicolonCommentIsNotColoured", "\tMOVE.L D0,D1 ; int here", "................TTT....."},
-    // An apostrophe in an assembly comment opens a literal that ends with its line.
-    {"OpenLiteralEndsWithItsLine", "; don't\nint", ".....SS\nTTT"},
-    {"OpenStringEndsWithItsLine", "\"abc\nint", "SSSS\nTTT"},
-    {"StringContinuedByBackslash", "\"ab\\\nint\" x", "SSSS\nSSSS.."},
-};
-INSTANTIATE_TEST_SUITE_P(Comments, ColouringTest, ::testing::ValuesIn(kCommentCases), kName);
+INSTANTIATE_TEST_SUITE_P(Delimiters, ColouringTest, ::testing::ValuesIn(casesOf("Delimiters")), kName);
+INSTANTIATE_TEST_SUITE_P(Case, ColouringTest, ::testing::ValuesIn(casesOf("Case")), kName);
+INSTANTIATE_TEST_SUITE_P(Literals, ColouringTest, ::testing::ValuesIn(casesOf("Literals")), kName);
+INSTANTIATE_TEST_SUITE_P(Comments, ColouringTest, ::testing::ValuesIn(casesOf("Comments")), kName);
 
 class AssemblyColouringTest : public ::testing::TestWithParam<Case> {};
 
@@ -124,40 +91,13 @@ TEST_P(AssemblyColouringTest, StylesEveryByte) {
     EXPECT_EQ(render(c.text, scanAssemblyText), c.expected) << "text: " << c.text;
 }
 
-// Lines read as the assembler splits them: D directive, K mnemonic, L label, R register,
-// N number, S string, C comment.
-const Case kAssemblyCases[] = {
-    {"StarCommentWithApostrophe", "* l'adresse du port", "CCCCCCCCCCCCCCCCCCC"},
-    {"IndentedStarComment", "  * it's 'here", "..CCCCCCCCCCCC"},
-    {"StarCommentAfterALabel", "FIN * c'est fini", "LLL.CCCCCCCCCCCC"},
-    {"CommentAfterOperandsWithApostrophe", "\tMOVE.L #$00FFF000,A0 ; l'adresse", ".KKKKKK..NNNNNNNNN.RR.CCCCCCCCCCC"},
-    {"CWordsInACommentStayComment", "\tCLR.W D0 if (int) while", ".KKKKK.RR.CCCCCCCCCCCCCC"},
-    {"CommentRightAfterAnInstructionWithoutOperands", "\tRTS return l'appelant", ".KKK.CCCCCCCCCCCCCCCCC"},
-    {"EndIgnoresWhatFollows", "\tEND START", ".DDD.CCCCC"},
-    {"MnemonicInColumnOneIsALabel", "NOP", "LLL"},
-    {"LabelNamedLikeAMnemonicThenOneIndeed", "START NOP", "LLLLL.KKK"},
-    {"MnemonicWordInColumnOneThenNoMnemonic", "MOVE D0,D1", "LLLL......"},
-    {"IndentedLabelNeedsAColon", "  LOOP: dbra d1,loop", "..LLLLL.KKKK.RR....."},
-    {"SemicolonIsNoCommentMark", "; boucle d'attente", "L................."},
-    {"StringWithDoubledQuote", "\tDC.B 'it''s',0", ".DDDD.SSSSSSS.N"},
-    {"BlankInsideAStringDoesNotEndTheField", "\tDC.B 'a b',0 fin", ".DDDD.SSSSS.N.CCC"},
-    {"UnclosedStringRunsToTheEnd", "\tMOVE.B #'A,D0 x", ".KKKKKK..SSSSSSS"},
-    {"NumbersOfEveryBase", "\tDC.W $1F,%101,@17,42,-3", ".DDDD.NNN.NNNN.NNN.NN..N"},
-    {"PrefixWithoutItsDigitsIsNoNumber", "\tDC.L $G,%2,@8", ".DDDD........."},
-    {"LowerCaseMoveLong", "\tmove.l d0,(a0)+", ".KKKKKK.RR..RR.."},
-    {"UnknownSuffixLeftUncoloured", "\tMOVE.X D0,D1", ".KKKK...RR.RR"},
-    {"UnknownMnemonicStopsTheLine", "\tMOVX.W D0,D1 ! no such", "......................."},
-    {"GarbageAfterTheMnemonicStopsTheLine", "\tMOVE,D0 x", ".........."},
-    {"LongMnemonicCutToSevenLetters", "\tILLEGALX", ".KKKKKKKK"},
-    {"IndexRegisterWithSize", "\tLEA 8(PC,D0.W),A1", ".KKK.N.RR.RRRR..RR"},
-    {"NamesContainingRegistersOrDigits", "\tMOVE.L D0X,LOOP1", ".KKKKKK.........."},
-    {"RegisterListsAndPredecrement", "\tMOVEM.L D0-D7/A0-A6,-(SP)", ".KKKKKKK.RR.RR.RR.RR...RR."},
-    {"SpecialRegisters", "\tMOVEC VBR,D0\n\tANDI #$FF,CCR\n\tMOVE usp,a1",
-     ".KKKKK.RRR.RR\n.KKKK..NNN.RRR\n.KKKK.RRR.RR"},
-    {"IncludeNameThenComment", "\tINCLUDE defs.def les d'efinitions", ".DDDDDDD..........CCCCCCCCCCCCCCCC"},
-    {"CarriageReturnIsNotColoured", "\tRTS\r", ".KKK."},
-};
-INSTANTIATE_TEST_SUITE_P(Assembly, AssemblyColouringTest, ::testing::ValuesIn(kAssemblyCases), kName);
+INSTANTIATE_TEST_SUITE_P(Assembly, AssemblyColouringTest, ::testing::ValuesIn(casesOf("Assembly")), kName);
+
+// A data file gone or misread would leave the suites above empty, and passing.
+TEST(ColouringData, EverySuiteIsRead) {
+    for (const char* suite : {"Delimiters", "Case", "Literals", "Comments", "Assembly"})
+        EXPECT_GE(casesOf(suite).size(), 10u) << suite;
+}
 
 TEST(SourceLanguage, ByTheFileExtension) {
     const std::pair<const char*, SourceLanguage> kFiles[] = {
