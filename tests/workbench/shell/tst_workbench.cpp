@@ -10,30 +10,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPrinter>
 #include <QImage>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QToolBar>
 #include <QUrl>
 
 #include <cstdio>
-#include <memory>
 
-#include "../qt_test_support.h"
+#include "../workbench_harness.h"
 #include "bitmap/conv_bitmap.h"
 #include "commands.h"
 #include "dialogs.h"
-#include "korvan_app.h"
 #include "korvan_doc.h"
-#include "korvan_view.h"
-#include "main_frame.h"
 #include "menus.h"
 #include "source_file.h"
 
@@ -47,8 +41,6 @@ QStringList barTitles(CMainFrame* frame) {
     for (QAction* a : frame->menuBar()->actions()) titles << a->text();
     return titles;
 }
-
-QMdiSubWindow* windowOf(QWidget* content) { return qobject_cast<QMdiSubWindow*>(content->parentWidget()); }
 
 bool checked(CMainFrame* frame, int id) { return frame->commandState(id).checked.value_or(false); }
 
@@ -83,50 +75,13 @@ void answerEveryBox(QMessageBox::StandardButton which, QStringList* texts) {
 
 }  // namespace
 
-class TstWorkbench : public QObject {
+class TstWorkbench : public QObject, public Workbench {
     Q_OBJECT
 
-    CMainFrame* start() {
-        m_app.reset();  // one application object at a time
-        m_app = std::make_unique<CKorvanApp>();
-        return m_app->start({QStringLiteral("korvan")}) ? m_app->mainFrame() : nullptr;
-    }
-    // Starts with a new untitled document holding text; its view.
-    CKorvanView* startWithText(const QString& text) {
-        start();
-        m_app->newSourceDocument();
-        activeView()->setPlainText(text);
-        return activeView();
-    }
-    CKorvanView* activeView() const { return m_app->mainFrame()->activeSourceView(); }
-    int windowCount() const { return m_app->mainFrame()->mdiArea()->subWindowList().size(); }
-    QString path(const QString& name) const { return m_work->path() + u'/' + name; }
-
-    QTemporaryDir m_config;
-    std::unique_ptr<QTemporaryDir> m_work;
-    std::unique_ptr<CKorvanApp> m_app;
-    QString m_savedCwd;
-    QByteArray m_savedPath;
-
 private slots:
-    void initTestCase() {
-        isolateSettings(m_config.path());
-        m_savedCwd = QDir::currentPath();
-        m_savedPath = qgetenv("PATH");
-    }
-    void init() {
-        resetWatchers();
-        store().clear();
-        m_work = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(m_work->path());
-        setStore(QStringLiteral("GNU/PREFIXE"), QStringLiteral("korvan-test-absent-"));  // no toolchain
-    }
-    void cleanup() {
-        m_app.reset();  // unsaved documents are dropped without a question
-        QDir::setCurrent(m_savedCwd);
-        qputenv("PATH", m_savedPath);
-        m_work.reset();
-    }
+    void initTestCase() { Workbench::initTestCase(); }
+    void init() { Workbench::init(); }
+    void cleanup() { Workbench::cleanup(); }
 
     void firstStart_data() {
         QTest::addColumn<QString>("language");  // stored before start; empty: an empty store
@@ -156,18 +111,18 @@ private slots:
         QCOMPARE(store().allKeys(), keysBefore);
         QCOMPARE(windowCount(), 0);
         QVERIFY(frame->outputBar()->isHidden());
-        QCOMPARE(m_app->settings().GetSettingString("MONITEUR", "PORT", "COM1"), QStringLiteral("COM1"));
+        QCOMPARE(app->settings().GetSettingString("MONITEUR", "PORT", "COM1"), QStringLiteral("COM1"));
         QCOMPARE(frame->findChild<QLabel*>("CaretPane")->text(), QStringLiteral("C -, L-"));
         // A wrong-kind integer entry yields its default.
         setStore(QStringLiteral("EDITEUR/OUTPUT_BAR"), QStringLiteral("yes"));
-        QCOMPARE(m_app->settings().GetSettingInt("EDITEUR", "OUTPUT_BAR", 0), 0);
+        QCOMPARE(app->settings().GetSettingInt("EDITEUR", "OUTPUT_BAR", 0), 0);
     }
 
     // The language chosen from the menu applies at once to the menus, the toolbars, the bar
     // titles, the prompts and new dialogs, with the windows left open; the new menus work.
     void languageSwitchAppliesAtOnce() {
         CMainFrame* frame = start();
-        m_app->newSourceDocument();
+        app->newSourceDocument();
         const int actionsBefore = frame->findChildren<QAction*>().size();
         auto goToLineTitle = [&] {
             QString title;
@@ -191,7 +146,7 @@ private slots:
         QCOMPARE(barTitles(frame).first(), QStringLiteral("&File"));
         QCOMPARE(goToLineTitle(), QStringLiteral("go to line number"));
         QCOMPARE(saveButtonText(), QString::fromUtf8(commandToolTip(cmd::kFileSave, Language::English)));
-        QCOMPARE(frame->outputBar()->windowTitle(), m_app->text(text::kOutputBarTitle));
+        QCOMPARE(frame->outputBar()->windowTitle(), app->text(text::kOutputBarTitle));
         QCOMPARE(frame->findChild<QLabel*>("IdlePane")->text(), QStringLiteral("Ready"));
         QCOMPARE(menuAction(frame, cmd::kGoToLine)->statusTip(), QStringLiteral("go to line number"));
         QCOMPARE(windowCount(), 1);
@@ -207,7 +162,7 @@ private slots:
         QCOMPARE(storeValue("KORVAN/LANGAGE"), QStringLiteral("FRANCAIS"));
         QCOMPARE(barTitles(frame), setTitles(kMenuSetMain, Language::French));
         QCOMPARE(saveButtonText(), QString::fromUtf8(commandToolTip(cmd::kFileSave, Language::French)));
-        m_app->newSourceDocument();
+        app->newSourceDocument();
         QCOMPARE(barTitles(frame), setTitles(frame->activeMenuSet(), Language::French));
         QCOMPARE(goToLineTitle(), QStringLiteral("Aller à la ligne..."));
         // Back where it started: the former menus went, none is kept beside the new ones.
@@ -239,15 +194,15 @@ private slots:
         // Not the toolchain script/toolchain may have built on this machine.
         qputenv("KORVAN_TOOLCHAIN", path(QStringLiteral("no-toolchain")).toLocal8Bit());
         if (toolchain) {
-            QDir(m_work->path()).mkpath(QStringLiteral("cross/bin"));
+            QDir::current().mkpath(QStringLiteral("cross/bin"));
             const QString gcc = writeFile(path(QStringLiteral("cross/bin/m68k-fake-gcc")), "#!/bin/sh\n");
             QFile::setPermissions(gcc, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
             setStore(QStringLiteral("GNU/PREFIXE"), QStringLiteral("m68k-fake-"));
-            qputenv("PATH", (path(QStringLiteral("cross/bin:")) + m_savedPath).toLocal8Bit());
+            qputenv("PATH", (path(QStringLiteral("cross/bin:")) + savedPath()).toLocal8Bit());
         }
         CMainFrame* frame = start();
-        QCOMPARE(m_app->toolchainPresent(), toolchain);
-        QCOMPARE(m_app->cygwinRoot(), toolchain ? path(QStringLiteral("cross")) : QString());
+        QCOMPARE(app->toolchainPresent(), toolchain);
+        QCOMPARE(app->cygwinRoot(), toolchain ? path(QStringLiteral("cross")) : QString());
         QCOMPARE(frame->activeMenuSet(), 128);
         const QStringList mainBar = barTitles(frame);
 
@@ -297,12 +252,12 @@ private slots:
         QFETCH(QByteArray, bytes);
         start();
         const QString file = writeFile(path(QStringLiteral("source.src")), bytes);
-        CKorvanDoc* doc = m_app->openSourceDocument(file);
+        CKorvanDoc* doc = app->openSourceDocument(file);
         QVERIFY(doc);
         QVERIFY(!doc->isModified());
         QCOMPARE(activeView()->textCursor().position(), 0);
         QCOMPARE(doc->title(), QStringLiteral("source.src"));
-        QVERIFY(m_app->mainFrame()->runCommand(cmd::kFileSave));
+        QVERIFY(frame()->runCommand(cmd::kFileSave));
         QCOMPARE(readFile(file), bytes);
         // Save As to a new name writes the same bytes there.
         QString error;
@@ -313,7 +268,7 @@ private slots:
     void editedFileKeepsLineEndsAndEncoding() {
         start();
         const QString file = writeFile(path(QStringLiteral("edit.src")), "; \xE9t\xE9\r\n\tRTS\r\n");
-        QVERIFY(m_app->openSourceDocument(file));
+        QVERIFY(app->openSourceDocument(file));
         CKorvanView* view = activeView();
         QTest::keyClick(view, Qt::Key_Down);
         QTest::keyClick(view, Qt::Key_End);
@@ -321,14 +276,14 @@ private slots:
         QTest::keyClick(view, Qt::Key_Return);
         QTest::keyClicks(view, QStringLiteral("\tNOP"));
         QVERIFY(view->document()->isModified());
-        QVERIFY(m_app->mainFrame()->runCommand(cmd::kFileSave));
+        QVERIFY(frame()->runCommand(cmd::kFileSave));
         QCOMPARE(readFile(file), QByteArray("; \xE9t\xE9\r\n\tRTS ; \xE0\r\n\tNOP\r\n"));
         QVERIFY(!view->document()->isModified());
 
         // A character Windows-1252 cannot hold: saved as UTF-8 (after saying so), nothing lost.
         view->insertPlainText(QStringLiteral("→"));
         answerBox();
-        QVERIFY(m_app->mainFrame()->runCommand(cmd::kFileSave));
+        QVERIFY(frame()->runCommand(cmd::kFileSave));
         QCOMPARE(readFile(file), QByteArray("; \xC3\xA9t\xC3\xA9\r\n\tRTS ; \xC3\xA0\r\n\tNOP\xE2\x86\x92\r\n"));
     }
 
@@ -355,7 +310,7 @@ private slots:
         QVERIFY(frame->runCommand(cmd::kFileSave));
         QCOMPARE(readFile(target), QByteArray("\tRTS\n"));
         QCOMPARE(activeView()->document()->title(), QStringLiteral("first.src"));
-        QCOMPARE(m_app->settings().recentFiles().value(0), target);
+        QCOMPARE(app->settings().recentFiles().value(0), target);
         // A cancelled Save As leaves the document modified and writes nothing.
         QTest::keyClicks(activeView(), QStringLiteral("x"));
         whenModal<QFileDialog>([](QFileDialog* dlg) { dlg->reject(); });
@@ -381,7 +336,7 @@ private slots:
         QFETCH(int, windowsLeft);
         CMainFrame* frame = start();
         const QString file = writeFile(path(QStringLiteral("keep.src")), "RTS\n");
-        QVERIFY(m_app->openSourceDocument(file));
+        QVERIFY(app->openSourceDocument(file));
         QTest::keyClicks(activeView(), QStringLiteral("NOP "));
         QString question;
         answerBox(&question, QMessageBox::StandardButton(answer));
@@ -397,14 +352,14 @@ private slots:
     // Only the last window of a modified document asks, when it closes or the workbench quits.
     void windowsAndQuitAskOnlyForTheirLastWindow() {
         CMainFrame* frame = start();
-        m_app->newSourceDocument();
+        app->newSourceDocument();
         QTest::keyClicks(activeView(), QStringLiteral("shared"));
         QVERIFY(frame->runCommand(cmd::kWindowNew));
         QCOMPARE(activeView()->toPlainText(), QStringLiteral("shared"));
         QCOMPARE(static_cast<CChildFrame*>(frame->mdiArea()->currentSubWindow())->documentTitle(),
                  QStringLiteral("prog1:2"));
         QTest::keyClicks(activeView(), QStringLiteral("!"));
-        m_app->newSourceDocument();  // unmodified: no question for it
+        app->newSourceDocument();  // unmodified: no question for it
         QString question;
         answerBox(&question, QMessageBox::Cancel);
         frame->mdiArea()->subWindowList().first()->close();
@@ -462,20 +417,18 @@ private slots:
             });
             QTimer::singleShot(0, d, &QDialog::accept);
         });
-        QVERIFY(m_app->mainFrame()->runCommand(cmd::kGoToLine));
+        QVERIFY(frame()->runCommand(cmd::kGoToLine));
         QCOMPARE(prefilled, QStringLiteral("12"));
         QCOMPARE(shown, warning);
         QCOMPARE(stillOpen, !warning.isEmpty());
         QCOMPARE(view->caretLine() + 1, expectedLine);
         QCOMPARE(view->textCursor().positionInBlock(), 5);  // the column is kept
-        if (warning.isEmpty())
-            QCOMPARE(m_app->mainFrame()->caretPaneText(), QStringLiteral("ligne=%1").arg(expectedLine));
+        if (warning.isEmpty()) QCOMPARE(frame()->caretPaneText(), QStringLiteral("ligne=%1").arg(expectedLine));
     }
     void caretPaneFollowsTheCaret() {
         CKorvanView* view = startWithText(QStringLiteral("one\ntwo\nthree\nfour"));
-        CMainFrame* frame = m_app->mainFrame();
-        auto* pane = frame->findChild<QLabel*>("CaretPane");
-        frame->updateCommandUi();
+        auto* pane = frame()->findChild<QLabel*>("CaretPane");
+        frame()->updateCommandUi();
         QCOMPARE(pane->text(), QStringLiteral("ligne=1"));
         QTest::keyClick(view, Qt::Key_Down);
         QTest::keyClick(view, Qt::Key_Down);
@@ -484,19 +437,19 @@ private slots:
         const QRect first = view->cursorRect(QTextCursor(view->document()->textDocument()));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, first.center());
         QCOMPARE(view->caretLine(), 0);
-        frame->updateCommandUi();
+        frame()->updateCommandUi();
         QCOMPARE(pane->text(), QStringLiteral("ligne=1"));
         QTest::keyClick(view, Qt::Key_Right);
         QCOMPARE(pane->text(), QStringLiteral("ligne=1"));
-        QCOMPARE(frame->currentLine(), 1);
+        QCOMPARE(frame()->currentLine(), 1);
         // Closing any source window, even an unmodified one of another document, forgets the
         // line and the last built source.
-        frame->setLastBuiltSource(QStringLiteral("/tmp/main.src"));
-        m_app->newSourceDocument();
-        frame->mdiArea()->currentSubWindow()->close();
+        frame()->setLastBuiltSource(QStringLiteral("/tmp/main.src"));
+        app->newSourceDocument();
+        frame()->mdiArea()->currentSubWindow()->close();
         QTRY_COMPARE(windowCount(), 1);
-        QCOMPARE(frame->lastBuiltSource(), QString());
-        QCOMPARE(frame->currentLine(), 0);
+        QCOMPARE(frame()->lastBuiltSource(), QString());
+        QCOMPARE(frame()->currentLine(), 0);
     }
 
     // The bitmap converter is in the menus of both languages, speaks the interface's language,
@@ -555,7 +508,7 @@ private slots:
 
     void openDialogRemembersFilter() {
         CMainFrame* frame = start();
-        QDir(m_work->path()).mkdir(QStringLiteral("sub"));
+        QDir::current().mkdir(QStringLiteral("sub"));
         const QString file = writeFile(path(QStringLiteral("sub/prog.lis")), "listing\r\n");
         QStringList filters;
         QString preselected;
@@ -593,32 +546,32 @@ private slots:
         // A file that cannot be opened is reported, opens nothing and is not remembered.
         QString message;
         answerBox(&message);
-        QVERIFY(!m_app->openSourceDocument(path(QStringLiteral("nothere.src"))));
+        QVERIFY(!app->openSourceDocument(path(QStringLiteral("nothere.src"))));
         QVERIFY(message.startsWith(QStringLiteral("Impossible d'ouvrir le document")));
         QVERIFY(message.contains(QStringLiteral("nothere.src")));
         QCOMPARE(windowCount(), 0);
-        QVERIFY(m_app->settings().recentFiles().isEmpty());
+        QVERIFY(app->settings().recentFiles().isEmpty());
 
         QStringList paths;
         for (int i = 1; i <= 5; ++i) {
             paths << writeFile(path(QStringLiteral("f%1.src").arg(i)), QByteArray::number(i));
-            QVERIFY(m_app->openSourceDocument(paths.last()));
+            QVERIFY(app->openSourceDocument(paths.last()));
         }
-        QCOMPARE(m_app->settings().recentFiles(), QStringList({paths[4], paths[3], paths[2], paths[1]}));
+        QCOMPARE(app->settings().recentFiles(), QStringList({paths[4], paths[3], paths[2], paths[1]}));
         frame->mdiArea()->closeAllSubWindows();
         QVERIFY(frame->runCommand(cmd::kFileMru1 + 2));
         QCOMPARE(activeView()->document()->path(), paths[2]);
-        QCOMPARE(m_app->settings().recentFiles().first(), paths[2]);
+        QCOMPARE(app->settings().recentFiles().first(), paths[2]);
         // A recent file that vanished is reported and leaves the list.
         QFile::remove(paths[4]);
         message.clear();
         answerBox(&message);
         QVERIFY(frame->runCommand(cmd::kFileMru1 + 1));
         QVERIFY(message.contains(QStringLiteral("f5.src")));
-        QVERIFY(!m_app->settings().recentFiles().contains(paths[4]));
+        QVERIFY(!app->settings().recentFiles().contains(paths[4]));
         // The entries survive a restart.
         frame = start();
-        QCOMPARE(m_app->settings().recentFiles().size(), 3);
+        QCOMPARE(app->settings().recentFiles().size(), 3);
         QVERIFY(frame->commandState(cmd::kFileMru1 + 2).enabled);
         QVERIFY(!frame->commandState(cmd::kFileMru1 + 3).enabled);
     }
@@ -635,12 +588,12 @@ private slots:
         QFETCH(QString, second);
         CMainFrame* frame = start();
         writeFile(path(QStringLiteral("prog.src")), "A\r\n");
-        QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("sub")));
+        QVERIFY(QDir::current().mkdir(QStringLiteral("sub")));
         QVERIFY(QFile::link(path(QStringLiteral("prog.src")), path(QStringLiteral("lien.src"))));
-        CKorvanDoc* doc = m_app->openSourceDocument(path(QStringLiteral("prog.src")));
+        CKorvanDoc* doc = app->openSourceDocument(path(QStringLiteral("prog.src")));
         CKorvanView* first = activeView();
         QTest::keyClicks(first, QStringLiteral("x"));
-        QCOMPARE(m_app->openSourceDocument(path(second)), doc);
+        QCOMPARE(app->openSourceDocument(path(second)), doc);
         CKorvanView* other = activeView();
         QVERIFY(other != first);
         QCOMPARE(windowCount(), 2);
@@ -717,12 +670,9 @@ private slots:
         if (sparseSize > 0) QVERIFY(QFile::resize(file, sparseSize));
         QString message;
         answerBox(&message);
-        m_app.reset();
-        m_app = std::make_unique<CKorvanApp>();
-        QStringList arguments{QStringLiteral("korvan")};
-        if (commandLine) arguments << file;
-        QVERIFY(m_app->start(arguments));
-        if (!commandLine) m_app->openSourceDocument(file);
+        QVERIFY(
+            start(commandLine ? QStringList{QStringLiteral("korvan"), file} : QStringList{QStringLiteral("korvan")}));
+        if (!commandLine) app->openSourceDocument(file);
         if (reason.isEmpty()) {
             QCOMPARE(windowCount(), 1);
             QCOMPARE(activeView()->document()->textDocument()->findBlockByNumber(1).length(),
@@ -734,7 +684,7 @@ private slots:
         QVERIFY(message.startsWith(language == "ANGLAIS" ? QStringLiteral("Failed to open document")
                                                          : QStringLiteral("Impossible d'ouvrir le document")));
         QCOMPARE(windowCount(), 0);
-        QVERIFY(m_app->settings().recentFiles().isEmpty());
+        QVERIFY(app->settings().recentFiles().isEmpty());
     }
 
     // Another program changes an open file: a document without changes follows it, however the
@@ -757,7 +707,7 @@ private slots:
         QFETCH(QString, shown);
         CMainFrame* frame = start();
         const QString file = writeFile(path(QStringLiteral("prog.src")), "A1\n");
-        CKorvanDoc* doc = m_app->openSourceDocument(file);
+        CKorvanDoc* doc = app->openSourceDocument(file);
         QVERIFY(doc);
         CKorvanView* view = activeView();
         if (edited) QTest::keyClicks(view, QStringLiteral("x"));
@@ -813,7 +763,7 @@ private slots:
         QFETCH(QByteArray, onDisk);
         CMainFrame* frame = start();
         const QString file = writeFile(path(QStringLiteral("prog.src")), "A1\n");
-        CKorvanDoc* doc = m_app->openSourceDocument(file);
+        CKorvanDoc* doc = app->openSourceDocument(file);
         QTest::keyClicks(activeView(), QStringLiteral("x"));
         QStringList asked;
         answerEveryBox(QMessageBox::StandardButton(answer), &asked);
@@ -871,15 +821,15 @@ private slots:
         QVERIFY(!activeView()->document()->textDocument()->firstBlock().layout()->formats().isEmpty());
         QVERIFY(!activeView()->document()->isModified());  // colouring is no change
         const QString pdf = path(QStringLiteral("out.pdf"));
-        m_app->printer().setOutputFormat(QPrinter::PdfFormat);
-        m_app->printer().setOutputFileName(pdf);
+        app->printer().setOutputFormat(QPrinter::PdfFormat);
+        app->printer().setOutputFileName(pdf);
         QVERIFY(frame->runCommand(cmd::kFilePrintDirect));
         QVERIFY(readFile(pdf).startsWith("%PDF"));
     }
 
     void findReplaceAll() {
         CKorvanView* view = startWithText(QStringLiteral("move d0\nMOVE d1\nremove\n"));
-        FindState& s = m_app->mainFrame()->findState();
+        FindState& s = frame()->findState();
         s.what = QStringLiteral("move");
         s.replaceWith = QStringLiteral("MOVEQ");
         s.wholeWord = true;
@@ -891,9 +841,9 @@ private slots:
         s.wholeWord = false;
         s.matchCase = true;
         view->moveCursor(QTextCursor::End);
-        QVERIFY(m_app->mainFrame()->runCommand(cmd::kEditRepeat));
+        QVERIFY(frame()->runCommand(cmd::kEditRepeat));
         QCOMPARE(view->textCursor().selectionStart(), 0);
-        QVERIFY(m_app->mainFrame()->runCommand(cmd::kEditRepeat));
+        QVERIFY(frame()->runCommand(cmd::kEditRepeat));
         QCOMPARE(view->caretLine(), 2);
         s.what = QStringLiteral("absent");
         QString message;
