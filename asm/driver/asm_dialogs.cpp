@@ -1,8 +1,6 @@
 // The progress dialog and the configuration dialog of the assembler library.
 #include "driver/asm_dialogs.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -81,7 +79,7 @@ CAsmDlg::CAsmDlg(QWidget* parent, std::string sourcePath, Runner runner, Languag
     refresh();
 }
 
-CAsmDlg::~CAsmDlg() = default;
+CAsmDlg::~CAsmDlg() { waitForRun(); }
 
 void CAsmDlg::setFileText(const std::string& text) { m_fileEdit->setText(QString::fromStdString(text)); }
 
@@ -99,20 +97,61 @@ void CAsmDlg::showEvent(QShowEvent* event) {
 void CAsmDlg::launchRun() {
     if (m_started) return;
     m_started = true;
-    // Let the dialog paint itself with empty counts before the passes take the thread; user
-    // input waits until the run is over, so Cancel cannot land in the middle of it.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    try {
-        if (m_runner) m_counts = m_runner(m_sourcePath);
-    } catch (...) {
+    m_running = true;
+    // The passes run on a worker thread while this thread keeps the dialog painted and Cancel
+    // pressable. The worker touches nothing of the dialog: its outcome comes back queued.
+    m_worker = std::thread([this] {
+        PassCounts counts;
+        std::exception_ptr failure;
+        try {
+            if (m_runner) counts = m_runner(m_sourcePath);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, counts, failure] { runFinished(counts, failure); }, Qt::QueuedConnection);
+    });
+}
+
+void CAsmDlg::runFinished(PassCounts counts, std::exception_ptr failure) {
+    if (m_worker.joinable()) m_worker.join();
+    m_running = false;
+    m_cancelButton->setEnabled(true);
+    if (failure) {
         // Exceptions must not cross the event loop: keep it for the caller and close.
-        m_exception = std::current_exception();
+        m_exception = failure;
         m_counts = PassCounts{};
-        reject();
+        QDialog::reject();
         return;
     }
+    m_counts = counts;
     m_finished = true;
     refresh();
+    if (m_cancelAsked) QDialog::reject();
+}
+
+void CAsmDlg::waitForRun() {
+    if (!m_worker.joinable()) return;
+    if (!m_cancelAsked) {
+        m_cancelAsked = true;
+        if (m_canceller) m_canceller();
+    }
+    m_worker.join();
+    m_running = false;
+}
+
+void CAsmDlg::accept() {
+    if (m_running) return;  // "Monitor..." only once the run is over
+    QDialog::accept();
+}
+
+void CAsmDlg::reject() {
+    if (!m_running) return QDialog::reject();
+    // The run stops before its next line; the dialog closes once the worker has returned.
+    if (m_cancelAsked) return;
+    m_cancelAsked = true;
+    m_cancelButton->setEnabled(false);
+    if (m_canceller) m_canceller();
 }
 
 void CAsmDlg::refresh() {

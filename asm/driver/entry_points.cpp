@@ -58,11 +58,16 @@ int AsmFile(QWidget* parent, std::string name, std::string path, ListErreur* lis
             },
             lang);
         dialog.setFileText(name);
+        // Called on this thread while the passes run on the dialog's worker.
+        dialog.setCanceller([&current] {
+            if (current != nullptr) current->cancel();
+        });
 
         const RunSettings settings = ReadRunSettings();
         const RunOutcome outcome = AssembleSource(settings, path, list, [&](AssemblyRun& run) {
             current = &run;
             const int ended = dialog.exec();
+            dialog.waitForRun();  // the run must be over before its files are finished
             current = nullptr;
             if (const std::exception_ptr failure = dialog.runException()) std::rethrow_exception(failure);
             return ended == QDialog::Accepted;

@@ -262,6 +262,12 @@ void AssemblyRun::runPasses() {
                 const std::string* currentFile = nullptr;
                 SourceLine line;
                 while (!ctx.endFlag && !last) {
+                    if (m_cancel.load(std::memory_order_relaxed)) {
+                        // Stopped by the user between two lines: the outputs lack the rest.
+                        message("Assembly cancelled by the user\r\n");
+                        stopped = m_cancelled = m_objectIncomplete = true;
+                        break;
+                    }
                     last = tree.GetLine(line);
                     err.Init();
                     err.SetLigne(line.number);
@@ -326,7 +332,9 @@ void AssemblyRun::writeSummary() {
     }
     ctx.symbols.clear();
     if (ctx.listing.isOpen()) {
-        ctx.listing.writeSummary(ctx.errorCount, ctx.warningCount);
+        // A cancelled run's listing stops where the run did, without a summary that would make
+        // it look complete.
+        if (!m_cancelled) ctx.listing.writeSummary(ctx.errorCount, ctx.warningCount);
         ctx.listing.close();
         if (ctx.listing.failed()) reportFault(Fault::ListingWrite, nullptr);
     }

@@ -3,6 +3,7 @@
 // assembler both drive it in the same order.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -40,6 +41,10 @@ public:
     void runPasses();
     int errorCount() const;
     int warningCount() const;
+    // Asks runPasses, running on another thread, to stop before its next line; safe from any
+    // thread. A cancelled run leaves no object file and no listing summary.
+    void cancel() { m_cancel.store(true, std::memory_order_relaxed); }
+    bool cancelled() const { return m_cancelled; }
     // Termination records, the listing summary, every file closed.
     void writeSummary();
     // True when an output file could not be written or an internal fault ended the run; the
@@ -79,6 +84,8 @@ private:
     bool m_passesStarted = false;
     bool m_objectIncomplete = false;
     bool m_summaryWritten = false;
+    std::atomic<bool> m_cancel{false};
+    bool m_cancelled = false;  // the passes stopped on m_cancel
 };
 
 }  // namespace qubrix

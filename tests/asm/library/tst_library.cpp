@@ -10,9 +10,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "driver/asm_dialogs.h"
 #include "driver/diagnostics.h"
@@ -45,7 +48,9 @@ void Click(QDialog* dialog, const char* button) {
 // dialog fails the test instead of hanging it.
 class ModalDriver : public QObject {
 public:
-    explicit ModalDriver(std::function<void(QDialog*)> act) : m_act(std::move(act)) {
+    // duringRun: acts on the progress dialog while its run is still going, counts empty.
+    explicit ModalDriver(std::function<void(QDialog*)> act, bool duringRun = false)
+        : m_act(std::move(act)), m_duringRun(duringRun) {
         connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
         m_timer.start(10);
         m_clock.start();
@@ -63,7 +68,8 @@ private:
         m_timer.stop();
         if ((timedOut = m_clock.elapsed() > 20000)) return dialog->reject();
         if (dialog->findChild<QLineEdit*>("errorCountEdit")) {
-            if (Text(dialog, "errorCountEdit").isEmpty()) return m_timer.start(10);  // the run is not over yet
+            if (!m_duringRun && Text(dialog, "errorCountEdit").isEmpty())
+                return m_timer.start(10);  // the run is not over yet
             errors = Text(dialog, "errorCountEdit");
             warnings = Text(dialog, "warningCountEdit");
             fileText = Text(dialog, "fileEdit");
@@ -75,6 +81,7 @@ private:
     }
 
     std::function<void(QDialog*)> m_act;
+    bool m_duringRun;
     QTimer m_timer;
     QElapsedTimer m_clock;
 };
@@ -108,6 +115,9 @@ private slots:
 
     void asmDlgRunsOnceWhenShown();
     void asmDlgRunnerException();
+    void asmDlgCancelDuringRun_data();
+    void asmDlgCancelDuringRun();
+    void asmFileCancelledRun();
     void confAsm_data();
     void confAsm();
     void setRepertoire_data();
@@ -138,7 +148,9 @@ private:
 
 void TestLibrary::initTestCase() {
     QVERIFY(m_settingsDir.isValid());
-    // Never the user's own settings.
+    // Never the user's own settings; the library reads the files without QSettings, from
+    // the folder XDG_CONFIG_HOME names.
+    qputenv("XDG_CONFIG_HOME", m_settingsDir.path().toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
 }
@@ -157,39 +169,81 @@ void TestLibrary::cleanup() {
     m_work.reset();
 }
 
-// The run starts from the event loop once the dialog is shown, exactly once, with the counts
-// empty while it runs.
+// The run starts from the event loop once the dialog is shown, exactly once.
 void TestLibrary::asmDlgRunsOnceWhenShown() {
-    int runs = 0;
-    bool visibleDuringRun = false;
-    QString countsDuringRun = QStringLiteral("unset");
+    std::atomic<int> runs = 0;
     std::string pathSeen;
-    CAsmDlg* self = nullptr;
     CAsmDlg dialog(
         nullptr, "/src/a.asm",
         [&](const std::string& path) {
-            ++runs;
             pathSeen = path;
-            visibleDuringRun = self->isVisible();
-            countsDuringRun = Text(self, "errorCountEdit") + Text(self, "warningCountEdit");
+            ++runs;
             return PassCounts{0, 2, false};
         },
         Language::English);
-    self = &dialog;
     QCoreApplication::processEvents();
-    QCOMPARE(runs, 0);
+    QCOMPARE(runs.load(), 0);
     dialog.show();
-    QCOMPARE(runs, 0);  // not from inside show()
-    QTRY_COMPARE(runs, 1);
+    QCOMPARE(runs.load(), 0);  // not from inside show()
+    QTRY_COMPARE(Text(&dialog, "warningCountEdit"), QStringLiteral("2"));
+    QCOMPARE(runs.load(), 1);
     QCOMPARE(pathSeen, std::string("/src/a.asm"));
-    QVERIFY(visibleDuringRun);
-    QCOMPARE(countsDuringRun, QString());
     QCOMPARE(Text(&dialog, "errorCountEdit"), QStringLiteral("0"));
-    QCOMPARE(Text(&dialog, "warningCountEdit"), QStringLiteral("2"));
     dialog.hide();
     dialog.show();
     QTest::qWait(50);
-    QCOMPARE(runs, 1);
+    QCOMPARE(runs.load(), 1);
+}
+
+// The passes run on a worker thread: while they run the dialog is up and live with empty counts.
+// Cancel, or closing the window, asks the run to stop once, and the dialog closes with Rejected
+// only when the runner has returned.
+void TestLibrary::asmDlgCancelDuringRun_data() {
+    QTest::addColumn<bool>("closeWindow");
+    QTest::newRow("cancel button") << false;
+    QTest::newRow("window closed") << true;
+}
+
+void TestLibrary::asmDlgCancelDuringRun() {
+    QFETCH(bool, closeWindow);
+    std::atomic<bool> running = false, release = false;
+    int cancels = 0;
+    CAsmDlg dialog(
+        nullptr, "a.asm",
+        [&](const std::string&) {
+            running = true;
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return PassCounts{0, 0, false};
+        },
+        Language::English);
+    dialog.setCanceller([&] { ++cancels; });
+    dialog.show();
+    QTRY_VERIFY(running && dialog.running());
+    QCOMPARE(Text(&dialog, "errorCountEdit") + Text(&dialog, "warningCountEdit"), QString());
+    QVERIFY(!dialog.findChild<QPushButton*>("monitorButton")->isEnabled());
+    for (int i = 0; i < 2; ++i) closeWindow ? (void)dialog.close() : Click(&dialog, "cancelButton");
+    QCOMPARE(cancels, 1);
+    QVERIFY(dialog.isVisible());  // the runner has not returned yet
+    release = true;
+    QTRY_VERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(cancels, 1);
+}
+
+// Cancelled in the middle of a long source, AsmFile returns 0, leaves no object file to
+// download, and its listing ends without the summary of a finished run.
+void TestLibrary::asmFileCancelledRun() {
+    QByteArray source;
+    for (int i = 0; i < 400000; ++i) source += " NOP\n";
+    ModalDriver driver(Press("cancelButton"), true);
+    ListErreur list;
+    QCOMPARE(runAsmFile(writeSource(source.constData()), driver, &list), 0);
+    QCOMPARE(driver.errors, QString());  // pressed while the run was going
+    QVERIFY(!QFile::exists(m_work->filePath("prog.abs")));
+    QVERIFY(!ReadAll(m_work->filePath("prog.lis")).contains("detected"));
+    const QByteArray message = ReadAll(m_work->filePath("message.txt"));
+    QVERIFY2(message.contains("Assembly cancelled by the user\r\n"), message.constData());
+    QVERIFY(message.contains("Nom\tdebut\tfin\ttaille"));
 }
 
 void TestLibrary::asmDlgRunnerException() {
