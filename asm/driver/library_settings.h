@@ -1,8 +1,15 @@
 // The assembler library's own settings (section "ASSEMBLEUR" of its store) and the catalogue
-// language taken from the workbench's store. Everything is read afresh on every call.
+// language taken from the workbench's store. Everything is read afresh on every call, by a
+// plain reader of the INI files QSettings keeps, so that the command-line assembler needs no
+// Qt; only writing goes through QSettings.
 #pragma once
 
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "driver/diagnostics.h"
 #include "driver/run.h"
@@ -31,9 +38,29 @@ QUBRIX_API std::string NormalizedWorkingDirectory(std::string dir);
 // Run settings from the stored texts; an origin that is not hexadecimal gets its default.
 QUBRIX_API RunSettings MakeRunSettings(const std::string& listFlag, const OriginTexts& origins);
 
+// One INI file as QSettings writes it: "[group]" lines, keys and group names with
+// %-escapes, values quoted or not with backslash escapes. A file that cannot be read holds
+// nothing.
+class QUBRIX_API IniFile {
+public:
+    explicit IniFile(const std::string& path);
+    // The text stored under "GROUP/KEY" ("KEY" for the General group); nothing when the key
+    // is absent or holds something that is not text (a list, a binary variant).
+    std::optional<std::string> value(std::string_view key) const;
+
+private:
+    std::map<std::string, std::optional<std::string>, std::less<>> m_values;
+};
+
+// The files QSettings consults for organisation/application, the first that holds a key
+// giving its value: the user's application file, the user's organisation file, then the
+// same two in every system folder ($XDG_CONFIG_DIRS, by default /etc/xdg).
+QUBRIX_API std::vector<std::string> SettingsFiles(const std::string& organisation, const std::string& application);
+
 // The library's store.
 QUBRIX_API std::string ReadListFlag();
 QUBRIX_API OriginTexts ReadOriginTexts();
+// Written through QSettings: part of the shared library only, not of the command line.
 QUBRIX_API void WriteOriginTexts(const OriginTexts& origins);
 QUBRIX_API RunSettings ReadRunSettings();
 

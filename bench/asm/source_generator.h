@@ -6,7 +6,15 @@
 
 namespace qubrix::bench {
 
-// About `lines` lines; `labels` distinct labels spread through the code.
-std::string GenerateSource(int lines, int labels);
+// The name under which a realistic source includes its definitions file.
+inline constexpr const char* kDefinitionsFile = "equates.def";
+
+// About `lines` lines; `labels` distinct labels spread through the code. A realistic source
+// is laid out as people write it: comment blocks, tabs between the fields, trailing comments,
+// and an INCLUDE of kDefinitionsFile whose constants the code uses.
+std::string GenerateSource(int lines, int labels, bool realistic = false);
+
+// The definitions file a realistic source includes: commented EQU lines.
+std::string GenerateDefinitions();
 
 }  // namespace qubrix::bench
