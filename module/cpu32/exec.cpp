@@ -1,6 +1,7 @@
 // The CPU32 instruction handlers and the 65,536-entry decode table built from their rows.
 #include "cpu32/machine.h"
 
+#include <utility>
 #include <vector>
 
 namespace cpu32 {
@@ -14,6 +15,13 @@ using flags::signExtend;
 constexpr unsigned eaMode(uint16_t op) { return (op >> 3) & 7; }
 constexpr unsigned eaReg(uint16_t op) { return op & 7; }
 constexpr unsigned regHi(uint16_t op) { return (op >> 9) & 7; }
+
+// Handlers of the common instructions are instantiated per addressing mode when the decode
+// table is built, so that resolving the operand is straight-line code: Mode is the mode field
+// (0-7) the handler serves, or -1 for a handler that reads it from the opcode.
+template <int Mode> constexpr unsigned modeOf(uint16_t op) { return Mode >= 0 ? unsigned(Mode) : eaMode(op); }
+// The destination mode of MOVE (bits 8-6).
+template <int Mode> constexpr unsigned dstModeOf(uint16_t op) { return Mode >= 0 ? unsigned(Mode) : (op >> 6) & 7; }
 
 // ---- effective address classes, one bit per mode, for the decode table
 enum EaBit : uint16_t {
@@ -52,9 +60,9 @@ constexpr uint16_t eaBit(unsigned mode, unsigned reg) {
 
 // ---- data movement
 
-template <int S> void opMove(Machine& m, uint16_t op) {
-    const uint32_t v = m.readEa<S>(eaMode(op), eaReg(op));
-    const Operand dst = m.resolve<S>((op >> 6) & 7, regHi(op));
+template <int S, int Src = -1, int Dst = -1> void opMove(Machine& m, uint16_t op) {
+    const uint32_t v = m.readEa<S>(modeOf<Src>(op), eaReg(op));
+    const Operand dst = m.resolve<S>(dstModeOf<Dst>(op), regHi(op));
     m.put<S>(dst, v);
     m.setCcr(flags::logic<S>(v, m.ccr()));
 }
@@ -66,8 +74,8 @@ template <int S> void opMoveDD(Machine& m, uint16_t op) {
     m.setCcr(flags::logic<S>(v, m.ccr()));
 }
 
-template <int S> void opMoveA(Machine& m, uint16_t op) {
-    const uint32_t v = m.readEa<S>(eaMode(op), eaReg(op));
+template <int S, int Mode = -1> void opMoveA(Machine& m, uint16_t op) {
+    const uint32_t v = m.readEa<S>(modeOf<Mode>(op), eaReg(op));
     m.r.a[regHi(op)] = uint32_t(signExtend<S>(v));
 }
 
@@ -84,8 +92,8 @@ void opPea(Machine& m, uint16_t op) {
     m.push32(a);
 }
 
-template <int S> void opClr(Machine& m, uint16_t op) {
-    const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
+template <int S, int Mode = -1> void opClr(Machine& m, uint16_t op) {
+    const Operand o = m.resolve<S>(modeOf<Mode>(op), eaReg(op));
     m.put<S>(o, 0);
     m.setCcr(uint8_t((m.ccr() & flags::X) | flags::Z));
 }
@@ -238,32 +246,32 @@ struct EorOp {
 };
 
 // <ea>,Dn
-template <int S, class Op> void opEaToD(Machine& m, uint16_t op) {
-    const uint32_t s = m.readEa<S>(eaMode(op), eaReg(op));
+template <int S, class Op, int Mode = -1> void opEaToD(Machine& m, uint16_t op) {
+    const uint32_t s = m.readEa<S>(modeOf<Mode>(op), eaReg(op));
     const unsigned dn = regHi(op);
     const uint32_t r = Op::template apply<S>(m, s, m.r.d[dn] & mask<S>());
     if constexpr (Op::writes) m.setD<S>(dn, r);
 }
 
 // Dn,<ea>
-template <int S, class Op> void opDToEa(Machine& m, uint16_t op) {
-    const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
+template <int S, class Op, int Mode = -1> void opDToEa(Machine& m, uint16_t op) {
+    const Operand o = m.resolve<S>(modeOf<Mode>(op), eaReg(op));
     const uint32_t d = m.get<S>(o);
     m.put<S>(o, Op::template apply<S>(m, m.r.d[regHi(op)] & mask<S>(), d));
 }
 
 // #imm,<ea>
-template <int S, class Op> void opImm(Machine& m, uint16_t op) {
+template <int S, class Op, int Mode = -1> void opImm(Machine& m, uint16_t op) {
     const uint32_t s = m.fetchImmediate<S>();
-    const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
+    const Operand o = m.resolve<S>(modeOf<Mode>(op), eaReg(op));
     const uint32_t r = Op::template apply<S>(m, s, m.get<S>(o));
     if constexpr (Op::writes) m.put<S>(o, r);
 }
 
 // ADDQ/SUBQ: to an address register the whole register changes and no flag.
-template <int S, class Op> void opQuick(Machine& m, uint16_t op) {
+template <int S, class Op, int Mode = -1> void opQuick(Machine& m, uint16_t op) {
     const uint32_t q = regHi(op) == 0 ? 8 : regHi(op);
-    const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
+    const Operand o = m.resolve<S>(modeOf<Mode>(op), eaReg(op));
     m.put<S>(o, Op::template apply<S>(m, q, m.get<S>(o)));
 }
 
@@ -273,14 +281,14 @@ template <bool Add> void opQuickA(Machine& m, uint16_t op) {
 }
 
 // ADDA/SUBA/CMPA: word sources are sign-extended, the operation is on 32 bits.
-template <int S> void opAdda(Machine& m, uint16_t op) {
-    m.r.a[regHi(op)] += uint32_t(signExtend<S>(m.readEa<S>(eaMode(op), eaReg(op))));
+template <int S, int Mode = -1> void opAdda(Machine& m, uint16_t op) {
+    m.r.a[regHi(op)] += uint32_t(signExtend<S>(m.readEa<S>(modeOf<Mode>(op), eaReg(op))));
 }
-template <int S> void opSuba(Machine& m, uint16_t op) {
-    m.r.a[regHi(op)] -= uint32_t(signExtend<S>(m.readEa<S>(eaMode(op), eaReg(op))));
+template <int S, int Mode = -1> void opSuba(Machine& m, uint16_t op) {
+    m.r.a[regHi(op)] -= uint32_t(signExtend<S>(m.readEa<S>(modeOf<Mode>(op), eaReg(op))));
 }
-template <int S> void opCmpa(Machine& m, uint16_t op) {
-    const uint32_t s = uint32_t(signExtend<S>(m.readEa<S>(eaMode(op), eaReg(op))));
+template <int S, int Mode = -1> void opCmpa(Machine& m, uint16_t op) {
+    const uint32_t s = uint32_t(signExtend<S>(m.readEa<S>(modeOf<Mode>(op), eaReg(op))));
     const uint32_t d = m.r.a[regHi(op)];
     m.setCcr(flags::cmp<4>(s, d, d - s, m.ccr()));
 }
@@ -314,8 +322,8 @@ template <int S, bool Add> void opAddxSubx(Machine& m, uint16_t op) {
         m.setD<S>(rx, r);
 }
 
-template <int S> void opNeg(Machine& m, uint16_t op) {
-    const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
+template <int S, int Mode = -1> void opNeg(Machine& m, uint16_t op) {
+    const Operand o = m.resolve<S>(modeOf<Mode>(op), eaReg(op));
     const uint32_t d = m.get<S>(o);
     const uint32_t r = (0 - d) & mask<S>();
     m.setCcr(flags::sub<S>(d, 0, r));
@@ -330,15 +338,15 @@ template <int S> void opNegx(Machine& m, uint16_t op) {
     m.put<S>(o, r);
 }
 
-template <int S> void opNot(Machine& m, uint16_t op) {
-    const Operand o = m.resolve<S>(eaMode(op), eaReg(op));
+template <int S, int Mode = -1> void opNot(Machine& m, uint16_t op) {
+    const Operand o = m.resolve<S>(modeOf<Mode>(op), eaReg(op));
     const uint32_t r = ~m.get<S>(o) & mask<S>();
     m.setCcr(flags::logic<S>(r, m.ccr()));
     m.put<S>(o, r);
 }
 
-template <int S> void opTst(Machine& m, uint16_t op) {
-    m.setCcr(flags::logic<S>(m.readEa<S>(eaMode(op), eaReg(op)), m.ccr()));
+template <int S, int Mode = -1> void opTst(Machine& m, uint16_t op) {
+    m.setCcr(flags::logic<S>(m.readEa<S>(modeOf<Mode>(op), eaReg(op)), m.ccr()));
 }
 
 void opTas(Machine& m, uint16_t op) {
@@ -896,13 +904,47 @@ void opTableOrLpstop(Machine& m, uint16_t op) {
 
 // ---- the decode table
 
+// Per-mode instantiations of a handler: byMode(F) holds F's handler for modes 0-7, byModes(F)
+// MOVE's for the 64 pairs (index source mode + 8 * destination mode).
+template <class F> constexpr std::array<Handler, 8> byMode(F f) {
+    return [&]<size_t... M>(std::index_sequence<M...>) {
+        return std::array<Handler, 8>{f.template operator()<int(M)>()...};
+    }
+    (std::make_index_sequence<8>{});
+}
+template <class F> constexpr std::array<Handler, 64> byModes(F f) {
+    return [&]<size_t... I>(std::index_sequence<I...>) {
+        return std::array<Handler, 64>{f.template operator()<int(I % 8), int(I / 8)>()...};
+    }
+    (std::make_index_sequence<64>{});
+}
+
 struct Row {
     uint16_t mask;
     uint16_t match;
     uint16_t ea;     // allowed modes of the effective address in bits 5-0, 0: not checked
     uint16_t dstEa;  // MOVE: allowed destination modes (bits 11-6, register and mode swapped)
     Handler handler;
+    // Instead of handler, its instantiation for the opcode's mode(s): 8 by the mode field, or
+    // 64 by MOVE's source and destination modes.
+    const Handler* modes = nullptr;
+    bool moveModes = false;
 };
+
+// The per-mode tables of the instructions compiled code runs most.
+template <int S> constexpr auto kMoveModes = byModes([]<int A, int B>() -> Handler { return opMove<S, A, B>; });
+template <int S> constexpr auto kMoveAModes = byMode([]<int M>() -> Handler { return opMoveA<S, M>; });
+template <int S, class Op> constexpr auto kEaToDModes = byMode([]<int M>() -> Handler { return opEaToD<S, Op, M>; });
+template <int S, class Op> constexpr auto kDToEaModes = byMode([]<int M>() -> Handler { return opDToEa<S, Op, M>; });
+template <int S, class Op> constexpr auto kImmModes = byMode([]<int M>() -> Handler { return opImm<S, Op, M>; });
+template <int S, class Op> constexpr auto kQuickModes = byMode([]<int M>() -> Handler { return opQuick<S, Op, M>; });
+template <int S> constexpr auto kClrModes = byMode([]<int M>() -> Handler { return opClr<S, M>; });
+template <int S> constexpr auto kNegModes = byMode([]<int M>() -> Handler { return opNeg<S, M>; });
+template <int S> constexpr auto kNotModes = byMode([]<int M>() -> Handler { return opNot<S, M>; });
+template <int S> constexpr auto kTstModes = byMode([]<int M>() -> Handler { return opTst<S, M>; });
+template <int S> constexpr auto kAddaModes = byMode([]<int M>() -> Handler { return opAdda<S, M>; });
+template <int S> constexpr auto kSubaModes = byMode([]<int M>() -> Handler { return opSuba<S, M>; });
+template <int S> constexpr auto kCmpaModes = byMode([]<int M>() -> Handler { return opCmpa<S, M>; });
 
 template <int S> constexpr uint16_t sz() { return S == 1 ? 0x0000 : S == 2 ? 0x0040 : 0x0080; }
 // MOVE's size field: 01 byte, 11 word, 10 long.
@@ -916,34 +958,34 @@ template <int S> void addSized(std::vector<Row>& t) {
     // mask   match           ea            dst        handler
     t.insert(t.end(), {
                           {0xF1F8, uint16_t(moveSz<S>() | 0x0000), 0, 0, opMoveDD<S>},
-                          {0xF000, moveSz<S>(), srcAll<S>(), kDataAlt, opMove<S>},
-                          {0xFFC0, uint16_t(0x0000 | z), kDataAlt, 0, opImm<S, OrOp>},
-                          {0xFFC0, uint16_t(0x0200 | z), kDataAlt, 0, opImm<S, AndOp>},
-                          {0xFFC0, uint16_t(0x0400 | z), kDataAlt, 0, opImm<S, SubOp>},
-                          {0xFFC0, uint16_t(0x0600 | z), kDataAlt, 0, opImm<S, AddOp>},
-                          {0xFFC0, uint16_t(0x0A00 | z), kDataAlt, 0, opImm<S, EorOp>},
-                          {0xFFC0, uint16_t(0x0C00 | z), kDataNoImm, 0, opImm<S, CmpOp>},
+                          {0xF000, moveSz<S>(), srcAll<S>(), kDataAlt, nullptr, kMoveModes<S>.data(), true},
+                          {0xFFC0, uint16_t(0x0000 | z), kDataAlt, 0, nullptr, kImmModes<S, OrOp>.data()},
+                          {0xFFC0, uint16_t(0x0200 | z), kDataAlt, 0, nullptr, kImmModes<S, AndOp>.data()},
+                          {0xFFC0, uint16_t(0x0400 | z), kDataAlt, 0, nullptr, kImmModes<S, SubOp>.data()},
+                          {0xFFC0, uint16_t(0x0600 | z), kDataAlt, 0, nullptr, kImmModes<S, AddOp>.data()},
+                          {0xFFC0, uint16_t(0x0A00 | z), kDataAlt, 0, nullptr, kImmModes<S, EorOp>.data()},
+                          {0xFFC0, uint16_t(0x0C00 | z), kDataNoImm, 0, nullptr, kImmModes<S, CmpOp>.data()},
                           {0xFFC0, uint16_t(0x0E00 | z), kMemAlt, 0, opMoves<S>},
                           {0xFFC0, uint16_t(0x4000 | z), kDataAlt, 0, opNegx<S>},
-                          {0xFFC0, uint16_t(0x4200 | z), kDataAlt, 0, opClr<S>},
-                          {0xFFC0, uint16_t(0x4400 | z), kDataAlt, 0, opNeg<S>},
-                          {0xFFC0, uint16_t(0x4600 | z), kDataAlt, 0, opNot<S>},
-                          {0xFFC0, uint16_t(0x4A00 | z), srcAll<S>(), 0, opTst<S>},
-                          {0xF1C0, uint16_t(0x5000 | z), kDataAlt, 0, opQuick<S, AddOp>},
-                          {0xF1C0, uint16_t(0x5100 | z), kDataAlt, 0, opQuick<S, SubOp>},
-                          {0xF1C0, uint16_t(0x8000 | z), kData, 0, opEaToD<S, OrOp>},
-                          {0xF1C0, uint16_t(0x8100 | z), kMemAlt, 0, opDToEa<S, OrOp>},
-                          {0xF1C0, uint16_t(0x9000 | z), srcAll<S>(), 0, opEaToD<S, SubOp>},
+                          {0xFFC0, uint16_t(0x4200 | z), kDataAlt, 0, nullptr, kClrModes<S>.data()},
+                          {0xFFC0, uint16_t(0x4400 | z), kDataAlt, 0, nullptr, kNegModes<S>.data()},
+                          {0xFFC0, uint16_t(0x4600 | z), kDataAlt, 0, nullptr, kNotModes<S>.data()},
+                          {0xFFC0, uint16_t(0x4A00 | z), srcAll<S>(), 0, nullptr, kTstModes<S>.data()},
+                          {0xF1C0, uint16_t(0x5000 | z), kDataAlt, 0, nullptr, kQuickModes<S, AddOp>.data()},
+                          {0xF1C0, uint16_t(0x5100 | z), kDataAlt, 0, nullptr, kQuickModes<S, SubOp>.data()},
+                          {0xF1C0, uint16_t(0x8000 | z), kData, 0, nullptr, kEaToDModes<S, OrOp>.data()},
+                          {0xF1C0, uint16_t(0x8100 | z), kMemAlt, 0, nullptr, kDToEaModes<S, OrOp>.data()},
+                          {0xF1C0, uint16_t(0x9000 | z), srcAll<S>(), 0, nullptr, kEaToDModes<S, SubOp>.data()},
                           {0xF1F0, uint16_t(0x9100 | z), 0, 0, opAddxSubx<S, false>},
-                          {0xF1C0, uint16_t(0x9100 | z), kMemAlt, 0, opDToEa<S, SubOp>},
-                          {0xF1C0, uint16_t(0xB000 | z), srcAll<S>(), 0, opEaToD<S, CmpOp>},
+                          {0xF1C0, uint16_t(0x9100 | z), kMemAlt, 0, nullptr, kDToEaModes<S, SubOp>.data()},
+                          {0xF1C0, uint16_t(0xB000 | z), srcAll<S>(), 0, nullptr, kEaToDModes<S, CmpOp>.data()},
                           {0xF1F8, uint16_t(0xB108 | z), 0, 0, opCmpm<S>},
-                          {0xF1C0, uint16_t(0xB100 | z), kDataAlt, 0, opDToEa<S, EorOp>},
-                          {0xF1C0, uint16_t(0xC000 | z), kData, 0, opEaToD<S, AndOp>},
-                          {0xF1C0, uint16_t(0xC100 | z), kMemAlt, 0, opDToEa<S, AndOp>},
-                          {0xF1C0, uint16_t(0xD000 | z), srcAll<S>(), 0, opEaToD<S, AddOp>},
+                          {0xF1C0, uint16_t(0xB100 | z), kDataAlt, 0, nullptr, kDToEaModes<S, EorOp>.data()},
+                          {0xF1C0, uint16_t(0xC000 | z), kData, 0, nullptr, kEaToDModes<S, AndOp>.data()},
+                          {0xF1C0, uint16_t(0xC100 | z), kMemAlt, 0, nullptr, kDToEaModes<S, AndOp>.data()},
+                          {0xF1C0, uint16_t(0xD000 | z), srcAll<S>(), 0, nullptr, kEaToDModes<S, AddOp>.data()},
                           {0xF1F0, uint16_t(0xD100 | z), 0, 0, opAddxSubx<S, true>},
-                          {0xF1C0, uint16_t(0xD100 | z), kMemAlt, 0, opDToEa<S, AddOp>},
+                          {0xF1C0, uint16_t(0xD100 | z), kMemAlt, 0, nullptr, kDToEaModes<S, AddOp>.data()},
                           {0xF1D8, uint16_t(0xE000 | z), 0, 0, opShiftReg<S, 0, false>},
                           {0xF1D8, uint16_t(0xE008 | z), 0, 0, opShiftReg<S, 1, false>},
                           {0xF1D8, uint16_t(0xE010 | z), 0, 0, opShiftReg<S, 2, false>},
@@ -955,7 +997,7 @@ template <int S> void addSized(std::vector<Row>& t) {
                       });
     if constexpr (S != 1) {
         t.insert(t.end(), {
-                              {0xF1C0, uint16_t(moveSz<S>() | 0x0040), kAll, 0, opMoveA<S>},
+                              {0xF1C0, uint16_t(moveSz<S>() | 0x0040), kAll, 0, nullptr, kMoveAModes<S>.data()},
                               {0xF1C0, uint16_t(0x5000 | z), kAn, 0, opQuickA<true>},
                               {0xF1C0, uint16_t(0x5100 | z), kAn, 0, opQuickA<false>},
                           });
@@ -1040,12 +1082,12 @@ std::vector<Row> buildRows() {
                           {0xF1F8, 0xC140, 0, 0, opExg},
                           {0xF1F8, 0xC148, 0, 0, opExg},
                           {0xF1F8, 0xC188, 0, 0, opExg},
-                          {0xF1C0, 0x90C0, kAll, 0, opSuba<2>},
-                          {0xF1C0, 0x91C0, kAll, 0, opSuba<4>},
-                          {0xF1C0, 0xB0C0, kAll, 0, opCmpa<2>},
-                          {0xF1C0, 0xB1C0, kAll, 0, opCmpa<4>},
-                          {0xF1C0, 0xD0C0, kAll, 0, opAdda<2>},
-                          {0xF1C0, 0xD1C0, kAll, 0, opAdda<4>},
+                          {0xF1C0, 0x90C0, kAll, 0, nullptr, kSubaModes<2>.data()},
+                          {0xF1C0, 0x91C0, kAll, 0, nullptr, kSubaModes<4>.data()},
+                          {0xF1C0, 0xB0C0, kAll, 0, nullptr, kCmpaModes<2>.data()},
+                          {0xF1C0, 0xB1C0, kAll, 0, nullptr, kCmpaModes<4>.data()},
+                          {0xF1C0, 0xD0C0, kAll, 0, nullptr, kAddaModes<2>.data()},
+                          {0xF1C0, 0xD1C0, kAll, 0, nullptr, kAddaModes<4>.data()},
                           {0xFFC0, 0xE0C0, kMemAlt, 0, opShiftMem<0, false>},
                           {0xFFC0, 0xE1C0, kMemAlt, 0, opShiftMem<0, true>},
                           {0xFFC0, 0xE2C0, kMemAlt, 0, opShiftMem<1, false>},
@@ -1080,7 +1122,12 @@ std::array<Handler, 65536> buildTable() {
         table[op] = opIllegal;
         for (const Row& row : rows) {
             if (matches(row, uint16_t(op))) {
-                table[op] = row.handler;
+                if (!row.modes)
+                    table[op] = row.handler;
+                else if (row.moveModes)
+                    table[op] = row.modes[eaMode(uint16_t(op)) + 8 * ((op >> 6) & 7)];
+                else
+                    table[op] = row.modes[eaMode(uint16_t(op))];
                 break;
             }
         }

@@ -159,14 +159,15 @@ public:
     }
 
     // -- effective addresses
+    // Always inlined: in a handler instantiated for one addressing mode the switches fold away.
     // Extension words of the indexed modes, brief and full format; a form the CPU32 does not
     // have (memory indirect) throws IllegalForm.
     uint32_t indexed(uint32_t base, bool pcRelative);
-    template <int S> Operand resolve(unsigned mode, unsigned reg);
+    template <int S> [[gnu::always_inline]] inline Operand resolve(unsigned mode, unsigned reg);
     // Address of a control-mode operand (JMP, JSR, LEA, PEA, MOVEM ...).
     uint32_t controlAddress(unsigned mode, unsigned reg);
-    template <int S> uint32_t get(const Operand& o);
-    template <int S> void put(const Operand& o, uint32_t v);
+    template <int S> [[gnu::always_inline]] inline uint32_t get(const Operand& o);
+    template <int S> [[gnu::always_inline]] inline void put(const Operand& o, uint32_t v);
     template <int S> uint32_t readEa(unsigned mode, unsigned reg) { return get<S>(resolve<S>(mode, reg)); }
 
     // -- exceptions
