@@ -1,9 +1,10 @@
 // Programs on the CPU32 executor: the monitor's services, stops, own handlers, step and waiting.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
+#include "../../support/table.h"
 #include "executor.h"
 #include "monitor.h"
 
@@ -12,80 +13,30 @@ namespace {
 
 constexpr std::uint32_t kOrigin = 0x802000;
 constexpr std::uint32_t kData = 0x802100;
-constexpr std::uint16_t kAnySr = 0xFFFF;  // flags the instruction leaves undefined
-
-void load(Machine& m, std::uint32_t at, std::initializer_list<std::uint16_t> words) {
+void load(Machine& m, std::uint32_t at, const std::vector<std::uint16_t>& words) {
     for (std::uint16_t w : words) {
         m.write16(at, w);
         at += 2;
     }
 }
 
-// Whole programs run from $802000: what they print, why they stop and where PC is left.
+// Whole programs: what they print, why they stop and where PC is left.
 TEST(Executor, ProgramsStopWithTheirReason) {
-    struct Row {
-        const char* name;
-        std::initializer_list<std::uint16_t> code;
-        std::initializer_list<std::uint16_t> data;  // at $802100
-        std::string output;
-        std::string reason;
-        std::uint32_t pc;
-        std::uint16_t sr;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"function 1 writes D1.B, the status", {0x7241, 0x7001, 0x4E4F, 0x7000, 0x4E4F}, {}, "A", "program ended with status 65",
-         0x80200A, 0x2704},
-        {"function 2 writes a string", {0x41F9, 0x0080, 0x2100, 0x7002, 0x4E4F, 0x7000, 0x4E4F}, {0x4869, 0x0A00},
-         "Hi\n", "program ended", 0x80200E, 0x2704},
-        {"string into unmapped memory", {0x33FC, 0x4142, 0x00FF, 0xFFFE, 0x41F9, 0x00FF, 0xFFFE, 0x7002, 0x4E4F},
-         {}, "AB", "TRAP #15 function 2: the string runs into unmapped memory at $01000000", 0x802012, 0x2700},
-        {"unknown function", {0x7009, 0x4E4F}, {}, "", "TRAP #15: no function 9", 0x802004, 0x2700},
-        {"QSM data register", {0x7258, 0x13C1, 0x00FF, 0xFC0F, 0x7200, 0x7000, 0x4E4F}, {}, "X", "program ended", 0x80200E,
-         0x2704},
-        {"ILLEGAL", {0x4E71, 0x4AFC}, {}, "", "ILLEGAL instruction at $00802002", 0x802002, 0x2700},
-        {"BKPT", {0x484B}, {}, "", "breakpoint BKPT #3 at $00802000", 0x802000, 0x2700},
-        {"odd word read", {0x41F9, 0x0080, 0x3001, 0x3010}, {}, "",
-         "address error: read of $00803001 by the instruction at $00802006", 0x802006, 0x2700},
-        {"odd long write", {0x41F9, 0x0080, 0x3001, 0x2080}, {}, "",
-         "address error: write to $00803001 by the instruction at $00802006", 0x802006, 0x2700},
-        {"unmapped read", {0x2039, 0x0040, 0x0000}, {}, "",
-         "bus error: read of $00400000 by the instruction at $00802000", 0x802000, 0x2700},
-        {"odd jump target", {0x4EF9, 0x0080, 0x3001}, {}, "", "address error: instruction fetch at $00803001",
-         0x803001, 0x2700},
-        {"zero divide", {0x7000, 0x7200, 0x80C1}, {}, "", "zero divide by the instruction at $00802004", 0x802006, kAnySr},
-        {"privilege violation in user mode", {0x46FC, 0x0000, 0x46FC, 0x2700}, {}, "",
-         "privilege violation at $00802004", 0x802004, 0x0000},
-        {"CHK", {0x7003, 0x7205, 0x4380}, {}, "", "CHK: register out of bounds at $00802004", 0x802006, 0x2700},
-        {"line A", {0xA123}, {}, "", "unimplemented line A instruction $A123 at $00802000", 0x802000, 0x2700},
-        {"line F", {0xF200}, {}, "", "unimplemented line F instruction $F200 at $00802000", 0x802000, 0x2700},
-        {"TRAP without handler", {0x4E43}, {}, "", "TRAP #3 without a handler (next instruction at $00802002)",
-         0x802002, 0x2700},
-        {"STOP", {0x4E72, 0x2700}, {}, "", "STOP: the processor waits for an interrupt", 0x802004, 0x2700},
-        {"jump into the monitor", {0x4EF9, 0x0080, 0x0500}, {}, "", "the program jumped into the monitor's area at $00800500",
-         0x800500, 0x2700},
-        {"no room for a frame", {0x2E7C, 0x0000, 0x1000, 0x4AFC}, {}, "",
-         "double fault: the processor halted (no room for an exception frame)", 0x802008, 0x2700},  // past it
-        // The program's own TRAP #0 handler prints "H" and returns with RTE.
-        {"own handler", {0x23FC, 0x0080, 0x2100, 0x0080, 0x0080, 0x4E40, 0x7000, 0x4E4F},
-         {0x7248, 0x7001, 0x4E4F, 0x4E73}, "H", "program ended with status 72", 0x802010, 0x2704},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/executor_programs.txt", 7)) {
+        SCOPED_TRACE(row[0]);
         Machine m;
-        load(m, kOrigin, row.code);
-        load(m, kData, row.data);
+        load(m, kOrigin, test::words(row[1]));
+        load(m, kData, test::words(row[2]));
         CpuExecutor executor;
         const Outcome outcome = executor.run(m, 1000);
         EXPECT_TRUE(outcome.stopped);
-        EXPECT_EQ(outcome.reason, row.reason);
-        EXPECT_EQ(m.serialOut(), row.output);
-        EXPECT_EQ(m.registers().pc, row.pc);
-        if (row.sr != kAnySr) {
-            EXPECT_EQ(m.registers().sr, row.sr);
+        EXPECT_EQ(outcome.reason, row[4]);
+        EXPECT_EQ(m.serialOut(), row[3]);
+        EXPECT_EQ(m.registers().pc, test::hex(row[5]));
+        if (row[6] != "-") {
+            EXPECT_EQ(m.registers().sr, test::hex(row[6]));
         }
-        if ((m.registers().sr & kSrSupervisor) != 0 && row.name != std::string("no room for a frame")) {
+        if ((m.registers().sr & kSrSupervisor) != 0 && row[0] != "no room for a frame") {
             EXPECT_EQ(m.registers().ss, 0x880000u);  // the frame is gone
         }
         EXPECT_EQ(m.registers().us, 0x87C000u);

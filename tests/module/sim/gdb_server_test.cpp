@@ -2,22 +2,21 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <optional>
 #include <sys/socket.h>
 
+#include "../../support/process.h"
+#include "../../support/table.h"
 #include "gdb_stub.h"
-#include "sim_process.h"
+#include "line.h"
 
 namespace korvan::sim {
 namespace {
 
-namespace fs = std::filesystem;
+using test::Simulator;
+using test::TempDir;
 
 // The program of the packet tests, at $802000 (S-record below):
 //   802000 7441  MOVEQ #$41,D2
@@ -28,20 +27,9 @@ namespace fs = std::filesystem;
 //   80200A 7000  MOVEQ #0,D0
 //   80200C 7207  MOVEQ #7,D1
 //   80200E 4E4F  TRAP #15          ends with status 7
-// One record: type, then count, address and data in hexadecimal; the checksum is added.
-std::string record(char type, const std::string& body) {
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < body.size(); i += 2) sum += std::stoul(body.substr(i, 2), nullptr, 16);
-    char checksum[3];
-    std::snprintf(checksum, sizeof checksum, "%02X", ~sum & 0xFF);
-    return std::string("S") + type + body + checksum + "\n";
-}
-
 std::string programRecords() {
-    return record('2',
-                  "14802000"
-                  "74415282700122024E4F700072074E4F") +
-           record('8', "04802000");
+    return test::srecord(2, 0x802000, test::bytesOf({0x7441, 0x5282, 0x7001, 0x2202, 0x4E4F, 0x7000, 0x7207, 0x4E4F})) +
+           "\n" + test::srecord(8, 0x802000) + "\n";
 }
 
 // The debugger's end of the connection: framed packets out, acknowledged replies in.
@@ -133,77 +121,11 @@ std::uint16_t listeningPort(Simulator& sim) {
 // One session in order: every reply as the debugger would see it.
 TEST(GdbServer, Packets) {
     TempDir dir;
-    const fs::path program = dir.path / "prog.abs";
-    std::ofstream(program) << programRecords();
-    Simulator sim({"--gdb", "0", "--load", program.string()});
+    Simulator sim({"--gdb", "0", "--load", dir.write("prog.abs", programRecords())});
     Client gdb(listeningPort(sim));
-    std::string reset;  // D0-D7 and A0-A6 clear, A7 = SS, SR and PC
-    for (int n = 0; n < 15; ++n) reset += "00000000";
-    reset +=
-        "00880000"
-        "00002700"
-        "00802000";
-    // A user-mode SR and its stack pointer, every other register distinct.
-    std::string changed;
-    for (int n = 0; n < 15; ++n) changed += "1" + std::string(6, '0') + "abcdef0123456"[n % 13];
-    changed += "0087c100000000150080200a";
-    struct Row {
-        const char* name;
-        std::string packet;
-        std::string reply;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"features",         "qSupported:multiprocess+;swbreak+",   "PacketSize=4000;qXfer:features:read+;swbreak+"},
-        {"why stopped",      "?",                                   "S05"},
-        {"unknown packet",   "qSomethingElse",                      ""},
-        {"no vCont",         "vCont?",                              ""},
-        {"thread",           "qC",                                  "QC1"},
-        {"attached",         "qAttached",                           "1"},
-        {"threads",          "qfThreadInfo",                        "m1"},
-        {"threads end",      "qsThreadInfo",                        "l"},
-        {"reset registers",  "g",                                   reset},
-        {"write all",        "G" + changed,                         "OK"},
-        {"read all back",    "g",                                   changed},
-        {"user SP",          "pf",                                  "0087c100"},
-        {"supervisor again", "P10=2700",                            "OK"},
-        {"SP of that mode",  "pf",                                  "00880000"},
-        {"SR bits kept",     "P10=ffff",                            "OK"},
-        {"SR masked",        "p10",                                 "0000a71f"},
-        {"no register 18",   "p12",                                 "E01"},
-        {"registers again",  "G" + reset,                           "OK"},
-        {"D0 written",       "P0=12345678",                         "OK"},
-        {"D0 read",          "p0",                                  "12345678"},
-        {"program bytes",    "m802000,4",                           "74415282"},
-        {"unmapped read",    "m900000,4",                           "E01"},
-        {"read to the end",  "m87fffe,4",                           "0000"},
-        {"write",            "M803000,2:abcd",                      "OK"},
-        {"written",          "m803000,3",                           "abcd00"},
-        {"write past RAM",   "M87ffff,2:0102",                      "E01"},
-        {"nothing written",  "m87ffff,1",                           "00"},
-        {"binary write",     "X803004,3:}]}\x03" "A",              "OK"},
-        {"binary written",   "m803004,3",                           "7d2341"},
-        {"odd breakpoint",   "Z1,802004,2",                         ""},
-        {"breakpoint",       "Z0,802002,2",                         "OK"},
-        {"second",           "Z0,802006,2",                         "OK"},
-        {"run to it",        "c",                                   "T05swbreak:;"},
-        {"stopped before",   "p11",                                 "00802002"},
-        {"not executed",     "p2",                                  "00000041"},
-        {"continue off it",  "c",                                   "T05swbreak:;"},
-        {"at the second",    "p11",                                 "00802006"},
-        {"cleared",          "z0,802006,2",                         "OK"},
-        {"step",             "s",                                   "T05"},
-        {"one instruction",  "p11",                                 "00802008"},
-        {"step the output",  "s",                                   "T05"},
-        {"past the TRAP",    "p11",                                 "0080200a"},
-        {"to the end",       "c",                                   "W07"},
-        {"ended",            "?",                                   "W07"},
-        {"detach",           "D",                                   "OK"},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(gdb.packet(row.packet), row.reply);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/gdb_packets.txt", 3)) {
+        SCOPED_TRACE(row[0]);
+        EXPECT_EQ(gdb.packet(row[1]), row[2]);
     }
     EXPECT_TRUE(gdb.closed());
     EXPECT_EQ(sim.terminate(), 0);
@@ -212,33 +134,17 @@ TEST(GdbServer, Packets) {
 
 // Every connection finds the module reset; each stop has its signal and the monitor's reason.
 TEST(GdbServer, StopsBySignal) {
-    struct Row {
-        const char* name;
-        std::string code;  // hexadecimal, at $802000
-        std::string stop;
-        std::string console;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"illegal",        "4afc",             "T04", "ILLEGAL instruction at $00802000\n"},
-        {"BKPT",           "4848",             "T05", "breakpoint BKPT #0 at $00802000\n"},
-        {"zero divide",    "700080c0",         "T08", "zero divide by the instruction at $00802002\n"},
-        {"bus error",      "203900900000",     "T0a", "bus error: read of $00900000 by the instruction at $00802000\n"},
-        {"address error",  "303900802001",     "T0b", "address error: read of $00802001 by the instruction at $00802000\n"},
-        {"privilege",      "46fc000046fc2700", "T04", "privilege violation at $00802004\n"},
-    };
-    // clang-format on
     Simulator sim({"--gdb", "0"});
     const std::uint16_t port = listeningPort(sim);
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/gdb_stops.txt", 4)) {
+        SCOPED_TRACE(row[0]);
         Client gdb(port);
         ASSERT_EQ(gdb.packet("p11"), "00802000");
         ASSERT_EQ(gdb.packet("m802000,2"), "0000") << "a fresh module for every debugger";
-        ASSERT_EQ(gdb.packet("M802000," + std::to_string(row.code.size() / 2) + ":" + row.code), "OK");
-        EXPECT_EQ(gdb.packet("c"), row.stop);
-        EXPECT_EQ(gdb.console, row.console);
-        EXPECT_EQ(gdb.packet("?"), row.stop);
+        ASSERT_EQ(gdb.packet("M802000," + std::to_string(row[1].size() / 2) + ":" + row[1]), "OK");
+        EXPECT_EQ(gdb.packet("c"), row[2]);
+        EXPECT_EQ(gdb.console, row[3]);
+        EXPECT_EQ(gdb.packet("?"), row[2]);
     }
 }
 
@@ -289,39 +195,28 @@ TEST(GdbServer, InterruptsAndBadInput) {
     EXPECT_EQ(sim.terminate(), 0);
 }
 
-std::string findProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "";
-    for (std::size_t start = 0; start <= dirs.size();) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const fs::path candidate = fs::path(dirs.substr(start, end - start)) / name;
-        if (start < end && ::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-        start = end + 1;
-    }
-    return {};
-}
-
 // gdb-multiarch debugs a C program built with debug information, at source level.
 TEST(GdbServer, GdbSession) {
-    const std::string gdbPath = findProgram("gdb-multiarch");
+    const std::string gdbPath = test::onPath("gdb-multiarch");
     const std::string gcc = KORVAN_M68K_GCC;
     if (gdbPath.empty()) GTEST_SKIP() << "gdb-multiarch is not installed";
     if (gcc.empty()) GTEST_SKIP() << "no m68k-elf toolchain and run-time";
     TempDir dir;
-    std::ofstream(dir.path / "main.c") << "#include <stdio.h>\n"
-                                          "\n"
-                                          "static int square(int x) {\n"
-                                          "    int y = x * x;\n"
-                                          "    return y;\n"
-                                          "}\n"
-                                          "\n"
-                                          "int main(void) {\n"
-                                          "    int total = 5;\n"
-                                          "    total += square(3);\n"
-                                          "    printf(\"total %d\\n\", total);\n"
-                                          "    return total;\n"
-                                          "}\n";
-    const std::string objcopy = (fs::path(gcc).parent_path() / "m68k-elf-objcopy").string();
+    dir.write("main.c",
+              "#include <stdio.h>\n"
+              "\n"
+              "static int square(int x) {\n"
+              "    int y = x * x;\n"
+              "    return y;\n"
+              "}\n"
+              "\n"
+              "int main(void) {\n"
+              "    int total = 5;\n"
+              "    total += square(3);\n"
+              "    printf(\"total %d\\n\", total);\n"
+              "    return total;\n"
+              "}\n");
+    const std::string objcopy = (std::filesystem::path(gcc).parent_path() / "m68k-elf-objcopy").string();
     const std::string build = "cd '" + dir.path.string() + "' && '" + gcc +
                               "' -specs=" KORVAN_RUNTIME_DIR "/korvan.specs -O0 -g main.c -o main.elf && '" + objcopy +
                               "' -O srec main.elf main.abs";
@@ -329,7 +224,7 @@ TEST(GdbServer, GdbSession) {
 
     Simulator sim({"--gdb", "0", "--load", (dir.path / "main.abs").string()});
     const std::uint16_t port = listeningPort(sim);
-    const fs::path log = dir.path / "gdb.txt";
+    const std::filesystem::path log = dir.path / "gdb.txt";
     const std::string session = "'" + gdbPath + "' -batch -nx -ex 'target remote 127.0.0.1:" + std::to_string(port) +
                                 "' -ex 'break main' -ex continue -ex next -ex 'print total' -ex step -ex finish "
                                 "-ex next -ex 'print total' -ex 'info registers' -ex continue '" +

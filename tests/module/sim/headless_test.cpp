@@ -2,15 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <fcntl.h>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "../../support/process.h"
 #include "headless.h"
 #include "srecord.h"
 
@@ -19,31 +18,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// One S1/S2/S3 record (by the address's width) or entry record, checksum computed.
-std::string record(int type, std::uint32_t address, const std::vector<std::uint8_t>& data = {}) {
-    const int width = type == 1 || type == 9 ? 2 : type == 2 || type == 8 ? 3 : 4;
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(width + data.size() + 1)};
-    for (int i = width - 1; i >= 0; --i) bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (std::uint8_t b : bytes) sum += b;
-    bytes.push_back(static_cast<std::uint8_t>(~sum));
-    std::string out = "S" + std::to_string(type);
-    char hex[3];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        out += hex;
-    }
-    return out + "\n";
-}
+using test::bytesOf;
 
-std::vector<std::uint8_t> bytesOf(std::initializer_list<std::uint16_t> words) {
-    std::vector<std::uint8_t> out;
-    for (std::uint16_t w : words) {
-        out.push_back(static_cast<std::uint8_t>(w >> 8));
-        out.push_back(static_cast<std::uint8_t>(w));
-    }
-    return out;
+// One record line, checksum computed.
+std::string record(int type, std::uint32_t address, const std::vector<std::uint8_t>& data = {}) {
+    return test::srecord(type, address, data) + "\n";
 }
 
 TEST(SRecords, Parse) {
@@ -86,23 +65,6 @@ TEST(SRecords, Parse) {
     const SRecordImage one = parseSRecords(s1);
     EXPECT_EQ(one.blocks.at(0).bytes, (std::vector<std::uint8_t>{0xAA, 0xBB}));
 }
-
-class TempFile {
-public:
-    explicit TempFile(const std::string& text) {
-        char name[] = "/tmp/korvan-sim-test-XXXXXX";
-        const int fd = ::mkstemp(name);
-        EXPECT_GE(fd, 0);
-        ::close(fd);
-        m_path = name;
-        std::ofstream(m_path) << text;
-    }
-    ~TempFile() { std::remove(m_path.c_str()); }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // Writes bytes to a pipe after a delay, then closes it: input that arrives while the program runs.
 class DelayedInput {
@@ -181,14 +143,13 @@ TEST(Headless, StatusOutputAndReport) {
     // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const TempFile program(row.file);
-        const TempFile input(row.input);
+        const test::TempDir dir;
         std::optional<DelayedInput> later;
         if (row.delayed) later.emplace(row.input, 100ms);
-        const int inputFd = later ? later->fd() : ::open(input.path().c_str(), O_RDONLY);
+        const int inputFd = later ? later->fd() : ::open(dir.write("input", row.input).c_str(), O_RDONLY);
         ASSERT_GE(inputFd, 0);
         std::ostringstream out, err;
-        const int status = runHeadless({program.path(), row.limit, inputFd}, out, err);
+        const int status = runHeadless({dir.write("prog.abs", row.file), row.limit, inputFd}, out, err);
         if (!later) ::close(inputFd);
         EXPECT_EQ(status, row.status);
         EXPECT_EQ(out.str(), row.out);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../../support/table.h"
 #include "monitor.h"
 
 namespace korvan::sim {
@@ -61,40 +62,10 @@ TEST(Monitor, BannerAndPromptOnTheFirstByteOfAFreshLine) {
 }
 
 TEST(Monitor, CommandLines) {
-    struct Row {
-        const char* name;
-        std::string input;
-        std::string output;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"version", "ve\r", "ve\r\n" + kName + "\r\n>>-> "},
-        {"case-insensitive", "vE\r", "vE\r\n" + kName + "\r\n>>-> "},
-        {"backspace erases", "vx\bE\r", "vx\b \bE\r\n" + kName + "\r\n>>-> "},
-        {"delete erases", "vx\x7f" "e\r", "vx\b \be\r\n" + kName + "\r\n>>-> "},
-        {"backspace never erases the prompt", "\b\r", "\r\n>>-> "},
-        {"LF after CR ignored", "ve\r\n", "ve\r\n" + kName + "\r\n>>-> "},
-        {"empty line", "\r", "\r\n>>-> "},
-        {"leading spaces", "  ve\r", "  ve\r\n" + kName + "\r\n>>-> "},
-        {"unknown command", "xyz\r", "xyz\r\nerror: unknown command \"xyz\" (he lists the commands)\r\n>>-> "},
-        {"operand where none is taken", "dr 5\r",
-         "dr 5\r\nerror: unknown command \"dr 5\" (he lists the commands)\r\n>>-> "},
-        {"register set is silent", "D0=1\r", "D0=1\r\n>>-> "},
-        {"register value too long", "D0=123456789\r",
-         "D0=123456789\r\nerror: register commands: D0-D7, A0-A7, PC, SS, US = 1 to 8 hexadecimal digits, "
-         "SR = 1 to 4\r\n>>-> "},
-        {"unknown register", "D8=1\r",
-         "D8=1\r\nerror: register commands: D0-D7, A0-A7, PC, SS, US = 1 to 8 hexadecimal digits, SR = 1 to "
-         "4\r\n>>-> "},
-        {"GO without an address", "GO zz\r", "GO zz\r\nerror: GO takes a hexadecimal address\r\n>>-> "},
-        {"LO then something else", "LO\rve\r",
-         "LO\r\nerror: LO must be followed by the byte 16 (hexadecimal)\r\n>>-> ve\r\n" + kName + "\r\n>>-> "},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/monitor_lines.txt", 3)) {
+        SCOPED_TRACE(row[0]);
         Fixture f;
-        EXPECT_EQ(f.send(row.input), row.output);
+        EXPECT_EQ(f.send(row[1]), row[2]);
     }
 }
 
@@ -124,33 +95,11 @@ TEST(Monitor, DumpFieldsHaveTheirWidths) {
 }
 
 TEST(Monitor, RegisterSetThenDump) {
-    struct Row {
-        const char* name;
-        std::string commands;
-        std::string label;
-        std::size_t width;
-        std::string value;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"data register", "D3=00001234\r", "D3=", 8, "00001234"},
-        {"short value", "d7=abc\r", "D7=", 8, "00000ABC"},
-        {"address register", "A2=$00802000\r", "A2=", 8, "00802000"},
-        {"A7 is SS in supervisor mode", "A7=0087F000\r", "SS=", 8, "0087F000"},
-        {"A7 is US in user mode", "SR=0700\rA7=0087E000\r", "US=", 8, "0087E000"},
-        {"A7 shows US in user mode", "US=0087D000\rSR=0004\r", "A7=", 8, "0087D000"},
-        {"program counter as sent after a download", "PC=802000\r", "PC=", 8, "00802000"},
-        {"supervisor stack", "SS=00870000\r", "A7=", 8, "00870000"},
-        {"status register", "SR=2704\r", "SR=", 4, "2704"},
-        {"0x prefix", "D1=0x10\r", "D1=", 8, "00000010"},
-        {"bad value changes nothing", "D4=12G4\r", "D4=", 8, "00000000"},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/monitor_registers.txt", 5)) {
+        SCOPED_TRACE(row[0]);
         Fixture f;
-        f.send(row.commands);
-        EXPECT_EQ(field(f.send("dr\r"), row.label, row.width), row.value);
+        f.send(row[1]);
+        EXPECT_EQ(field(f.send("dr\r"), row[2], std::stoul(row[3])), row[4]);
     }
 }
 
