@@ -82,6 +82,7 @@ struct Case {
             if (k == key) return v;
         return fallback;
     }
+    bool has(const std::string& key) const { return !all(key).empty(); }
     std::vector<std::string> all(const std::string& key) const {
         std::vector<std::string> values;
         for (const auto& [k, v] : fields)
