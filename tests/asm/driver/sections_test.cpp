@@ -1,10 +1,12 @@
 // Sections: selectors, evening out, the overlap rule and the parsing of origin settings.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "driver/sections.h"
+#include "test_files.h"
 
 namespace {
 
@@ -42,43 +44,17 @@ TEST(SectionsTest, EvenOutMovesEveryOddSection) {
     EXPECT_EQ(m.sections()[1].size(), 2) << "the code section too";
 }
 
-// Sections are half-open ranges [origin, location): an empty section overlaps nothing and
-// adjacent sections share no byte. An overlap names both ranges, the lower one first.
 TEST(SectionsTest, OverlapRule) {
-    const struct {
-        const char* name;
-        uint32_t code, var;
-        int32_t codeSize, varSize;
-        const char* overlap;  // the overlap's text, empty for none
-        // clang-format off
-    } cases[] = {
-        {"0xFFF bytes of code", 0x802000, 0x803000, 0xFFF, 0, ""},
-        {"code ends exactly at the empty variables' origin", 0x802000, 0x803000, 0x1000, 0, ""},
-        {"code past 4 KiB, no variable", 0x802000, 0x803000, 0x1400, 0, ""},
-        {"code ends exactly where the variables start", 0x802000, 0x803000, 0x1000, 0x10, ""},
-        {"code one byte into the variables", 0x802000, 0x803000, 0x1001, 0x10, "code $802000-$803001, var $803000-$803010"},
-        {"same origin, both empty", 0x1000, 0x1000, 0, 0, ""},
-        {"same origin, code empty", 0x1000, 0x1000, 0, 0x10, ""},
-        {"same origin, both used", 0x1000, 0x1000, 2, 2, "var $1000-$1002, code $1000-$1002"},
-        {"variables below code, growing into it", 0x2000, 0x1000, 0x10, 0x1001, "var $1000-$2001, code $2000-$2010"},
-        {"variables below code, ending where it starts", 0x2000, 0x1000, 0x10, 0x1000, ""},
-        {"variables inside the code", 0x1000, 0x1800, 0x1000, 0x10, "code $1000-$2000, var $1800-$1810"},
-        {"code below $80000000 reaching into variables above it", 0x7FFFFF00, 0x80000000u, 0x200, 0x10,
-         "code $7FFFFF00-$80000100, var $80000000-$80000010"},
-        {"variables above $80000000 growing into code", 0x90000000u, 0x8FFFFF00u, 0x10, 0x200,
-         "var $8FFFFF00-$90000100, code $90000000-$90000010"},
-        {"both above $80000000, apart", 0x90000000u, 0xA0000000u, 0x10, 0x10, ""},
-        {"code up to the top of the address space", 0xFFFFFF00u, 0xFFFFFFF0u, 0x100, 0x4,
-         "code $FFFFFF00-$100000000, var $FFFFFFF0-$FFFFFFF4"},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SectionManager m(static_cast<int32_t>(c.code), static_cast<int32_t>(c.var));
-        m.advance(c.codeSize);
+    for (const qubrix::test::Case& c : qubrix::test::ReadCases(QUBRIX_DRIVER_DATA "/overlaps.txt")) {
+        uint32_t code = 0, codeSize = 0, var = 0, varSize = 0;
+        std::istringstream(c.get("code")) >> std::hex >> code >> codeSize;
+        std::istringstream(c.get("var")) >> std::hex >> var >> varSize;
+        SectionManager m(static_cast<int32_t>(code), static_cast<int32_t>(var));
+        m.advance(static_cast<int32_t>(codeSize));
         m.select("VAR");
-        m.advance(c.varSize);
-        EXPECT_EQ(m.overlapTest(), *c.overlap != '\0') << c.name;
-        EXPECT_EQ(m.overlapText(), c.overlap) << c.name;
+        m.advance(static_cast<int32_t>(varSize));
+        EXPECT_EQ(m.overlapTest(), c.has("overlap")) << c.name;
+        EXPECT_EQ(m.overlapText(), c.get("overlap")) << c.name;
     }
 }
 
