@@ -83,9 +83,11 @@ inline QString writeFile(const QString& path, const QByteArray& bytes) {
     return path;
 }
 
-// Points every settings store of the test at `folder`, never at the user's own.
+// Points every settings store of the test at `folder`, never at the user's own: those of
+// QSettings and the files the assembler library reads itself from the configuration folder.
 inline void isolateSettings(const QString& folder) {
     QStandardPaths::setTestModeEnabled(true);
+    qputenv("XDG_CONFIG_HOME", folder.toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }

@@ -12,13 +12,12 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 
 #include <memory>
 
-#include "../qt_test_support.h"
+#include "../workbench_harness.h"
 #include "build/assemble_command.h"
 #include "build/erreur_doc.h"
 #include "build/erreur_view.h"
@@ -94,23 +93,14 @@ void doubleClickRow(CErreurView* view, int row) {
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
-QMdiSubWindow* windowOf(QWidget* content) { return qobject_cast<QMdiSubWindow*>(content->parentWidget()); }
-
 }  // namespace
 
-class TstBuild : public QObject {
+class TstBuild : public QObject, public Workbench {
     Q_OBJECT
 
-    void start() {
-        m_app = std::make_unique<CKorvanApp>();
-        korvan::build::installBuildCommands(*m_app);
-        QVERIFY(m_app->start());
-    }
-    CMainFrame* frame() const { return m_app->mainFrame(); }
-    CKorvanView* activeView() const { return frame()->activeSourceView(); }
-    int windowCount() const { return frame()->mdiArea()->subWindowList().size(); }
+    void start() { QVERIFY(Workbench::start({}, korvan::build::installBuildCommands)); }
     CErreurView* errorView() const {
-        CErreurDoc* doc = korvan::build::findErrorListDocument(*m_app);
+        CErreurDoc* doc = korvan::build::findErrorListDocument(*app);
         return doc ? doc->firstView() : nullptr;
     }
     // Runs Assemble on the active window and answers the progress dialog.
@@ -120,47 +110,29 @@ class TstBuild : public QObject {
         frame()->runCommand(cmd::kAssemble);
         return seen;
     }
-    QString src(const QString& name) const { return m_work->path() + QStringLiteral("/src/") + name; }
+    QString src(const QString& name) const { return path(QStringLiteral("src/") + name); }
     // Starts the workbench with the example of mistakes open in the active window.
     CKorvanView* startWithMistakes() {
-        if (!copyExample("mistakes", "mistakes.src", m_work->path() + "/src") ||
-            !copyExample("mistakes", "defs.def", m_work->path() + "/src"))
+        if (!copyExample("mistakes", "mistakes.src", path("src")) || !copyExample("mistakes", "defs.def", path("src")))
             return nullptr;
         start();
-        return m_app->openSourceDocument(src("mistakes.src")) ? activeView() : nullptr;
+        return app->openSourceDocument(src("mistakes.src")) ? activeView() : nullptr;
     }
-    QTemporaryDir m_config;
-    std::unique_ptr<QTemporaryDir> m_work;
-    std::unique_ptr<CKorvanApp> m_app;
-    QString m_savedCwd;
     int m_monitorCalls = 0;
 
 private slots:
-    void initTestCase() {
-        isolateSettings(m_config.path());
-        m_savedCwd = QDir::currentPath();
-    }
+    void initTestCase() { Workbench::initTestCase(); }
+    // The library writes "message.txt" into the current folder: the test's scratch folder.
     void init() {
-        resetWatchers();
-        store().clear();
-        store("qubrix").clear();
-        setStore(QStringLiteral("GNU/PREFIXE"), QStringLiteral("korvan-test-absent-"));
-        // The library writes "message.txt" into the current folder: a scratch folder of its own.
-        m_work = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_work->isValid());
-        QDir::setCurrent(m_work->path());
+        Workbench::init();
         m_monitorCalls = 0;
     }
-    void cleanup() {
-        m_app.reset();
-        QDir::setCurrent(m_savedCwd);
-        m_work.reset();
-    }
+    void cleanup() { Workbench::cleanup(); }
 
     void assembleCommandAndErrorListWindow() {
         start();
         QVERIFY(!frame()->commandState(cmd::kAssemble).handled);
-        m_app->newSourceDocument();
+        app->newSourceDocument();
         frame()->updateCommandUi();
         QVERIFY(frame()->commandState(cmd::kAssemble).enabled);
         // The command sits directly on the menu bar of source windows.
@@ -170,7 +142,7 @@ private slots:
         QVERIFY(onBar && onBar->isEnabled());
         QCOMPARE(onBar->statusTip(), QStringLiteral("Assembler le fichier courant"));
 
-        korvan::build::showErrorList(*m_app, std::make_unique<ListErreur>());
+        korvan::build::showErrorList(*app, std::make_unique<ListErreur>());
         CErreurView* view = errorView();
         QVERIFY(view);
         QCOMPARE(frame()->activeChild()->widget(), view);
@@ -281,7 +253,7 @@ private slots:
         QVERIFY(c.selectedText().contains(QStringLiteral("MOVX.W")));
         c.insertText(QStringLiteral("         MOVE.W  D0,D1"));
         // Another window on top: the error list is found again and brought up.
-        QVERIFY(m_app->newSourceDocument());
+        QVERIFY(app->newSourceDocument());
         frame()->mdiArea()->setActiveSubWindow(windowOf(mainView));
         const AsmDialogSeen seen = assemble(false);
         QCOMPARE(seen.errors, QStringLiteral("9"));
@@ -297,10 +269,10 @@ private slots:
         QVERIFY(!rowsOf(view).join(u'\n').contains(src("mistakes.src") + QStringLiteral(":10:")));
 
         // Closing the list releases its document; the next failed run opens a new window.
-        QPointer<CErreurDoc> errors = korvan::build::findErrorListDocument(*m_app);
+        QPointer<CErreurDoc> errors = korvan::build::findErrorListDocument(*app);
         windowOf(view)->close();
         QTRY_VERIFY(errors.isNull());
-        QVERIFY(!korvan::build::findErrorListDocument(*m_app));
+        QVERIFY(!korvan::build::findErrorListDocument(*app));
         frame()->mdiArea()->setActiveSubWindow(windowOf(mainView));
         QVERIFY(assemble(false).answered);
         QVERIFY(errorView());
@@ -323,8 +295,8 @@ private slots:
         QFETCH(bool, recorded);
         QFETCH(int, monitorCalls);
         QFETCH(int, rowsLeft);
-        QVERIFY(copyExample("demo", "main.src", m_work->path() + "/demo"));
-        QVERIFY(copyExample("demo", "defs.def", m_work->path() + "/demo"));
+        QVERIFY(copyExample("demo", "main.src", path("demo")));
+        QVERIFY(copyExample("demo", "defs.def", path("demo")));
         QVERIFY(startWithMistakes());
         if (handler) frame()->setHandler(cmd::kMonitorWindow, {[this] { ++m_monitorCalls; }, {}, {}});
         QVERIFY(assemble(true).answered);  // failed: Monitor is disabled, Cancel is pressed
@@ -332,8 +304,8 @@ private slots:
         QCOMPARE(errorView()->topLevelItemCount(), 10);
         QVERIFY(errorView()->emptyText().isEmpty());
 
-        const QString demo = m_work->path() + QStringLiteral("/demo/main.src");
-        QVERIFY(m_app->openSourceDocument(demo));
+        const QString demo = path(QStringLiteral("demo/main.src"));
+        QVERIFY(app->openSourceDocument(demo));
         frame()->setLastBuiltSource(QStringLiteral("/earlier/build.src"));
         const AsmDialogSeen seen = assemble(monitor);
         QCOMPARE(seen.errors, QStringLiteral("0"));
@@ -351,7 +323,7 @@ private slots:
             QVERIFY(errorView()->emptyText().isEmpty());
         }
         if (!monitor) QCOMPARE(frame()->activeChild(), windowOf(errorView()));
-        QVERIFY(QFileInfo::exists(m_work->path() + QStringLiteral("/demo/main.abs")));
+        QVERIFY(QFileInfo::exists(path(QStringLiteral("demo/main.abs"))));
     }
 
     // A source that cannot be saved is not built: the file on disk (if any) is not the text in
@@ -370,20 +342,20 @@ private slots:
     void unsavableSourceIsReportedAndNothingIsBuilt() {
         QFETCH(QString, file);
         QFETCH(QString, reason);
-        const QString path = file.isEmpty() ? QString() : m_work->path() + u'/' + file;
-        if (!path.isEmpty()) {
-            QDir().mkpath(QFileInfo(path).absolutePath());
-            QVERIFY(QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/demo/main.src"), path));
-            QVERIFY(copyExample("demo", "defs.def", QFileInfo(path).absolutePath()));
+        const QString where = file.isEmpty() ? QString() : path(file);
+        if (!where.isEmpty()) {
+            QDir().mkpath(QFileInfo(where).absolutePath());
+            QVERIFY(QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/demo/main.src"), where));
+            QVERIFY(copyExample("demo", "defs.def", QFileInfo(where).absolutePath()));
         }
         start();
         frame()->setHandler(cmd::kMonitorWindow, {[this] { ++m_monitorCalls; }, {}, {}});
-        CKorvanDoc* doc = path.isEmpty() ? m_app->newSourceDocument() : m_app->openSourceDocument(path);
+        CKorvanDoc* doc = where.isEmpty() ? app->newSourceDocument() : app->openSourceDocument(where);
         QVERIFY(doc);
-        const QByteArray before = path.isEmpty() ? QByteArray() : readFile(path);
+        const QByteArray before = where.isEmpty() ? QByteArray() : readFile(where);
         QTest::keyClicks(activeView(), "; nouveau");
         QTest::keyClick(activeView(), Qt::Key_Return);
-        if (file.startsWith("gone/")) QVERIFY(QDir(m_work->path() + QStringLiteral("/gone")).removeRecursively());
+        if (file.startsWith("gone/")) QVERIFY(QDir(path(QStringLiteral("gone"))).removeRecursively());
         frame()->setLastBuiltSource(QStringLiteral("/earlier/build.src"));
         QString message;
         answerBox(&message);
@@ -392,18 +364,18 @@ private slots:
         // no error list, no monitor; the text typed is still there, unsaved.
         QVERIFY2(message.contains(QStringLiteral("Impossible d'enregistrer")), qPrintable(message));
         QVERIFY2(message.contains(reason), qPrintable(message));
-        QVERIFY(message.contains(path.isEmpty() ? QStringLiteral("prog1") : path));
+        QVERIFY(message.contains(where.isEmpty() ? QStringLiteral("prog1") : where));
         QVERIFY(!seen.answered);
         QCOMPARE(m_monitorCalls, 0);
         QVERIFY(!errorView());
         QCOMPARE(frame()->lastBuiltSource(), QStringLiteral("/earlier/build.src"));
-        QVERIFY(!QFileInfo::exists(m_work->path() + QStringLiteral("/message.txt")));
-        if (!path.isEmpty()) {
-            const QString base = path.chopped(4);
-            QVERIFY(!QFileInfo::exists(QFileInfo(path).absolutePath() + QStringLiteral("/message.txt")));
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("message.txt"))));
+        if (!where.isEmpty()) {
+            const QString base = where.chopped(4);
+            QVERIFY(!QFileInfo::exists(QFileInfo(where).absolutePath() + QStringLiteral("/message.txt")));
             QVERIFY(!QFileInfo::exists(base + QStringLiteral(".abs")));
             QVERIFY(!QFileInfo::exists(base + QStringLiteral(".lis")));
-            if (QFileInfo::exists(path)) QCOMPARE(readFile(path), before);
+            if (QFileInfo::exists(where)) QCOMPARE(readFile(where), before);
         }
         QVERIFY(doc->isModified());
         QVERIFY(doc->textDocument()->toPlainText().startsWith(QStringLiteral("; nouveau")));
@@ -426,20 +398,20 @@ private slots:
         QFETCH(QString, language);
         // The include file lives only in the definitions folder handed to the assembler, and the
         // code section has an origin of its own: both runs must take them from the same settings.
-        const QString dir = m_work->path() + QStringLiteral("/prj");
-        const QString defs = m_work->path() + QStringLiteral("/defs");
+        const QString dir = path(QStringLiteral("prj"));
+        const QString defs = path(QStringLiteral("defs"));
         QVERIFY(copyExample(example, source + QStringLiteral(".src"), dir));
         QVERIFY(copyExample(example, QStringLiteral("defs.def"), defs));
         setStore(QStringLiteral("REPERTOIRE/DEF"), defs);
         setStore(QStringLiteral("KORVAN/LANGAGE"), language);
         setStore(QStringLiteral("ASSEMBLEUR/SECTION 9"), QStringLiteral("810000"), "qubrix");
         start();
-        const QString path = dir + u'/' + source + QStringLiteral(".src");
-        QVERIFY(m_app->openSourceDocument(path));
+        const QString where = dir + u'/' + source + QStringLiteral(".src");
+        QVERIFY(app->openSourceDocument(where));
         const AsmDialogSeen seen = assemble(monitor);
         QVERIFY(seen.answered);
         QCOMPARE(seen.monitorEnabled, monitor);
-        QCOMPARE(frame()->lastBuiltSource(), monitor ? path : QString());
+        QCOMPARE(frame()->lastBuiltSource(), monitor ? where : QString());
 
         const QStringList outputs{dir + u'/' + source + QStringLiteral(".abs"),
                                   dir + u'/' + source + QStringLiteral(".lis"),
@@ -453,10 +425,10 @@ private slots:
         QProcess cli;
         cli.setWorkingDirectory(dir);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         cli.setProcessEnvironment(env);
         cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/qubrix"),
-                  {QStringLiteral("--dir"), defs, path});
+                  {QStringLiteral("--dir"), defs, where});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), monitor ? 0 : 1);
         const QStringList printed = QString::fromUtf8(cli.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
