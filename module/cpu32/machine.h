@@ -86,16 +86,17 @@ public:
     template <int S> uint32_t readAt(uint32_t addr, FunctionCode fc);
     template <int S> void writeAt(uint32_t addr, uint32_t v, FunctionCode fc);
     // The window answers for the program and data spaces alike, as the RAM behind the bus does.
-    template <int S> uint32_t read(uint32_t addr) {
+    // These are inlined into every handler: a call per memory access costs more than the access.
+    template <int S> [[gnu::always_inline]] uint32_t read(uint32_t addr) {
         if (const uint8_t* p = direct<S>(addr)) return loadBigEndian<S>(p);
         return readAt<S>(addr, dataFc());
     }
-    template <int S> void write(uint32_t addr, uint32_t v) {
+    template <int S> [[gnu::always_inline]] void write(uint32_t addr, uint32_t v) {
         if (uint8_t* p = direct<S>(addr)) return storeBigEndian<S>(p, v);
         writeAt<S>(addr, v, dataFc());
     }
     // Program-space reads relative to PC (PC-relative operands) use the program function code.
-    template <int S> uint32_t readProgram(uint32_t addr) {
+    template <int S> [[gnu::always_inline]] uint32_t readProgram(uint32_t addr) {
         if (const uint8_t* p = direct<S>(addr)) return loadBigEndian<S>(p);
         return readAt<S>(addr, programFc());
     }
@@ -117,7 +118,7 @@ public:
         p[S - 1] = uint8_t(v);
     }
 
-    uint16_t fetch16() {
+    [[gnu::always_inline]] uint16_t fetch16() {
         const uint32_t v = readProgram<2>(r.pc);
         r.pc += 2;
         return uint16_t(v);
