@@ -5,7 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <initializer_list>
+#include <sstream>
 
 #include "driver/diagnostics.h"
 #include "driver/listing.h"
@@ -29,12 +29,6 @@ Items Series(uint32_t address, int count, int size, uint32_t value = 0) {
     for (int i = 0; i < count; ++i)
         items.push_back({address + static_cast<uint32_t>(i * size), value + static_cast<uint32_t>(i), size});
     return items;
-}
-
-Items Join(std::initializer_list<Items> parts) {
-    Items all;
-    for (const Items& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 // Writes the items to a file; the writer must refuse exactly the items of an invalid size and
@@ -71,58 +65,35 @@ void ExpectWellFormed(const std::string& record) {
     EXPECT_EQ(sum & 0xFF, 0xFFu) << record;
 }
 
+// The items of a case: "item ADDRESS VALUE SIZE" and "series ADDRESS COUNT SIZE".
+Items CaseItems(const Case& c) {
+    Items items;
+    for (const auto& [key, value] : c.fields) {
+        if (key != "item" && key != "series") continue;
+        std::string address, n;
+        int size = 0;
+        std::istringstream(value) >> address >> n >> size;
+        const uint32_t at = static_cast<uint32_t>(std::stoul(address, nullptr, 16));
+        if (key == "item") items.push_back({at, static_cast<uint32_t>(std::stoul(n, nullptr, 16)), size});
+        if (key == "series") {
+            const Items series = Series(at, std::stoi(n), size);
+            items.insert(items.end(), series.begin(), series.end());
+        }
+    }
+    return items;
+}
+
 TEST(SRecordWriterTest, WholeFiles) {
-    const std::string head = "S004000020DB", end = "S9030000FC";
-    const struct {
-        const char* name;
-        Items items;
-        uint32_t start;
-        Lines lines;
-        // clang-format off
-    } cases[] = {
-        {"one NOP", {{0x802000, 0x4E71, 2}}, 0x802000,
-         {head, "S307008020004E7199", "S5030001FB", end, "S705008020005A"}},
-        {"no code: a count of 0", {}, 0x802000, {head, "S5030000FC", end, "S705008020005A"}},
-        {"values are masked to their size", {{0x1000, 0x1FF, 1}, {0x1001, 0x12345, 2}}, 0,
-         {head, "S30800001000FF234580", "S5030001FB", end, "S70500000000FA"}},
-        {"an item of invalid size is refused, not written", {{0x1000, 0x12, 3}}, 0x1000,
-         {head, "S5030000FC", end, "S70500001000EA"}},
-        {"an item running past $FFFFFFFF is refused", {{0xFFFFFFFE, 0x12345678, 4}}, 0,
-         {head, "S5030000FC", end, "S70500000000FA"}},
-        {"address 0 never continues a record ending at the top", {{0xFFFFFFFE, 0x4E71, 2}, {0, 0x4E75, 2}}, 0,
-         {head, "S307FFFFFFFE4E713E", "S307000000004E7535", "S5030002FA", end, "S70500000000FA"}},
-    };
-    // clang-format on
-    for (const auto& c : cases) EXPECT_EQ(CrLfLines(WriteRecords(c.items, c.start)), c.lines) << c.name;
+    for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/srecord_files.txt"))
+        EXPECT_EQ(CrLfLines(WriteRecords(CaseItems(c), std::stoul(c.get("start"), nullptr, 16))), c.all("record"))
+            << c.name;
 }
 
 TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes) {
-    const struct {
-        const char* name;
-        Items items;
-        Lines heads;  // "S3", count and address of each data record
-        // clang-format off
-    } cases[] = {
-        {"33 bytes: a full record and one of a single byte", Series(0x802000, 33, 1),
-         {"S32500802000", "S30600802020"}},
-        {"eight long words fill one record exactly", Series(0x802000, 8, 4), {"S32500802000"}},
-        {"a ninth long word starts a new record", Series(0x802000, 9, 4), {"S32500802000", "S30900802020"}},
-        {"seven long words and a word still fit", Join({Series(0x802000, 7, 4), Series(0x80201C, 1, 2)}),
-         {"S32300802000"}},
-        {"a long word after those 30 bytes starts a new record",
-         Join({Series(0x802000, 7, 4), Series(0x80201C, 1, 2), Series(0x80201E, 1, 4)}),
-         {"S32300802000", "S3090080201E"}},
-        {"items are never split: 31 bytes then a word", Join({Series(0x802000, 31, 1), Series(0x80201F, 1, 2)}),
-         {"S32400802000", "S3070080201F"}},
-        {"a gap of one byte starts a new record", {{0x802000, 1, 1}, {0x802002, 2, 1}},
-         {"S30600802000", "S30600802002"}},
-        {"going backwards starts a new record", {{0x802002, 1, 2}, {0x802000, 2, 2}},
-         {"S30700802002", "S30700802000"}},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
+    for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/srecord_packing.txt")) {
         SCOPED_TRACE(c.name);
-        const Lines lines = CrLfLines(WriteRecords(c.items, 0x802000));
+        const Items items = CaseItems(c);
+        const Lines lines = CrLfLines(WriteRecords(items, 0x802000));
         ASSERT_GE(lines.size(), 4u);
         Lines heads;
         std::size_t dataBytes = 0, itemBytes = 0;
@@ -131,8 +102,8 @@ TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes) {
             heads.push_back(lines[i].substr(0, 12));
             dataBytes += (lines[i].size() - 14) / 2;
         }
-        for (const Item& item : c.items) itemBytes += static_cast<std::size_t>(item.size);
-        EXPECT_EQ(heads, c.heads);
+        for (const Item& item : items) itemBytes += static_cast<std::size_t>(item.size);
+        EXPECT_EQ(heads, c.all("head"));
         EXPECT_EQ(dataBytes, itemBytes) << "no byte lost or added";
     }
 }
