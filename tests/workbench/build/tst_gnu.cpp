@@ -14,12 +14,11 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-#include "../qt_test_support.h"
+#include "../workbench_harness.h"
 #include "build/gnu_commands.h"
 #include "build/gnu_core.h"
 #include "build/gnu_dialog.h"
@@ -112,23 +111,20 @@ QMap<quint32, quint8> objdumpBytes(const QString& elf, quint32* start) {
 
 }  // namespace
 
-class TstGnu : public QObject {
+class TstGnu : public QObject, public Workbench {
     Q_OBJECT
 
     void start() {
-        m_app = std::make_unique<CKorvanApp>();
-        korvan::build::installGnuCommands(*m_app);
-        QVERIFY(m_app->start());
-        m_app->mainFrame()->setHandler(cmd::kMonitorWindow, {[this] { ++m_monitorCalls; }, {}, {}});
+        QVERIFY(Workbench::start({}, korvan::build::installGnuCommands));
+        frame()->setHandler(cmd::kMonitorWindow, {[this] { ++m_monitorCalls; }, {}, {}});
     }
-    CMainFrame* frame() const { return m_app->mainFrame(); }
-    QString src(const QString& name) const { return m_work->path() + QStringLiteral("/src/") + name; }
+    QString src(const QString& name) const { return path(QStringLiteral("src/") + name); }
     // Writes the source, opens it and runs the command; returns what the dialog showed.
     GnuSeen build(const QString& name, const QByteArray& text, int command, const QString& press) {
         QDir().mkpath(src({}));
         writeFile(src(name), text);
         GnuSeen seen;
-        if (!m_app->openSourceDocument(src(name))) return seen;
+        if (!app->openSourceDocument(src(name))) return seen;
         answerGnu(press, &seen);
         frame()->runCommand(command);
         return seen;
@@ -137,9 +133,9 @@ class TstGnu : public QObject {
     // A toolchain of shell scripts named by the stored prefix: "gcc" compiles (writes the
     // object) or links (runs the script given), "objcopy" runs its own script.
     void fakeTools(const QByteArray& link, const QByteArray& objcopy) {
-        const QString bin = m_work->path() + QStringLiteral("/tools/bin");
+        const QString bin = path(QStringLiteral("tools/bin"));
         QDir().mkpath(bin);
-        const QByteArray args = (m_work->path() + QStringLiteral("/args")).toUtf8();
+        const QByteArray args = path(QStringLiteral("args")).toUtf8();
         const auto tool = [&](const char* name, const QByteArray& body) {
             writeFile(bin + QLatin1String(name), "#!/bin/sh\n" + body);
             QFile::setPermissions(bin + QLatin1String(name), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
@@ -150,24 +146,16 @@ class TstGnu : public QObject {
         setStore(QStringLiteral("GNU/PREFIXE"), bin + QStringLiteral("/fake-"));
     }
 
-    QTemporaryDir m_config;
-    std::unique_ptr<QTemporaryDir> m_work;
-    std::unique_ptr<CKorvanApp> m_app;
-    QString m_savedCwd;
     int m_monitorCalls = 0;
 
 private slots:
-    void initTestCase() {
-        isolateSettings(m_config.path());
-        m_savedCwd = QDir::currentPath();
-    }
+    void initTestCase() { Workbench::initTestCase(); }
     // Every build starts from a fresh settings file: the defaults hold without "Défaut".
     void init() {
-        resetWatchers();
-        store().clear();
-        m_work = std::make_unique<QTemporaryDir>();
+        Workbench::init(false);
         m_monitorCalls = 0;
     }
+    void cleanup() { Workbench::cleanup(); }
     bool haveToolchain() {
         const char* path = std::getenv("PATH");
         return findToolchain({"", QCoreApplication::applicationDirPath().toStdString(),
@@ -175,11 +163,6 @@ private slots:
                               path ? path : ""})
                    .present &&
                QFileInfo::exists(korvan::build::runtimeFolder() + QStringLiteral("/korvan.specs"));
-    }
-    void cleanup() {
-        m_app.reset();
-        QDir::setCurrent(m_savedCwd);
-        m_work.reset();
     }
 
     // The examples build with the defaults into S-records (S2 data, S8 entry at the start-up
@@ -298,7 +281,7 @@ private slots:
         const QString path = src(QStringLiteral("main.c"));
         QDir().mkpath(src({}));
         writeFile(path, readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c")));
-        QVERIFY(m_app->openSourceDocument(path));
+        QVERIFY(app->openSourceDocument(path));
         frame()->runCommand(cmd::kGnuCompile);
         QVERIFY(first.answered);
         QCOMPARE(first.outcome, QStringLiteral("Il n'y a pas d'erreur de compilation"));
@@ -349,21 +332,21 @@ private slots:
         const QString base = src(QFileInfo(source).completeBaseName());
         QCOMPARE(QFileInfo::exists(base + QStringLiteral(".abs")), ok);
         QCOMPARE(QFileInfo::exists(base + QStringLiteral(".elf")), elfKept);
-        const QByteArray args = readFile(m_work->path() + QStringLiteral("/args"));
+        const QByteArray args = readFile(path(QStringLiteral("args")));
         QVERIFY2(!args.contains(" -o.c") || args.contains("./-o.c"), args.constData());
     }
 
     // A tool that does not end: the dialog stays live, Cancel ends the tool and opens "gnu.txt".
     void cancelEndsARunningTool() {
-        const QString bin = m_work->path() + QStringLiteral("/tools/bin");
+        const QString bin = path(QStringLiteral("tools/bin"));
         QDir().mkpath(bin);
-        const QString pidFile = m_work->path() + QStringLiteral("/pid");
+        const QString pidFile = path(QStringLiteral("pid"));
         writeFile(bin + QStringLiteral("/slow-gcc"),
                   "#!/bin/sh\necho $$ > " + pidFile.toUtf8() + "\nexec /bin/sleep 60\n");
         QFile::setPermissions(bin + QStringLiteral("/slow-gcc"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         setStore(QStringLiteral("GNU/PREFIXE"), bin + QStringLiteral("/slow-"));
         start();
-        QVERIFY(m_app->toolchainPresent());
+        QVERIFY(app->toolchainPresent());
         bool cancelled = false;
         whileModal<CGnu>([&](CGnu* dlg) {
             if (!dlg->toolRunning() || !QFileInfo::exists(pidFile)) return false;
@@ -373,7 +356,7 @@ private slots:
         });
         QDir().mkpath(src({}));
         writeFile(src(QStringLiteral("main.c")), "int main(void) { return 0; }\n");
-        QVERIFY(m_app->openSourceDocument(src(QStringLiteral("main.c"))));
+        QVERIFY(app->openSourceDocument(src(QStringLiteral("main.c"))));
         QElapsedTimer clock;
         clock.start();
         frame()->runCommand(cmd::kGnuBuild);
@@ -392,7 +375,7 @@ private slots:
         const QByteArray old("int main(void) { return 0; }\n");
         QDir().mkpath(src({}));
         writeFile(src(name), old);
-        QVERIFY(m_app->openSourceDocument(src(name)));
+        QVERIFY(app->openSourceDocument(src(name)));
         QTest::keyClicks(frame()->activeSourceView(), "/* nouveau */");
         QString message;
         answerBox(&message);
