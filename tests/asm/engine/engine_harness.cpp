@@ -51,13 +51,13 @@ const std::map<std::string, int> kCodes = {
 };
 // clang-format on
 
+}  // namespace
+
 int CodeNamed(const std::string& name) {
     const auto it = kCodes.find(name);
     if (it == kCodes.end()) ADD_FAILURE() << "no code named " << name;
     return it == kCodes.end() ? -1 : it->second;
 }
-
-}  // namespace
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
     static const char* digits = "0123456789ABCDEF";

@@ -34,6 +34,9 @@ Assembled AssembleLines(const std::vector<std::string>& lines, Origins origins =
 // Hex text of bytes, upper case, no separators.
 std::string Hex(const std::vector<uint8_t>& bytes);
 
+// The diagnostic code of that name in driver/diagnostics.h ("kErrSyntax"); a failure if none.
+int CodeNamed(const std::string& name);
+
 // Runs every case of a file of the data folder (see ReadCases): its "src" lines are assembled
 // together and each "want HEX [CODE] [pass1=CODE] [at=ADDR] [end=ADDR]" checks the src line
 // above it: HEX its bytes ("-" none, "*" unchecked), CODE its pass-2 diagnostic by name (none
