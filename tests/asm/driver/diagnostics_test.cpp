@@ -2,38 +2,24 @@
 // without a catalogue text and the class texts that mark listing lines.
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <sstream>
 
 #include "driver/diagnostics.h"
+#include "test_files.h"
 
 namespace {
 
 using qubrix::Language;
+using qubrix::test::Case;
+using qubrix::test::ReadCases;
 
 TEST(ErreurAsmTest, NewErreurKeepsFirstCodeOfMostSevereClass) {
-    const struct {
-        const char* name;
-        int start;
-        std::vector<int> raised;
-        int expected;
-        // clang-format off
-    } cases[] = {
-        {"from nothing any class is taken", 0, {0x101}, 0x101},
-        {"from the engine's mark a warning is taken", 1, {0x101}, 0x101},
-        {"same class keeps the first", 0, {0x202, 0x205}, 0x202},
-        {"higher class replaces", 0, {0x202, 0x205, 0x301}, 0x301},
-        {"lower class never replaces", 0, {0x202, 0x205, 0x301, 0x102}, 0x301},
-        {"0x201 blocks later 0x2xx", 0, {0x201, 0x2FF}, 0x201},
-        {"0x102 blocks 0x101", 0, {0x102, 0x101}, 0x102},
-        {"warning then error keeps only the error", 0, {0x103, 0x401}, 0x401},
-        {"codes below 0x100 never replace", 0, {0x05}, 0},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
+    for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/diagnostics.txt")) {
         ErreurAsm err;
-        err.SetCode(c.start);
-        for (int code : c.raised) err.NewErreur(code);
-        EXPECT_EQ(err.LitCode(), c.expected) << c.name;
+        err.SetCode(std::stoi(c.get("start", "0"), nullptr, 16));
+        std::istringstream raised(c.get("raise"));
+        for (int code = 0; raised >> std::hex >> code;) err.NewErreur(code);
+        EXPECT_EQ(err.LitCode(), std::stoi(c.get("keeps"), nullptr, 16)) << c.name;
     }
 }
 
@@ -58,35 +44,20 @@ private:
     Language m_saved = qubrix::CatalogueLanguage();
 };
 
-TEST_F(CatalogueTest, CodesWithoutTextGiveEmptyText) {
-    for (int code : {0x209, 0x306, 0x403, 0x304, 0, 0x1209}) {
-        EXPECT_STREQ(qubrix::CatalogueText(code, Language::English), "") << std::hex << code;
-        EXPECT_STREQ(qubrix::CatalogueText(code, Language::French), "") << std::hex << code;
-    }
-}
-
-// Listing lines carry the class text: 0x101..0x300 the warning one, above 0x300 the error one.
-TEST_F(CatalogueTest, ListingAnnotationUsesTheClassText) {
-    const struct {
-        int code;
-        const char* english;
-        const char* french;
-        // clang-format off
-    } cases[] = {
-        {0, "", ""},
-        {1, "", ""},
-        {0x101, "WARNING : ", "WARNING non défini"},
-        {0x202, "WARNING : ", "WARNING non défini"},
-        {0x300, "WARNING : ", "WARNING non défini"},
-        {0x301, "ERROR no defined", "ERREUR non défini"},
-        {0x408, "ERROR no defined", "ERREUR non défini"},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        qubrix::SetCatalogueLanguage(Language::English);
-        EXPECT_STREQ(qubrix::ListingAnnotation(c.code), c.english) << std::hex << c.code;
-        qubrix::SetCatalogueLanguage(Language::French);
-        EXPECT_STREQ(qubrix::ListingAnnotation(c.code), c.french) << std::hex << c.code;
+TEST_F(CatalogueTest, ClassTextsAndCodesWithoutText) {
+    for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/annotations.txt")) {
+        for (const std::string& row : c.all("annotation")) {
+            const std::size_t bar = row.find('|'), bar2 = row.find('|', bar + 1);
+            const int code = std::stoi(row.substr(0, bar), nullptr, 16);
+            qubrix::SetCatalogueLanguage(Language::English);
+            EXPECT_EQ(qubrix::ListingAnnotation(code), row.substr(bar + 1, bar2 - bar - 1)) << row;
+            qubrix::SetCatalogueLanguage(Language::French);
+            EXPECT_EQ(qubrix::ListingAnnotation(code), row.substr(bar2 + 1)) << row;
+        }
+        for (const std::string& code : c.all("untexted")) {
+            EXPECT_STREQ(qubrix::CatalogueText(std::stoi(code, nullptr, 16), Language::English), "") << code;
+            EXPECT_STREQ(qubrix::CatalogueText(std::stoi(code, nullptr, 16), Language::French), "") << code;
+        }
     }
 }
 
