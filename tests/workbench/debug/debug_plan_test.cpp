@@ -15,20 +15,6 @@ namespace {
 
 using namespace korvan::debug;
 
-// Lines:            1 2 3 4 5 6 7
-constexpr const char* kMain =
-    "START    MOVEQ   #1,D0\n"
-    "* a comment: a breakpoint here moves to the next line\n"
-    "         BSR     SUB\n"
-    "         NOP\n"
-    "DONE     BRA.S   DONE\n"
-    "         INCLUDE sub.inc\n"
-    "         END\n";
-constexpr const char* kSub =
-    "* routine\n"
-    "SUB      ADDQ.L  #1,D0\n"
-    "         RTS\n";
-
 // One operation on the table and the plan it must give, written with source positions
 // ("main:3") for addresses, "BKPT" or "orig" for the words written.
 struct Op {
@@ -43,8 +29,7 @@ struct Op {
 class PlanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir.write("main.src", kMain);
-        dir.write("sub.inc", kSub);
+        dir.copyData("plan");  // main.src, and sub.inc it includes
         debugtest::Run(KORVAN_QUBRIX, {"--lang", "en", "--code", "1000", dir.path("main.src")}, dir.path());
         std::string error;
         map = LineMap::FromListing(dir.path("main.src"), dir.path("main.lis"), {}, &error);

@@ -29,6 +29,11 @@ public:
         return path(name);
     }
 
+    // Copies the folder data/name of the test data into this folder.
+    void copyData(const std::string& name) const {
+        std::filesystem::copy(KORVAN_DEBUG_DATA "/" + name, m_path, std::filesystem::copy_options::recursive);
+    }
+
 private:
     std::string m_path;
 };

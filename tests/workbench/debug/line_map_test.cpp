@@ -15,10 +15,6 @@ using korvan::debug::LineMap;
 using korvan::debug::ProgramImage;
 using korvan::debug::SourceLocation;
 
-struct File {
-    const char* name;
-    const char* text;
-};
 struct Emit {  // one emitting line the listing must give
     const char* file;
     int line;
@@ -40,8 +36,8 @@ struct Break {  // addressOf(file, line) -> line used and its addresses (none: n
 };
 struct ListingCase {
     const char* name;
-    std::vector<File> files;  // the first is the main source
-    const char* workDir;      // folder searched for includes not found beside their includer
+    const char* main;     // the main source, in data/<name>/ with the files it includes
+    const char* workDir;  // folder searched for includes not found beside their includer
     std::vector<Emit> emits;
     std::vector<At> at;
     std::vector<Break> breaks;
@@ -50,18 +46,7 @@ struct ListingCase {
 // clang-format off
 const ListingCase kListingCases[] = {
     {"IncludeFilesTwiceAndFromTheWorkingFolder",
-     {{"main.src", "* main\n"
-                   "         include sub/inc.def\n"
-                   "START    NOP\n"
-                   "         MOVEQ   #1,D0\n"
-                   "\n"
-                   "         JSR     START\n"
-                   "DONE     BRA.S   DONE\n"
-                   "         INCLUDE sub/inc.def\n"
-                   "         INCLUDE common.def\n"
-                   "         END\n"},
-      {"sub/INC.DEF", "         MOVEQ   #2,D1\n* comment\n         RTS\n"},
-      {"lib/common.def", "         NOP\n"}},
+     "main.src",
      "lib",
      {{"sub/INC.DEF", 1, 0x1000, 2, false}, {"sub/INC.DEF", 3, 0x1002, 2, false},
       {"main.src", 3, 0x1004, 2, false},    {"main.src", 4, 0x1006, 2, false},
@@ -75,22 +60,7 @@ const ListingCase kListingCases[] = {
       {"main.src", 8, false, 0, {}},
       {"lib/common.def", 1, false, 1, {0x1014}}}},
     {"DataLinesSectionsAndOrgBlocks",
-     {{"data.src", "         SECTION CODE\n"
-                   "GO       NOP\n"
-                   "MSG      DC.B    1,2,3,4,5,6,7,8,9,10,11,12\n"
-                   "ODD      DC.B    7\n"
-                   "WORDS    DC.W    1,2,3,4,5,6,7\n"
-                   "         SECTION VAR\n"
-                   "COUNT    DC.L    $11223344\n"
-                   "BUF      DS.B    10\n"
-                   "         SECTION CODE\n"
-                   "         RTS\n"
-                   "         ORG     $4000\n"
-                   "A1       NOP\n"
-                   "         NOP\n"
-                   "         ORG     $4000\n"
-                   "A2       MOVE.L  #$12345678,D1\n"
-                   "         NOP\n"}},
+     "data.src",
      nullptr,
      {{"data.src", 2, 0x1000, 2, false},  {"data.src", 3, 0x1002, 12, true}, {"data.src", 4, 0x100E, 1, true},
       {"data.src", 5, 0x1010, 14, true},  {"data.src", 7, 0x3000, 4, true},  {"data.src", 10, 0x101E, 2, false},
@@ -112,10 +82,8 @@ class ListingMap : public ::testing::TestWithParam<ListingCase> {};
 TEST_P(ListingMap, GivesTheLinesOfTheAssembledProgram) {
     const ListingCase& c = GetParam();
     debugtest::TempDir dir;
-    std::filesystem::create_directories(dir.path("sub"));
-    std::filesystem::create_directories(dir.path("lib"));
-    for (const File& f : c.files) dir.write(f.name, f.text);
-    const std::string source = dir.path(c.files[0].name);
+    dir.copyData(c.name);
+    const std::string source = dir.path(c.main);
     const std::string workDir = c.workDir ? dir.path(c.workDir) : std::string();
     std::vector<std::string> args = {"--lang", "en", "--code", "1000", "--var", "3000"};
     if (c.workDir) args.insert(args.end(), {"--dir", workDir + "/"});
@@ -192,22 +160,8 @@ TEST(ElfLineMapTest, AgreesWithAddr2line) {
     const std::string cc = CrossCompiler();
     if (cc.empty() || !debugtest::Have("m68k-linux-gnu-addr2line")) GTEST_SKIP() << "no m68k cross compiler";
     debugtest::TempDir dir;
-    const std::string source = dir.write("prog.c",
-                                         "/* line table test */\n"
-                                         "static int square(int v) {\n"
-                                         "    return v * v;\n"
-                                         "}\n"
-                                         "\n"
-                                         "int total;\n"
-                                         "\n"
-                                         "int main(void) {\n"
-                                         "    int i;\n"
-                                         "\n"
-                                         "    for (i = 0; i < 4; i++) {\n"
-                                         "        total += square(i);\n"
-                                         "    }\n"
-                                         "    return total;\n"
-                                         "}\n");
+    dir.copyData("elf");
+    const std::string source = dir.path("prog.c");
     const std::string elf = dir.path("prog.elf");
     debugtest::Run(cc, {"-g", "-O0", "-mcpu=cpu32", "-nostdlib", "-static", "-Wl,-e,main", "-Wl,-Ttext=0x802000",
                         source, "-o", elf});
