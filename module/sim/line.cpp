@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/inotify.h>
@@ -25,12 +26,17 @@ constexpr std::size_t kChunk = 4096;
 // echoes what it reads, and a flood of commands must not pile up answers nobody takes.
 constexpr std::size_t kBacklogLimit = 64 * 1024;
 constexpr int kClosedPollMs = 20;  // how often a closed line is checked for a new opener
-constexpr auto kSlack = std::chrono::milliseconds(1);
 
-int toPollTimeout(Clock::duration wait) {
-    if (wait <= Clock::duration::zero()) return 0;
-    // Rounded up, so that the pacer has let the next byte through when poll returns.
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+// Bytes waiting to be read from a descriptor.
+bool inputWaiting(int fd) {
+    int waiting = 0;
+    return ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0;
+}
+
+timespec toTimespec(Clock::duration wait) {
+    // Rounded up to the nanosecond, so that the next byte is due when ppoll returns.
+    const auto ns = std::chrono::ceil<std::chrono::nanoseconds>(std::max(wait, Clock::duration::zero())).count();
+    return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
 }
 
 }  // namespace
@@ -127,27 +133,37 @@ void Trace::record(std::string_view direction, std::string_view bytes) {
 }
 
 Pacer::Pacer(unsigned bitsPerSecond) {
+    // Rounded up: the simulated line may be slower than the real one by a fraction of a
+    // nanosecond a byte, never faster.
     if (bitsPerSecond > 0)
-        m_byteTime =
-            std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10'000'000'000LL / bitsPerSecond));
+        m_byteTime = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::nanoseconds((10'000'000'000LL + bitsPerSecond - 1) / bitsPerSecond));
 }
 
-Clock::time_point Pacer::base(Clock::time_point now) const { return std::max(m_free, now - kSlack); }
+void Pacer::begin(Clock::time_point now) {
+    if (!m_idle) return;
+    m_idle = false;
+    m_start = now;
+    m_count = 0;
+}
 
 std::size_t Pacer::available(Clock::time_point now, std::size_t wanted) const {
-    if (m_byteTime == Clock::duration::zero()) return wanted;
-    if (now < m_free) return 0;
-    const auto bytes = static_cast<std::size_t>((now - base(now)) / m_byteTime) + 1;
-    return std::min(bytes, wanted);
+    if (!paced()) return wanted;
+    if (m_idle || now < m_start) return 0;
+    const auto crossed = static_cast<std::size_t>((now - m_start) / m_byteTime);
+    return crossed > m_count ? std::min(crossed - m_count, wanted) : 0;
 }
 
-void Pacer::consumed(Clock::time_point now, std::size_t count) {
-    if (m_byteTime == Clock::duration::zero() || count == 0) return;
-    m_free = base(now) + m_byteTime * static_cast<Clock::rep>(count);
+void Pacer::consumed(std::size_t count, bool more) {
+    if (!paced()) return;
+    m_count += count;
+    if (!more) m_idle = true;
 }
 
 Clock::duration Pacer::wait(Clock::time_point now) const {
-    return m_free > now ? m_free - now : Clock::duration::zero();
+    if (!paced() || m_idle) return Clock::duration::zero();
+    const Clock::time_point next = due();
+    return next > now ? next - now : Clock::duration::zero();
 }
 
 LineServer::LineServer(PseudoTerminal& pty, Monitor& monitor, LineOptions options, Trace* trace)
@@ -201,10 +217,12 @@ void LineServer::checkOpens() {
 void LineServer::dropOutput() {
     m_pending.clear();
     m_monitor.takeOutput();
+    m_tx.idle();
 }
 
 void LineServer::lineClosed() {
     m_open = false;
+    m_rx.idle();
     dropOutput();
     m_monitor.lineOpened();  // greets the next opener with a banner, in command mode
 }
@@ -212,6 +230,7 @@ void LineServer::lineClosed() {
 // Returns false when the line turned out to be closed.
 bool LineServer::readInput(Clock::time_point now, bool paced) {
     char buf[kChunk];
+    if (paced) m_rx.begin(now);
     const std::size_t want = paced ? m_rx.available(now, sizeof buf) : sizeof buf;
     if (want == 0) return true;
     const ssize_t n = ::read(m_pty.master(), buf, want);
@@ -219,7 +238,7 @@ bool LineServer::readInput(Clock::time_point now, bool paced) {
     if (n == 0) return false;
     const std::string_view bytes(buf, static_cast<std::size_t>(n));
     if (m_trace != nullptr) m_trace->record("in ", bytes);
-    if (paced) m_rx.consumed(now, bytes.size());
+    if (paced) m_rx.consumed(bytes.size(), inputWaiting(m_pty.master()));
     if (!m_options.silent) m_monitor.feed(bytes);
     return true;
 }
@@ -231,18 +250,23 @@ void LineServer::writeOutput(Clock::time_point now) {
         dropOutput();
         return;
     }
+    if (m_pending.empty() && !m_monitor.hasOutput()) return;
+    m_tx.begin(now);
     if (m_pending.empty()) m_pending = m_monitor.takeOutput(m_tx.available(now, kChunk));
     if (m_pending.empty()) return;
     const std::size_t count = m_tx.available(now, m_pending.size());
     if (count == 0) return;
     const ssize_t n = ::write(m_pty.master(), m_pending.data(), count);
     if (n < 0) {
-        if (errno != EAGAIN && errno != EINTR) lineClosed();
+        if (errno == EAGAIN || errno == EINTR)
+            m_tx.idle();  // nothing crossed meanwhile: what follows starts a burst of its own
+        else
+            lineClosed();
         return;
     }
     if (m_trace != nullptr) m_trace->record("out", std::string_view(m_pending).substr(0, static_cast<std::size_t>(n)));
-    m_tx.consumed(now, static_cast<std::size_t>(n));
     m_pending.erase(0, static_cast<std::size_t>(n));
+    m_tx.consumed(static_cast<std::size_t>(n), !m_pending.empty() || m_monitor.hasOutput());
 }
 
 // While nobody holds the slave the master reports a hang-up; this waits for it to clear, a
@@ -275,25 +299,30 @@ void LineServer::run(int stopFd) {
         const Clock::duration rxWait = paced ? m_rx.wait(now) : Clock::duration::zero();
         const Clock::duration txWait = paced ? m_tx.wait(now) : Clock::duration::zero();
         pollfd fds[3] = {{stopFd, POLLIN, 0}, {m_pty.master(), 0, 0}, {m_opens.get(), POLLIN, 0}};
-        int timeout = -1;
+        // The time-out is the nearest due byte, to the nanosecond: a wake-up rounded to whole
+        // milliseconds would leave the line idle for part of every one.
+        std::optional<Clock::duration> timeout;
+        const auto shorten = [&timeout](Clock::duration wait) { timeout = timeout ? std::min(*timeout, wait) : wait; };
         const bool takesInput = m_monitor.running() || m_monitor.backlog() < kBacklogLimit;
+        if (!takesInput) m_rx.idle();  // what waits meanwhile crosses the line afterwards, at its pace
         if (rxWait == Clock::duration::zero())
             fds[1].events |= takesInput ? POLLIN : 0;
         else
-            timeout = toPollTimeout(rxWait);
+            shorten(rxWait);
         if (!m_pending.empty() || m_monitor.hasOutput()) {
             if (txWait == Clock::duration::zero())
                 fds[1].events |= POLLOUT;
             else
-                timeout = timeout < 0 ? toPollTimeout(txWait) : std::min(timeout, toPollTimeout(txWait));
+                shorten(txWait);
         }
         // A program waiting for a character sleeps until the line brings one, and a program
         // waiting for room for its output until the line has sent some.
-        if (m_monitor.running() && !m_monitor.waiting() && !m_monitor.blocked()) timeout = 0;
+        if (m_monitor.running() && !m_monitor.waiting() && !m_monitor.blocked()) timeout = Clock::duration::zero();
 
-        if (::poll(fds, m_opens ? 3 : 2, timeout) < 0) {
+        const timespec limit = toTimespec(timeout.value_or(Clock::duration::zero()));
+        if (::ppoll(fds, m_opens ? 3 : 2, timeout ? &limit : nullptr, nullptr) < 0) {
             if (errno == EINTR) continue;
-            throwErrno("poll");
+            throwErrno("ppoll");
         }
         if ((fds[0].revents & POLLIN) != 0) return;
         now = Clock::now();

@@ -76,22 +76,32 @@ private:
     std::FILE* m_file = nullptr;
 };
 
-// One direction of a serial line at a given speed, 10 bits a byte: how many bytes may pass by
-// a given moment. A line does not save up idle time, except a millisecond's worth so that
-// wake-up latency does not slow the average rate.
+// One direction of a serial line at a given speed, 10 bits a byte. Byte n of a burst is due when
+// it would have crossed a real line: start + (n + 1) byte times. A burst starts when bytes are
+// seen on an idle line and lasts while more wait, so a late wake-up is caught up (the bytes due
+// meanwhile pass at once) while idle time is never saved up for a burst faster than the line.
 class Pacer {
 public:
     explicit Pacer(unsigned bitsPerSecond);  // 0: no pacing
+    bool paced() const { return m_byteTime != Clock::duration::zero(); }
+    // Bytes wait to cross the line: on an idle line a burst starts now.
+    void begin(Clock::time_point now);
+    // How many of `wanted` bytes are due by now (all of them without pacing).
     std::size_t available(Clock::time_point now, std::size_t wanted) const;
-    void consumed(Clock::time_point now, std::size_t count);
-    // How long until the next byte may pass; zero when one may pass now.
+    // `count` bytes crossed; `more`: others still wait, so the burst goes on. Without them the
+    // line falls idle and the next bytes start a burst of their own.
+    void consumed(std::size_t count, bool more);
+    void idle() { m_idle = true; }  // nothing is taken from the line for now
+    // How long until the next byte is due; zero when one is due now or the line is idle.
     Clock::duration wait(Clock::time_point now) const;
 
 private:
-    Clock::time_point base(Clock::time_point now) const;
+    Clock::time_point due() const { return m_start + m_byteTime * static_cast<Clock::rep>(m_count + 1); }
 
     Clock::duration m_byteTime{};
-    Clock::time_point m_free{};  // when the line is free for the next byte
+    Clock::time_point m_start{};  // when the burst started
+    std::size_t m_count = 0;      // bytes of the burst that crossed
+    bool m_idle = true;
 };
 
 struct LineOptions {

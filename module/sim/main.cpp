@@ -235,8 +235,6 @@ int main(int argc, char** argv) {
         }
 
         PseudoTerminal pty;
-        std::unique_ptr<SymbolicLink> link;
-        if (!args->link.empty()) link = std::make_unique<SymbolicLink>(args->link, pty.slavePath());
         std::unique_ptr<Trace> trace;
         if (!args->trace.empty()) trace = std::make_unique<Trace>(args->trace);
 
@@ -246,8 +244,11 @@ int main(int argc, char** argv) {
         monitorOptions.language = args->language;
         monitorOptions.acknowledge = args->acknowledge;
         Monitor monitor(machine, executor, monitorOptions);
-        // Watching the slave before its path is out, so that no opener goes unseen.
+        // Watching the slave before its path is out (as a link or on standard output), so that
+        // no opener goes unseen.
         LineServer server(pty, monitor, args->line, trace.get());
+        std::unique_ptr<SymbolicLink> link;
+        if (!args->link.empty()) link = std::make_unique<SymbolicLink>(args->link, pty.slavePath());
         std::cout << pty.slavePath() << std::endl;  // flushed: scripts wait for this line
         server.run(stopRead.get());
         g_signalPipe = -1;
