@@ -497,8 +497,9 @@ std::vector<uint8_t> runOnCore(const std::vector<uint8_t>& image, std::string& e
     test::RamBus bus(kVbr, 0x1000000);
     for (size_t i = 0; i < image.size(); ++i) bus.poke8(kOrigin + uint32_t(i), image[i]);
     for (uint32_t v = 0; v < 256; ++v) bus.poke32(kVbr + 4 * v, kTrapStub);
-    (void)kRamBase;
     Cpu cpu(bus);
+    // Code and data reached directly, as in the simulator; vectors and stacks through the bus.
+    cpu.setRamWindow(bus.at(kRamBase), kRamBase, 0x800000);
     Registers& r = cpu.regs();
     r.vbr = kVbr;
     r.pc = kOrigin;

@@ -278,6 +278,83 @@ TEST(Cpu32Run, CountAndWatchedRange) {
     EXPECT_EQ(f.cpu.regs().pc, 0x800400u);
 }
 
+// The direct RAM window must answer exactly as the bus, and run() as step() by step: each
+// program runs once stepped through the bus alone and once run with a window that ends two
+// bytes past kData (the stack stays behind the bus). The window has its own copy of the RAM
+// with different bytes past its end, so an access the window should refuse shows.
+TEST(Cpu32Run, RamWindowAnswersAsTheBus) {
+    struct Row {
+        const char* name;
+        std::vector<uint16_t> code;
+        uint16_t sr;
+        uint32_t a0;
+        uint64_t count;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"long read straddling the window's end", {0x2010, 0x4E71}, 0x2700, kData, 2},   // MOVE.L (A0),D0
+        {"long write straddling the window's end", {0x2080, 0x4E71}, 0x2700, kData, 2},  // MOVE.L D0,(A0)
+        {"odd word read in the window", {0x3010, 0x4E71}, 0x2700, kData - 3, 2},         // MOVE.W (A0),D0
+        {"odd word write in the window", {0x3080, 0x4E71}, 0x2700, kData - 3, 2},        // MOVE.W D0,(A0)
+        {"byte read past the window", {0x1028, 0x0002, 0x4E71}, 0x2700, kData, 2},       // MOVE.B 2(A0),D0
+        {"bus error past memory", {0x2010, 0x4E71}, 0x2700, kRam + 0x7FFFE, 2},
+        {"odd jump target", {0x4ED0}, 0x2700, kCode + 1, 3},                             // JMP (A0)
+        {"traced instructions", {0x4E71, 0x4E71}, 0xA700, 0, 3},
+        {"trace switched on by MOVE to SR", {0x46FC, 0xA700, 0x4E71, 0x4E71}, 0x2700, 0, 4},
+        {"STOP", {0x4E72, 0x2000, 0x4E71}, 0x2700, 0, 4},
+        {"count reached", {0x4E71, 0x4E71, 0x4E71}, 0x2700, 0, 2},
+    };
+    // clang-format on
+    constexpr uint32_t kWindowSize = kData + 2 - kRam;
+    for (const Row& row : rows) {
+        RunResult got[2];
+        std::vector<uint16_t> stack[2];
+        Registers regs[2];
+        std::vector<uint8_t> memory[2];
+        for (int windowed = 0; windowed < 2; ++windowed) {
+            Fixture f(row.code, row.sr);
+            f.bus.poke32(kData, 0x11223344);
+            f.bus.poke32(kData - 4, 0x55667788);
+            f.cpu.regs().a[0] = row.a0;
+            f.cpu.regs().d[0] = 0xA1B2C3D4;
+            const std::vector<uint8_t> before(f.bus.at(kData - 4), f.bus.at(kData + 4));
+            std::vector<uint8_t> host(f.bus.at(kRam), f.bus.at(kRam) + kWindowSize);
+            host.resize(kWindowSize + 8, 0xEE);
+            if (windowed) {
+                f.cpu.setRamWindow(host.data(), kRam, kWindowSize);
+                got[1] = f.cpu.run(row.count);
+            } else {
+                for (; got[0].executed < row.count; ++got[0].executed) {
+                    const StepResult s = f.cpu.step();
+                    if (s.status == StepStatus::Normal) continue;
+                    got[0].reason = s.status == StepStatus::Exception ? RunReason::Exception
+                                    : s.status == StepStatus::Stopped ? RunReason::Stopped
+                                                                      : RunReason::Halted;
+                    got[0].vector = s.vector;
+                    if (s.status != StepStatus::Halted) ++got[0].executed;
+                    break;
+                }
+            }
+            stack[windowed] = f.stackWords((kSsp - f.cpu.regs().a[7]) / 2);  // the frames stacked
+            regs[windowed] = f.cpu.regs();
+            // What the run wrote, to either copy: an access the window refuses goes to the bus.
+            for (uint32_t a = kData - 4; a < kData + 4; ++a) {
+                const bool inHost = windowed && a - kRam < kWindowSize && f.bus.peek8(a) == before[a - kData + 4];
+                memory[windowed].push_back(inHost ? host[a - kRam] : f.bus.peek8(a));
+            }
+        }
+        EXPECT_EQ(got[1].executed, got[0].executed) << row.name;
+        EXPECT_EQ(got[1].reason, got[0].reason) << row.name;
+        EXPECT_EQ(got[1].vector, got[0].vector) << row.name;
+        EXPECT_EQ(regs[1].d[0], regs[0].d[0]) << row.name;
+        EXPECT_EQ(regs[1].pc, regs[0].pc) << row.name;
+        EXPECT_EQ(regs[1].sr, regs[0].sr) << row.name;
+        EXPECT_EQ(regs[1].a[7], regs[0].a[7]) << row.name;
+        EXPECT_EQ(stack[1], stack[0]) << row.name;
+        EXPECT_EQ(memory[1], memory[0]) << row.name;
+    }
+}
+
 TEST(Cpu32Run, ResetReadsTheVectors) {
     test::RamBus bus(0, 0x1000);
     bus.poke32(0, 0x00000800);
