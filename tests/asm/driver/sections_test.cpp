@@ -87,23 +87,13 @@ TEST(SectionsTest, RunningPastTheTopOfTheAddressSpaceIsSeen) {
 
 TEST(SectionsTest, ParseOrigin) {
     const int32_t fallback = 0x802000;
+    // clang-format off
     const std::pair<const char*, int32_t> cases[] = {
-        {"803000", 0x803000},
-        {"0x1000", 0x1000},
-        {"0X1000", 0x1000},
-        {"abcdef", 0xABCDEF},
-        {" 400 ", 0x400},
-        {"FFFFFFFF", -1},
-        {"0", 0},
-        {"00000000400", 0x400},
-        {"", fallback},
-        {"0x", fallback},
-        {"12G", fallback},
-        {"$1000", fallback},
-        {"100000000", fallback},
-        {"-1", fallback},
-        {"10 20", fallback},
+        {"803000", 0x803000}, {"0x1000", 0x1000}, {"0X1000", 0x1000}, {"abcdef", 0xABCDEF}, {" 400 ", 0x400},
+        {"FFFFFFFF", -1}, {"0", 0}, {"00000000400", 0x400}, {"", fallback}, {"0x", fallback}, {"12G", fallback},
+        {"$1000", fallback}, {"100000000", fallback}, {"-1", fallback}, {"10 20", fallback},
     };
+    // clang-format on
     for (auto [text, expected] : cases) EXPECT_EQ(qubrix::ParseOrigin(text, fallback), expected) << '"' << text << '"';
 }
 

@@ -264,21 +264,13 @@ void TestLibrary::confAsm_data() {
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("accept");
-    QTest::newRow("defaults, ok") << ""
-                                  << "802000 803000"
-                                  << "100000 0x200000" << true;
-    QTest::newRow("stored, ok") << "A00000 B00000"
-                                << "A00000 B00000"
-                                << "A00000 B00004" << true;
-    QTest::newRow("not hex, kept as typed") << ""
-                                            << "802000 803000"
-                                            << "ZZ+top _12_" << true;
-    QTest::newRow("defaults, cancel") << ""
-                                      << "802000 803000"
-                                      << "100000 200000" << false;
-    QTest::newRow("stored, cancel") << "A00000 B00000"
-                                    << "A00000 B00000"
-                                    << "1 2" << false;
+    // clang-format off
+    QTest::newRow("defaults, ok") << "" << "802000 803000" << "100000 0x200000" << true;
+    QTest::newRow("stored, ok") << "A00000 B00000" << "A00000 B00000" << "A00000 B00004" << true;
+    QTest::newRow("not hex, kept as typed") << "" << "802000 803000" << "ZZ+top _12_" << true;
+    QTest::newRow("defaults, cancel") << "" << "802000 803000" << "100000 200000" << false;
+    QTest::newRow("stored, cancel") << "A00000 B00000" << "A00000 B00000" << "1 2" << false;
+    // clang-format on
 }
 
 void TestLibrary::confAsm() {
@@ -310,16 +302,13 @@ void TestLibrary::confAsm() {
 void TestLibrary::setRepertoire_data() {
     QTest::addColumn<QString>("dir");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("empty stays empty") << ""
-                                       << "";
-    QTest::newRow("separator added") << "/home/eleve/src"
-                                     << "/home/eleve/src/";
-    QTest::newRow("separator kept") << "/home/eleve/src/"
-                                    << "/home/eleve/src/";
-    QTest::newRow("root") << "/"
-                          << "/";
-    QTest::newRow("relative") << "inc"
-                              << "inc/";
+    // clang-format off
+    QTest::newRow("empty stays empty") << "" << "";
+    QTest::newRow("separator added") << "/home/eleve/src" << "/home/eleve/src/";
+    QTest::newRow("separator kept") << "/home/eleve/src/" << "/home/eleve/src/";
+    QTest::newRow("root") << "/" << "/";
+    QTest::newRow("relative") << "inc" << "inc/";
+    // clang-format on
 }
 
 void TestLibrary::setRepertoire() {
@@ -340,24 +329,16 @@ void TestLibrary::asmFileResult_data() {
     QTest::addColumn<bool>("monitorEnabled");
     QTest::addColumn<QString>("counts");  // errors and warnings shown
     QTest::addColumn<QList<int>>("codes");
-
-    QTest::newRow("clean, monitor") << kCleanSource << "monitorButton"
-                                    << "" << 1 << true << "0 0" << QList<int>{};
-    QTest::newRow("clean, cancel") << kCleanSource << "cancelButton"
-                                   << "" << 0 << true << "0 0" << QList<int>{};
-    QTest::newRow("warnings only, monitor") << kWarningSource << "monitorButton"
-                                            << "" << 1 << true << "0 1" << QList<int>{0x102};
-    QTest::newRow("error, monitor pressed") << kErrorSource << "monitorButton"
-                                            << "" << 0 << false << "1 0" << QList<int>{0x402};
-    QTest::newRow("error, cancel") << kErrorSource << "cancelButton"
-                                   << "" << 0 << false << "1 0" << QList<int>{0x402};
-    QTest::newRow("missing source") << ""
-                                    << "monitorButton"
-                                    << "" << 0 << false << "1 0" << QList<int>{0x406};
-    QTest::newRow("object file not written") << kCleanSource << "monitorButton"
-                                             << "prog.abs" << 0 << true << "0 0" << QList<int>{0x408};
-    QTest::newRow("listing not written") << kCleanSource << "monitorButton"
-                                         << "prog.lis" << 0 << true << "0 0" << QList<int>{0x408};
+    // clang-format off
+    QTest::newRow("clean, monitor") << kCleanSource << "monitorButton" << "" << 1 << true << "0 0" << QList<int>{};
+    QTest::newRow("clean, cancel") << kCleanSource << "cancelButton" << "" << 0 << true << "0 0" << QList<int>{};
+    QTest::newRow("warnings only, monitor") << kWarningSource << "monitorButton" << "" << 1 << true << "0 1" << QList<int>{0x102};
+    QTest::newRow("error, monitor pressed") << kErrorSource << "monitorButton" << "" << 0 << false << "1 0" << QList<int>{0x402};
+    QTest::newRow("error, cancel") << kErrorSource << "cancelButton" << "" << 0 << false << "1 0" << QList<int>{0x402};
+    QTest::newRow("missing source") << "" << "monitorButton" << "" << 0 << false << "1 0" << QList<int>{0x406};
+    QTest::newRow("object file not written") << kCleanSource << "monitorButton" << "prog.abs" << 0 << true << "0 0" << QList<int>{0x408};
+    QTest::newRow("listing not written") << kCleanSource << "monitorButton" << "prog.lis" << 0 << true << "0 0" << QList<int>{0x408};
+    // clang-format on
 }
 
 void TestLibrary::asmFileResult() {
