@@ -3,21 +3,15 @@
 // brought into view, and the red mark on screen.
 #include <QApplication>
 #include <QImage>
-#include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <memory>
 
-#include "../qt_test_support.h"
-#include "korvan_app.h"
-#include "korvan_view.h"
-#include "main_frame.h"
+#include "../workbench_harness.h"
 
 using namespace korvan::shell;
 using namespace wbtest;
@@ -51,35 +45,23 @@ bool lineOnScreen(CKorvanView* view, int line) {
 
 }  // namespace
 
-class TstEditor : public QObject {
+class TstEditor : public QObject, public Workbench {
     Q_OBJECT
-
-    QTemporaryDir m_config;
-    std::unique_ptr<CKorvanApp> m_app;
 
     // A new untitled document holding text in a window of a known size; its view.
     CKorvanView* viewWith(const QString& text) {
-        m_app.reset();
-        m_app = std::make_unique<CKorvanApp>();
-        if (!m_app->start({QStringLiteral("korvan")})) return nullptr;
-        m_app->newSourceDocument();
-        CKorvanView* view = m_app->mainFrame()->activeSourceView();
-        view->setPlainText(text);
-        m_app->mainFrame()->resize(800, 600);
-        qobject_cast<QMdiSubWindow*>(view->parentWidget())->resize(600, 320);
-        if (!QTest::qWaitForWindowExposed(m_app->mainFrame())) return nullptr;
+        CKorvanView* view = startWithText(text);
+        frame()->resize(800, 600);
+        windowOf(view)->resize(600, 320);
+        if (!QTest::qWaitForWindowExposed(frame())) return nullptr;
         QApplication::processEvents();
         return view;
     }
 
 private slots:
-    void initTestCase() { isolateSettings(m_config.path()); }
-    void init() {
-        resetWatchers();
-        store().clear();
-        setStore(QStringLiteral("GNU/PREFIXE"), QStringLiteral("korvan-test-absent-"));
-    }
-    void cleanup() { m_app.reset(); }
+    void initTestCase() { Workbench::initTestCase(); }
+    void init() { Workbench::init(); }
+    void cleanup() { Workbench::cleanup(); }
 
     void gutterClickAsksForItsLine_data() {
         QTest::addColumn<int>("shown");  // current line set first, scrolling the view there
