@@ -560,25 +560,26 @@ template <unsigned Kind, bool Immediate> void opBit(Machine& m, uint16_t op) {
 void branchTo(Machine& m, uint32_t target) { m.r.pc = target; }
 
 // Bcc/BRA/BSR: 8-bit displacement in the opcode, $00 = 16-bit, $FF = 32-bit word(s) follow.
-void opBcc(Machine& m, uint16_t op) {
+// Instantiated per condition (Cc), so that the test is a few instructions of its own.
+template <int Cc> void opBcc(Machine& m, uint16_t op) {
     const uint32_t base = m.r.pc;
     int32_t disp = int8_t(op & 0xFF);
     if (disp == 0)
         disp = int16_t(m.fetch16());
     else if (disp == -1)
         disp = int32_t(m.fetch32());
-    const unsigned cc = (op >> 8) & 15;
-    if (cc == 1) {  // BSR
+    constexpr unsigned cc = Cc;
+    if constexpr (cc == 1) {  // BSR
         m.push32(m.r.pc);
         return branchTo(m, base + uint32_t(disp));
     }
     if (flags::condition(cc, m.ccr())) branchTo(m, base + uint32_t(disp));
 }
 
-void opDbcc(Machine& m, uint16_t op) {
+template <int Cc> void opDbcc(Machine& m, uint16_t op) {
     const uint32_t base = m.r.pc;
     const int32_t disp = int16_t(m.fetch16());
-    if (flags::condition((op >> 8) & 15, m.ccr())) return;
+    if (flags::condition(Cc, m.ccr())) return;
     const unsigned dn = eaReg(op);
     const uint32_t w = (m.r.d[dn] - 1) & 0xFFFF;
     m.setD<2>(dn, w);
@@ -912,6 +913,12 @@ template <class F> constexpr std::array<Handler, 8> byMode(F f) {
     }
     (std::make_index_sequence<8>{});
 }
+template <class F> constexpr std::array<Handler, 16> byCondition(F f) {
+    return [&]<size_t... C>(std::index_sequence<C...>) {
+        return std::array<Handler, 16>{f.template operator()<int(C)>()...};
+    }
+    (std::make_index_sequence<16>{});
+}
 template <class F> constexpr std::array<Handler, 64> byModes(F f) {
     return [&]<size_t... I>(std::index_sequence<I...>) {
         return std::array<Handler, 64>{f.template operator()<int(I % 8), int(I / 8)>()...};
@@ -925,14 +932,16 @@ struct Row {
     uint16_t ea;     // allowed modes of the effective address in bits 5-0, 0: not checked
     uint16_t dstEa;  // MOVE: allowed destination modes (bits 11-6, register and mode swapped)
     Handler handler;
-    // Instead of handler, its instantiation for the opcode's mode(s): 8 by the mode field, or
-    // 64 by MOVE's source and destination modes.
+    // Instead of handler, its instantiation for the opcode's fields: 8 by the mode field, 64
+    // by MOVE's source and destination modes, or 16 by the condition field.
     const Handler* modes = nullptr;
-    bool moveModes = false;
+    enum By : uint8_t { Mode, MoveModes, Condition } by = Mode;
 };
 
 // The per-mode tables of the instructions compiled code runs most.
 template <int S> constexpr auto kMoveModes = byModes([]<int A, int B>() -> Handler { return opMove<S, A, B>; });
+constexpr auto kBccConditions = byCondition([]<int C>() -> Handler { return opBcc<C>; });
+constexpr auto kDbccConditions = byCondition([]<int C>() -> Handler { return opDbcc<C>; });
 template <int S> constexpr auto kMoveAModes = byMode([]<int M>() -> Handler { return opMoveA<S, M>; });
 template <int S, class Op> constexpr auto kEaToDModes = byMode([]<int M>() -> Handler { return opEaToD<S, Op, M>; });
 template <int S, class Op> constexpr auto kDToEaModes = byMode([]<int M>() -> Handler { return opDToEa<S, Op, M>; });
@@ -958,7 +967,7 @@ template <int S> void addSized(std::vector<Row>& t) {
     // mask   match           ea            dst        handler
     t.insert(t.end(), {
                           {0xF1F8, uint16_t(moveSz<S>() | 0x0000), 0, 0, opMoveDD<S>},
-                          {0xF000, moveSz<S>(), srcAll<S>(), kDataAlt, nullptr, kMoveModes<S>.data(), true},
+                          {0xF000, moveSz<S>(), srcAll<S>(), kDataAlt, nullptr, kMoveModes<S>.data(), Row::MoveModes},
                           {0xFFC0, uint16_t(0x0000 | z), kDataAlt, 0, nullptr, kImmModes<S, OrOp>.data()},
                           {0xFFC0, uint16_t(0x0200 | z), kDataAlt, 0, nullptr, kImmModes<S, AndOp>.data()},
                           {0xFFC0, uint16_t(0x0400 | z), kDataAlt, 0, nullptr, kImmModes<S, SubOp>.data()},
@@ -1039,7 +1048,7 @@ std::vector<Row> buildRows() {
                           {0xF0FF, 0x50FA, 0, 0, opTrapcc},
                           {0xF0FF, 0x50FB, 0, 0, opTrapcc},
                           {0xF0FF, 0x50FC, 0, 0, opTrapcc},
-                          {0xF0F8, 0x50C8, 0, 0, opDbcc},
+                          {0xF0F8, 0x50C8, 0, 0, nullptr, kDbccConditions.data(), Row::Condition},
                           {0xF0C0, 0x50C0, kDataAlt, 0, opScc},
                           {0xF138, 0x0108, 0, 0, opMovep},
                           {0xFFC0, 0x0800, kDataNoImm, 0, opBit<0, true>},
@@ -1071,7 +1080,7 @@ std::vector<Row> buildRows() {
                           {0xF1C0, 0x4100, kData, 0, opChk<4>},
                           {0xF1C0, 0x4180, kData, 0, opChk<2>},
                           {0xF1C0, 0x41C0, kControl, 0, opLea},
-                          {0xF000, 0x6000, 0, 0, opBcc},
+                          {0xF000, 0x6000, 0, 0, nullptr, kBccConditions.data(), Row::Condition},
                           {0xF100, 0x7000, 0, 0, opMoveq},
                           {0xF1C0, 0x80C0, kData, 0, opDivW<false>},
                           {0xF1C0, 0x81C0, kData, 0, opDivW<true>},
@@ -1124,8 +1133,10 @@ std::array<Handler, 65536> buildTable() {
             if (matches(row, uint16_t(op))) {
                 if (!row.modes)
                     table[op] = row.handler;
-                else if (row.moveModes)
+                else if (row.by == Row::MoveModes)
                     table[op] = row.modes[eaMode(uint16_t(op)) + 8 * ((op >> 6) & 7)];
+                else if (row.by == Row::Condition)
+                    table[op] = row.modes[(op >> 8) & 15];
                 else
                     table[op] = row.modes[eaMode(uint16_t(op))];
                 break;

@@ -169,7 +169,9 @@ public:
     uint32_t controlAddress(unsigned mode, unsigned reg);
     template <int S> [[gnu::always_inline]] inline uint32_t get(const Operand& o);
     template <int S> [[gnu::always_inline]] inline void put(const Operand& o, uint32_t v);
-    template <int S> uint32_t readEa(unsigned mode, unsigned reg) { return get<S>(resolve<S>(mode, reg)); }
+    template <int S> [[gnu::always_inline]] uint32_t readEa(unsigned mode, unsigned reg) {
+        return get<S>(resolve<S>(mode, reg));
+    }
 
     // -- exceptions
     // Enters exception processing: builds the frame on the supervisor stack and jumps through
