@@ -1,6 +1,8 @@
 // Instruction facts for stepping and the objdump disassembly, both checked against the bytes
 // GNU as produces for the CPU32.
 #include <algorithm>
+#include <fstream>
+#include <map>
 #include <sstream>
 
 #include "debug_test_support.h"
@@ -16,46 +18,25 @@ using korvan::debug::InstructionKind;
 using korvan::debug::ProgramDisassembly;
 
 struct Form {
-    const char* source;  // GNU as syntax
+    std::string source;  // GNU as syntax
     InstructionKind kind;
 };
 
-// clang-format off
-const Form kForms[] = {
-    {"jsr %a0@",                         InstructionKind::Call},
-    {"jsr %a1@(100)",                    InstructionKind::Call},
-    {"jsr %a2@(8,%d1:w)",                InstructionKind::Call},
-    {"jsr %a3@(1000,%d1:l:4)",           InstructionKind::Call},
-    {"jsr %a3@(100000,%d1:l:4)",         InstructionKind::Call},
-    {"jsr 0x1234:w",                     InstructionKind::Call},
-    {"jsr 0x123456:l",                   InstructionKind::Call},
-    {"jsr %pc@(f0)",                     InstructionKind::Call},
-    {"jsr %pc@(f0,%d0:w:2)",             InstructionKind::Call},
-    {"bsrs f0",                          InstructionKind::Call},
-    {"bsrw f0",                          InstructionKind::Call},
-    {"bsrl f0",                          InstructionKind::Call},
-    {"trap #0",                          InstructionKind::Trap},
-    {"trap #15",                         InstructionKind::Trap},
-    {"trapv",                            InstructionKind::Trap},
-    {"trapeq",                           InstructionKind::Trap},
-    {"trapnew #1",                       InstructionKind::Trap},
-    {"trapnel #0x10000",                 InstructionKind::Trap},
-    {"rts",                              InstructionKind::Return},
-    {"rtd #8",                           InstructionKind::Return},
-    {"rte",                              InstructionKind::Return},
-    {"rtr",                              InstructionKind::Return},
-    {"link %a6,#-8",                     InstructionKind::Link},
-    {"link.l %a5,#-100000",              InstructionKind::Link},
-    {"unlk %a6",                         InstructionKind::Unlink},
-    {"nop",                              InstructionKind::Other},
-    {"jmp %a0@",                         InstructionKind::Other},
-    {"bras f0",                          InstructionKind::Other},
-    {"seq %d0",                          InstructionKind::Other},
-    {"dbf %d1,f0",                       InstructionKind::Other},
-    {"bkpt #0",                          InstructionKind::Other},
-    {"movel 0x12345678,0x11223344",      InstructionKind::Other},
-};
-// clang-format on
+// The forms of data/forms.s: "<tab>source<tab>| Kind" lines, '|' opening a comment for GNU as.
+std::vector<Form> ReadForms() {
+    const std::map<std::string, InstructionKind> kinds{
+        {"Call", InstructionKind::Call}, {"Trap", InstructionKind::Trap},     {"Return", InstructionKind::Return},
+        {"Link", InstructionKind::Link}, {"Unlink", InstructionKind::Unlink}, {"Other", InstructionKind::Other}};
+    std::vector<Form> forms;
+    std::ifstream in(KORVAN_DEBUG_DATA "/forms.s");
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t bar = line.find("\t| ");
+        if (line.empty() || line[0] != '\t' || bar == std::string::npos) continue;
+        forms.push_back({line.substr(1, line.find_last_not_of(' ', bar - 1)), kinds.at(line.substr(bar + 3))});
+    }
+    return forms;
+}
+const std::vector<Form> kForms = ReadForms();
 
 // The forms assembled by GNU as, each at label fN: the bytes of each and the program as
 // S-records loaded at base.
@@ -103,6 +84,7 @@ bool HaveBinutils() {
 }
 
 TEST(InstructionTest, KindsAndLengthsMatchGnuAs) {
+    ASSERT_FALSE(kForms.empty()) << "data/forms.s not read";
     if (!HaveBinutils()) GTEST_SKIP() << "no m68k binutils";
     debugtest::TempDir dir;
     const Assembled a = AssembleForms(dir);
@@ -120,7 +102,7 @@ TEST(InstructionTest, KindsAndLengthsMatchGnuAs) {
         const auto over = korvan::debug::StepOverTarget(kBase, bytes.data(), bytes.size());
         const bool stepsOver = info.kind == InstructionKind::Call || info.kind == InstructionKind::Trap;
         EXPECT_EQ(over, stepsOver ? std::optional<uint32_t>(kBase + bytes.size()) : std::nullopt);
-        if (std::string(kForms[i].source) == "bkpt #0") {
+        if (kForms[i].source == "bkpt #0") {
             EXPECT_EQ(bytes[0] << 8 | bytes[1], korvan::debug::kBkptWord);
             EXPECT_TRUE(korvan::debug::IsBkpt(korvan::debug::kBkptWord));
         }
@@ -162,7 +144,7 @@ TEST(DisassemblyTest, ObjdumpRowsAreTheAssembledInstructions) {
         EXPECT_EQ(row->address, address);
         EXPECT_EQ(row->bytes, a.bytes[i]);
         // objdump's mnemonic begins with ours (it spells bsrs, movel, trapnew ...).
-        std::string mnemonic(kForms[i].source);
+        std::string mnemonic = kForms[i].source;
         mnemonic = mnemonic.substr(0, mnemonic.find_first_of(" .")).substr(0, 3);
         EXPECT_EQ(row->text.substr(0, 3), mnemonic) << row->text;
         all.insert(all.end(), a.bytes[i].begin(), a.bytes[i].end());
