@@ -1,8 +1,6 @@
 // Temporary folders, whole-file helpers and the case files of the assembler's tests.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,28 +9,20 @@
 #include <string>
 #include <vector>
 
+#include "../../support/process.h"
+#include "../../support/table.h"
+
 namespace qubrix::test {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh scratch folder, removed with everything in it; its path ends in '/'.
 class TempDir {
 public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qubrix-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) std::abort();
-        m_path = pattern + "/";
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& path() const { return m_path; }  // ends in '/'
+    const std::string& path() const { return m_path; }
     std::string operator/(const std::string& name) const { return m_path + name; }
 
 private:
-    std::string m_path;
+    korvan::test::TempDir m_dir;
+    std::string m_path = m_dir.path.string() + "/";
 };
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
@@ -71,8 +61,8 @@ inline std::vector<std::string> CrLfLines(const std::string& bytes) {
 }
 
 // One case of a case file: "== name" opens it, every "key value" line below adds a field. The
-// value is the rest of the line after one blank, so leading blanks count; \n \r \t \\ and \xHH
-// stand for their bytes. Lines starting with '#' and blank lines are comments.
+// value is the rest of the line after one blank, so leading blanks count, with the escapes of
+// table files (\n, \xHH...). Lines starting with '#' and blank lines are comments.
 struct Case {
     std::string name;
     std::vector<std::pair<std::string, std::string>> fields;
@@ -91,24 +81,6 @@ struct Case {
     }
 };
 
-inline std::string Unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        if (c == 'x') {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-        }
-    }
-    return out;
-}
-
 inline std::vector<Case> ReadCases(const std::string& path) {
     std::ifstream in(path);
     if (!in) throw std::runtime_error("no case file " + path);
@@ -121,9 +93,10 @@ inline std::vector<Case> ReadCases(const std::string& path) {
         }
         const std::size_t blank = line.find(' ');
         if (cases.empty()) throw std::runtime_error(path + ": a field before the first case: " + line);
-        cases.back().fields.emplace_back(line.substr(0, blank),
-                                         blank == std::string::npos ? "" : Unescape(line.substr(blank + 1)));
+        cases.back().fields.emplace_back(
+            line.substr(0, blank), blank == std::string::npos ? "" : korvan::test::unescape(line.substr(blank + 1)));
     }
+    if (cases.empty()) throw std::runtime_error(path + ": no cases");
     return cases;
 }
 
