@@ -1,12 +1,9 @@
 // Two-pass harness over the engine with a real S-record file as the byte sink.
 #include "engine_harness.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -79,14 +76,14 @@ Assembled AssembleLines(const std::vector<std::string>& source, Origins origins)
         lines.push_back(std::move(s));
     }
 
-    auto path = std::filesystem::temp_directory_path() / ("qubrix-engine-" + std::to_string(::getpid()) + "-" +
-                                                          std::to_string(reinterpret_cast<uintptr_t>(&lines)) + ".abs");
+    TempDir dir;
+    const std::string path = dir / "t.abs";
     Assembled out;
     {
         RunContext ctx;
         ctx.sections.emplace(origins.code, origins.var);
         ctx.symbols.clear();
-        if (!ctx.obj.open(path.string())) throw std::runtime_error("cannot create " + path.string());
+        if (!ctx.obj.open(path)) throw std::runtime_error("cannot create " + path);
         ctx.obj.init();
         for (int pass = 0; pass < 2; ++pass) {
             ctx.pass = pass;
@@ -108,8 +105,7 @@ Assembled AssembleLines(const std::vector<std::string>& source, Origins origins)
         }
         ctx.obj.finish(static_cast<uint32_t>(origins.code));
     }
-    out.memory = ReadS3(path.string());
-    std::filesystem::remove(path);
+    out.memory = ReadS3(path);
     for (LineResult& r : out.lines) {
         for (uint32_t a = r.start; a != r.end && a - r.start < 4096; ++a) {
             auto it = out.memory.find(a);

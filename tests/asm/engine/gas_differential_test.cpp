@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <unistd.h>
 
 #include "engine_harness.h"
+#include "test_files.h"
 
 namespace qubrix::test {
 namespace {
@@ -24,18 +22,12 @@ std::vector<std::string> ReferenceLines() {
 
 bool HaveGas() { return std::system("m68k-linux-gnu-as --version > /dev/null 2>&1") == 0; }
 
-std::vector<uint8_t> GasBytes(const std::string& source) {
-    auto dir = std::filesystem::temp_directory_path() / ("qubrix-gas-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    auto src = dir / "t.s", obj = dir / "t.o", bin = dir / "t.bin";
-    std::ofstream(src) << source;
-    std::string cmd = "m68k-linux-gnu-as -mcpu=cpu32 --mri -o " + obj.string() + " " + src.string() +
-                      " && m68k-linux-gnu-objcopy -O binary -j .text " + obj.string() + " " + bin.string();
-    if (std::system(cmd.c_str()) != 0) return {};
-    std::ifstream in(bin, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::filesystem::remove_all(dir);
-    return bytes;
+std::string GasBytes(const std::string& source) {
+    TempDir dir;
+    WriteFile(dir / "t.s", source);
+    const std::string cmd = "m68k-linux-gnu-as -mcpu=cpu32 --mri -o " + (dir / "t.o") + " " + (dir / "t.s") +
+                            " && m68k-linux-gnu-objcopy -O binary -j .text " + (dir / "t.o") + " " + (dir / "t.bin");
+    return std::system(cmd.c_str()) == 0 ? ReadFile(dir / "t.bin") : "";
 }
 
 TEST(GasDifferential, EveryFamilyMatchesGnuAs) {
@@ -44,7 +36,8 @@ TEST(GasDifferential, EveryFamilyMatchesGnuAs) {
     ASSERT_GT(lines.size(), 200u);
     std::string source;
     for (const std::string& l : lines) source += l + "\n";
-    std::vector<uint8_t> gas = GasBytes(source);
+    const std::string text = GasBytes(source);
+    const std::vector<uint8_t> gas(text.begin(), text.end());
     ASSERT_FALSE(gas.empty()) << "GNU as refused the reference source";
 
     Assembled ours = AssembleLines(lines, Origins{0, 0x100000});
