@@ -172,29 +172,13 @@ TEST_F(ListingTest, WideFieldsAreWrittenWhole) {
 }
 
 TEST_F(ListingTest, FullLinesAreCutWithDots) {
-    const struct {
-        const char* name;
-        int size;
-        int count;
-        const char* expected;
-        // clang-format off
-    } cases[] = {
-        {"eleven bytes still fit", 1, 11, "00000000 00 01 02 03 04 05 06 07 08 09 0A "},
-        {"twelve bytes: nine, a digit and dots", 1, 12, "00000000 00 01 02 03 04 05 06 07 08 0..."},
-        {"twenty bytes look the same", 1, 20, "00000000 00 01 02 03 04 05 06 07 08 0..."},
-        {"six words still fit", 2, 6, "00000000 0000 0001 0002 0003 0004 0005 "},
-        {"seven words: five, a digit and dots", 2, 7, "00000000 0000 0001 0002 0003 0004 0..."},
-        {"four long words still fit", 4, 4, "00000000 00000000 00000001 00000002 00000003 "},
-        {"five long words: three, a digit and dots", 4, 5, "00000000 00000000 00000001 00000002 0..."},
-        {"an invalid size lists nothing", 3, 1, "00000000 "},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
+    for (const korvan::test::Row& row : korvan::test::readTable(QUBRIX_DRIVER_DATA "/listing_cuts.txt", 4)) {
+        const int size = std::stoi(row[1]);
         m_writer.startLine(0);
-        for (int i = 0; i < c.count; ++i)
-            EXPECT_EQ(m_writer.listObj(static_cast<uint32_t>(i), c.size), c.size != 3) << c.name;
-        EXPECT_EQ(m_writer.buffer(), c.expected) << c.name;
-        EXPECT_EQ(m_writer.sizeFault(), c.size == 3) << c.name;
+        for (int i = 0; i < std::stoi(row[2]); ++i)
+            EXPECT_EQ(m_writer.listObj(static_cast<uint32_t>(i), size), size != 3) << row[0];
+        EXPECT_EQ(m_writer.buffer(), row[3]) << row[0];
+        EXPECT_EQ(m_writer.sizeFault(), size == 3) << row[0];
     }
 }
 
