@@ -143,6 +143,11 @@ void RunLineCases(const std::string& file) {
                     EXPECT_EQ(r.start, std::stoul(check.substr(3), nullptr, 16));
                 } else if (check.rfind("end=", 0) == 0) {
                     EXPECT_EQ(r.end, std::stoul(check.substr(4), nullptr, 16));
+                } else if (check.rfind("mem=", 0) == 0) {  // mem=ADDR:BYTE, a byte of the object file
+                    const std::size_t colon = check.find(':');
+                    const auto byte = a.memory.find(std::stoul(check.substr(4, colon - 4), nullptr, 16));
+                    ASSERT_NE(byte, a.memory.end()) << check;
+                    EXPECT_EQ(byte->second, std::stoul(check.substr(colon + 1), nullptr, 16)) << check;
                 } else {
                     code = CodeNamed(check);
                 }

@@ -38,9 +38,10 @@ std::string Hex(const std::vector<uint8_t>& bytes);
 int CodeNamed(const std::string& name);
 
 // Runs every case of a file of the data folder (see ReadCases): its "src" lines are assembled
-// together and each "want HEX [CODE] [pass1=CODE] [at=ADDR] [end=ADDR]" checks the src line
-// above it: HEX its bytes ("-" none, "*" unchecked), CODE its pass-2 diagnostic by name (none
-// when left out), pass1 the pass-1 one, at and end its hex locations before and after it.
+// together and each "want HEX [CODE] [pass1=CODE] [at=ADDR] [end=ADDR] [mem=ADDR:BYTE]" checks
+// the src line above it: HEX its bytes ("-" none, "*" unchecked), CODE its pass-2 diagnostic by
+// name (none when left out), pass1 the pass-1 one, at and end its hex locations before and after
+// it, mem a byte of the object file (all hex).
 void RunLineCases(const std::string& file);
 
 }  // namespace qubrix::test
