@@ -140,10 +140,10 @@ Pacer::Pacer(unsigned bitsPerSecond) {
             std::chrono::nanoseconds((10'000'000'000LL + bitsPerSecond - 1) / bitsPerSecond));
 }
 
-void Pacer::begin(Clock::time_point now) {
+void Pacer::begin(Clock::time_point from) {
     if (!m_idle) return;
     m_idle = false;
-    m_start = now;
+    m_start = std::max(from, crossed());
     m_count = 0;
 }
 
@@ -244,14 +244,15 @@ bool LineServer::readInput(Clock::time_point now, bool paced) {
 }
 
 // Output is taken from the monitor only as the line can send it, so that a running program's
-// output waits in the machine's bounded buffer (and the program waits while it is full).
-void LineServer::writeOutput(Clock::time_point now) {
+// output waits in the machine's bounded buffer (and the program waits while it is full). An
+// answer may start crossing when the byte it answers was through, however late the loop woke.
+void LineServer::writeOutput(Clock::time_point now, Clock::time_point answerFrom) {
     if (m_slave && m_holders == 0) {  // nobody listens
         dropOutput();
         return;
     }
     if (m_pending.empty() && !m_monitor.hasOutput()) return;
-    m_tx.begin(now);
+    m_tx.begin(answerFrom);
     if (m_pending.empty()) m_pending = m_monitor.takeOutput(m_tx.available(now, kChunk));
     if (m_pending.empty()) return;
     const std::size_t count = m_tx.available(now, m_pending.size());
@@ -337,12 +338,14 @@ void LineServer::run(int stopFd) {
             lineClosed();
             continue;
         }
+        const Clock::time_point before = m_rx.crossed();
         if ((events & POLLIN) != 0 && !readInput(now, paced)) {
             lineClosed();
             continue;
         }
+        const Clock::time_point answerFrom = m_rx.crossed() != before ? m_rx.crossed() : now;
         if (m_monitor.running()) m_monitor.service();
-        writeOutput(now);
+        writeOutput(now, answerFrom);
     }
 }
 

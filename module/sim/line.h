@@ -84,8 +84,11 @@ class Pacer {
 public:
     explicit Pacer(unsigned bitsPerSecond);  // 0: no pacing
     bool paced() const { return m_byteTime != Clock::duration::zero(); }
-    // Bytes wait to cross the line: on an idle line a burst starts now.
-    void begin(Clock::time_point now);
+    // Bytes wait to cross the line since `from` (an answer, since the byte it answers crossed):
+    // on an idle line a burst starts then, or when the line's last byte crossed if that is later.
+    void begin(Clock::time_point from);
+    // When the last byte that crossed was through (the start of time before any).
+    Clock::time_point crossed() const { return m_start + m_byteTime * static_cast<Clock::rep>(m_count); }
     // How many of `wanted` bytes are due by now (all of them without pacing).
     std::size_t available(Clock::time_point now, std::size_t wanted) const;
     // `count` bytes crossed; `more`: others still wait, so the burst goes on. Without them the
@@ -124,7 +127,7 @@ public:
 
 private:
     bool readInput(Clock::time_point now, bool paced);
-    void writeOutput(Clock::time_point now);
+    void writeOutput(Clock::time_point now, Clock::time_point answerFrom);
     void lineClosed();
     void dropOutput();
     bool waitForOpen(int stopFd);

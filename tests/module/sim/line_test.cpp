@@ -339,6 +339,14 @@ TEST(Pacer, BurstsTakeTheirLineTime) {
             EXPECT_LE(now - start, lineTime + row.late + 2us);  // a byte time rounded up to the ns
         }
     }
+    // An answer to a byte that crossed before the line's last one starts when that one was through.
+    const Clock::time_point t0{};
+    Pacer pacer(9600);  // 1.0417 ms a byte
+    pacer.begin(t0);
+    pacer.consumed(pacer.available(t0 + 10ms, 100), false);  // 9 bytes, through at 9.375 ms
+    pacer.begin(t0 + 5ms);
+    EXPECT_EQ(pacer.available(t0 + 10ms, 100), 0u);
+    EXPECT_EQ(pacer.available(t0 + 10'500us, 100), 1u);
     EXPECT_EQ(Pacer(0).available(Clock::now(), 5000), 5000u);
 }
 
