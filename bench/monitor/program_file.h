@@ -1,5 +1,6 @@
 // Writes a program of a given size as the assembler lays it out: 32-byte S3 records from
-// $802000, then its S7 entry record.
+// $802000, then its S7 entry record. With `run` (a multiple of 32), a gap of 32 bytes follows
+// every run of that many bytes, so that the download sends blocks of that size.
 #pragma once
 
 #include <cstdint>
@@ -9,11 +10,12 @@
 
 namespace korvan::bench {
 
-inline void writeProgramFile(const std::string& path, int size) {
+inline void writeProgramFile(const std::string& path, int size, int run = 0) {
     std::ofstream out(path, std::ios::binary);
     char hex[3];
     for (int offset = 0; offset < size; offset += 32) {
-        const uint32_t address = 0x802000u + static_cast<uint32_t>(offset);
+        const int gaps = run > 0 ? offset / run : 0;
+        const uint32_t address = 0x802000u + static_cast<uint32_t>(offset + 32 * gaps);
         const int n = size - offset < 32 ? size - offset : 32;
         unsigned sum = 0;
         std::string line = "S3";
