@@ -157,7 +157,11 @@ void ComTread::ReceiveLoop() {
                 }
             }
         }
-        if (any) m_doc.RefreshView();
+        if (any) {
+            m_doc.RefreshView();
+            std::lock_guard lock(m_ackMutex);  // a block waiting for the input to be read goes on
+            m_ackCv.notify_all();
+        }
         // The other end hung up (a pseudo-terminal's master closed, a USB adapter pulled out) or
         // the device failed: what was waiting has been read, nothing more will come.
         lost = m_readFailed.load() || (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
@@ -303,12 +307,13 @@ void ComTread::RunItem(Item& item) {
         break;
     case Item::Kind::BlockAck: {
         // What arrived before the block (a late echo of "LO") is read first, so that the answer
-        // to the block starts a chunk of its own even when the reception thread lags behind.
-        const auto drainUntil = Clock::now() + std::chrono::milliseconds(kDrainLimitMs);
-        while (InputWaiting() && Clock::now() < drainUntil)
-            if (!SleepUnlessStopping(1)) return;
+        // to the block starts a chunk of its own even when the reception thread lags behind. The
+        // reception thread says when it has read a burst, so this costs no more than the reading.
         {
-            std::lock_guard lock(m_ackMutex);
+            std::unique_lock lock(m_ackMutex);
+            m_ackCv.wait_until(lock, Clock::now() + std::chrono::milliseconds(kDrainLimitMs),
+                               [this] { return Stopping() || m_lineLost.load() || !InputWaiting(); });
+            if (Stopping()) return;
             m_ackWanted = true;
             m_ackReceived = false;
         }
