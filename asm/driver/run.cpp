@@ -70,6 +70,8 @@ AssemblyRun::AssemblyRun(const RunSettings& settings, ListErreur* results)
     ctx.startAddress = static_cast<uint32_t>(settings.codeOrigin);
     ctx.results = results;
     ctx.listing.on = settings.listing;
+    // Both passes read the same lines in the same order: pass 2 may reuse pass 1's parse.
+    ctx.reuseLines = true;
 }
 
 AssemblyRun::~AssemblyRun() {
@@ -250,6 +252,11 @@ void AssemblyRun::runPasses() {
             }
         } else {
             if (m_objectOpenFailed) reportFault(Fault::ObjectOpen, nullptr);
+            // Room for what pass 1 keeps of each line for pass 2, numbered from 1.
+            const std::size_t lines = tree.treeLineCount() + 2;
+            ctx.parsed.clear();
+            ctx.parsed.reserve(lines);
+            ctx.parsedIndex.assign(lines, 0);
             const int earlyErrors = ctx.errorCount;  // an object file that could not be created
             bool stopped = false;
             for (int pass = 0; pass < 2 && !stopped; ++pass) {

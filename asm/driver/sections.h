@@ -68,6 +68,7 @@ public:
     void writeMap(std::FILE* out) const;
     const std::vector<Section>& sections() const { return m_sections; }
     bool absoluteMode() const { return m_current < 0; }
+    int currentIndex() const { return m_current; }  // -1 in absolute mode
     // True when a location counter of this pass ran past $FFFFFFFF.
     bool pastTop() const;
 

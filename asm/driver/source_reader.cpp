@@ -88,6 +88,45 @@ std::optional<std::string> FindFile(const std::string& dir, std::string_view nam
 
 const std::string kNoText;
 
+// The first occurrence of word in text[from, size), or null.
+const char* FindWord(const char* text, std::size_t size, std::size_t from, std::string_view word) {
+    if (from >= size) return nullptr;
+    return static_cast<const char*>(::memmem(text + from, size - from, word.data(), word.size()));
+}
+
+// Upper-cases the ASCII letters of text in place, eight bytes at a time, other bytes left as
+// they are; returns the number of line feeds.
+std::size_t UpperCaseAndCountLineEnds(char* text, std::size_t size) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    std::size_t lineEnds = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, text + i, 8);
+        // A byte is a lower-case letter when its high bit is clear and its low seven bits
+        // are at least 'a' and at most 'z'; the sums below never carry into the next byte.
+        const uint64_t low = w & kLow7;
+        const uint64_t atLeastA = low + (0x80 - 'a') * kOnes;
+        const uint64_t aboveZ = low + (0x80 - 'z' - 1) * kOnes;
+        const uint64_t lower = atLeastA & ~aboveZ & ~w & kHigh;
+        w ^= lower >> 2;  // clears bit 5 of each lower-case letter
+        std::memcpy(text + i, &w, 8);
+        // Line feeds: the bytes equal to '\n' become zero; a zero byte alone keeps its high
+        // bit clear after adding 0x7F to its low seven bits.
+        const uint64_t x = w ^ ('\n' * kOnes);
+        const uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+        lineEnds += static_cast<std::size_t>((((zero >> 7) * kOnes) >> 56) & 0xFF);
+    }
+    for (; i < size; ++i) {
+        const char c = text[i];
+        if (c >= 'a' && c <= 'z') text[i] = static_cast<char>(c - 32);
+        lineEnds += c == '\n';
+    }
+    return lineEnds;
+}
+
 }  // namespace
 
 bool IsIncludeLine(std::string_view line, std::string_view* fileWord) {
@@ -171,27 +210,36 @@ bool Fichier::load(FileId& id, ScanState& state) {
     ::close(fd);
     m_text.resize(used);
 
-    // Split into lines: every line end (LF or CR LF) becomes a NUL so that each line is a C
-    // string in place, and ASCII letters are upper-cased; other bytes stay as they are.
+    m_text.resize(used + 1);  // the last line's terminator when the file does not end in one
+    m_text[used] = '\0';
+
     char* const base = m_text.data();
     const bool endsWithLineEnd = used > 0 && base[used - 1] == '\n';
+    const std::size_t lineEnds = UpperCaseAndCountLineEnds(base, used);
+    m_lines.reserve(lineEnds + 1);
+    // A NUL byte ends the text of its line for everything that reads it; most files have
+    // none, and their lines' lengths need no look at the bytes.
+    const bool hasNul = std::memchr(base, '\0', used) != nullptr;
+    // INCLUDE lines are told apart only where the word occurs.
+    const char* nextInclude = FindWord(base, used, 0, kInclude);
+
+    // Split into lines: every line end (LF or CR LF) becomes a NUL so that each line is a C
+    // string in place.
     std::size_t pos = 0;
     while (pos < used) {
         char* const start = base + pos;
         char* nl = static_cast<char*>(std::memchr(start, '\n', used - pos));
         const std::size_t end = nl ? static_cast<std::size_t>(nl - base) : used;
         std::size_t stop = end;
-        if (stop > pos && base[stop - 1] == '\r') --stop;
-        for (std::size_t i = pos; i < stop; ++i) {
-            const char c = base[i];
-            if (c >= 'a' && c <= 'z') base[i] = static_cast<char>(c - 32);
-        }
-        for (std::size_t i = stop; i < end; ++i) base[i] = '\0';
+        if (stop > pos && base[stop - 1] == '\r') base[--stop] = '\0';
         if (nl) *nl = '\0';
-        // Text stops at the first NUL byte, as it does for everything that reads the line.
-        const std::size_t len = ::strnlen(start, stop - pos);
-        const std::string_view text(start, len);
-        m_lines.push_back({pos, static_cast<uint32_t>(len), IsIncludeLine(text) ? -1 : -2});
+        const std::size_t len = hasNul ? ::strnlen(start, stop - pos) : stop - pos;
+        int32_t include = -2;
+        if (nextInclude && nextInclude < base + end) {
+            if (IsIncludeLine(std::string_view(start, len))) include = -1;
+            nextInclude = FindWord(base, used, end, kInclude);
+        }
+        m_lines.push_back({pos, static_cast<uint32_t>(len), include});
         pos = end + 1;
     }
     m_endsWithLineEnd = endsWithLineEnd;
@@ -319,6 +367,12 @@ bool Fichier::FindOpenError(std::string& file, int& line, OpenFailure* reason) c
     for (const auto& child : m_children)
         if (child->FindOpenError(file, line, reason)) return true;
     return false;
+}
+
+std::size_t Fichier::treeLineCount() const {
+    std::size_t n = m_lines.size();
+    for (const auto& child : m_children) n += child->treeLineCount();
+    return n;
 }
 
 void Fichier::Rewind() {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "driver/big_allocator.h"
+
 namespace qubrix {
 
 // Why a file of the include tree failed.
@@ -75,6 +77,8 @@ public:
     bool openFailed() const { return m_failure != OpenFailure::None; }
     OpenFailure failure() const { return m_failure; }
     std::size_t childCount() const { return m_children.size(); }
+    // The physical lines of the whole tree: this file's and those of every include.
+    std::size_t treeLineCount() const;
     const Fichier& child(std::size_t i) const { return *m_children[i]; }
 
 private:
@@ -101,8 +105,9 @@ private:
     const LineRecord& readRecord();
 
     std::string m_name;
-    std::string m_text;  // the whole file, upper-cased, line ends replaced by NUL
-    std::vector<LineRecord> m_lines;
+    // The whole file, upper-cased, line ends replaced by NUL, and one NUL after it.
+    std::vector<char, BigAllocator<char>> m_text;
+    std::vector<LineRecord, BigAllocator<LineRecord>> m_lines;
     bool m_endsWithLineEnd = false;
     OpenFailure m_failure = OpenFailure::None;
     std::string m_failedInclude;

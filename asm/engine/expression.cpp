@@ -109,6 +109,7 @@ const char* EvalTerm(RunContext& ctx, const char* p, int32_t& value, bool& known
         std::size_t len = static_cast<std::size_t>(p - start);
         std::string_view name(start, len < kSignificantName ? len : kSignificantName);
         const SymbolRecord* rec = ctx.symbols.find(name);
+        if (ctx.reuseLines && !ctx.pass2()) ctx.reads.note(rec);
         if (rec) {
             if (rec->flags & SymbolRecord::kRegisterList) {
                 v = 0;

@@ -31,6 +31,55 @@ bool Accepts(const InstrVariant& v, const Operand& src, const Operand& dst, bool
     return haveDst && (dst.kind & v.dst);
 }
 
+// Pass 2 of a line pass 1 parsed: when it starts where it started in pass 1 and every symbol
+// it read has been defined again in this pass, its operands are what pass 1 found and only
+// the encoding is left. False when the line must be assembled from its text.
+bool ReassembleParsed(RunContext& ctx, const char* line, ErreurAsm& err) {
+    const std::size_t index = static_cast<std::size_t>(ctx.lineSequence);
+    if (index >= ctx.parsedIndex.size() || ctx.parsedIndex[index] == 0) return false;
+    const ParsedLine& pl = ctx.parsed[ctx.parsedIndex[index] - 1];
+    if (pl.location != ctx.location() || pl.section != ctx.sections->currentIndex()) return false;
+    for (int i = 0; i < pl.symbolCount; ++i)
+        if (!(pl.symbols[i]->flags & SymbolRecord::kDefinedThisPass)) return false;
+
+    if (ctx.location() & 1) {
+        ctx.advance(1);
+        ctx.listing.startLine(static_cast<uint32_t>(ctx.location()));
+    }
+    if (pl.labelLength != 0) {
+        ctx.symbols.define(std::string_view(line + pl.labelOffset, pl.labelLength), ctx.location(), ctx.pass, err);
+        if (err.LitCode() > 0x400) return true;
+    }
+    Encode(ctx, pl.family, pl.skeleton, pl.size, pl.src, pl.dst, err);
+    return true;
+}
+
+// Keeps what pass 1 found for an instruction line that assembled without any diagnostic
+// and read no symbol whose value pass 2 could see differently.
+void KeepParsed(RunContext& ctx, const char* line, std::string_view label, int32_t location, int section, Family family,
+                uint16_t skeleton, int size, const Operand& src, const Operand& dst, const ErreurAsm& err) {
+    if (err.LitCode() != 0 || ctx.reads.unusable || ctx.lineSequence < 0) return;
+    ParsedLine pl;
+    pl.src = src;
+    pl.dst = dst;
+    pl.symbolCount = ctx.reads.count;
+    for (int i = 0; i < pl.symbolCount; ++i) pl.symbols[i] = ctx.reads.symbols[i];
+    pl.location = location;
+    pl.section = section;
+    pl.skeleton = skeleton;
+    pl.size = static_cast<uint8_t>(size);
+    pl.family = family;
+    if (!label.empty()) {
+        pl.labelOffset = static_cast<uint8_t>(label.data() - line);
+        pl.labelLength = static_cast<uint8_t>(label.size());
+        if (pl.labelOffset != label.data() - line) return;  // a label far along a long line
+    }
+    const std::size_t index = static_cast<std::size_t>(ctx.lineSequence);
+    if (index >= ctx.parsedIndex.size()) ctx.parsedIndex.resize(index + index / 2 + 1024, 0);
+    ctx.parsed.push_back(pl);
+    ctx.parsedIndex[index] = static_cast<uint32_t>(ctx.parsed.size());
+}
+
 }  // namespace
 
 void EmitValue(RunContext& ctx, uint32_t value, int size) {
@@ -42,6 +91,14 @@ void EmitValue(RunContext& ctx, uint32_t value, int size) {
 void AssembleLine(RunContext& ctx, const char* line, ErreurAsm& err) {
     const char* p = SkipBlanks(line);
     if (*p == '\0' || *p == '*') return;
+    if (ctx.reuseLines) {
+        if (ctx.pass2()) {
+            if (ReassembleParsed(ctx, line, err)) return;
+        } else {
+            ctx.reads = SymbolReads{};
+        }
+    }
+    const int32_t startLocation = ctx.reuseLines ? ctx.location() : 0;
 
     // A candidate label: the first character whatever it is, then name characters.
     const char* start = p;
@@ -89,7 +146,11 @@ void AssembleLine(RunContext& ctx, const char* line, ErreurAsm& err) {
     for (int i = 0; i < count; ++i) {
         const InstrVariant& v = variants[i];
         if (v.src == 0) {
-            Encode(ctx, v.family, SelectSkeleton(size, v, err), 0, src, dst, err);
+            const uint16_t skeleton = SelectSkeleton(size, v, err);
+            Encode(ctx, v.family, skeleton, 0, src, dst, err);
+            if (ctx.reuseLines && !ctx.pass2())
+                KeepParsed(ctx, line, label, startLocation, ctx.sections->currentIndex(), v.family, skeleton, 0, src,
+                           dst, err);
             return;
         }
         if (!srcParsed) {
@@ -138,7 +199,11 @@ void AssembleLine(RunContext& ctx, const char* line, ErreurAsm& err) {
             err.NewErreur(kErrInvalidAddressingMode);
             return;
         }
-        Encode(ctx, chosen->family, SelectSkeleton(size, *chosen, err), size, src, dst, err);
+        const uint16_t skeleton = SelectSkeleton(size, *chosen, err);
+        Encode(ctx, chosen->family, skeleton, size, src, dst, err);
+        if (ctx.reuseLines && !ctx.pass2())
+            KeepParsed(ctx, line, label, startLocation, ctx.sections->currentIndex(), chosen->family, skeleton, size,
+                       src, dst, err);
         return;
     }
     err.NewErreur(kErrInvalidAddressingMode);

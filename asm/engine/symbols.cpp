@@ -29,7 +29,7 @@ SymbolTable::Slot& SymbolTable::slotFor(std::string_view name, uint64_t hash) co
 }
 
 void SymbolTable::grow() {
-    std::vector<Slot> old = std::move(m_slots);
+    auto old = std::move(m_slots);
     m_slots.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
     for (const Slot& slot : old)
         if (slot.record) slotFor(slot.record->name, slot.hash) = slot;

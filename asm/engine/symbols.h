@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/big_allocator.h"
+
 class ErreurAsm;
 
 namespace qubrix {
@@ -48,7 +50,7 @@ private:
     Slot& slotFor(std::string_view name, uint64_t hash) const;
     void grow();
 
-    mutable std::vector<Slot> m_slots;
+    mutable std::vector<Slot, BigAllocator<Slot>> m_slots;
     std::deque<SymbolRecord> m_records;  // stable addresses for the whole run
 };
 
