@@ -6,48 +6,22 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
+#include "../../support/process.h"
+
 using korvan::monitor::SRecord;
 using korvan::monitor::SRecordError;
 using Bytes = std::vector<unsigned char>;
 
 namespace {
 
-// A scratch folder removed with everything in it.
-struct ScratchDir {
-    fs::path path;
-    ScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "korvan-srec-XXXXXX").string();
-        path = mkdtemp(pattern.data());
-    }
-    ~ScratchDir() { fs::remove_all(path); }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(path / name, std::ios::binary) << text;
-        return (path / name).string();
-    }
-};
+using ScratchDir = korvan::test::TempDir;
 
-// One well-formed record line (no line end): type, address of addressBytes bytes, data.
-std::string Rec(char type, uint32_t address, const Bytes& data = {}) {
-    const int addressBytes = type == '3' || type == '7' ? 4 : type == '2' || type == '8' ? 3 : 2;
-    Bytes body{static_cast<unsigned char>(addressBytes + data.size() + 1)};
-    for (int i = addressBytes - 1; i >= 0; --i) body.push_back(static_cast<unsigned char>(address >> (8 * i)));
-    body.insert(body.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (unsigned char b : body) sum += b;
-    body.push_back(static_cast<unsigned char>(~sum));
-    std::string line = std::string("S") + type;
-    char hex[3];
-    for (unsigned char b : body) {
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        line += hex;
-    }
-    return line;
+// One well-formed record line (no line end).
+std::string Rec(int type, uint32_t address, const Bytes& data = {}) {
+    return korvan::test::srecord(type, address, data);
 }
 
 // The record with lower-case hexadecimal digits.
@@ -121,39 +95,39 @@ TEST(SRecordReader, BlocksAndEntry) {
         // clang-format off
     } cases[] = {
         {"contiguous records merge",
-         Lines({Rec('0', 0, {'h', 'i'}), Rec('3', 0x802000, {0x11, 0x22}), Rec('3', 0x802002, {0x33, 0x44, 0x55}),
-                Rec('5', 2), Rec('7', 0x802000)}),
+         Lines({Rec(0, 0, {'h', 'i'}), Rec(3, 0x802000, {0x11, 0x22}), Rec(3, 0x802002, {0x33, 0x44, 0x55}),
+                Rec(5, 2), Rec(7, 0x802000)}),
          {{0x802000, {0x11, 0x22, 0x33, 0x44, 0x55}}}, 0x802000},
         {"a gap starts a second block at its own address",
-         Lines({Rec('3', 0x1000, Counting(4, 1)), Rec('3', 0x2000, Counting(2, 5)), Rec('7', 0x1000)}),
+         Lines({Rec(3, 0x1000, Counting(4, 1)), Rec(3, 0x2000, Counting(2, 5)), Rec(7, 0x1000)}),
          {{0x1000, Counting(4, 1)}, {0x2000, Counting(2, 5)}}, 0x1000},
         {"a record crossing 1017 bytes starts the next block",
-         Lines({Rec('3', 0x10000, r250), Rec('3', 0x100FA, r250), Rec('3', 0x101F4, r250), Rec('3', 0x102EE, r250),
-                Rec('3', 0x103E8, r250)}),
+         Lines({Rec(3, 0x10000, r250), Rec(3, 0x100FA, r250), Rec(3, 0x101F4, r250), Rec(3, 0x102EE, r250),
+                Rec(3, 0x103E8, r250)}),
          {{0x10000, Concat(Concat(r250, r250), Concat(r250, r250))}, {0x103E8, r250}}, 0},
         {"exactly 1017 bytes fill one block",
-         Lines({Rec('3', 0x10000, r250), Rec('3', 0x100FA, r250), Rec('3', 0x101F4, r250), Rec('3', 0x102EE, r250),
-                Rec('3', 0x103E8, Counting(17)), Rec('3', 0x103F9, {0xEE})}),
+         Lines({Rec(3, 0x10000, r250), Rec(3, 0x100FA, r250), Rec(3, 0x101F4, r250), Rec(3, 0x102EE, r250),
+                Rec(3, 0x103E8, Counting(17)), Rec(3, 0x103F9, {0xEE})}),
          {{0x10000, Concat(Concat(Concat(r250, r250), Concat(r250, r250)), Counting(17))}, {0x103F9, {0xEE}}}, 0},
-        {"S7 at address 0", Lines({Rec('3', 0x400, {0xAA}), Rec('7', 0)}), {{0x400, {0xAA}}}, 0},
+        {"S7 at address 0", Lines({Rec(3, 0x400, {0xAA}), Rec(7, 0)}), {{0x400, {0xAA}}}, 0},
         {"S1 and S2 data merge across 16-bit addresses; S8 gives the entry",
-         Lines({Rec('1', 0xFFFE, {1, 2}), Rec('2', 0x10000, {3, 4}), Rec('2', 0x20000, {5}), Rec('8', 0x10000)}),
+         Lines({Rec(1, 0xFFFE, {1, 2}), Rec(2, 0x10000, {3, 4}), Rec(2, 0x20000, {5}), Rec(8, 0x10000)}),
          {{0xFFFE, {1, 2, 3, 4}}, {0x20000, {5}}}, 0x10000},
         {"S9 does not end the data; the S7 after it gives the entry",
-         Lines({Rec('3', 0x802000, {0x4E, 0x71}), Rec('9', 0), Rec('3', 0x802002, {0x4E, 0x75}), Rec('7', 0x802000)}),
+         Lines({Rec(3, 0x802000, {0x4E, 0x71}), Rec(9, 0), Rec(3, 0x802002, {0x4E, 0x75}), Rec(7, 0x802000)}),
          {{0x802000, {0x4E, 0x71, 0x4E, 0x75}}}, 0x802000},
         {"CR LF line ends, blank lines and lower-case digits",
-         "\r\n" + Rec('3', 0x100, {1}) + "\r\n\r\n" + Lower(Rec('3', 0x101, {0xAB})) + " \r\n" + Rec('7', 0x100) + "\r\n",
+         "\r\n" + Rec(3, 0x100, {1}) + "\r\n\r\n" + Lower(Rec(3, 0x101, {0xAB})) + " \r\n" + Rec(7, 0x100) + "\r\n",
          {{0x100, {1, 0xAB}}}, 0x100},
         {"a record without data neither ends nor splits a block",
-         Lines({Rec('3', 0x1000, {1, 2}), Rec('3', 0x5000), Rec('3', 0x1002, {3})}), {{0x1000, {1, 2, 3}}}, 0},
-        {"only a header and an end record", Lines({Rec('0', 0), Rec('5', 0), Rec('9', 0)}), {}, 0},
+         Lines({Rec(3, 0x1000, {1, 2}), Rec(3, 0x5000), Rec(3, 0x1002, {3})}), {{0x1000, {1, 2, 3}}}, 0},
+        {"only a header and an end record", Lines({Rec(0, 0), Rec(5, 0), Rec(9, 0)}), {}, 0},
     };
     // clang-format on
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SRecord reader(dir.Write("case.abs", c.text));
+        SRecord reader(dir.write("case.abs", c.text));
         ASSERT_EQ(reader.error(), SRecordError::None) << reader.errorMessage(true);
         EXPECT_EQ(Drain(reader), c.blocks);
         EXPECT_EQ(reader.EntryAddress(), c.entry);
@@ -162,7 +136,7 @@ TEST(SRecordReader, BlocksAndEntry) {
 
 TEST(SRecordReader, HeaderBytesOfABlock) {
     ScratchDir dir;
-    SRecord reader(dir.Write("three.abs", Lines({Rec('3', 0x802000, {0x11, 0x22, 0x33})})));
+    SRecord reader(dir.write("three.abs", Lines({Rec(3, 0x802000, {0x11, 0x22, 0x33})})));
     unsigned char buffer[korvan::monitor::kBlockBufferSize];
     int length = 0;
     uint32_t address = 0;
@@ -173,7 +147,7 @@ TEST(SRecordReader, HeaderBytesOfABlock) {
 }
 
 TEST(SRecordReader, ProgressCountsLineReads) {
-    const std::string s9 = Rec('9', 0);
+    const std::string s9 = Rec(9, 0);
     struct Case {
         const char* name;
         std::string text;
@@ -188,7 +162,7 @@ TEST(SRecordReader, ProgressCountsLineReads) {
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SRecord reader(dir.Write("p.abs", c.text));
+        SRecord reader(dir.write("p.abs", c.text));
         EXPECT_EQ(reader.TotalLines(), c.total);
         EXPECT_EQ(reader.LinesRead(), 0);
         Drain(reader);
@@ -197,7 +171,7 @@ TEST(SRecordReader, ProgressCountsLineReads) {
 }
 
 TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
-    const std::string good = Rec('3', 0x802000, {0x4E, 0x71});  // S307008020004E7199
+    const std::string good = Rec(3, 0x802000, {0x4E, 0x71});  // S307008020004E7199
     auto with = [&](std::size_t at, char c) {
         std::string s = good;
         s[at] = c;
@@ -210,24 +184,24 @@ TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
         int line;
         // clang-format off
     } cases[] = {
-        {"bad checksum after a good record", Lines({good, with(good.size() - 1, 'A'), Rec('7', 0)}),
+        {"bad checksum after a good record", Lines({good, with(good.size() - 1, 'A'), Rec(7, 0)}),
          SRecordError::BadChecksum, 2},
-        {"bad hexadecimal digit", Lines({Rec('0', 0), good, with(9, 'G')}), SRecordError::BadHexDigit, 3},
+        {"bad hexadecimal digit", Lines({Rec(0, 0), good, with(9, 'G')}), SRecordError::BadHexDigit, 3},
         {"record cut by a byte", Lines({good, good.substr(0, good.size() - 2)}), SRecordError::BadLength, 2},
         {"record cut by a digit", Lines({good.substr(0, good.size() - 1)}), SRecordError::BadRecord, 1},
         {"count too short for the address", Lines({"S30200FD"}), SRecordError::BadLength, 1},
         {"not a record", Lines({good, "", "hello"}), SRecordError::BadRecord, 3},
         {"reserved S4", Lines({"S4030000FC"}), SRecordError::BadRecord, 1},
-        {"data past FFFFFFFF", Lines({Rec('3', 0xFFFFFFFF, {1, 2})}), SRecordError::BadAddress, 1},
-        {"end record carrying data", Lines({good, Rec('3', 0x802000, {1}).replace(1, 1, "7")}),
+        {"data past FFFFFFFF", Lines({Rec(3, 0xFFFFFFFF, {1, 2})}), SRecordError::BadAddress, 1},
+        {"end record carrying data", Lines({good, Rec(3, 0x802000, {1}).replace(1, 1, "7")}),
          SRecordError::BadLength, 2},
-        {"data behind the entry record", Lines({good, Rec('7', 0x802000), good}), SRecordError::DataAfterEntry, 3},
+        {"data behind the entry record", Lines({good, Rec(7, 0x802000), good}), SRecordError::DataAfterEntry, 3},
     };
     // clang-format on
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = dir.Write("bad.abs", c.text);
+        const std::string path = dir.write("bad.abs", c.text);
         SRecord reader(path);
         EXPECT_EQ(reader.error(), c.error);
         EXPECT_EQ(reader.errorLine(), c.line);
@@ -240,7 +214,7 @@ TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
 
 TEST(SRecordReader, MessagesNameFileAndLine) {
     ScratchDir dir;
-    const std::string bad = dir.Write("main.abs", Lines({Rec('0', 0), "S307008020004E719A"}));
+    const std::string bad = dir.write("main.abs", Lines({Rec(0, 0), "S307008020004E719A"}));
     SRecord checksum(bad);
     EXPECT_EQ(checksum.errorMessage(true), bad + ", line 2: bad checksum");
     EXPECT_EQ(checksum.errorMessage(false), bad + ", ligne 2 : somme de contrôle incorrecte");
@@ -251,7 +225,7 @@ TEST(SRecordReader, MessagesNameFileAndLine) {
         EXPECT_EQ(missing.errorMessage(true), path + ": cannot open the file");
         EXPECT_TRUE(Drain(missing).empty());
     }
-    SRecord fine(dir.Write("fine.abs", Lines({Rec('9', 0)})));
+    SRecord fine(dir.write("fine.abs", Lines({Rec(9, 0)})));
     EXPECT_EQ(fine.errorMessage(true), "");
 }
 

@@ -27,6 +27,7 @@
 
 #include <memory>
 
+#include "../../support/process.h"
 #include "../qt_test_support.h"
 #include "build/assemble_command.h"
 #include "build/gnu_commands.h"
@@ -52,43 +53,23 @@ using namespace wbtest;
 
 namespace {
 
-// The bytes of one direction ("in" or "out") of a trace: one line per chunk, "time direction
-// hex bytes".
-QByteArray tracedBytes(const QString& path, const QByteArray& direction) {
-    QByteArray bytes;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return bytes;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 2 || fields.at(1) != direction) continue;
-        for (qsizetype i = 2; i < fields.size(); ++i) bytes += char(fields.at(i).toUInt(nullptr, 16));
-    }
-    return bytes;
-}
-
-// korvan-sim on a pseudo-terminal, with its conversation traced to a file.
+// korvan-sim on a pseudo-terminal reached through a link in the test's folder, with its
+// conversation traced to a file.
 class Simulator {
 public:
     bool start(const QString& folder, const QStringList& extra) {
         m_link = folder + QStringLiteral("/line");
-        m_trace = folder + QStringLiteral("/trace.txt");
-        m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_proc.start(QStringLiteral(KORVAN_SIM),
-                     QStringList{QStringLiteral("--link"), m_link, QStringLiteral("--trace"), m_trace} + extra);
-        if (!m_proc.waitForStarted(5000)) return false;
+        m_trace = (folder + QStringLiteral("/trace.txt")).toStdString();
+        std::vector<std::string> args{"--link", m_link.toStdString(), "--trace", m_trace};
+        for (const QString& a : extra) args.push_back(a.toStdString());
+        m_proc = std::make_unique<korvan::test::Simulator>(args);
         // The first line is the pseudo-terminal's path; the link exists from then on.
-        for (int i = 0; i < 100 && !m_proc.canReadLine(); ++i) m_proc.waitForReadyRead(50);
-        return m_proc.canReadLine() && QFileInfo::exists(m_link);
-    }
-    ~Simulator() {
-        m_proc.terminate();
-        if (!m_proc.waitForFinished(3000)) m_proc.kill();
+        return !m_proc->firstLine().empty() && QFileInfo::exists(m_link);
     }
     const QString& link() const { return m_link; }
-    // Every byte the simulator received, in order.
-    QByteArray received() const { return tracedBytes(m_trace, "in"); }
-    // Every byte the simulator sent, in order.
-    QByteArray sent() const { return tracedBytes(m_trace, "out"); }
+    // Every byte the simulator received, or sent, in order.
+    QByteArray received() const { return QByteArray::fromStdString(korvan::test::tracedBytes(m_trace, "in")); }
+    QByteArray sent() const { return QByteArray::fromStdString(korvan::test::tracedBytes(m_trace, "out")); }
     // True once the monitor answered a command line sent after `mark` bytes of its output and
     // printed its next prompt (a program started by GO has stopped by then).
     bool answeredSince(qsizetype mark) const {
@@ -97,8 +78,9 @@ public:
     }
 
 private:
-    QProcess m_proc;
-    QString m_link, m_trace;
+    std::unique_ptr<korvan::test::Simulator> m_proc;
+    QString m_link;
+    std::string m_trace;
 };
 
 // The S-record file's data as the monitor must receive it: whole contiguous records merged into
@@ -224,26 +206,16 @@ private:
 
 // An S-record file of `size` bytes of 0x4E from $802000, in 16-byte records, entry $802000.
 QByteArray programOf(int size) {
-    QByteArray file = "S0030000FC\r\n";
-    for (uint32_t a = 0x802000; a < 0x802000u + uint32_t(size); a += 16) {
-        const QByteArray rec = QByteArray::fromHex(QString::asprintf("15%08X", a).toLatin1()) + QByteArray(16, '\x4E');
-        uint8_t sum = 0;
-        for (char c : rec) sum += uint8_t(c);
-        file += "S3" + rec.toHex().toUpper() + QByteArray::number(uint8_t(~sum), 16).rightJustified(2, '0').toUpper() +
-                "\r\n";
-    }
-    return file + "S705008020005A\r\n";
+    std::string file = korvan::test::srecord(0, 0) + "\r\n";
+    for (uint32_t a = 0x802000; a < 0x802000u + uint32_t(size); a += 16)
+        file += korvan::test::srecord(3, a, std::vector<uint8_t>(16, 0x4E)) + "\r\n";
+    return QByteArray::fromStdString(file + korvan::test::srecord(7, 0x802000) + "\r\n");
 }
 
 // An S-record file holding `code` at $802010, entry $802010.
 QByteArray codeAt802010(const QByteArray& code) {
-    const QByteArray rec =
-        QByteArray::fromHex(QString::asprintf("%02X00802010", int(code.size()) + 5).toLatin1()) + code;
-    uint8_t sum = 0;
-    for (char c : rec) sum += uint8_t(c);
-    return "S3" + rec.toHex().toUpper() + QByteArray::number(uint8_t(~sum), 16).rightJustified(2, '0').toUpper() +
-           "\r\nS70500802010" +
-           QByteArray::number(uint8_t(~(5 + 0x80 + 0x20 + 0x10)), 16).rightJustified(2, '0').toUpper() + "\r\n";
+    return QByteArray::fromStdString(korvan::test::srecord(3, 0x802010, {code.begin(), code.end()}) + "\r\n" +
+                                     korvan::test::srecord(7, 0x802010) + "\r\n");
 }
 
 QString screenText(const CDocMonitor* doc) {
@@ -299,13 +271,24 @@ class TstMonitor : public QObject {
         return QTest::qWaitFor([&] { return monitor() && screenText(monitor()->document()).contains(text); }, ms);
     }
     bool promptOnCursorRow() const { return monitor() && monitor()->document()->IsPromptOnCursorRow(); }
-    // Assembles the demo and leaves the assembler's dialog with Monitor; returns the .abs path.
-    QString assembleDemoToMonitor() {
-        const QString dir = m_work->path() + QStringLiteral("/src");
-        QDir().mkpath(dir);
-        for (const char* f : {"main.src", "defs.def"})
-            QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/demo/") + QLatin1String(f), dir + u'/' + QLatin1String(f));
-        if (!m_app->openSourceDocument(dir + QStringLiteral("/main.src"))) return {};
+    bool promptReady() {
+        return QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; },
+                               3000);
+    }
+    // Opens a source and builds it, with the assembler or for C with the GNU tools, leaving the
+    // build dialog with Monitor.
+    bool buildToMonitor(const QString& source) {
+        if (!m_app->openSourceDocument(source)) return false;
+        if (source.endsWith(QStringLiteral(".c"))) {
+            whileModal<korvan::build::CGnu>([](korvan::build::CGnu* dlg) {
+                auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
+                if (dlg->toolRunning() || dlg->stage() != 2 || !monitorButton->isEnabled()) return false;
+                QTimer::singleShot(0, monitorButton, &QAbstractButton::click);
+                return true;
+            });
+            frame()->runCommand(cmd::kGnuBuild);
+            return true;
+        }
         whileModal<qubrix::CAsmDlg>([](qubrix::CAsmDlg* dlg) {
             auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
             if (!dlg->started() || !monitorButton || !monitorButton->isEnabled()) return false;
@@ -313,7 +296,36 @@ class TstMonitor : public QObject {
             return true;
         });
         frame()->runCommand(cmd::kAssemble);
-        return dir + QStringLiteral("/main.abs");
+        return true;
+    }
+    // Assembles the demo and leaves the assembler's dialog with Monitor; returns the .abs path.
+    QString assembleDemoToMonitor() {
+        const QString dir = m_work->path() + QStringLiteral("/src");
+        QDir().mkpath(dir);
+        for (const char* f : {"main.src", "defs.def"})
+            QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/demo/") + QLatin1String(f), dir + u'/' + QLatin1String(f));
+        return buildToMonitor(dir + QStringLiteral("/main.src")) ? dir + QStringLiteral("/main.abs") : QString();
+    }
+    // The simulator, the default GNU options and the C example in the work folder; the example's
+    // path, or nothing when this machine has no cross compiler.
+    QString startWithCExample() {
+        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")});
+        const auto d = korvan::build::gnu::defaultOptions(korvan::build::runtimeFolder().toStdString());
+        setStore(QStringLiteral("GNU/CFLAG"), QString::fromStdString(d.compiler));
+        setStore(QStringLiteral("GNU/LFLAG"), QString::fromStdString(d.linker));
+        setStore(QStringLiteral("GNU/FICHIER"), QString::fromStdString(korvan::build::gnu::joinFileList(d.files)));
+        start();
+        if (!m_app->toolchainPresent()) return {};
+        const QString dir = m_work->path() + QStringLiteral("/c");
+        QDir().mkpath(dir);
+        QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c"), dir + QStringLiteral("/main.c"));
+        return dir + QStringLiteral("/main.c");
+    }
+    // Downloads a program through the monitor window until the module has its entry in PC.
+    bool downloaded(const QString& abs, const QByteArray& pcSet) {
+        QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
+        return QTest::qWaitFor([&] { return m_sim->received().endsWith(pcSet); }, 5000) &&
+               QTest::qWaitFor([] { return !QApplication::activeModalWidget(); }, 5000);
     }
 
     // The 1-based line of file that holds text.
@@ -731,33 +743,6 @@ private slots:
         QCOMPARE(m_sim->received(), QByteArray("ve\rve\r"));
     }
 
-    // Cancel while a block waits: no further block and no "PC=", but the lone CR that ends the
-    // monitor's load mode, after which the monitor answers commands again.
-    void cancelDuringDownload() {
-        startSimulator({QStringLiteral("--no-ack")}, 0, 0);
-        const QString abs = writeFile(m_work->path() + QStringLiteral("/big.abs"), programOf(4096));
-        start();
-        frame()->runCommand(cmd::kMonitorWindow);
-        QVERIFY(monitor());
-        // Cancelled while the first block, whole on the line, waits for its acknowledgement.
-        whileModal<LoadSR>([this](LoadSR* dlg) {
-            if (dlg->blocksSent() < 1 || m_sim->received().size() < 4 + 6 + 1008) return false;
-            QTimer::singleShot(0, dlg->findChild<QPushButton*>(QStringLiteral("cancelButton")),
-                               &QAbstractButton::click);
-            return true;
-        });
-        QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
-        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 10000);
-        uint32_t entry = 0;
-        const QByteArray expected = QByteArray("LO\r\x16") + expectedBlocks(abs, &entry).left(6 + 1008) + "\r";
-        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().size() >= expected.size(); }, 3000));
-        QTest::qWait(300);
-        QCOMPARE(m_sim->received().toHex(' '), expected.toHex(' '));
-        const qsizetype mark = m_sim->sent().size();
-        monitor()->document()->channel().SendString("ve\r");
-        QVERIFY(QTest::qWaitFor([&] { return m_sim->answeredSince(mark); }, 3000));
-    }
-
     // A download that the module stops acknowledging (or answers with garbage, or vanishes
     // under) stops at that block with a message naming it and the bytes sent, ends load mode
     // with a lone CR while the line lives, and is never taken as complete; Cancel sends the CR
@@ -904,9 +889,7 @@ private slots:
         connect(monitor()->document(), &CDocMonitor::registersParsed, this, [&dumps] { ++dumps; });
         for (const QString& step : steps) {
             if (step == QLatin1String("download")) {
-                QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
-                QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802010\r"); }, 5000));
-                QTRY_VERIFY(!QApplication::activeModalWidget());
+                QVERIFY(downloaded(abs, "PC=802010\r"));
             } else {
                 const int before = dumps;
                 monitor()->document()->channel().SendString(step == QLatin1String("dump") ? "dr\r" : "ss\r");
@@ -939,16 +922,13 @@ private slots:
         start();
         frame()->runCommand(cmd::kMonitorWindow);
         QVERIFY(monitor());
-        QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
-        QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802010\r"); }, 5000));
-        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(downloaded(abs, "PC=802010\r"));
         QVERIFY(frame()->runCommand(cmd::kCpuRegisters));
         auto* data = monitor()->cpuDialog()->findChild<QListWidget*>(QStringLiteral("dataList"));
         auto* pc = monitor()->cpuDialog()->findChild<QPushButton*>(QStringLiteral("pcButton"));
         QTRY_COMPARE_WITH_TIMEOUT(pc->text(), QStringLiteral("PC = 00802010"), 3000);
         QCOMPARE(data->item(4)->text(), QStringLiteral("D4 = 00000000"));
-        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; },
-                                3000));
+        QVERIFY(promptReady());
         whenModal<Executer>([](Executer* dlg) { QTimer::singleShot(0, dlg, &QDialog::accept); });
         frame()->runCommand(cmd::kRun);
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("GO 802010\r"); }, 3000));
@@ -963,28 +943,12 @@ private slots:
     // The C example built with the default GNU options, left with Monitor: the module receives
     // the program, and Run makes it print through the run-time into the terminal.
     void cExampleRunsOnTheModule() {
-        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")});
-        const auto d = korvan::build::gnu::defaultOptions(korvan::build::runtimeFolder().toStdString());
-        setStore(QStringLiteral("GNU/CFLAG"), QString::fromStdString(d.compiler));
-        setStore(QStringLiteral("GNU/LFLAG"), QString::fromStdString(d.linker));
-        setStore(QStringLiteral("GNU/FICHIER"), QString::fromStdString(korvan::build::gnu::joinFileList(d.files)));
-        start();
-        if (!m_app->toolchainPresent()) QSKIP("no m68k cross compiler on this machine");
-        const QString dir = m_work->path() + QStringLiteral("/c");
-        QDir().mkpath(dir);
-        QVERIFY(QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c"), dir + QStringLiteral("/main.c")));
-        QVERIFY(m_app->openSourceDocument(dir + QStringLiteral("/main.c")));
-        whileModal<korvan::build::CGnu>([](korvan::build::CGnu* dlg) {
-            auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
-            if (dlg->toolRunning() || dlg->stage() != 2 || !monitorButton->isEnabled()) return false;
-            QTimer::singleShot(0, monitorButton, &QAbstractButton::click);
-            return true;
-        });
-        frame()->runCommand(cmd::kGnuBuild);
+        const QString mainC = startWithCExample();
+        if (mainC.isEmpty()) QSKIP("no m68k cross compiler on this machine");
+        QVERIFY(buildToMonitor(mainC));
         QTRY_VERIFY_WITH_TIMEOUT(monitor(), 30000);
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802000\r"); }, 10000));
-        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; },
-                                3000));
+        QVERIFY(promptReady());
         // No dump was asked for yet: Run offers the entry of the program just downloaded.
         QString prefilled;
         whenModal<Executer>([&prefilled](Executer* dlg) {
@@ -1018,14 +982,7 @@ private slots:
         demo.replace(from, to - from, QStringLiteral("         INCLUDE sum.inc\n"));
         writeFile(dir + QStringLiteral("/main.src"), demo.toLatin1());
         const QString mainSrc = dir + QStringLiteral("/main.src"), sumInc = dir + QStringLiteral("/sum.inc");
-        QVERIFY(m_app->openSourceDocument(mainSrc));
-        whileModal<qubrix::CAsmDlg>([](qubrix::CAsmDlg* dlg) {
-            auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
-            if (!dlg->started() || !monitorButton || !monitorButton->isEnabled()) return false;
-            QTimer::singleShot(0, monitorButton, &QAbstractButton::click);
-            return true;
-        });
-        frame()->runCommand(cmd::kAssemble);
+        QVERIFY(buildToMonitor(mainSrc));
         QTRY_VERIFY_WITH_TIMEOUT(monitor() && session()->programLoaded() && !session()->busy(), 10000);
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802000\r"); }, 10000));
         korvan::debug::ProgramImage image;
@@ -1104,26 +1061,10 @@ private slots:
     // The C example built -O0 -g: a breakpoint in sum() found through DWARF, Run stopping
     // there with the function named, and step out back to main's line of the call.
     void debugCProgram() {
-        startSimulator({QStringLiteral("--line-bps"), QStringLiteral("0")});
-        const auto d = korvan::build::gnu::defaultOptions(korvan::build::runtimeFolder().toStdString());
-        setStore(QStringLiteral("GNU/CFLAG"), QString::fromStdString(d.compiler));
-        setStore(QStringLiteral("GNU/LFLAG"), QString::fromStdString(d.linker));
-        setStore(QStringLiteral("GNU/FICHIER"), QString::fromStdString(korvan::build::gnu::joinFileList(d.files)));
-        start();
-        if (!m_app->toolchainPresent()) QSKIP("no m68k cross compiler on this machine");
-        QVERIFY(d.compiler.find("-O0 -g") != std::string::npos);
-        const QString dir = m_work->path() + QStringLiteral("/c");
-        QDir().mkpath(dir);
-        const QString mainC = dir + QStringLiteral("/main.c");
-        QVERIFY(QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c"), mainC));
-        QVERIFY(m_app->openSourceDocument(mainC));
-        whileModal<korvan::build::CGnu>([](korvan::build::CGnu* dlg) {
-            auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
-            if (dlg->toolRunning() || dlg->stage() != 2 || !monitorButton->isEnabled()) return false;
-            QTimer::singleShot(0, monitorButton, &QAbstractButton::click);
-            return true;
-        });
-        frame()->runCommand(cmd::kGnuBuild);
+        const QString mainC = startWithCExample();
+        if (mainC.isEmpty()) QSKIP("no m68k cross compiler on this machine");
+        QVERIFY(storeValue(QStringLiteral("GNU/CFLAG")).contains(QStringLiteral("-O0 -g")));
+        QVERIFY(buildToMonitor(mainC));
         QTRY_VERIFY_WITH_TIMEOUT(monitor() && session()->programLoaded() && !session()->busy(), 30000);
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("PC=802000\r"); }, 10000));
 
@@ -1197,8 +1138,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return m_sim->received().endsWith("GO 802000\r"); }, 3000));
         // Keys sent while the program runs would be its input: wait for the monitor's prompt.
         QVERIFY(QTest::qWaitFor([&] { return m_sim->answeredSince(mark); }, 10000));
-        QVERIFY(QTest::qWaitFor([&] { return promptOnCursorRow() && monitor()->document()->screen().cursorCol() == 5; },
-                                3000));
+        QVERIFY(promptReady());
 
         // Step: its dump refreshes the register window, whatever the module did.
         const QByteArray before = m_sim->received();
