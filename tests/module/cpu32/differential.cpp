@@ -8,6 +8,7 @@
 // tools are missing (ctest reports a skip).
 #include "cpu32/cpu32.h"
 #include "ram_bus.h"
+#include "../../support/table.h"
 
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -182,54 +184,68 @@ const char* kConditions[] = {"t",  "f",  "hi", "ls", "cc", "cs", "ne", "eq",
 
 using Family = std::function<void(Builder&, Case&)>;
 
+// Expands a template of the families file (the notation is described there).
+std::string expand(Builder& b, const std::string& t) {
+    static const std::map<std::string, unsigned> kModes = {
+        {"all", kAll},       {"data", kData},       {"alt", kAlt}, {"dataalt", kDataAlt},
+        {"memalt", kMemAlt}, {"control", kControl}, {"pcd", kPcD}, {"pci", kPcI}};
+    std::string out;
+    int size = 4;
+    for (std::size_t i = 0; i < t.size();) {
+        if (t[i] != '{') {
+            out += t[i++];
+            continue;
+        }
+        const std::size_t end = t.find('}', i);
+        const std::string token = t.substr(i + 1, end - i - 1), arg = token.substr(token.find(':') + 1);
+        i = end + 1;
+        std::vector<std::string> parts;
+        std::istringstream split(token.find('|') != std::string::npos ? token : arg);
+        for (std::string part; std::getline(split, part, token.find('|') != std::string::npos ? '|' : ':');)
+            parts.push_back(part);
+        if (token.find('|') != std::string::npos) {
+            out += parts[b.below(unsigned(parts.size()))];
+        } else if (token.starts_with("s:") || token.starts_with("S:")) {
+            const char letter = arg[b.below(unsigned(arg.size()))];
+            size = letter == 'b' ? 1 : letter == 'w' ? 2 : 4;
+            if (token[0] == 's') out += sfx(size);
+        } else if (token.starts_with("ea:")) {
+            unsigned modes = 0;
+            std::istringstream names(arg);
+            for (std::string name; std::getline(names, name, '+');) modes |= kModes.at(name);
+            out += b.ea(size, modes);
+        } else if (token.starts_with("n:") || token.starts_with("e:")) {
+            const int lo = std::stoi(parts.at(0)), hi = std::stoi(parts.at(1)), step = token[0] == 'e' ? 2 : 1;
+            out += std::to_string(lo + step * int(b.below(unsigned((hi - lo) / step + 1))));
+        } else if (token == "d") {
+            out += b.d(b.freeD());
+        } else if (token == "a") {
+            out += b.a(b.below(7));
+        } else if (token == "base") {
+            out += b.a(b.base());
+        } else if (token == "imm") {
+            out += std::to_string(b.immediate(size));
+        } else if (token == "cc" || token == "cc2") {
+            out += token == "cc" ? kConditions[b.below(16)] : kConditions[2 + b.below(14)];
+        } else {
+            throw std::runtime_error("unknown template field {" + token + "}");
+        }
+    }
+    return out;
+}
+
 std::vector<std::pair<std::string, Family>> families() {
+    // The families written as templates, rows of one name grouped.
     std::vector<std::pair<std::string, Family>> f;
-    f.push_back({"move", [](Builder& b, Case& c) {
-                     const int s = anySize(b);
-                     c.body = std::string("move") + sfx(s) + " " + b.ea(s, kAll) + "," + b.ea(s, kDataAlt);
-                 }});
-    f.push_back({"movea", [](Builder& b, Case& c) {
-                     const int s = wordOrLong(b);
-                     c.body = std::string("movea") + sfx(s) + " " + b.ea(s, kAll) + "," + b.a(b.below(7));
-                 }});
-    f.push_back({"moveq", [](Builder& b, Case& c) {
-                     c.body = "moveq #" + std::to_string(int(b.below(256)) - 128) + "," + b.d(b.freeD());
-                 }});
-    for (const char* op : {"add", "sub", "and", "or", "cmp"}) {
-        f.push_back({std::string(op) + "-to-d", [op](Builder& b, Case& c) {
-                         const int s = anySize(b);
-                         const bool logic = (op[0] == 'a' && op[1] == 'n') || op[0] == 'o';
-                         c.body = std::string(op) + sfx(s) + " " + b.ea(s, logic ? kData : kAll) + "," + b.d(b.freeD());
-                     }});
+    std::map<std::string, std::vector<std::string>> templates;
+    std::vector<std::string> order;
+    for (const korvan::test::Row& row : korvan::test::readTable(KORVAN_CPU32_TEST_DATA "/families.txt", 2)) {
+        if (templates[row[0]].empty()) order.push_back(row[0]);
+        templates[row[0]].push_back(row[1]);
     }
-    for (const char* op : {"add", "sub", "and", "or", "eor"}) {
-        f.push_back({std::string(op) + "-to-ea", [op](Builder& b, Case& c) {
-                         const int s = anySize(b);
-                         c.body = std::string(op) + sfx(s) + " " + b.d(b.freeD()) + "," +
-                                  b.ea(s, op[0] == 'e' ? kDataAlt : kMemAlt);
-                     }});
-    }
-    for (const char* op : {"adda", "suba", "cmpa"}) {
-        f.push_back({op, [op](Builder& b, Case& c) {
-                         const int s = wordOrLong(b);
-                         c.body = std::string(op) + sfx(s) + " " + b.ea(s, kAll) + "," + b.a(b.below(7));
-                     }});
-    }
-    for (const char* op : {"addi", "subi", "andi", "ori", "eori", "cmpi"}) {
-        f.push_back({op, [op](Builder& b, Case& c) {
-                         const int s = anySize(b);
-                         const bool cmp = op[0] == 'c';
-                         c.body = std::string(op) + sfx(s) + " #" + std::to_string(b.immediate(s)) + "," +
-                                  b.ea(s, cmp ? (kDataAlt | kPcD | kPcI) : kDataAlt);
-                     }});
-    }
-    for (const char* op : {"addq", "subq"}) {
-        f.push_back({op, [op](Builder& b, Case& c) {
-                         const int s = anySize(b);
-                         c.body =
-                             std::string(op) + sfx(s) + " #" + std::to_string(1 + b.below(8)) + "," + b.ea(s, kAlt);
-                     }});
-    }
+    for (const std::string& name : order)
+        f.push_back(
+            {name, [t = templates[name]](Builder& b, Case& c) { c.body = expand(b, t[b.below(unsigned(t.size()))]); }});
     for (const char* op : {"addx", "subx", "abcd", "sbcd"}) {
         f.push_back({op, [op](Builder& b, Case& c) {
                          const bool bcd = op[1] == 'b' || op[1] == 'c';
@@ -259,17 +275,7 @@ std::vector<std::pair<std::string, Family>> families() {
                          c.body = "nbcd (" + b.a(n) + ")";
                      }
                  }});
-    for (const char* op : {"neg", "negx", "not", "clr", "tst"}) {
-        f.push_back({op, [op](Builder& b, Case& c) {
-                         const int s = anySize(b);
-                         const bool tst = op[0] == 't';
-                         c.body = std::string(op) + sfx(s) + " " + b.ea(s, tst ? (s == 1 ? kData : kAll) : kDataAlt);
-                     }});
-    }
     for (const char* op : {"mulu", "muls"}) {
-        f.push_back({std::string(op) + ".w", [op](Builder& b, Case& c) {
-                         c.body = std::string(op) + ".w " + b.ea(2, kData) + "," + b.d(b.freeD());
-                     }});
         f.push_back({std::string(op) + ".l", [op](Builder& b, Case& c) {
                          const unsigned dl = b.freeD();
                          std::string dst = b.d(dl);
@@ -351,14 +357,6 @@ std::vector<std::pair<std::string, Family>> families() {
                  c.body = std::string(op) + " " + bit + "," + (reg ? b.d(b.freeD()) : b.ea(1, memModes));
              }});
     }
-    f.push_back({"scc", [](Builder& b, Case& c) {
-                     c.body = std::string("s") + kConditions[b.below(16)] + " " + b.ea(1, kDataAlt);
-                 }});
-    f.push_back({"bcc", [](Builder& b, Case& c) {
-                     const char* cc = kConditions[2 + b.below(14)];
-                     const char* w = b.below(3) == 0 ? ".l" : b.coin() ? ".w" : ".s";
-                     c.body = std::string("b") + cc + w + " 8f\n\tmoveq #1," + b.d(b.freeD()) + "\n8:";
-                 }});
     f.push_back({"dbcc", [](Builder& b, Case& c) {
                      const unsigned n = b.freeD();
                      b.pin(n, (b.value() & 0xFFFF0000) | b.below(5));
@@ -366,37 +364,11 @@ std::vector<std::pair<std::string, Family>> families() {
                      c.body = std::string("8:\taddq.l #3,") + b.d(acc == n ? (n + 1) & 7 : acc) + "\n\tdb" +
                               kConditions[b.below(16)] + " " + b.d(n) + ",8b";
                  }});
-    f.push_back({"bsr-jsr", [](Builder& b, Case& c) {
-                     const unsigned n = b.freeD();
-                     c.body = std::string(b.coin() ? "bsr 7f" : "jsr 7f") + "\n\tbra 8f\n7:\taddq.l #5," + b.d(n) +
-                              "\n\trts\n8:";
-                 }});
-    f.push_back({"rtr-rtd", [](Builder& b, Case& c) {
-                     if (b.coin())
-                         c.body = "pea 8f\n\tmove.w #" + std::to_string(b.below(0x10000)) + ",-(%sp)\n\trtr\n8:";
-                     else
-                         c.body = "pea 8f\n\trtd #" + std::to_string(2 * b.below(5)) + "\n8:";
-                 }});
-    f.push_back({"lea-pea", [](Builder& b, Case& c) {
-                     if (b.coin())
-                         c.body = "lea " + b.ea(4, kControl) + "," + b.a(b.below(7));
-                     else
-                         c.body = "pea " + b.ea(4, kControl) + "\n\tmove.l (%sp)+," + b.d(b.freeD());
-                 }});
     f.push_back({"link-unlk", [](Builder& b, Case& c) {
                      const unsigned n = b.base();
                      const std::string size = b.coin() ? ".w" : ".l";
                      c.body = "link" + size + " " + b.a(n) + ",#-" + std::to_string(2 * b.below(8)) + "\n\tmove.l " +
                               b.a(n) + "," + b.d(b.freeD()) + "\n\tmove.l %sp," + b.d(b.freeD()) + "\n\tunlk " + b.a(n);
-                 }});
-    f.push_back({"exg-swap-ext", [](Builder& b, Case& c) {
-                     switch (b.below(5)) {
-                     case 0: c.body = "exg " + b.d(b.freeD()) + "," + b.a(b.below(7)); break;
-                     case 1: c.body = "exg " + b.d(b.freeD()) + "," + b.d(b.freeD()); break;
-                     case 2: c.body = "swap " + b.d(b.freeD()); break;
-                     case 3: c.body = std::string(b.coin() ? "ext.w " : "ext.l ") + b.d(b.freeD()); break;
-                     default: c.body = "extb.l " + b.d(b.freeD()); break;
-                     }
                  }});
     f.push_back({"movem", [](Builder& b, Case& c) {
                      const int s = wordOrLong(b);
@@ -415,34 +387,6 @@ std::vector<std::pair<std::string, Family>> families() {
                          c.body = std::string("movem") + sfx(s) + " " +
                                   (post ? "(" + b.a(n) + ")+" : "(" + b.a(n) + ")") + "," + list;
                      }
-                 }});
-    f.push_back({"movep", [](Builder& b, Case& c) {
-                     const int s = wordOrLong(b);
-                     const unsigned n = b.base();
-                     const std::string mem = "(" + std::to_string(b.disp(20, 1)) + "," + b.a(n) + ")";
-                     c.body = std::string("movep") + sfx(s) + " " +
-                              (b.coin() ? b.d(b.freeD()) + "," + mem : mem + "," + b.d(b.freeD()));
-                 }});
-    f.push_back({"tas", [](Builder& b, Case& c) { c.body = "tas " + b.ea(1, kDataAlt); }});
-    f.push_back({"ccr", [](Builder& b, Case& c) {
-                     switch (b.below(4)) {
-                     case 0: c.body = "move.w " + b.ea(2, kData) + ",%ccr"; break;
-                     case 1: c.body = "move.w %ccr," + b.ea(2, kDataAlt); break;
-                     case 2: c.body = "andi.b #" + std::to_string(b.below(256)) + ",%ccr"; break;
-                     default:
-                         c.body =
-                             std::string(b.coin() ? "ori.b #" : "eori.b #") + std::to_string(b.below(256)) + ",%ccr";
-                         break;
-                     }
-                 }});
-    f.push_back({"cmpm", [](Builder& b, Case& c) {
-                     const int s = anySize(b);
-                     c.body = std::string("cmpm") + sfx(s) + " (" + b.a(b.base()) + ")+,(" + b.a(b.base()) + ")+";
-                 }});
-    f.push_back({"trapcc-false", [](Builder& b, Case& c) {
-                     // Only the not-taken forms: a taken trap ends the process under qemu.
-                     c.body = std::string("move.w #0,%ccr\n\t") +
-                              (b.coin() ? "trapv" : std::string("trapf") + (b.coin() ? ".w #1" : ""));
                  }});
     return f;
 }

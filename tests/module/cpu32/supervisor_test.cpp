@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
+
+#include "../../support/table.h"
 
 using namespace cpu32;
 
@@ -37,62 +40,25 @@ struct Fixture {
     }
 };
 
-struct ExceptionRow {
-    const char* name;
-    std::vector<uint16_t> code;
-    uint16_t sr;
-    uint32_t a0, d1;
-    uint8_t vector;
-    std::vector<uint16_t> frame;  // from the stack pointer up
-};
-
 TEST(Cpu32Exceptions, VectorsAndFrames) {
-    // clang-format off
-    const ExceptionRow rows[] = {
-        {"TRAP #5 from user mode", {0x4E45}, 0x0000, 0, 0, 37, {0x0000, 0x0080, 0x2002, 0x0094}},
-        {"ILLEGAL stacks its own address", {0x4AFC}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
-        {"BKPT unanswered is illegal", {0x4848}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
-        {"BGND without background mode", {0x4AFA}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
-        {"MOVE to SR in user mode", {0x46FC, 0x2000}, 0x0000, 0, 0, 8, {0x0000, 0x0080, 0x2000, 0x0020}},
-        {"RTE in user mode", {0x4E73}, 0x0004, 0, 0, 8, {0x0004, 0x0080, 0x2000, 0x0020}},
-        {"line A", {0xA123}, 0x2700, 0, 0, 10, {0x2700, 0x0080, 0x2000, 0x0028}},
-        {"line F", {0xF123}, 0x2700, 0, 0, 11, {0x2700, 0x0080, 0x2000, 0x002C}},
-        {"bit field instruction is illegal", {0xE8C0, 0x0000}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
-        {"memory indirect is illegal", {0x2030, 0x0161, 0x0008}, 0x2700, kData, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
-        {"MOVEC of a register the CPU32 lacks", {0x4E7A, 0x0002}, 0x2700, 0, 0, 4, {0x2700, 0x0080, 0x2000, 0x0010}},
-        {"DIVU.W by zero, six-word frame", {0x80FC, 0x0000}, 0x2701, 0, 0, 5,
-         {0x2700, 0x0080, 0x2004, 0x2014, 0x0080, 0x2000}},
-        {"CHK.W above the bound clears N", {0x43BC, 0x000A}, 0x2708, 0, 11, 6,
-         {0x2700, 0x0080, 0x2004, 0x2018, 0x0080, 0x2000}},
-        {"CHK.W below zero sets N", {0x43BC, 0x000A}, 0x2700, 0, 0xFFFF, 6,
-         {0x2708, 0x0080, 0x2004, 0x2018, 0x0080, 0x2000}},
-        {"TRAPV with V set", {0x4E76}, 0x2702, 0, 0, 7, {0x2702, 0x0080, 0x2002, 0x201C, 0x0080, 0x2000}},
-        {"TRAPT.W skips its operand", {0x50FA, 0x0001}, 0x2700, 0, 0, 7,
-         {0x2700, 0x0080, 0x2004, 0x201C, 0x0080, 0x2000}},
-        {"trace after NOP", {0x4E71}, 0xA700, 0, 0, 9, {0xA700, 0x0080, 0x2002, 0x2024, 0x0080, 0x2000}},
-        {"CHK2.B out of bounds", {0x00D0, 0x1800}, 0x2700, kData, 21, 6,
-         {0x2701, 0x0080, 0x2004, 0x2018, 0x0080, 0x2000}},
-        {"address error on an odd word read", {0x3010}, 0x2700, kData + 1, 0, 3,
-         {0x2700, 0x0080, 0x2000, 0xC00C, 0x0080, 0x3001, 0, 0, 0x0080, 0x2000, 0, 0x0065}},
-        {"bus error on an unmapped byte", {0x1010}, 0x2700, 0x00100000, 0, 2,
-         {0x2700, 0x0080, 0x2000, 0xC008, 0x0010, 0x0000, 0, 0, 0x0080, 0x2000, 0, 0x0055}},
-        {"bus error on a user write", {0x1080}, 0x0000, 0x00100000, 0, 2,
-         {0x0000, 0x0080, 0x2000, 0xC008, 0x0010, 0x0000, 0, 0, 0x0080, 0x2000, 0, 0x0011}},
-    };
-    // clang-format on
-    for (const auto& row : rows) {
-        Fixture f(row.code, row.sr);
-        f.cpu.regs().a[0] = row.a0;
-        f.cpu.regs().d[1] = row.d1;
+    using korvan::test::hex;
+    using korvan::test::words;
+    for (const korvan::test::Row& row : korvan::test::readTable(KORVAN_CPU32_TEST_DATA "/exceptions.txt", 7)) {
+        SCOPED_TRACE(row[0]);
+        const std::vector<uint16_t> frame = words(row[6]);
+        const unsigned vector = std::stoul(row[5]);
+        Fixture f(words(row[1]), uint16_t(hex(row[2])));
+        f.cpu.regs().a[0] = hex(row[3]);
+        f.cpu.regs().d[1] = hex(row[4]);
         f.bus.poke8(kData, 10);  // CHK2 bounds
         f.bus.poke8(kData + 1, 20);
         const StepResult s = f.cpu.step();
-        EXPECT_EQ(s.status, StepStatus::Exception) << row.name;
-        EXPECT_EQ(s.vector, row.vector) << row.name;
-        EXPECT_EQ(f.cpu.regs().pc, kHandlers + 4u * row.vector) << row.name;
-        EXPECT_EQ(f.cpu.regs().sr & 0xE000, 0x2000) << row.name << ": supervisor, trace off";
-        EXPECT_EQ(f.cpu.regs().a[7], kSsp - 2 * row.frame.size()) << row.name;
-        EXPECT_EQ(f.stackWords(row.frame.size()), row.frame) << row.name;
+        EXPECT_EQ(s.status, StepStatus::Exception);
+        EXPECT_EQ(s.vector, vector);
+        EXPECT_EQ(f.cpu.regs().pc, kHandlers + 4u * vector);
+        EXPECT_EQ(f.cpu.regs().sr & 0xE000, 0x2000) << "supervisor, trace off";
+        EXPECT_EQ(f.cpu.regs().a[7], kSsp - 2 * frame.size());
+        EXPECT_EQ(f.stackWords(frame.size()), frame);
     }
 }
 
