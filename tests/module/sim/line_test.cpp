@@ -1,29 +1,21 @@
 // The real korvan-sim program on its pseudo-terminal: answers, reopening, pacing, trace, options.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <poll.h>
 #include <regex>
-#include <spawn.h>
 #include <string>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
+#include "../../support/process.h"
 #include "line.h"
-#include "sim_process.h"
 
 namespace korvan::sim {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using test::Simulator;
+using test::TempDir;
 
 const std::string kVersionAnswer = "ve\r\nKORVAN CPU32 monitor 1.0 (simulated module)\r\n>>-> ";
 
@@ -46,12 +38,6 @@ std::string talk(const FileDescriptor& port, std::string_view bytes, std::string
     return Simulator::drain(port.get(), limit, until);
 }
 
-std::string slavePath(Simulator& sim) {
-    std::string line = sim.firstLine();
-    if (line.ends_with('\n')) line.pop_back();
-    return line;
-}
-
 TEST(Line, AnswersThroughALinkAcrossReopeningAndTraces) {
     TempDir dir;
     const fs::path link = dir.path / "module";
@@ -70,7 +56,7 @@ TEST(Line, AnswersThroughALinkAcrossReopeningAndTraces) {
         EXPECT_TRUE(out.ends_with(">>-> " + kVersionAnswer)) << out;
         EXPECT_EQ(talk(port, "ve\r", kVersionAnswer), kVersionAnswer);
     }
-    const std::string path = slavePath(sim);
+    const std::string path = sim.firstLine();
     ASSERT_TRUE(path.starts_with("/dev/")) << path;
     EXPECT_EQ(fs::read_symlink(link), path);
 
@@ -93,7 +79,7 @@ TEST(Line, AnswersThroughALinkAcrossReopeningAndTraces) {
 // (Root may open an exclusive tty anyway, so the flag itself is read back.)
 TEST(Line, ExclusiveUseEndsWithItsHolder) {
     Simulator sim({"--line-bps", "0"});
-    const std::string path = slavePath(sim);
+    const std::string path = sim.firstLine();
     {
         const FileDescriptor port = openPort(path);
         ASSERT_EQ(::ioctl(port.get(), TIOCEXCL), 0);
@@ -109,7 +95,7 @@ TEST(Line, ExclusiveUseEndsWithItsHolder) {
 
 TEST(Line, PacedLineAnswersInTimeAndAcknowledgesBlocksFirst) {
     Simulator sim({});
-    const FileDescriptor port = openPort(slavePath(sim));
+    const FileDescriptor port = openPort(sim.firstLine());
     const auto sent = Clock::now();
     const std::string banner = talk(port, "ve\r", kVersionAnswer, 500ms);
     EXPECT_LT(Clock::now() - sent, 500ms);
@@ -127,7 +113,7 @@ TEST(Line, PacedLineAnswersInTimeAndAcknowledgesBlocksFirst) {
 
 TEST(Line, SilentModuleSaysNothing) {
     Simulator sim({"--silent", "--line-bps", "0"});
-    const FileDescriptor port = openPort(slavePath(sim));
+    const FileDescriptor port = openPort(sim.firstLine());
     EXPECT_EQ(talk(port, "ve\r", ">", 300ms), "");
 }
 
@@ -175,7 +161,7 @@ TEST(Line, CommandLine) {
 // served; ESC stops it with the reason, the dump and the prompt.
 TEST(Line, ProgramRunsWhileTheLineIsServed) {
     Simulator sim({"--line-bps", "0"});
-    const FileDescriptor port = openPort(slavePath(sim));
+    const FileDescriptor port = openPort(sim.firstLine());
     talk(port, "\r", ">>-> ");
     const std::string program = "\x70\x03\x4E\x4F\x70\x01\x4E\x4F\x60\xFE";  // read, write, BRA *
     const std::string block = std::string("\x00\x80\x20\x00\x00", 5) + char(program.size()) + program;
@@ -226,7 +212,7 @@ TEST(Line, LanguageFromTheOptionOrTheLocale) {
         std::vector<std::string> args = row.args;
         args.insert(args.end(), {"--line-bps", "0"});
         Simulator sim(args, row.locale);
-        const FileDescriptor port = openPort(slavePath(sim));
+        const FileDescriptor port = openPort(sim.firstLine());
         EXPECT_TRUE(talk(port, "\r", ">>-> \r\n>>-> ").ends_with(row.texts.banner + "\r\n>>-> "));
         EXPECT_EQ(talk(port, "xyz\r", ">>-> "), row.texts.unknown);
         talk(port, "LO\r\x16" + block + "\r", ">>-> ");
@@ -260,7 +246,7 @@ TEST(Line, RunawayProgramStaysBoundedAndStopsAtOnce) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Simulator sim({"--line-bps", row.bps});
-        const FileDescriptor port = openPort(slavePath(sim));
+        const FileDescriptor port = openPort(sim.firstLine());
         // The banner ends with a prompt before the CR's own prompt: both are read before the
         // download, whose answer must not be taken from them.
         talk(port, "\r", ">>-> ");
