@@ -1,12 +1,14 @@
 // The real korvan-sim program on its pseudo-terminal: answers, reopening, pacing, trace, options.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <regex>
 #include <string>
 #include <sys/ioctl.h>
 #include <vector>
 
 #include "../../support/process.h"
+#include "../../support/table.h"
 #include "line.h"
 
 namespace korvan::sim {
@@ -118,42 +120,15 @@ TEST(Line, SilentModuleSaysNothing) {
 }
 
 TEST(Line, CommandLine) {
-    struct Row {
-        const char* name;
-        std::vector<std::string> args;
-        int status;
-        std::string out;  // start of standard output
-        std::string err;  // start of standard error
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"help", {"--help"}, 0, "usage: korvan-sim", ""},
-        {"version", {"--version"}, 0, "korvan-sim " KORVAN_VERSION "\n", ""},
-        {"unknown option", {"--bogus"}, 2, "", "korvan-sim: cannot use the argument \"--bogus\"\nusage:"},
-        {"speed not a number", {"--line-bps", "fast"}, 2, "", "korvan-sim: cannot use the argument"},
-        {"link without a path", {"--link"}, 2, "", "korvan-sim: cannot use the argument"},
-        {"flag with a value", {"--silent=1"}, 2, "", "korvan-sim: cannot use the argument"},
-        {"trace file that cannot be opened", {"--trace", "/nonexistent/dir/trace"}, 1, "", "korvan-sim: open"},
-        {"instruction limit without a program", {"--max-instructions", "5"}, 2, "",
-         "korvan-sim: --max-instructions goes with --run"},
-        {"program that cannot be read", {"--run", "/nonexistent/prog.abs"}, 125, "", "korvan-sim: cannot read"},
-        {"program for gdb that cannot be read", {"--gdb", "0", "--load", "/nonexistent/prog.abs"}, 125, "",
-         "korvan-sim: cannot read"},
-        {"load without gdb", {"--load", "prog.abs"}, 2, "", "korvan-sim: --load goes with --gdb"},
-        {"gdb and a headless run", {"--gdb", "0", "--run", "prog.abs"}, 2, "", "korvan-sim: --gdb goes with neither"},
-        {"gdb and a line option", {"--gdb", "0", "--line-bps", "0"}, 2, "", "korvan-sim: --gdb goes with neither"},
-        {"gdb port out of range", {"--gdb", "65536"}, 2, "", "korvan-sim: cannot use the argument"},
-        {"unknown language", {"--lang", "de"}, 2, "", "korvan-sim: --lang takes fr or en\nusage:"},
-        {"language without a value", {"--lang"}, 2, "", "korvan-sim: --lang takes fr or en\nusage:"},
-        {"gdb and a language", {"--gdb", "0", "--lang", "fr"}, 2, "", "korvan-sim: --gdb goes with neither"},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        Simulator sim(row.args);
-        EXPECT_TRUE(sim.output().starts_with(row.out));
-        EXPECT_TRUE(sim.error().starts_with(row.err));
-        EXPECT_EQ(sim.wait(), row.status);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/command_line.txt", 5)) {
+        SCOPED_TRACE(row[0]);
+        std::istringstream words(row[1]);
+        Simulator sim({std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()});
+        std::string out = row[3];
+        if (const std::size_t at = out.find("$VERSION"); at != std::string::npos) out.replace(at, 8, KORVAN_VERSION);
+        EXPECT_TRUE(sim.output().starts_with(out));
+        EXPECT_TRUE(sim.error().starts_with(row[4]));
+        EXPECT_EQ(sim.wait(), std::stoi(row[2]));
     }
 }
 
