@@ -64,14 +64,14 @@ template <int S, int Src = -1, int Dst = -1> void opMove(Machine& m, uint16_t op
     const uint32_t v = m.readEa<S>(modeOf<Src>(op), eaReg(op));
     const Operand dst = m.resolve<S>(dstModeOf<Dst>(op), regHi(op));
     m.put<S>(dst, v);
-    m.setCcr(flags::logic<S>(v, m.ccr()));
+    m.setLogicFlags<S>(v);
 }
 
 // Specialised common forms: register to register and register from/to (An), (An)+, -(An).
 template <int S> void opMoveDD(Machine& m, uint16_t op) {
     const uint32_t v = m.r.d[eaReg(op)] & mask<S>();
     m.setD<S>(regHi(op), v);
-    m.setCcr(flags::logic<S>(v, m.ccr()));
+    m.setLogicFlags<S>(v);
 }
 
 template <int S, int Mode = -1> void opMoveA(Machine& m, uint16_t op) {
@@ -82,7 +82,7 @@ template <int S, int Mode = -1> void opMoveA(Machine& m, uint16_t op) {
 void opMoveq(Machine& m, uint16_t op) {
     const uint32_t v = uint32_t(int32_t(int8_t(op & 0xFF)));
     m.r.d[regHi(op)] = v;
-    m.setCcr(flags::logic<4>(v, m.ccr()));
+    m.setLogicFlags<4>(v);
 }
 
 void opLea(Machine& m, uint16_t op) { m.r.a[regHi(op)] = m.controlAddress(eaMode(op), eaReg(op)); }
@@ -95,7 +95,7 @@ void opPea(Machine& m, uint16_t op) {
 template <int S, int Mode = -1> void opClr(Machine& m, uint16_t op) {
     const Operand o = m.resolve<S>(modeOf<Mode>(op), eaReg(op));
     m.put<S>(o, 0);
-    m.setCcr(uint8_t((m.ccr() & flags::X) | flags::Z));
+    m.setLogicFlags<S>(0);
 }
 
 void opExg(Machine& m, uint16_t op) {
@@ -110,26 +110,26 @@ void opExg(Machine& m, uint16_t op) {
 void opSwap(Machine& m, uint16_t op) {
     uint32_t& d = m.r.d[eaReg(op)];
     d = (d >> 16) | (d << 16);
-    m.setCcr(flags::logic<4>(d, m.ccr()));
+    m.setLogicFlags<4>(d);
 }
 
 void opExtW(Machine& m, uint16_t op) {
     const unsigned n = eaReg(op);
     const uint32_t v = uint32_t(int32_t(int8_t(m.r.d[n]))) & 0xFFFF;
     m.setD<2>(n, v);
-    m.setCcr(flags::logic<2>(v, m.ccr()));
+    m.setLogicFlags<2>(v);
 }
 
 void opExtL(Machine& m, uint16_t op) {
     const unsigned n = eaReg(op);
     m.r.d[n] = uint32_t(int32_t(int16_t(m.r.d[n])));
-    m.setCcr(flags::logic<4>(m.r.d[n], m.ccr()));
+    m.setLogicFlags<4>(m.r.d[n]);
 }
 
 void opExtbL(Machine& m, uint16_t op) {
     const unsigned n = eaReg(op);
     m.r.d[n] = uint32_t(int32_t(int8_t(m.r.d[n])));
-    m.setCcr(flags::logic<4>(m.r.d[n], m.ccr()));
+    m.setLogicFlags<4>(m.r.d[n]);
 }
 
 // MOVEM: the mask's bit 0 is D0 .. bit 15 A7, reversed for -(An).
@@ -200,7 +200,7 @@ struct AddOp {
     static constexpr bool writes = true;
     template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = (d + s) & mask<S>();
-        m.setCcr(flags::add<S>(s, d, r));
+        m.setAddFlags<S>(s, d, r);
         return r;
     }
 };
@@ -208,7 +208,7 @@ struct SubOp {
     static constexpr bool writes = true;
     template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = (d - s) & mask<S>();
-        m.setCcr(flags::sub<S>(s, d, r));
+        m.setSubFlags<S>(s, d, r);
         return r;
     }
 };
@@ -216,7 +216,7 @@ struct CmpOp {
     static constexpr bool writes = false;
     template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = (d - s) & mask<S>();
-        m.setCcr(flags::cmp<S>(s, d, r, m.ccr()));
+        m.setSubFlags<S, false>(s, d, r);
         return r;
     }
 };
@@ -224,7 +224,7 @@ struct AndOp {
     static constexpr bool writes = true;
     template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = d & s;
-        m.setCcr(flags::logic<S>(r, m.ccr()));
+        m.setLogicFlags<S>(r);
         return r;
     }
 };
@@ -232,7 +232,7 @@ struct OrOp {
     static constexpr bool writes = true;
     template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = d | s;
-        m.setCcr(flags::logic<S>(r, m.ccr()));
+        m.setLogicFlags<S>(r);
         return r;
     }
 };
@@ -240,7 +240,7 @@ struct EorOp {
     static constexpr bool writes = true;
     template <int S> static uint32_t apply(Machine& m, uint32_t s, uint32_t d) {
         const uint32_t r = (d ^ s) & mask<S>();
-        m.setCcr(flags::logic<S>(r, m.ccr()));
+        m.setLogicFlags<S>(r);
         return r;
     }
 };
@@ -290,13 +290,13 @@ template <int S, int Mode = -1> void opSuba(Machine& m, uint16_t op) {
 template <int S, int Mode = -1> void opCmpa(Machine& m, uint16_t op) {
     const uint32_t s = uint32_t(signExtend<S>(m.readEa<S>(modeOf<Mode>(op), eaReg(op))));
     const uint32_t d = m.r.a[regHi(op)];
-    m.setCcr(flags::cmp<4>(s, d, d - s, m.ccr()));
+    m.setSubFlags<4, false>(s, d, d - s);
 }
 
 template <int S> void opCmpm(Machine& m, uint16_t op) {
     const uint32_t s = m.readEa<S>(3, eaReg(op));
     const uint32_t d = m.readEa<S>(3, regHi(op));
-    m.setCcr(flags::cmp<S>(s, d, (d - s) & mask<S>(), m.ccr()));
+    m.setSubFlags<S, false>(s, d, (d - s) & mask<S>());
 }
 
 // ADDX/SUBX: Dy,Dx or -(Ay),-(Ax).
@@ -326,7 +326,7 @@ template <int S, int Mode = -1> void opNeg(Machine& m, uint16_t op) {
     const Operand o = m.resolve<S>(modeOf<Mode>(op), eaReg(op));
     const uint32_t d = m.get<S>(o);
     const uint32_t r = (0 - d) & mask<S>();
-    m.setCcr(flags::sub<S>(d, 0, r));
+    m.setSubFlags<S>(d, 0, r);
     m.put<S>(o, r);
 }
 
@@ -341,18 +341,18 @@ template <int S> void opNegx(Machine& m, uint16_t op) {
 template <int S, int Mode = -1> void opNot(Machine& m, uint16_t op) {
     const Operand o = m.resolve<S>(modeOf<Mode>(op), eaReg(op));
     const uint32_t r = ~m.get<S>(o) & mask<S>();
-    m.setCcr(flags::logic<S>(r, m.ccr()));
+    m.setLogicFlags<S>(r);
     m.put<S>(o, r);
 }
 
 template <int S, int Mode = -1> void opTst(Machine& m, uint16_t op) {
-    m.setCcr(flags::logic<S>(m.readEa<S>(modeOf<Mode>(op), eaReg(op)), m.ccr()));
+    m.setLogicFlags<S>(m.readEa<S>(modeOf<Mode>(op), eaReg(op)));
 }
 
 void opTas(Machine& m, uint16_t op) {
     const Operand o = m.resolve<1>(eaMode(op), eaReg(op));
     const uint32_t v = m.get<1>(o);
-    m.setCcr(flags::logic<1>(v, m.ccr()));
+    m.setLogicFlags<1>(v);
     m.put<1>(o, v | 0x80);
 }
 
@@ -422,7 +422,7 @@ template <bool Signed> void opMulW(Machine& m, uint16_t op) {
     const uint32_t r =
         Signed ? uint32_t(int32_t(int16_t(s)) * int32_t(int16_t(m.r.d[dn]))) : (s & 0xFFFF) * (m.r.d[dn] & 0xFFFF);
     m.r.d[dn] = r;
-    m.setCcr(flags::logic<4>(r, m.ccr()));
+    m.setLogicFlags<4>(r);
 }
 
 void opMulL(Machine& m, uint16_t op) {
@@ -573,13 +573,13 @@ template <int Cc> void opBcc(Machine& m, uint16_t op) {
         m.push32(m.r.pc);
         return branchTo(m, base + uint32_t(disp));
     }
-    if (flags::condition(cc, m.ccr())) branchTo(m, base + uint32_t(disp));
+    if (m.condition(cc)) branchTo(m, base + uint32_t(disp));
 }
 
 template <int Cc> void opDbcc(Machine& m, uint16_t op) {
     const uint32_t base = m.r.pc;
     const int32_t disp = int16_t(m.fetch16());
-    if (flags::condition(Cc, m.ccr())) return;
+    if (m.condition(Cc)) return;
     const unsigned dn = eaReg(op);
     const uint32_t w = (m.r.d[dn] - 1) & 0xFFFF;
     m.setD<2>(dn, w);
@@ -588,7 +588,7 @@ template <int Cc> void opDbcc(Machine& m, uint16_t op) {
 
 void opScc(Machine& m, uint16_t op) {
     const Operand o = m.resolve<1>(eaMode(op), eaReg(op));
-    m.put<1>(o, flags::condition((op >> 8) & 15, m.ccr()) ? 0xFF : 0x00);
+    m.put<1>(o, m.condition((op >> 8) & 15) ? 0xFF : 0x00);
 }
 
 void opJmp(Machine& m, uint16_t op) { branchTo(m, m.controlAddress(eaMode(op), eaReg(op))); }
@@ -643,7 +643,7 @@ void opTrapcc(Machine& m, uint16_t op) {
     const unsigned words = op & 7;  // 2: one word follows, 3: a long, 4: none
     if (words == 2) m.fetch16();
     if (words == 3) m.fetch32();
-    if (flags::condition((op >> 8) & 15, m.ccr())) m.exception(vector::TrapV, Frame::WithAddress, m.r.pc, m.instrPc);
+    if (m.condition((op >> 8) & 15)) m.exception(vector::TrapV, Frame::WithAddress, m.r.pc, m.instrPc);
 }
 
 template <int S> void opChk(Machine& m, uint16_t op) {
@@ -701,7 +701,7 @@ void opFromCcr(Machine& m, uint16_t op) {
 void opFromSr(Machine& m, uint16_t op) {
     if (!m.requireSupervisor()) return;
     const Operand o = m.resolve<2>(eaMode(op), eaReg(op));
-    m.put<2>(o, m.r.sr);
+    m.put<2>(o, m.sr());
 }
 
 void opToSr(Machine& m, uint16_t op) {
@@ -713,7 +713,7 @@ void opToSr(Machine& m, uint16_t op) {
 template <unsigned Kind, bool Sr> void opImmToSr(Machine& m, uint16_t) {
     if (Sr && !m.requireSupervisor()) return;
     const uint16_t imm = m.fetch16();
-    const uint16_t cur = Sr ? m.r.sr : m.ccr();
+    const uint16_t cur = Sr ? m.sr() : m.ccr();
     const uint16_t v = Kind == 0 ? uint16_t(cur | imm) : Kind == 1 ? uint16_t(cur & imm) : uint16_t(cur ^ imm);
     if (Sr)
         m.setSr(v);

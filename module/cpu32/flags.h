@@ -141,7 +141,7 @@ template <int S> constexpr Shifted roxr(uint32_t v, unsigned n, uint8_t ccr) {
 
 // Condition tests of Bcc, DBcc, Scc and TRAPcc, cc 0..15 (T, F, HI, LS, CC, CS, NE, EQ, VC,
 // VS, PL, MI, GE, LT, GT, LE).
-[[gnu::always_inline]] constexpr bool condition(unsigned cc, uint8_t ccr) {
+constexpr bool condition(unsigned cc, uint8_t ccr) {
     const bool c = ccr & C, v = ccr & V, z = ccr & Z, n = ccr & N;
     switch (cc & 15) {
     case 0: return true;

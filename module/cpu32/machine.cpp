@@ -25,6 +25,7 @@ void Machine::setSr(uint16_t sr) {
         }
     }
     r.sr = sr;
+    loadCcr();
     attention = true;  // the trace bits or the mode may have changed
 }
 
@@ -70,8 +71,8 @@ uint32_t Machine::controlAddress(unsigned mode, unsigned reg) {
 }
 
 void Machine::exception(uint8_t vec, Frame format, uint32_t pc, uint32_t address) {
-    const uint16_t oldSr = r.sr;
-    setSr(uint16_t((r.sr | kSrS) & ~(kSrT1 | kSrT0)));
+    const uint16_t oldSr = sr();
+    setSr(uint16_t((oldSr | kSrS) & ~(kSrT1 | kSrT0)));
     isStopped = false;
     try {
         if (format == Frame::WithAddress) push32(address);
@@ -91,8 +92,8 @@ void Machine::exception(uint8_t vec, Frame format, uint32_t pc, uint32_t address
 
 void Machine::faultException(const AccessFault& f) {
     const uint8_t vec = f.addressError ? vector::AddressError : vector::BusError;
-    const uint16_t oldSr = r.sr;
-    setSr(uint16_t((r.sr | kSrS) & ~(kSrT1 | kSrT0)));
+    const uint16_t oldSr = sr();
+    setSr(uint16_t((oldSr | kSrS) & ~(kSrT1 | kSrT0)));
     // Special status word: read/write, size of the faulted cycle and its function code.
     const uint16_t sizeBits = f.size == 1 ? 1 : f.size == 2 ? 2 : 0;
     const uint16_t ssw = uint16_t((f.write ? 0 : 0x40) | (sizeBits << 4) | unsigned(f.fc));
@@ -158,6 +159,61 @@ uint64_t Machine::runPlain(uint64_t budget) {
     return n;
 }
 
+RunResult Machine::run(uint64_t maxInstructions) {
+    Machine& m = *this;
+    RunResult out;
+    const uint32_t lo = m.watchLo, span = m.watchHi - m.watchLo;
+    const bool watching = m.watchLo <= m.watchHi;
+    if (m.isHalted || m.isStopped) {
+        out.reason = m.isHalted ? RunReason::Halted : RunReason::Stopped;
+        return out;
+    }
+    while (out.executed < maxInstructions) {
+        if (m.r.sr & kSrT1) {
+            // A traced instruction goes through step(), which takes the trace exception after it.
+            const StepResult s = m.step();
+            switch (s.status) {
+            case StepStatus::Normal: break;
+            case StepStatus::Exception:
+                ++out.executed;
+                out.reason = RunReason::Exception;
+                out.vector = s.vector;
+                return out;
+            case StepStatus::Stopped:
+                ++out.executed;
+                out.reason = RunReason::Stopped;
+                return out;
+            case StepStatus::Halted: out.reason = RunReason::Halted; return out;
+            }
+            ++out.executed;
+        } else {
+            out.executed += m.runPlain(maxInstructions - out.executed);
+            // The same outcomes, in the same order, as for a stepped instruction: a double fault
+            // does not count the instruction, an exception or STOP ends the run.
+            if (m.isHalted) {
+                --out.executed;
+                out.reason = RunReason::Halted;
+                return out;
+            }
+            if (m.taken >= 0) {
+                out.reason = RunReason::Exception;
+                out.vector = uint8_t(m.taken);
+                return out;
+            }
+            if (m.isStopped) {
+                out.reason = RunReason::Stopped;
+                return out;
+            }
+        }
+        if (watching && m.r.pc - lo <= span) {
+            out.reason = RunReason::Watch;
+            return out;
+        }
+    }
+    out.reason = RunReason::Count;
+    return out;
+}
+
 // ---- public facade
 
 Cpu::Cpu(Bus& bus) : m_machine(std::make_unique<Machine>(bus)) {}
@@ -211,60 +267,17 @@ void Cpu::restart() {
 bool Cpu::stopped() const { return m_machine->isStopped; }
 bool Cpu::halted() const { return m_machine->isHalted; }
 
-StepResult Cpu::step() { return m_machine->step(); }
+StepResult Cpu::step() {
+    m_machine->loadCcr();  // the registers may have been changed since the last step or run
+    const StepResult s = m_machine->step();
+    m_machine->syncSr();
+    return s;
+}
 
 RunResult Cpu::run(uint64_t maxInstructions) {
-    Machine& m = *m_machine;
-    RunResult out;
-    const uint32_t lo = m.watchLo, span = m.watchHi - m.watchLo;
-    const bool watching = m.watchLo <= m.watchHi;
-    if (m.isHalted || m.isStopped) {
-        out.reason = m.isHalted ? RunReason::Halted : RunReason::Stopped;
-        return out;
-    }
-    while (out.executed < maxInstructions) {
-        if (m.r.sr & kSrT1) {
-            // A traced instruction goes through step(), which takes the trace exception after it.
-            const StepResult s = m.step();
-            switch (s.status) {
-            case StepStatus::Normal: break;
-            case StepStatus::Exception:
-                ++out.executed;
-                out.reason = RunReason::Exception;
-                out.vector = s.vector;
-                return out;
-            case StepStatus::Stopped:
-                ++out.executed;
-                out.reason = RunReason::Stopped;
-                return out;
-            case StepStatus::Halted: out.reason = RunReason::Halted; return out;
-            }
-            ++out.executed;
-        } else {
-            out.executed += m.runPlain(maxInstructions - out.executed);
-            // The same outcomes, in the same order, as for a stepped instruction: a double fault
-            // does not count the instruction, an exception or STOP ends the run.
-            if (m.isHalted) {
-                --out.executed;
-                out.reason = RunReason::Halted;
-                return out;
-            }
-            if (m.taken >= 0) {
-                out.reason = RunReason::Exception;
-                out.vector = uint8_t(m.taken);
-                return out;
-            }
-            if (m.isStopped) {
-                out.reason = RunReason::Stopped;
-                return out;
-            }
-        }
-        if (watching && m.r.pc - lo <= span) {
-            out.reason = RunReason::Watch;
-            return out;
-        }
-    }
-    out.reason = RunReason::Count;
+    m_machine->loadCcr();
+    const RunResult out = m_machine->run(maxInstructions);
+    m_machine->syncSr();
     return out;
 }
 

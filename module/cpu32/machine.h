@@ -68,14 +68,81 @@ public:
     }
 
     StepResult step();
+    RunResult run(uint64_t maxInstructions);
     // Executes up to 'budget' instructions while the trace bit is clear, leaving early after an
     // instruction that raised 'attention' or left PC in the watched range. Returns how many ran.
     uint64_t runPlain(uint64_t budget);
 
     // -- status register and stacks
     bool supervisor() const { return r.sr & kSrS; }
-    uint8_t ccr() const { return uint8_t(r.sr & 0x1F); }
-    void setCcr(uint8_t c) { r.sr = uint16_t((r.sr & 0xFF00) | (c & 0x1F)); }
+    // While the core runs, the condition codes live outside SR, one word per flag, so that an
+    // instruction stores its flags with a few moves and a branch tests a single word:
+    //   N is bit 31 of flagN, Z is flagZ == 0, V is bit 31 of flagV, C and X are 0 or 1.
+    // r.sr's low byte is brought up to date (syncSr) whenever the registers are handed out,
+    // and read back (loadCcr) whenever the core takes them again.
+    uint32_t flagN = 0, flagZ = 1, flagV = 0, flagC = 0, flagX = 0;
+    uint8_t ccr() const {
+        return uint8_t((flagN >> 31 ? flags::N : 0) | (flagZ == 0 ? flags::Z : 0) | (flagV >> 31 ? flags::V : 0) |
+                       (flagC ? flags::C : 0) | (flagX ? flags::X : 0));
+    }
+    void setCcr(uint8_t c) {
+        flagN = (c & flags::N) ? 0x80000000u : 0;
+        flagZ = (c & flags::Z) ? 0 : 1;
+        flagV = (c & flags::V) ? 0x80000000u : 0;
+        flagC = (c & flags::C) ? 1 : 0;
+        flagX = (c & flags::X) ? 1 : 0;
+    }
+    uint16_t sr() const { return uint16_t((r.sr & 0xFF00) | ccr()); }
+    void syncSr() { r.sr = sr(); }
+    void loadCcr() { setCcr(uint8_t(r.sr & 0x1F)); }
+
+    // Flags of the common results, by operand size. Logic (MOVE, AND, TST ...): N and Z from
+    // the result, V and C cleared, X kept.
+    template <int S> void setLogicFlags(uint32_t result) {
+        flagN = uint32_t(flags::signExtend<S>(result));
+        flagZ = result & flags::mask<S>();
+        flagV = 0;
+        flagC = 0;
+    }
+    // result = d + s: all five flags.
+    template <int S> void setAddFlags(uint32_t s, uint32_t d, uint32_t result) {
+        constexpr int top = flags::bits<S>() - 1;
+        flagN = uint32_t(flags::signExtend<S>(result));
+        flagZ = result & flags::mask<S>();
+        flagV = ((s ^ result) & (d ^ result)) << (31 - top);
+        flagC = flagX = (((s & d) | (~result & (s | d))) >> top) & 1;
+    }
+    // result = d - s: N, Z, V and C; X too unless it is a compare.
+    template <int S, bool SetX = true> void setSubFlags(uint32_t s, uint32_t d, uint32_t result) {
+        constexpr int top = flags::bits<S>() - 1;
+        flagN = uint32_t(flags::signExtend<S>(result));
+        flagZ = result & flags::mask<S>();
+        flagV = ((s ^ d) & (result ^ d)) << (31 - top);
+        flagC = (((s & ~d) | (result & ~d) | (s & result)) >> top) & 1;
+        if constexpr (SetX) flagX = flagC;
+    }
+    // The condition tests of Bcc, DBcc, Scc and TRAPcc on the flag words.
+    [[gnu::always_inline]] bool condition(unsigned cc) const {
+        const bool c = flagC, v = flagV >> 31, z = flagZ == 0, n = flagN >> 31;
+        switch (cc & 15) {
+        case 0: return true;
+        case 1: return false;
+        case 2: return !c && !z;
+        case 3: return c || z;
+        case 4: return !c;
+        case 5: return c;
+        case 6: return !z;
+        case 7: return z;
+        case 8: return !v;
+        case 9: return v;
+        case 10: return !n;
+        case 11: return n;
+        case 12: return n == v;
+        case 13: return n != v;
+        case 14: return !z && n == v;
+        default: return z || n != v;
+        }
+    }
     void setSr(uint16_t sr);
 
     // -- bus cycles; a failed cycle throws AccessFault
