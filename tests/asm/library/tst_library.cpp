@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <atomic>
@@ -21,6 +20,7 @@
 #include "driver/diagnostics.h"
 #include "driver/entry_points.h"
 #include "driver/run.h"
+#include "qt_test_support.h"
 
 using qubrix::CAsmDlg;
 using qubrix::Language;
@@ -43,48 +43,34 @@ void Click(QDialog* dialog, const char* button) {
     if (auto* b = dialog->findChild<QPushButton*>(button)) QTest::mouseClick(b, Qt::LeftButton);
 }
 
-// Acts on the application's modal dialog once it is up and, for the progress dialog, once the
-// run has filled in the counts. Gives up (rejecting the dialog) after 20 s, so that a broken
-// dialog fails the test instead of hanging it.
-class ModalDriver : public QObject {
-public:
-    // duringRun: acts on the progress dialog while its run is still going, counts empty.
-    explicit ModalDriver(std::function<void(QDialog*)> act, bool duringRun = false)
-        : m_act(std::move(act)), m_duringRun(duringRun) {
-        connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
-        m_timer.start(10);
-        m_clock.start();
-    }
+// What a modal dialog showed when it was acted on.
+struct Shown {
     bool acted = false;
-    bool timedOut = false;
-    // What the dialog showed when it was acted on.
     QString title, fileText, errors, warnings;
     bool monitorEnabled = false;
-
-private:
-    void poll() {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) return;
-        m_timer.stop();
-        if ((timedOut = m_clock.elapsed() > 20000)) return dialog->reject();
-        if (dialog->findChild<QLineEdit*>("errorCountEdit")) {
-            if (!m_duringRun && Text(dialog, "errorCountEdit").isEmpty())
-                return m_timer.start(10);  // the run is not over yet
-            errors = Text(dialog, "errorCountEdit");
-            warnings = Text(dialog, "warningCountEdit");
-            fileText = Text(dialog, "fileEdit");
-            monitorEnabled = dialog->findChild<QPushButton*>("monitorButton")->isEnabled();
-        }
-        title = dialog->windowTitle();
-        acted = true;
-        m_act(dialog);
-    }
-
-    std::function<void(QDialog*)> m_act;
-    bool m_duringRun;
-    QTimer m_timer;
-    QElapsedTimer m_clock;
 };
+
+// Acts on the next modal dialog once it is up and, for the progress dialog, once the run has
+// filled in the counts (at once with duringRun); a dialog left up fails the test (see
+// wbtest::resetWatchers) instead of hanging it.
+std::shared_ptr<Shown> WhenShown(std::function<void(QDialog*)> act, bool duringRun = false) {
+    auto shown = std::make_shared<Shown>();
+    wbtest::whileModal<QDialog>([=](QDialog* dialog) {
+        if (shown->acted) return true;
+        if (dialog->findChild<QLineEdit*>("errorCountEdit")) {
+            if (!duringRun && Text(dialog, "errorCountEdit").isEmpty()) return false;  // the run is not over yet
+            shown->errors = Text(dialog, "errorCountEdit");
+            shown->warnings = Text(dialog, "warningCountEdit");
+            shown->fileText = Text(dialog, "fileEdit");
+            shown->monitorEnabled = dialog->findChild<QPushButton*>("monitorButton")->isEnabled();
+        }
+        shown->title = dialog->windowTitle();
+        shown->acted = true;
+        act(dialog);
+        return true;
+    });
+    return shown;
+}
 
 // Presses the named button; when it does nothing (disabled), leaves with Cancel.
 std::function<void(QDialog*)> Press(const QString& button) {
@@ -94,13 +80,10 @@ std::function<void(QDialog*)> Press(const QString& button) {
     };
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+QByteArray ReadAll(const QString& path) { return wbtest::readFile(path); }
 
 void Store(const char* store, const char* key, const QVariant& value) {
-    if (value.isValid()) QSettings("hvl_mobr", store).setValue(key, value);
+    if (value.isValid()) wbtest::setStore(key, value, store);
 }
 
 }  // namespace
@@ -135,9 +118,9 @@ private:
         if (file.open(QIODevice::WriteOnly)) file.write(text);
         return file.fileName();
     }
-    int runAsmFile(const QString& source, ModalDriver& driver, ListErreur* list) {
+    int runAsmFile(const QString& source, const Shown& shown, ListErreur* list) {
         const int result = AsmFile(nullptr, "prog.asm", source.toStdString(), list);
-        if (!driver.acted || driver.timedOut) qWarning("the progress dialog never came up or never showed its counts");
+        if (!shown.acted) qWarning("the progress dialog never came up or never showed its counts");
         return result;
     }
 
@@ -148,14 +131,11 @@ private:
 
 void TestLibrary::initTestCase() {
     QVERIFY(m_settingsDir.isValid());
-    // Never the user's own settings; the library reads the files without QSettings, from
-    // the folder XDG_CONFIG_HOME names.
-    qputenv("XDG_CONFIG_HOME", m_settingsDir.path().toLocal8Bit());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+    wbtest::isolateSettings(m_settingsDir.path());  // never the user's own settings
 }
 
 void TestLibrary::init() {
+    wbtest::resetWatchers();
     for (const char* store : {"qubrix", "korvan"}) QSettings("hvl_mobr", store).clear();
     // "message.txt" goes into the current folder: give every test its own.
     m_work = std::make_unique<QTemporaryDir>();
@@ -235,10 +215,10 @@ void TestLibrary::asmDlgCancelDuringRun() {
 void TestLibrary::asmFileCancelledRun() {
     QByteArray source;
     for (int i = 0; i < 400000; ++i) source += " NOP\n";
-    ModalDriver driver(Press("cancelButton"), true);
+    const auto driver = WhenShown(Press("cancelButton"), true);
     ListErreur list;
-    QCOMPARE(runAsmFile(writeSource(source.constData()), driver, &list), 0);
-    QCOMPARE(driver.errors, QString());  // pressed while the run was going
+    QCOMPARE(runAsmFile(writeSource(source.constData()), *driver, &list), 0);
+    QCOMPARE(driver->errors, QString());  // pressed while the run was going
     QVERIFY(!QFile::exists(m_work->filePath("prog.abs")));
     QVERIFY(!ReadAll(m_work->filePath("prog.lis")).contains("detected"));
     const QByteArray message = ReadAll(m_work->filePath("message.txt"));
@@ -283,14 +263,14 @@ void TestLibrary::confAsm() {
         Store("qubrix", "ASSEMBLEUR/SECTION 15", stored.section(' ', 1, 1));
     }
     QString seen;
-    ModalDriver driver([&](QDialog* dialog) {
+    const auto driver = WhenShown([&](QDialog* dialog) {
         seen = Text(dialog, "codeOriginEdit") + ' ' + Text(dialog, "varOriginEdit");
         dialog->findChild<QLineEdit*>("codeOriginEdit")->setText(typed.section(' ', 0, 0));
         dialog->findChild<QLineEdit*>("varOriginEdit")->setText(typed.section(' ', 1, 1));
         Click(dialog, accept ? "validateButton" : "cancelButton");
     });
     ConfigureAsm(nullptr);
-    QVERIFY(driver.acted);
+    QVERIFY(driver->acted);
     QCOMPARE(seen, shown);
     QSettings settings("hvl_mobr", "qubrix");
     const QString after =
@@ -353,11 +333,11 @@ void TestLibrary::asmFileResult() {
     if (!fullOutput.isEmpty()) QVERIFY(QFile::link("/dev/full", m_work->filePath(fullOutput)));
 
     ListErreur list;
-    ModalDriver driver(Press(button));
-    QCOMPARE(runAsmFile(path, driver, &list), result);
-    QCOMPARE(driver.fileText, QStringLiteral("prog.asm"));
-    QCOMPARE(driver.monitorEnabled, monitorEnabled);
-    QCOMPARE(driver.errors + ' ' + driver.warnings, counts);
+    const auto driver = WhenShown(Press(button));
+    QCOMPARE(runAsmFile(path, *driver, &list), result);
+    QCOMPARE(driver->fileText, QStringLiteral("prog.asm"));
+    QCOMPARE(driver->monitorEnabled, monitorEnabled);
+    QCOMPARE(driver->errors + ' ' + driver->warnings, counts);
     QList<int> seen;
     for (ErreurAsm* e = list.GetFirstErreur(); e != nullptr; e = list.GetNextErreur()) {
         seen << e->LitCode();
@@ -396,9 +376,9 @@ void TestLibrary::asmFileLanguage() {
     // Start from the other language to see the setting being applied.
     qubrix::SetCatalogueLanguage(french ? Language::English : Language::French);
     ListErreur list;
-    ModalDriver driver(Press("cancelButton"));
-    QCOMPARE(runAsmFile(writeSource(kErrorSource), driver, &list), 0);
-    QCOMPARE(driver.title, french ? QStringLiteral("Assembleur") : QStringLiteral("Assembler"));
+    const auto driver = WhenShown(Press("cancelButton"));
+    QCOMPARE(runAsmFile(writeSource(kErrorSource), *driver, &list), 0);
+    QCOMPARE(driver->title, french ? QStringLiteral("Assembleur") : QStringLiteral("Assembler"));
     QVERIFY(list.GetFirstErreur() != nullptr);
     QCOMPARE(QString::fromStdString(list.GetFirstErreur()->LitErreur()),
              french ? QStringLiteral("ERREUR : Code instruction non valide")
@@ -430,8 +410,8 @@ void TestLibrary::asmFileSettings() {
     QFETCH(QByteArray, abs);
     Store("qubrix", "ASSEMBLEUR/LISTFLAG", listFlag);
     Store("qubrix", "ASSEMBLEUR/SECTION 9", codeOrigin);
-    ModalDriver driver(Press("monitorButton"));
-    QCOMPARE(runAsmFile(writeSource(kCleanSource), driver, nullptr), 1);  // no list given
+    const auto driver = WhenShown(Press("monitorButton"));
+    QCOMPARE(runAsmFile(writeSource(kCleanSource), *driver, nullptr), 1);  // no list given
     QCOMPARE(QFile::exists(m_work->filePath("prog.lis")), listing);
     QCOMPARE(ReadAll(m_work->filePath("prog.abs")), abs);
     QCOMPARE(QSettings("hvl_mobr", "qubrix").contains("ASSEMBLEUR/LISTFLAG"), listFlag.isValid());
