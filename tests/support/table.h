@@ -1,7 +1,7 @@
 // Table files of expected data: one row a line, fields split by " | ", trailing blanks dropped;
 // blank lines and lines starting with '#' are comments. A field may hold any byte through the
-// escapes \b \r \n \t \e (ESC), \xHH and a backslash before any other character, which stands
-// for itself ("\x20" writes a trailing blank).
+// escapes \b \r \n \t \e (ESC), \xHH, \*N; (the byte before repeated to a run of N) and a
+// backslash before any other character, which stands for itself ("\x20" writes a trailing blank).
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,12 @@ inline std::string unescape(const std::string& text) {
             out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
             break;
+        case '*': {  // \*N; makes the byte before a run of N
+            const std::size_t end = text.find(';', i);
+            if (!out.empty()) out.append(std::stoul(text.substr(i + 1, end - i - 1)) - 1, out.back());
+            i = end;
+            break;
+        }
         default: out += c;
         }
     }

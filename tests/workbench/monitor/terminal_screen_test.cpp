@@ -2,6 +2,7 @@
 // scrollback and the text of selections; and of the log file of the line.
 #include "terminal_screen.h"
 #include "receive_log.h"
+#include "../../support/table.h"
 
 #include <gtest/gtest.h>
 
@@ -23,53 +24,21 @@ std::string trimmed(std::string_view row) {
     return std::string(end == std::string_view::npos ? std::string_view{} : row.substr(0, end + 1));
 }
 
-struct ScreenCase {
-    const char* name;
-    std::vector<std::string> chunks;                // one receive() call each
-    int row, col;                                   // cursor afterwards
-    std::vector<std::pair<int, std::string>> rows;  // rows as shown, trailing blanks dropped
-};
-
-std::string repeat(char c, int n) { return std::string(static_cast<std::size_t>(n), c); }
-
 }  // namespace
 
 TEST(TerminalScreen, InterpretsBytesIntoScreenAndCursor) {
-    const std::string esc = "\x1b";
-    // clang-format off
-    const std::vector<ScreenCase> cases = {
-        {"opening line then mark on next row", {"Ouverture du port COM1\n"}, 1, 0,
-         {{0, "Ouverture du port COM1"}, {1, "_"}, {2, ""}, {49, ""}}},
-        {"79 printables fill columns 0..78", {repeat('a', 79)}, 0, 79, {{0, repeat('a', 79) + "_"}, {1, ""}}},
-        {"80th printable goes to next row", {repeat('a', 80)}, 1, 1, {{0, repeat('a', 79)}, {1, "a_"}}},
-        {"LF at row 49 scrolls by one row", {"top\n" + repeat('\n', 48) + "end\n"}, 49, 0,
-         {{0, ""}, {47, ""}, {48, "end"}, {49, "_"}}},
-        {"LF alone returns to column 0", {"abc\n"}, 1, 0, {{0, "abc"}, {1, "_"}}},
-        {"CR alone stays on the row", {"abc\rX"}, 0, 1, {{0, "X_c"}, {1, ""}}},
-        {"CR and LF in separate chunks keep the line", {"abc\r", "\n"}, 1, 0, {{0, "abc"}, {1, "_"}}},
-        {"BS at column 0 does nothing", {"\b"}, 0, 0, {{0, "_"}}},
-        {"BS erases the character before", {"abc\bd"}, 0, 3, {{0, "abd_"}}},
-        {"ESC H clears and homes", {"abc\nde" + esc + "H"}, 0, 0, {{0, "_"}, {1, ""}}},
-        {"ESC J clears and homes", {"abc\nde" + esc + "J"}, 0, 0, {{0, "_"}, {1, ""}}},
-        {"ESC Y positions at value - 32", {esc + "Y" + char(32 + 10) + char(32 + 20) + "Q"}, 10, 21,
-         {{0, ""}, {10, repeat(' ', 20) + "Q_"}}},
-        {"ESC Y below 0x20 goes to 0,0", {"\n\nab" + esc + "Y\x01\x02"}, 0, 0, {{0, "_"}, {2, "ab"}}},
-        {"ESC Y bytes above 0x7F count as negative", {"\n\nab" + esc + "Y\xff\xa0"}, 0, 0, {{0, "_"}}},
-        {"ESC Y beyond the screen clamps to 49/79", {esc + "Y" + char(32 + 60) + char(32 + 90)}, 49, 79,
-         {{49, repeat(' ', 79) + "_"}}},
-        {"ESC Y with one byte pending waits", {esc + "Y" + char(32 + 3), std::string(1, char(32 + 7)) + "Z"}, 3, 8,
-         {{0, ""}, {3, repeat(' ', 7) + "Z_"}}},
-        {"other escape letter swallows only itself", {"ab" + esc + "Xcd"}, 0, 4, {{0, "abcd_"}}},
-        {"0x7F-0xFF, TAB and controls ignored", {std::string("a\x7f\x80\xff\tb\x01\x07\x0c", 9)}, 0, 2, {{0, "ab_"}}},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const korvan::test::Row& c : korvan::test::readTable(KORVAN_MONITOR_TEST_DATA "/screen.txt", 6)) {
+        SCOPED_TRACE(c[0]);
         TerminalScreen screen;
-        for (const auto& chunk : c.chunks) screen.receive(chunk);
-        EXPECT_EQ(screen.cursorRow(), c.row);
-        EXPECT_EQ(screen.cursorCol(), c.col);
-        for (const auto& [r, text] : c.rows) EXPECT_EQ(trimmed(screen.row(r)), text) << "row " << r;
+        screen.receive(c[1]);
+        if (!c[2].empty()) screen.receive(c[2]);
+        EXPECT_EQ(screen.cursorRow(), std::stoi(c[3]));
+        EXPECT_EQ(screen.cursorCol(), std::stoi(c[4]));
+        std::istringstream rows(c[5]);
+        for (std::string row; std::getline(rows >> std::ws, row, ';');) {
+            const std::size_t eq = row.find('=');
+            EXPECT_EQ(trimmed(screen.row(std::stoi(row.substr(0, eq)))), row.substr(eq + 1)) << row;
+        }
     }
 }
 
