@@ -10,9 +10,15 @@ namespace {
 
 TEST(Dispatch, LabelsMnemonicsAndSuffixes) { RunLineCases("dispatch.txt"); }
 
+TEST(Dispatch, AliasesAssembleIdentically) { RunLineCases("aliases.txt"); }
+
 TEST(Encoders, SubstitutionsBranchesAndRangeChecks) { RunLineCases("encoders.txt"); }
 
+TEST(Encoders, BranchForms) { RunLineCases("branches.txt"); }
+
 TEST(Directives, DataLayout) { RunLineCases("directives.txt"); }
+
+TEST(Directives, LocationEffects) { RunLineCases("locations.txt"); }
 
 TEST(Directives, EndStopsThePass) {
     Assembled a = AssembleLines({" NOP", " END", " NOP"});
