@@ -95,11 +95,20 @@ private:
 
 // Upper-case hexadecimal digits written by hand on the hot paths.
 inline char* PutHex(char* out, uint32_t value, int digits) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    for (int i = digits - 1; i >= 0; --i) {
-        out[i] = kDigits[value & 0xF];
-        value >>= 4;
-    }
+    // Two digits per table look-up: the S-records format every byte of the object code.
+    static constexpr struct Pairs {
+        char text[512];
+        constexpr Pairs() : text() {
+            constexpr char kDigits[] = "0123456789ABCDEF";
+            for (int i = 0; i < 256; ++i) {
+                text[2 * i] = kDigits[i >> 4];
+                text[2 * i + 1] = kDigits[i & 0xF];
+            }
+        }
+    } kPairs;
+    int i = digits;
+    for (; i >= 2; i -= 2, value >>= 8) std::memcpy(out + i - 2, kPairs.text + 2 * (value & 0xFF), 2);
+    if (i == 1) out[0] = kPairs.text[2 * (value & 0xF) + 1];
     return out + digits;
 }
 

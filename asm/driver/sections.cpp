@@ -118,11 +118,6 @@ bool SectionManager::pastTop() const {
     return false;
 }
 
-int32_t SectionManager::value(int which) const {
-    if (m_current < 0) return m_absolute;
-    return m_sections[m_current].value(which);
-}
-
 void SectionManager::evenOut() {
     for (Section& section : m_sections) section.evenOut();
 }

@@ -57,7 +57,8 @@ public:
     void resetForPass();
     void advance(int32_t n);
     void setAbsolute(int32_t address);
-    int32_t value(int which) const;
+    // Asked for every emitted item: kept inline.
+    int32_t value(int which) const { return m_current < 0 ? m_absolute : m_sections[m_current].value(which); }
     void evenOut();
     // The first two sections, in list order, that share a byte; nothing when none do.
     std::optional<std::pair<const Section*, const Section*>> findOverlap() const;
