@@ -91,6 +91,8 @@ TEST_F(CliTest, StandardError) { runCases("standard_error.txt"); }
 
 TEST_F(CliTest, OutputFiles) { runCases("output_files.txt"); }
 
+TEST_F(CliTest, OutputNotWrittenFailsTheRun) { runCases("output_not_written.txt"); }
+
 TEST_F(CliTest, HelpAndVersion) { runCases("help.txt"); }
 
 }  // namespace
