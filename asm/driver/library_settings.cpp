@@ -187,8 +187,8 @@ std::optional<std::string> IniFile::value(std::string_view key) const {
 std::vector<std::string> SettingsFiles(const std::string& organisation, const std::string& application) {
     std::string home = EnvOr("HOME", "/");
     if (home.back() != '/') home += '/';
+    // A relative folder counts from the current one, as it does for QSettings.
     std::string user = EnvOr("XDG_CONFIG_HOME", home + ".config");
-    if (user.front() != '/') user = home + user;  // a relative folder is taken from home
     std::vector<std::string> folders{user};
     const std::string system = EnvOr("XDG_CONFIG_DIRS", "/etc/xdg");
     for (std::size_t start = 0; start <= system.size();) {
