@@ -89,6 +89,12 @@ TEST(RunTest, OutputsAndFailures) {
             line = std::find_if(line, message.end(), [&](const std::string& l) { return l.rfind(want, 0) == 0; });
             EXPECT_NE(line, message.end()) << "no line " << want << " in order";
         }
+        for (const std::string& start : c.all("unsaid")) {
+            const std::string unsaid = inFolder(start);
+            EXPECT_TRUE(std::none_of(message.begin(), message.end(),
+                                     [&](const std::string& l) { return l.rfind(unsaid, 0) == 0; }))
+                << "a line " << unsaid;
+        }
         if (c.has("text")) {
             EXPECT_EQ(ReadFile(source), text) << "the source is never written to";
         }
