@@ -207,7 +207,7 @@ inline std::string onPath(const std::string& name) {
 }
 
 // Big-endian bytes of 16-bit words (instruction words of a program).
-inline std::vector<std::uint8_t> bytesOf(std::initializer_list<std::uint16_t> words) {
+inline std::vector<std::uint8_t> bytesOf(const std::vector<std::uint16_t>& words) {
     std::vector<std::uint8_t> out;
     for (std::uint16_t w : words) {
         out.push_back(static_cast<std::uint8_t>(w >> 8));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../../support/process.h"
+#include "../../support/table.h"
 #include "headless.h"
 #include "srecord.h"
 
@@ -17,8 +18,6 @@ namespace korvan::sim {
 namespace {
 
 using namespace std::chrono_literals;
-
-using test::bytesOf;
 
 // One record line, checksum computed.
 std::string record(int type, std::uint32_t address, const std::vector<std::uint8_t>& data = {}) {
@@ -90,72 +89,40 @@ private:
     std::thread m_writer;
 };
 
+// An S-record file from its description in the table: "ADDRESS: words", "entry ADDRESS" or a
+// line as written, separated by "; ".
+std::string fileOf(const std::string& description) {
+    std::string file, part;
+    for (std::istringstream parts(description); std::getline(parts >> std::ws, part, ';');) {
+        const std::size_t colon = part.find(':');
+        if (part.starts_with("entry "))
+            file += record(7, test::hex(part.substr(6)));
+        else if (colon != std::string::npos)
+            file += record(3, test::hex(part.substr(0, colon)), test::bytesOf(test::words(part.substr(colon + 1))));
+        else
+            file += part + "\n";
+    }
+    return file;
+}
+
 TEST(Headless, StatusOutputAndReport) {
-    // Echoes one character read from the input in angle brackets, then ends with status 0.
-    const std::string echo = record(
-        3, 0x802000, bytesOf({0x7003, 0x4E4F, 0x7001, 0x1F01, 0x723C, 0x4E4F, 0x121F, 0x4E4F, 0x7200, 0x7000, 0x4E4F}));
-    // As the run-time ends: main's value in D0 goes to D1, then TRAP #15 function 0. Here main
-    // returns $103, of which the status is the low byte.
-    const std::string mainReturns = record(3, 0x802000, bytesOf({0x4EB9, 0x0080, 0x2010, 0x2200, 0x7000, 0x4E4F})) +
-                                    record(3, 0x802010, bytesOf({0x203C, 0x0000, 0x0103, 0x4E75}));
-    // Poll until a character has arrived (kbhit, then the QSM's RDRF), read it, echo it, end.
-    const std::string kbhit = record(
-        3, 0x802000, bytesOf({0x7004, 0x4E4F, 0x4A81, 0x67F8, 0x7003, 0x4E4F, 0x7001, 0x4E4F, 0x7200, 0x7000, 0x4E4F}));
-    const std::string rdrf = record(3, 0x802000,
-                                    bytesOf({0x0839, 0x0006, 0x00FF, 0xFC0D, 0x67F6, 0x1239, 0x00FF, 0xFC0F, 0x13C1,
-                                             0x00FF, 0xFC0F, 0x7200, 0x7000, 0x4E4F}));
-    const auto program = [](std::initializer_list<std::uint16_t> words) { return record(3, 0x802000, bytesOf(words)); };
-    struct Row {
-        const char* name;
-        std::string file;
-        std::optional<std::uint64_t> limit;
-        std::string input;
-        int status;
-        std::string out;
-        std::string errStart;
-        bool delayed = false;  // the input comes 100 ms after the start
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"ends", echo, std::nullopt, "x", 0, "<x", ""},
-        {"exit status 3", program({0x7203, 0x7000, 0x4E4F}), std::nullopt, "", 3, "", ""},
-        {"exit status 255 from D1.B", program({0x72FF, 0x7000, 0x4E4F}), std::nullopt, "", 255, "", ""},
-        {"main's value", mainReturns, std::nullopt, "", 3, "", ""},
-        {"entry record used", record(3, 0x802100, bytesOf({0x7200, 0x7000, 0x4E4F})) + program({0x4AFC}) +
-                                  record(7, 0x802100),
-         std::nullopt, "", 0, "", ""},
-        {"input ends", echo, std::nullopt, "", kRunStopped, "",
-         "input ended while the program waits for a character\nD0=00000003"},
-        {"ILLEGAL", program({0x4AFC}), std::nullopt, "", 132, "", "ILLEGAL instruction at $00802000\nD0="},
-        {"BKPT", program({0x484B}), std::nullopt, "", 132, "", "breakpoint BKPT #3 at $00802000\n"},
-        {"address error", program({0x41F9, 0x0080, 0x3001, 0x3010}), std::nullopt, "", 131, "",
-         "address error: read of $00803001"},
-        {"TRAP without handler", program({0x4E43}), std::nullopt, "", 128 + 35, "", "TRAP #3 without a handler"},
-        {"unknown TRAP #15 function", program({0x7009, 0x4E4F}), std::nullopt, "", 175, "", "TRAP #15: no function 9\n"},
-        {"STOP", program({0x4E72, 0x2700}), std::nullopt, "", kRunStopped, "", "STOP: "},
-        {"limit", program({0x5280, 0x60FC}), 2001, "", 124, "",
-         "instruction limit reached after 2001 instructions\nD0=000003E9"},
-        {"bad record", "S1\n", std::nullopt, "", 125, "", "korvan-sim: "},
-        {"outside memory", record(3, 0x7FFFFF, {1, 2}), std::nullopt, "", 125, "", "korvan-sim: "},
-        {"kbhit sees input as it arrives", kbhit, 100'000'000, "k", 0, "k", "", true},
-        {"RDRF sees input as it arrives", rdrf, 100'000'000, "k", 0, "k", "", true},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/headless_runs.txt", 8)) {
+        SCOPED_TRACE(row[0]);
         const test::TempDir dir;
         std::optional<DelayedInput> later;
-        if (row.delayed) later.emplace(row.input, 100ms);
-        const int inputFd = later ? later->fd() : ::open(dir.write("input", row.input).c_str(), O_RDONLY);
+        if (row[7] == "yes") later.emplace(row[3], 100ms);
+        const int inputFd = later ? later->fd() : ::open(dir.write("input", row[3]).c_str(), O_RDONLY);
         ASSERT_GE(inputFd, 0);
         std::ostringstream out, err;
-        const int status = runHeadless({dir.write("prog.abs", row.file), row.limit, inputFd}, out, err);
+        const std::optional<std::uint64_t> limit =
+            row[2] == "-" ? std::nullopt : std::optional<std::uint64_t>(std::stoull(row[2]));
+        const int status = runHeadless({dir.write("prog.abs", fileOf(row[1])), limit, inputFd}, out, err);
         if (!later) ::close(inputFd);
-        EXPECT_EQ(status, row.status);
-        EXPECT_EQ(out.str(), row.out);
-        EXPECT_TRUE(err.str().starts_with(row.errStart)) << err.str();
-        if (row.status == kRunCannotLoad) {
-            const char* where = row.name == std::string("bad record") ? "line 1" : "$007FFFFF";
+        EXPECT_EQ(status, std::stoi(row[4]));
+        EXPECT_EQ(out.str(), row[5]);
+        EXPECT_TRUE(err.str().starts_with(row[6])) << err.str();
+        if (status == kRunCannotLoad) {
+            const char* where = row[0] == "bad record" ? "line 1" : "$007FFFFF";
             EXPECT_NE(err.str().find(where), std::string::npos) << err.str();
         }
     }

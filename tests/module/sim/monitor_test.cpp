@@ -131,34 +131,15 @@ public:
     }
 };
 
-// The same commands in English and in French (Latin-1 on the line); echo and prompt unchanged.
+// The same commands in English and in French; echo and prompt unchanged.
 TEST(Monitor, AnswersInTheChosenLanguage) {
-    struct Row {
-        const char* name;
-        std::string input;
-        std::string english;
-        std::string french;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"help", "he\r", "he\r\nve                 monitor name and version\r\n",
-         "he\r\nve                 nom et version du moniteur\r\n"},
-        {"version", "ve\r", "ve\r\n" + kName + "\r\n>>-> ", "ve\r\nKORVAN CPU32 moniteur 1.0 (module simul\xE9)\r\n>>-> "},
-        {"GO without an address", "GO zz\r", "GO zz\r\nerror: GO takes a hexadecimal address\r\n>>-> ",
-         "GO zz\r\nerreur : GO prend une adresse hexad\xE9" "cimale\r\n>>-> "},
-        {"download", "LO\r\x16" + block(0x802000, "ab") + block(0x400000, "c") + "\r",
-         "LO\r\n..\r\nloaded 2 bytes in 2 blocks, error: 1 bytes outside memory from $00400000\r\n>>-> ",
-         "LO\r\n..\r\n2 octets charg\xE9s en 2 blocs, erreur : 1 octets hors de la m\xE9moire \xE0 partir de $00400000\r\n>>-> "},
-        {"interrupted", "GO\r\x1b", "GO\r\ninterrupted\r\nD0=", "GO\r\ninterrompu\r\nD0="},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/monitor_languages.txt", 4)) {
         for (const Language language : {Language::English, Language::French}) {
-            SCOPED_TRACE(std::string(row.name) + (language == Language::French ? ", French" : ", English"));
+            SCOPED_TRACE(row[0] + (language == Language::French ? ", French" : ", English"));
             ScriptedExecutor program;
             Fixture f({.language = language}, &program);
-            const std::string out = f.send(row.input);
-            EXPECT_TRUE(out.starts_with(language == Language::French ? row.french : row.english)) << out;
+            const std::string out = f.send(row[1]);
+            EXPECT_TRUE(out.starts_with(row[language == Language::French ? 3 : 2])) << out;
         }
     }
 }
@@ -221,31 +202,10 @@ TEST(Monitor, DownloadBlocksSplitAnywhere) {
 }
 
 TEST(Monitor, DownloadReports) {
-    struct Row {
-        const char* name;
-        std::string blocks;
-        bool acknowledge;
-        std::string output;  // after "LO\r\n"
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"lone CR at once", "", true, "loaded 0 bytes in 0 blocks\r\n>>-> "},
-        {"empty block", block(0x802000, ""), true, ".\r\nloaded 0 bytes in 1 block\r\n>>-> "},
-        {"unmapped block", block(0x802000, "ab") + block(0x400000, "xyz"), true,
-         "..\r\nloaded 2 bytes in 2 blocks, error: 3 bytes outside memory from $00400000\r\n>>-> "},
-        {"block past the end of RAM", block(0x87FFFE, "abcd"), true,
-         ".\r\nloaded 2 bytes in 1 block, error: 2 bytes outside memory from $00880000\r\n>>-> "},
-        {"CR inside a header is data", block(0x00800D0D, "a"), true, ".\r\nloaded 1 byte in 1 block\r\n>>-> "},
-        {"no acknowledgement", block(0x802000, "ab") + block(0x802002, "c"), false,
-         "loaded 3 bytes in 2 blocks\r\n>>-> "},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        Monitor::Options options;
-        options.acknowledge = row.acknowledge;
-        Fixture f(options);
-        EXPECT_EQ(f.send("LO\r\x16" + row.blocks + "\r"), "LO\r\n" + row.output);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/monitor_downloads.txt", 4)) {
+        SCOPED_TRACE(row[0]);
+        Fixture f({.acknowledge = row[2] == "yes"});
+        EXPECT_EQ(f.send("LO\r\x16" + row[1] + "\r"), "LO\r\n" + row[3]);
     }
 }
 
