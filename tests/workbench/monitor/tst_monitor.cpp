@@ -1109,8 +1109,10 @@ private slots:
         auto* data = cpu->findChild<QListWidget*>(QStringLiteral("dataList"));
         auto answerModify = [](const QString& value) {
             whenModal<ModifRegistre>([value](ModifRegistre* dlg) {
-                // The value is what gets typed: the focus is there, not on the register's name.
+                // The value is what gets typed: the focus is there, not on the register's name, and
+                // it starts as the register's value.
                 QCOMPARE(dlg->focusWidget(), dlg->findChild<QLineEdit*>(QStringLiteral("valueEdit")));
+                QCOMPARE(dlg->findChild<QLineEdit*>(QStringLiteral("valueEdit"))->text(), QStringLiteral("00000000"));
                 dlg->findChild<QLineEdit*>(QStringLiteral("valueEdit"))->setText(value);
                 QTimer::singleShot(0, dlg, &QDialog::accept);
             });
