@@ -1,9 +1,11 @@
-// Opening a 20,000-line source in the workbench and typing into it, and opening files at the
-// editor's size and line-length limits, measured in the real main window (offscreen unless a
+// Opening a 20,000-line source in the workbench and typing into it, opening files at the
+// editor's size and line-length limits, and how long the event loop stops while a million-line
+// source is opened and typed into, measured in the real main window (offscreen unless a
 // display platform is chosen).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <vector>
 
 #include <QApplication>
 #include <QDir>
@@ -14,12 +16,15 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTimer>
+#include <QElapsedTimer>
 
 #include "korvan_app.h"
 #include "korvan_doc.h"
 #include "korvan_view.h"
 #include "main_frame.h"
 #include "source_file.h"
+#include "syntax/source_highlighter.h"
 
 using namespace korvan::shell;
 
@@ -179,6 +184,125 @@ void BM_OpenBlockCommentKeystroke(benchmark::State& state) {
     closeAll();
 }
 BENCHMARK(BM_OpenBlockCommentKeystroke)->Unit(benchmark::kMillisecond);
+
+// A million short lines (the editor takes 4 MB at most): code, strings, line comments and
+// keywords, and no block comment, so that a "/*" at the top runs to the very end.
+QString millionLinesPath() {
+    const QString path = g_dir->filePath(QStringLiteral("million.c"));
+    if (QFile::exists(path)) return path;
+    static const char* const kShort[] = {"int", "x=1", "\"s\"", "a;b", "//c", "i++", "char", "}"};
+    QByteArray bytes;
+    bytes.reserve(4 << 20);
+    // Every four hundredth line is a comment as wide as a real source's wide lines.
+    const QByteArray wide = "// " + QByteArray(77, '-') + '\n';
+    for (int i = 0; i < 1000000; ++i) bytes += i % 400 == 20 ? wide : QByteArray(kShort[i % std::size(kShort)]) + '\n';
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+SourceHighlighter* highlighterOf(CKorvanDoc* doc) { return doc->textDocument()->findChild<SourceHighlighter*>(); }
+
+// Opening a million-line source: the open call itself (reading the file and giving the text to
+// the editor, first screen coloured) is one gap of the event loop; after it the rest is
+// coloured in slices between the loop's turns. Reported: the longest gap between two turns of
+// the loop from before the open until the whole text is coloured, the open call alone, and the
+// time until the colouring was complete.
+void BM_OpenMillionLines(benchmark::State& state) {
+    const QString path = millionLinesPath();
+    double longest = 0, openCall = 0, coloured = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        qint64 lastTurn = 0, gap = 0;
+        QTimer turns;
+        turns.setInterval(0);
+        QObject::connect(&turns, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            gap = std::max(gap, now - lastTurn);
+            lastTurn = now;
+        });
+        turns.start();
+        clock.start();
+        CKorvanDoc* doc = g_app->openSourceDocument(path);
+        const qint64 opened = clock.nsecsElapsed();
+        if (!doc) {
+            state.SkipWithError("refused");
+            break;
+        }
+        SourceHighlighter* highlighter = highlighterOf(doc);
+        while (highlighter && highlighter->colouringPending()) QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        const qint64 done = clock.nsecsElapsed();
+        turns.stop();
+        if (doc->textDocument()->lastBlock().previous().layout()->formats().isEmpty())
+            state.SkipWithError("the last line is not coloured");
+        longest = std::max(longest, gap / 1e6);
+        openCall = std::max(openCall, opened / 1e6);
+        coloured = std::max(coloured, done / 1e6);
+        state.SetIterationTime(double(done) / 1e9);
+        state.PauseTiming();
+        closeAll();
+        state.ResumeTiming();
+    }
+    state.counters["longest_gap_ms"] = longest;
+    state.counters["open_call_ms"] = openCall;
+    state.counters["all_coloured_ms"] = coloured;
+}
+BENCHMARK(BM_OpenMillionLines)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// One key press in the million-line source, from the key event until the event loop has
+// handled everything the key caused (its edit, the colouring done at once, the repaint): one
+// turn of the loop. Between keys the loop runs 30 ms, as between the keys of a fast typist,
+// so the background colouring is still going when the next key comes. Argument 0: "/*" typed
+// at the top and deleted again; 1: a letter typed in the middle and deleted.
+void BM_KeystrokeMillionLines(benchmark::State& state) {
+    CKorvanDoc* doc = g_app->openSourceDocument(millionLinesPath());
+    if (!doc) return state.SkipWithError("refused");
+    SourceHighlighter* highlighter = highlighterOf(doc);
+    while (highlighter && highlighter->colouringPending()) QCoreApplication::processEvents();
+    CKorvanView* view = g_app->mainFrame()->activeSourceView();
+    view->setTextCursor(QTextCursor(doc->textDocument()->findBlockByNumber(state.range(0) ? 500000 : 0)));
+    view->centerCursor();
+    QCoreApplication::processEvents();
+    struct Key {
+        int key;
+        const char* text;
+    };
+    const std::vector<Key> keys =
+        state.range(0)
+            ? std::vector<Key>{{Qt::Key_A, "a"}, {Qt::Key_Backspace, ""}}
+            : std::vector<Key>{
+                  {Qt::Key_Slash, "/"}, {Qt::Key_Asterisk, "*"}, {Qt::Key_Backspace, ""}, {Qt::Key_Backspace, ""}};
+    double slowest = 0;
+    std::size_t n = 0;
+    for (auto _ : state) {
+        const Key& k = keys[n++ % keys.size()];
+        QElapsedTimer clock;
+        clock.start();
+        QKeyEvent press(QEvent::KeyPress, k.key, Qt::NoModifier, QString::fromLatin1(k.text));
+        QApplication::sendEvent(view, &press);
+        QKeyEvent release(QEvent::KeyRelease, k.key, Qt::NoModifier, QString::fromLatin1(k.text));
+        QApplication::sendEvent(view, &release);
+        QCoreApplication::processEvents();
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        state.SetIterationTime(seconds);
+        slowest = std::max(slowest, seconds * 1e3);
+        QElapsedTimer pause;
+        pause.start();
+        while (pause.elapsed() < 30) QCoreApplication::processEvents();
+    }
+    state.counters["slowest_key_ms"] = slowest;
+    state.counters["colouring_pending"] = highlighter && highlighter->colouringPending() ? 1 : 0;
+    closeAll();
+}
+BENCHMARK(BM_KeystrokeMillionLines)
+    ->ArgName("middle")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
 
 }  // namespace
 

@@ -250,7 +250,10 @@ void SourceHighlighter::noteDirty(const QTextBlock& block) {
 
 void SourceHighlighter::flushDirty() {
     if (m_dirtyFrom < 0) return;
-    // One notice for all the lines recoloured: the layout lays them out again when shown.
+    // One notice for all the lines recoloured: the layout lays them out again when shown. It
+    // is needed even for lines never shown: Qt keeps the range of every format change until
+    // the next notice, and would otherwise hand it to the layout and to this highlighter with
+    // the next edit, as if all those lines had been edited.
     const int from = m_dirtyFrom;
     const int to = std::min(m_dirtyTo, m_doc->characterCount());
     m_dirtyFrom = m_dirtyTo = -1;
