@@ -13,24 +13,15 @@ namespace {
 using qubrix::SectionManager;
 
 TEST(SectionsTest, SelectorsByNumberAndName) {
-    const struct {
-        std::string selector;
-        bool found;
-        int32_t location;  // afterwards, after 0x10 bytes of code and an ORG $40
-        // clang-format off
-    } cases[] = {
-        {"9", true, 0x802010},  {"CODE", true, 0x802010}, {"15", true, 0x803000},
-        {"VAR", true, 0x803000}, {"12", false, 0x40},      {"code", false, 0x40},
-        {"", false, 0x40},      {std::string(100000, 'V'), false, 0x40},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
+    auto rows = korvan::test::readTable(QUBRIX_DRIVER_DATA "/section_selectors.txt", 3);
+    rows.push_back({std::string(100000, 'V'), "no", "40"});
+    for (const korvan::test::Row& row : rows) {
         SectionManager m(0x802000, 0x803000);
         m.advance(0x10);
         m.setAbsolute(0x40);
-        EXPECT_EQ(m.select(c.selector), c.found) << c.selector.substr(0, 8);
-        EXPECT_EQ(m.absoluteMode(), !c.found) << c.selector.substr(0, 8);
-        EXPECT_EQ(m.value(0), c.location) << c.selector.substr(0, 8);
+        EXPECT_EQ(m.select(row[0]), row[1] == "yes") << row[0].substr(0, 8);
+        EXPECT_EQ(m.absoluteMode(), row[1] != "yes") << row[0].substr(0, 8);
+        EXPECT_EQ(m.value(0), static_cast<int32_t>(korvan::test::hex(row[2]))) << row[0].substr(0, 8);
     }
 }
 
@@ -59,29 +50,15 @@ TEST(SectionsTest, OverlapRule) {
 }
 
 TEST(SectionsTest, RunningPastTheTopOfTheAddressSpaceIsSeen) {
-    const struct {
-        const char* name;
-        bool absolute;
-        uint32_t start;
-        std::vector<int32_t> advances;
-        bool pastTop;
-        // clang-format off
-    } cases[] = {
-        {"up to the last byte", false, 0xFFFFFFF0u, {0x10}, false},
-        {"one byte beyond", false, 0xFFFFFFF0u, {0x10, 1}, true},
-        {"one step across", false, 0xFFFFFFF0u, {0x20}, true},
-        {"ORG near the top, then a block", true, 0xFFFFFF00u, {0x200}, true},
-        {"a huge block from low memory", true, 0x1000u, {static_cast<int32_t>(0xFFFFF000u) + 1}, true},
-        {"ORG near the top, staying below", true, 0xFFFFFF00u, {0x80, 0x80}, false},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SectionManager m(static_cast<int32_t>(c.start), 0x1000);
-        if (c.absolute) m.setAbsolute(static_cast<int32_t>(c.start));
-        for (int32_t n : c.advances) m.advance(n);
-        EXPECT_EQ(m.pastTop(), c.pastTop) << c.name;
+    for (const korvan::test::Row& row : korvan::test::readTable(QUBRIX_DRIVER_DATA "/past_top.txt", 5)) {
+        const auto start = static_cast<int32_t>(korvan::test::hex(row[2]));
+        SectionManager m(start, 0x1000);
+        if (row[1] == "yes") m.setAbsolute(start);
+        std::istringstream advances(row[3]);
+        for (std::string n; advances >> n;) m.advance(static_cast<int32_t>(korvan::test::hex(n)));
+        EXPECT_EQ(m.pastTop(), row[4] == "yes") << row[0];
         m.resetForPass();
-        EXPECT_FALSE(m.pastTop()) << c.name << ": every pass starts afresh";
+        EXPECT_FALSE(m.pastTop()) << row[0] << ": every pass starts afresh";
     }
 }
 
