@@ -29,9 +29,26 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-struct Quiet : korvan::monitor::ComTread::Document {
-    void ReceiveChars(const char*, std::size_t) override {}
+// Keeps what the module sends, so that the download can wait for the greeting to end: a "."
+// in it (the monitor's version number) would otherwise be taken for a block's acknowledgement.
+struct Listener : korvan::monitor::ComTread::Document {
+    void ReceiveChars(const char* bytes, std::size_t count) override {
+        std::lock_guard lock(mutex);
+        text.append(bytes, count);
+        cv.notify_all();
+    }
     void RefreshView() override {}
+    bool waitForPrompts(int count, std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex);
+        return cv.wait_for(lock, limit, [&] {
+            int seen = 0;
+            for (std::size_t at = 0; (at = text.find(">>-> ", at)) != std::string::npos; at += 5) ++seen;
+            return seen >= count;
+        });
+    }
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::string text;
 };
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
@@ -64,9 +81,11 @@ Run download(const std::string& sim, unsigned bps, const fs::path& abs, const fs
 
     Run run;
     {
-        Quiet doc;
+        Listener doc;
         korvan::monitor::ComTread channel(doc, link.string(), 0);
         channel.Start();
+        channel.SendString("\r");  // the greeting's prompt, then the CR's own
+        doc.waitForPrompts(2, std::chrono::seconds(5));
         korvan::monitor::SRecord reader(abs.string());
 
         std::mutex m;
