@@ -905,25 +905,13 @@ void opTableOrLpstop(Machine& m, uint16_t op) {
 
 // ---- the decode table
 
-// Per-mode instantiations of a handler: byMode(F) holds F's handler for modes 0-7, byModes(F)
-// MOVE's for the 64 pairs (index source mode + 8 * destination mode).
-template <class F> constexpr std::array<Handler, 8> byMode(F f) {
-    return [&]<size_t... M>(std::index_sequence<M...>) {
-        return std::array<Handler, 8>{f.template operator()<int(M)>()...};
+// A handler instantiated for every value 0..N-1 of an opcode field: f.operator()<V>() names
+// the handler for V.
+template <size_t N, class F> constexpr std::array<Handler, N> byField(F f) {
+    return [&]<size_t... V>(std::index_sequence<V...>) {
+        return std::array<Handler, N>{f.template operator()<int(V)>()...};
     }
-    (std::make_index_sequence<8>{});
-}
-template <class F> constexpr std::array<Handler, 16> byCondition(F f) {
-    return [&]<size_t... C>(std::index_sequence<C...>) {
-        return std::array<Handler, 16>{f.template operator()<int(C)>()...};
-    }
-    (std::make_index_sequence<16>{});
-}
-template <class F> constexpr std::array<Handler, 64> byModes(F f) {
-    return [&]<size_t... I>(std::index_sequence<I...>) {
-        return std::array<Handler, 64>{f.template operator()<int(I % 8), int(I / 8)>()...};
-    }
-    (std::make_index_sequence<64>{});
+    (std::make_index_sequence<N>{});
 }
 
 struct Row {
@@ -932,28 +920,31 @@ struct Row {
     uint16_t ea;     // allowed modes of the effective address in bits 5-0, 0: not checked
     uint16_t dstEa;  // MOVE: allowed destination modes (bits 11-6, register and mode swapped)
     Handler handler;
-    // Instead of handler, its instantiation for the opcode's fields: 8 by the mode field, 64
-    // by MOVE's source and destination modes, or 16 by the condition field.
-    const Handler* modes = nullptr;
+    // Instead of handler, its instantiations by an opcode field: 8 by the mode field, 64 by
+    // MOVE's source mode + 8 * destination mode, or 16 by the condition field.
+    const Handler* instances = nullptr;
     enum By : uint8_t { Mode, MoveModes, Condition } by = Mode;
 };
 
-// The per-mode tables of the instructions compiled code runs most.
-template <int S> constexpr auto kMoveModes = byModes([]<int A, int B>() -> Handler { return opMove<S, A, B>; });
-constexpr auto kBccConditions = byCondition([]<int C>() -> Handler { return opBcc<C>; });
-constexpr auto kDbccConditions = byCondition([]<int C>() -> Handler { return opDbcc<C>; });
-template <int S> constexpr auto kMoveAModes = byMode([]<int M>() -> Handler { return opMoveA<S, M>; });
-template <int S, class Op> constexpr auto kEaToDModes = byMode([]<int M>() -> Handler { return opEaToD<S, Op, M>; });
-template <int S, class Op> constexpr auto kDToEaModes = byMode([]<int M>() -> Handler { return opDToEa<S, Op, M>; });
-template <int S, class Op> constexpr auto kImmModes = byMode([]<int M>() -> Handler { return opImm<S, Op, M>; });
-template <int S, class Op> constexpr auto kQuickModes = byMode([]<int M>() -> Handler { return opQuick<S, Op, M>; });
-template <int S> constexpr auto kClrModes = byMode([]<int M>() -> Handler { return opClr<S, M>; });
-template <int S> constexpr auto kNegModes = byMode([]<int M>() -> Handler { return opNeg<S, M>; });
-template <int S> constexpr auto kNotModes = byMode([]<int M>() -> Handler { return opNot<S, M>; });
-template <int S> constexpr auto kTstModes = byMode([]<int M>() -> Handler { return opTst<S, M>; });
-template <int S> constexpr auto kAddaModes = byMode([]<int M>() -> Handler { return opAdda<S, M>; });
-template <int S> constexpr auto kSubaModes = byMode([]<int M>() -> Handler { return opSuba<S, M>; });
-template <int S> constexpr auto kCmpaModes = byMode([]<int M>() -> Handler { return opCmpa<S, M>; });
+// The instantiations of the instructions compiled code runs most, by mode or by condition.
+template <int S> constexpr auto kMoveModes = byField<64>([]<int I>() -> Handler { return opMove<S, I % 8, I / 8>; });
+constexpr auto kBccConditions = byField<16>([]<int C>() -> Handler { return opBcc<C>; });
+constexpr auto kDbccConditions = byField<16>([]<int C>() -> Handler { return opDbcc<C>; });
+template <int S> constexpr auto kMoveAModes = byField<8>([]<int M>() -> Handler { return opMoveA<S, M>; });
+template <int S, class Op>
+constexpr auto kEaToDModes = byField<8>([]<int M>() -> Handler { return opEaToD<S, Op, M>; });
+template <int S, class Op>
+constexpr auto kDToEaModes = byField<8>([]<int M>() -> Handler { return opDToEa<S, Op, M>; });
+template <int S, class Op> constexpr auto kImmModes = byField<8>([]<int M>() -> Handler { return opImm<S, Op, M>; });
+template <int S, class Op>
+constexpr auto kQuickModes = byField<8>([]<int M>() -> Handler { return opQuick<S, Op, M>; });
+template <int S> constexpr auto kClrModes = byField<8>([]<int M>() -> Handler { return opClr<S, M>; });
+template <int S> constexpr auto kNegModes = byField<8>([]<int M>() -> Handler { return opNeg<S, M>; });
+template <int S> constexpr auto kNotModes = byField<8>([]<int M>() -> Handler { return opNot<S, M>; });
+template <int S> constexpr auto kTstModes = byField<8>([]<int M>() -> Handler { return opTst<S, M>; });
+template <int S> constexpr auto kAddaModes = byField<8>([]<int M>() -> Handler { return opAdda<S, M>; });
+template <int S> constexpr auto kSubaModes = byField<8>([]<int M>() -> Handler { return opSuba<S, M>; });
+template <int S> constexpr auto kCmpaModes = byField<8>([]<int M>() -> Handler { return opCmpa<S, M>; });
 
 template <int S> constexpr uint16_t sz() { return S == 1 ? 0x0000 : S == 2 ? 0x0040 : 0x0080; }
 // MOVE's size field: 01 byte, 11 word, 10 long.
@@ -1131,14 +1122,14 @@ std::array<Handler, 65536> buildTable() {
         table[op] = opIllegal;
         for (const Row& row : rows) {
             if (matches(row, uint16_t(op))) {
-                if (!row.modes)
+                if (!row.instances)
                     table[op] = row.handler;
                 else if (row.by == Row::MoveModes)
-                    table[op] = row.modes[eaMode(uint16_t(op)) + 8 * ((op >> 6) & 7)];
+                    table[op] = row.instances[eaMode(uint16_t(op)) + 8 * ((op >> 6) & 7)];
                 else if (row.by == Row::Condition)
-                    table[op] = row.modes[(op >> 8) & 15];
+                    table[op] = row.instances[(op >> 8) & 15];
                 else
-                    table[op] = row.modes[eaMode(uint16_t(op))];
+                    table[op] = row.instances[eaMode(uint16_t(op))];
                 break;
             }
         }

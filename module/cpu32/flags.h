@@ -140,9 +140,8 @@ template <int S> constexpr Shifted roxr(uint32_t v, unsigned n, uint8_t ccr) {
 }
 
 // Condition tests of Bcc, DBcc, Scc and TRAPcc, cc 0..15 (T, F, HI, LS, CC, CS, NE, EQ, VC,
-// VS, PL, MI, GE, LT, GT, LE).
-constexpr bool condition(unsigned cc, uint8_t ccr) {
-    const bool c = ccr & C, v = ccr & V, z = ccr & Z, n = ccr & N;
+// VS, PL, MI, GE, LT, GT, LE), on the four flags or on a CCR value.
+[[gnu::always_inline]] constexpr bool condition(unsigned cc, bool c, bool v, bool z, bool n) {
     switch (cc & 15) {
     case 0: return true;
     case 1: return false;
@@ -162,5 +161,6 @@ constexpr bool condition(unsigned cc, uint8_t ccr) {
     default: return z || n != v;
     }
 }
+constexpr bool condition(unsigned cc, uint8_t ccr) { return condition(cc, ccr & C, ccr & V, ccr & Z, ccr & N); }
 
 }  // namespace cpu32::flags

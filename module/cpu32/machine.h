@@ -123,25 +123,7 @@ public:
     }
     // The condition tests of Bcc, DBcc, Scc and TRAPcc on the flag words.
     [[gnu::always_inline]] bool condition(unsigned cc) const {
-        const bool c = flagC, v = flagV >> 31, z = flagZ == 0, n = flagN >> 31;
-        switch (cc & 15) {
-        case 0: return true;
-        case 1: return false;
-        case 2: return !c && !z;
-        case 3: return c || z;
-        case 4: return !c;
-        case 5: return c;
-        case 6: return !z;
-        case 7: return z;
-        case 8: return !v;
-        case 9: return v;
-        case 10: return !n;
-        case 11: return n;
-        case 12: return n == v;
-        case 13: return n != v;
-        case 14: return !z && n == v;
-        default: return z || n != v;
-        }
+        return flags::condition(cc, flagC != 0, flagV >> 31, flagZ == 0, flagN >> 31);
     }
     void setSr(uint16_t sr);
 
