@@ -40,8 +40,10 @@ ExportResult exportSpec(const fs::path& dir, const std::string& file, const BmpS
     return r;
 }
 
-// The expected C file data/name.c.
-std::string golden(const char* name) { return bmptest::readFile(std::string(KORVAN_BITMAP_DATA "/") + name + ".c"); }
+// The expected C file data/name.c.golden.
+std::string golden(const char* name) {
+    return bmptest::readFile(std::string(KORVAN_BITMAP_DATA "/") + name + ".c.golden");
+}
 
 // --- golden text -------------------------------------------------------------------------------
 
@@ -49,7 +51,7 @@ struct GoldenCase {
     const char* test;
     BmpSpec spec;
     const char* name;
-    std::string expected;  // empty: the file data/name.c
+    std::string expected;  // empty: the file data/name.c.golden
 };
 
 void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.test; }

@@ -160,7 +160,7 @@ TEST(ElfLineMapTest, AgreesWithAddr2line) {
     const std::string cc = CrossCompiler();
     if (cc.empty() || !debugtest::Have("m68k-linux-gnu-addr2line")) GTEST_SKIP() << "no m68k cross compiler";
     debugtest::TempDir dir;
-    dir.copyData("elf");
+    dir.copyData("elf");  // prog.c, left unformatted: the test names the lines of its statements
     const std::string source = dir.path("prog.c");
     const std::string elf = dir.path("prog.elf");
     debugtest::Run(cc, {"-g", "-O0", "-mcpu=cpu32", "-nostdlib", "-static", "-Wl,-e,main", "-Wl,-Ttext=0x802000",

@@ -1,4 +1,4 @@
-/* line table test */
+// clang-format off
 static int square(int v) {
     return v * v;
 }
