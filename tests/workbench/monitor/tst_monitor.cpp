@@ -1113,6 +1113,7 @@ private slots:
                 // it starts as the register's value.
                 QCOMPARE(dlg->focusWidget(), dlg->findChild<QLineEdit*>(QStringLiteral("valueEdit")));
                 QCOMPARE(dlg->findChild<QLineEdit*>(QStringLiteral("valueEdit"))->text(), QStringLiteral("00000000"));
+                QCOMPARE(dlg->findChild<QLineEdit*>(QStringLiteral("labelEdit"))->text(), QStringLiteral("D3 ="));
                 dlg->findChild<QLineEdit*>(QStringLiteral("valueEdit"))->setText(value);
                 QTimer::singleShot(0, dlg, &QDialog::accept);
             });
