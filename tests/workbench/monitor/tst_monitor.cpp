@@ -467,6 +467,9 @@ private slots:
     // scrollback into the screen is copied with Ctrl+Shift+C; Ctrl+Shift+V sends the clipboard
     // paced like typed keys with CR line ends, while Ctrl+C, Ctrl+V and Ctrl+S go to the module.
     void terminalScrollbackCopyAndPaste() {
+        // A log file named but logging never switched on: nothing is written to it.
+        const QString unasked = m_work->path() + QStringLiteral("/unasked.log");
+        setStore(QStringLiteral("MONITEUR/FICHIER_JOURNAL"), unasked);
         startFake(1);
         start();
         openOnAnsweringFake();
@@ -541,6 +544,7 @@ private slots:
         QVERIFY(screenShows(QStringLiteral("haut")));
         QVERIFY(view->followsOutput());
         QCOMPARE(view->topLine(), screen.screenLine());
+        QVERIFY(!QFile::exists(unasked));
     }
 
     // What arrives is appended to the log file named in the settings, byte for byte; Save writes
