@@ -1,12 +1,10 @@
 // The error list's reading of its line column, which decides whether a double-click jumps.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <climits>
 #include <optional>
-#include <ostream>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "error_rows.h"
@@ -18,46 +16,34 @@ using korvan::build::parseLineColumn;
 
 namespace {
 
-struct LineCase {
-    const char* name;
-    std::string text;
-    int value;                  // as "%d" reads it
-    std::optional<int> target;  // 0-based line a double-click goes to
-
-    friend void PrintTo(const LineCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
-};
-
-class LineColumn : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(LineColumn, ReadsLikePercentD) {
-    const LineCase& c = GetParam();
-    EXPECT_EQ(parseLineColumn(c.text), c.value);
-    EXPECT_EQ(jumpTargetLine(c.text), c.target);
+TEST(LineColumn, ReadsLikePercentD) {
+    const std::optional<int> none;
+    // clang-format off
+    // text                              value as "%d" reads it, 0-based line a double-click goes to
+    const std::tuple<std::string, int, std::optional<int>> cases[] = {
+        {"1",                     1,       0},
+        {"42",                    42,      41},
+        {" \t17",                 17,      16},            // leading blanks
+        {"+5",                    5,       4},
+        {"12abc",                 12,      11},            // trailing text ignored
+        {"007",                   7,       6},
+        {"0",                     0,       none},
+        {"-1",                    -1,      none},          // no line of the library
+        {"",                      0,       none},
+        {"abc",                   0,       none},
+        {"-",                     0,       none},
+        {"- 3",                   0,       none},          // blank between sign and digits
+        {"2147483647",            INT_MAX, INT_MAX - 1},
+        {"99999999999999999999",  INT_MAX, INT_MAX - 1},   // beyond int: clamped
+        {"-2147483648",           INT_MIN, none},
+        {"-99999999999999999999", INT_MIN, none},
+    };
+    // clang-format on
+    for (const auto& [text, value, target] : cases) {
+        EXPECT_EQ(parseLineColumn(text), value) << '"' << text << '"';
+        EXPECT_EQ(jumpTargetLine(text), target) << '"' << text << '"';
+    }
 }
-
-// clang-format off
-// name                        text                 value      target
-INSTANTIATE_TEST_SUITE_P(
-    Rows, LineColumn,
-    ::testing::Values(
-        LineCase{"FirstLine",           "1",                 1,         0},
-        LineCase{"PlainNumber",         "42",                42,        41},
-        LineCase{"LeadingBlanks",       " \t17",             17,        16},
-        LineCase{"PlusSign",            "+5",                5,         4},
-        LineCase{"TrailingTextIgnored", "12abc",             12,        11},
-        LineCase{"LeadingZeros",        "007",               7,         6},
-        LineCase{"Zero",                "0",                 0,         std::nullopt},
-        LineCase{"NoLineOfTheLibrary",  "-1",                -1,        std::nullopt},
-        LineCase{"Empty",               "",                  0,         std::nullopt},
-        LineCase{"NotANumber",          "abc",               0,         std::nullopt},
-        LineCase{"SignOnly",            "-",                 0,         std::nullopt},
-        LineCase{"BlankBeforeDigitsAfterSign", "- 3",        0,         std::nullopt},
-        LineCase{"LargestInt",          "2147483647",        INT_MAX,   INT_MAX - 1},
-        LineCase{"BeyondIntClamped",    "99999999999999999999", INT_MAX, INT_MAX - 1},
-        LineCase{"SmallestInt",         "-2147483648",       INT_MIN,   std::nullopt},
-        LineCase{"BelowIntClamped",     "-99999999999999999999", INT_MIN, std::nullopt}),
-    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
-// clang-format on
 
 // A diagnostic without a source line (the section overlap, a write failure: -1; a file that
 // did not open: 0) shows a blank line column, never a number to jump to.

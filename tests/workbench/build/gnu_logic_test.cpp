@@ -14,12 +14,8 @@ using namespace korvan::build::gnu;
 using Words = std::vector<std::string>;
 
 TEST(GnuDriver, ChoosesTheCompilerFromTheWholePath) {
-    struct Case {
-        const char* path;
-        const char* program;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"/home/eleve/tp/main.c", "/usr/bin/m68k-linux-gnu-gcc"},
         {"/home/eleve/tp/main.cpp", "/usr/bin/m68k-linux-gnu-g++"},
         {"/home/eleve/tp.src/main.cpp", "/usr/bin/m68k-linux-gnu-gcc"},  // ".s" in a folder name
@@ -27,21 +23,16 @@ TEST(GnuDriver, ChoosesTheCompilerFromTheWholePath) {
         {"/home/eleve/x.cppy/main.c", "/usr/bin/m68k-linux-gnu-g++"},     // ".cpp" anywhere
     };
     // clang-format on
-    for (const auto& c : cases) EXPECT_EQ(compilerProgram("/usr", "m68k-linux-gnu-", c.path), c.program) << c.path;
+    for (const auto& [path, program] : cases)
+        EXPECT_EQ(compilerProgram("/usr", "m68k-linux-gnu-", path), program) << path;
     EXPECT_EQ(compilerProgram("/opt/m68k", "/opt/m68k/bin/m68k-elf-", "a.cpp"), "/opt/m68k/bin/m68k-elf-g++");
     EXPECT_EQ(linkerProgram("/usr", "m68k-linux-gnu-"), "/usr/bin/m68k-linux-gnu-gcc");
     EXPECT_EQ(toolEnvironment("/usr"), Words{"PATH=/usr/bin"});
 }
 
 TEST(GnuDriver, NamesDerivedFromTheSource) {
-    struct Case {
-        const char* path;
-        const char* name;
-        const char* folder;
-        const char* base;
-    };
     // clang-format off
-    const Case cases[] = {
+    const char* const cases[][4] = {  // path, name, folder, base
         {"/home/eleve/tp/main.c", "main.c", "/home/eleve/tp", "main"},
         {"/home/eleve/tp.v2/prog", "prog", "/home/eleve/tp.v2", "prog"},  // no extension: name kept whole
         {"/home/eleve/tp/a.b.cpp", "a.b.cpp", "/home/eleve/tp", "a.b"},
@@ -49,11 +40,8 @@ TEST(GnuDriver, NamesDerivedFromTheSource) {
         {"/main.c", "main.c", "/", "main"},
     };
     // clang-format on
-    for (const auto& c : cases) {
-        EXPECT_EQ(sourceName(c.path), c.name) << c.path;
-        EXPECT_EQ(sourceFolder(c.path), c.folder) << c.path;
-        EXPECT_EQ(baseName(c.path), c.base) << c.path;
-    }
+    for (const auto& [path, name, folder, base] : cases)
+        EXPECT_EQ((Words{sourceName(path), sourceFolder(path), baseName(path)}), (Words{name, folder, base})) << path;
 }
 
 TEST(GnuDriver, CommandLines) {
@@ -77,21 +65,11 @@ TEST(GnuDriver, CommandLines) {
 }
 
 TEST(GnuDriver, FileListSplitAndJoin) {
-    struct Case {
-        const char* stored;
-        Words entries;
-        const char* joined;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"", {}, ""},
-        {"crt0.o korvan.o", {"crt0.o", "korvan.o"}, "crt0.o korvan.o"},
-        {"  crt0.o  korvan.o ", {"crt0.o", "korvan.o"}, "crt0.o korvan.o"},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        EXPECT_EQ(splitFileList(c.stored), c.entries) << c.stored;
-        EXPECT_EQ(joinFileList(c.entries), c.joined);
+    const std::pair<const char*, Words> cases[] = {
+        {"", {}}, {"crt0.o korvan.o", {"crt0.o", "korvan.o"}}, {"  crt0.o  korvan.o ", {"crt0.o", "korvan.o"}}};
+    for (const auto& [stored, entries] : cases) {
+        EXPECT_EQ(splitFileList(stored), entries) << stored;
+        EXPECT_EQ(joinFileList(entries), entries.empty() ? "" : "crt0.o korvan.o");
     }
     // The specs file brings the run-time: no input files, one compile options text for C and C++.
     const auto d = defaultOptions("/rt");
@@ -123,23 +101,19 @@ TEST(GnuOutput, ToolDiagnostics) {
 }
 
 TEST(GnuOutput, LinesToTheEndWithCarriageReturns) {
-    struct Case {
-        std::vector<std::string> chunks;
-        Words lines;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::pair<Words, Words> cases[] = {  // chunks read, lines
         {{"a\r\n", "\n", "b"}, {"a\r", "", "b"}},        // CR kept, empty line kept, last line taken
         {{"wa", "rn", "ing\n"}, {"warning"}},             // split across reads
         {{}, {}},
         {{"\n\n"}, {"", ""}},
     };
     // clang-format on
-    for (const auto& c : cases) {
+    for (const auto& [chunks, lines] : cases) {
         OutputLines out;
-        for (const auto& chunk : c.chunks) out.feed(chunk);
+        for (const auto& chunk : chunks) out.feed(chunk);
         out.finish();
-        EXPECT_EQ(out.lines(), c.lines);
+        EXPECT_EQ(out.lines(), lines);
     }
     EXPECT_EQ(crlf("\nLinkage...\n"), "\r\nLinkage...\r\n");
 }
@@ -150,30 +124,24 @@ TEST(GnuOutput, ConsoleCommandRunsAChild) {
     char name[] = "gnu_logic_test";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    struct Case {
-        const char* program;
-        Words args;
-        Words lines;
-        bool succeeded;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, Words, Words, bool> cases[] = {  // program, arguments, lines, success
         {"/usr/bin/env", {}, {"PATH=/bin"}, true},  // the child's whole environment
         {"/bin/sh", {"-c", "printf 'one\\r\\n\\n'; printf tail"}, {"one\r", "", "tail"}, true},
         {"/bin/sh", {"-c", "exit 3"}, {}, false},                        // silent failure still fails
         {"/bin/sh", {"-c", "printf 'x\\n'; kill -9 $$"}, {"x"}, false},  // killed by a signal
     };
     // clang-format on
-    for (const auto& c : cases) {
+    for (const auto& [program, args, lines, succeeded] : cases) {
         CConsoleCommand tool;
         tool.SetToolEnvironment({"PATH=/bin"});
         QEventLoop loop;
         QObject::connect(&tool, &CConsoleCommand::finished, &loop, &QEventLoop::quit);
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        ASSERT_TRUE(tool.RunTool(c.program, c.args));
+        ASSERT_TRUE(tool.RunTool(program, args));
         loop.exec();
-        EXPECT_EQ(tool.lines(), c.lines) << c.program;
-        EXPECT_EQ(tool.succeeded(), c.succeeded) << c.program;
+        EXPECT_EQ(tool.lines(), lines) << program;
+        EXPECT_EQ(tool.succeeded(), succeeded) << program;
     }
     CConsoleCommand missing;
     EXPECT_FALSE(missing.RunTool("/nonexistent/m68k-gcc", {}));
