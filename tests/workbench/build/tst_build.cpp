@@ -111,11 +111,13 @@ class TstBuild : public QObject, public Workbench {
         return seen;
     }
     QString src(const QString& name) const { return path(QStringLiteral("src/") + name); }
-    // Starts the workbench with the example of mistakes open in the active window.
+    // Starts the workbench with the example of mistakes open in the active window; Assemble is
+    // handled by source windows only.
     CKorvanView* startWithMistakes() {
         if (!copyExample("mistakes", "mistakes.src", path("src")) || !copyExample("mistakes", "defs.def", path("src")))
             return nullptr;
         start();
+        if (frame()->commandState(cmd::kAssemble).handled) return nullptr;
         return app->openSourceDocument(src("mistakes.src")) ? activeView() : nullptr;
     }
     int m_monitorCalls = 0;
@@ -129,10 +131,11 @@ private slots:
     }
     void cleanup() { Workbench::cleanup(); }
 
-    void assembleCommandAndErrorListWindow() {
-        start();
-        QVERIFY(!frame()->commandState(cmd::kAssemble).handled);
-        app->newSourceDocument();
+    // Rows of the main and the include file and their double-clicks; the next run saves the
+    // source first and reuses the list; a row whose file is gone is reported.
+    void errorsInMainAndIncludeFileAndDoubleClicks() {
+        CKorvanView* mainView = startWithMistakes();
+        QVERIFY(mainView);
         frame()->updateCommandUi();
         QVERIFY(frame()->commandState(cmd::kAssemble).enabled);
         // The command sits directly on the menu bar of source windows.
@@ -141,25 +144,6 @@ private slots:
             if (a->data().toInt() == cmd::kAssemble) onBar = a;
         QVERIFY(onBar && onBar->isEnabled());
         QCOMPARE(onBar->statusTip(), QStringLiteral("Assembler le fichier courant"));
-
-        korvan::build::showErrorList(*app, std::make_unique<ListErreur>());
-        CErreurView* view = errorView();
-        QVERIFY(view);
-        QCOMPARE(frame()->activeChild()->widget(), view);
-        // Named the same in both languages, as it is found again by that name.
-        QCOMPARE(static_cast<CChildFrame*>(windowOf(view))->documentTitle(), QStringLiteral("Liste des erreurs"));
-        QCOMPARE(headersOf(view), QStringList({"Fichier", "Ligne", "Description"}));
-        for (auto group : {QPalette::Active, QPalette::Inactive})
-            QCOMPARE(view->palette().color(group, QPalette::Text), QColor(Qt::red));
-        // The main window keeps its own menu bar; nobody handles Assemble there.
-        QCOMPARE(frame()->activeMenuSet(), 128);
-        QVERIFY(!frame()->commandState(cmd::kAssemble).handled);
-        QVERIFY(!frame()->runCommand(cmd::kAssemble));
-    }
-
-    void errorsInMainAndIncludeFileAndDoubleClicks() {
-        CKorvanView* mainView = startWithMistakes();
-        QVERIFY(mainView);
         frame()->setLastBuiltSource(QStringLiteral("/somewhere/else.src"));
         const AsmDialogSeen seen = assemble(false);
         QVERIFY(seen.answered);
@@ -174,10 +158,18 @@ private slots:
         CErreurView* view = errorView();
         QVERIFY(view);
         QCOMPARE(frame()->activeChild(), windowOf(view));
+        // Named the same in both languages, as it is found again by that name.
+        QCOMPARE(static_cast<CChildFrame*>(windowOf(view))->documentTitle(), QStringLiteral("Liste des erreurs"));
+        QCOMPARE(headersOf(view), QStringList({"Fichier", "Ligne", "Description"}));
+        for (auto group : {QPalette::Active, QPalette::Inactive})
+            QCOMPARE(view->palette().color(group, QPalette::Text), QColor(Qt::red));
+        // The main window keeps its own menu bar; nobody handles Assemble there.
+        QCOMPARE(frame()->activeMenuSet(), 128);
+        QVERIFY(!frame()->commandState(cmd::kAssemble).handled);
+        QVERIFY(!frame()->runCommand(cmd::kAssemble));
         // The lines the example marks as mistakes, in source order: the include file comes first.
         QStringList at;
-        for (int i = 0; i < view->topLevelItemCount(); ++i)
-            at << view->topLevelItem(i)->text(0) + u':' + view->topLevelItem(i)->text(1);
+        for (const QString& row : rowsOf(view)) at << row.section(QStringLiteral(": "), 0, 0);
         QStringList expected{src("defs.def") + ":3"};
         for (int line : {5, 6, 7, 8, 9, 10, 11, 13, 14}) expected << src("mistakes.src") + u':' + QString::number(line);
         QCOMPARE(at, expected);
@@ -218,33 +210,8 @@ private slots:
             QCOMPARE(frame()->activeChild(), windowOf(view));
         }
 
-        // Closed and gone from the disk: reported, nothing moves.
-        windowOf(includeView)->close();
-        QTRY_COMPARE(windowCount(), windowsBefore);
-        QVERIFY(QFile::remove(src("defs.def")));
-        mainView->moveCursor(QTextCursor::End);
-        const int caret = mainView->caretLine();
-        frame()->mdiArea()->setActiveSubWindow(windowOf(view));
-        QString message;
-        answerBox(&message);
-        doubleClickRow(view, 0);
-        QVERIFY2(message.contains(src("defs.def")), qPrintable(message));
-        QVERIFY(message.contains(QStringLiteral("Impossible d'ouvrir")));
-        QCOMPARE(windowCount(), windowsBefore);
-        QCOMPARE(frame()->activeChild(), windowOf(view));
-        QCOMPARE(mainView->caretLine(), caret);
-    }
-
-    void errorListIsReusedAndAssembleSavesFirst() {
-        CKorvanView* mainView = startWithMistakes();
-        QVERIFY(mainView);
-        CKorvanDoc* doc = mainView->document();
-        QVERIFY(assemble(false).answered);
-        CErreurView* view = errorView();
-        QVERIFY(view);
-        QCOMPARE(view->topLevelItemCount(), 10);
-
         // Mend the MOVX line in the editor; Assemble saves it before the run.
+        CKorvanDoc* doc = mainView->document();
         frame()->mdiArea()->setActiveSubWindow(windowOf(mainView));
         GoToLine(mainView, 9);
         QTextCursor c = mainView->textCursor();
@@ -255,8 +222,7 @@ private slots:
         // Another window on top: the error list is found again and brought up.
         QVERIFY(app->newSourceDocument());
         frame()->mdiArea()->setActiveSubWindow(windowOf(mainView));
-        const AsmDialogSeen seen = assemble(false);
-        QCOMPARE(seen.errors, QStringLiteral("9"));
+        QCOMPARE(assemble(false).errors, QStringLiteral("9"));
         QVERIFY(!doc->isModified());
         QVERIFY(readFile(src("mistakes.src")).contains("         MOVE.W  D0,D1\n"));
         QCOMPARE(errorView(), view);
@@ -275,8 +241,26 @@ private slots:
         QVERIFY(!korvan::build::findErrorListDocument(*app));
         frame()->mdiArea()->setActiveSubWindow(windowOf(mainView));
         QVERIFY(assemble(false).answered);
-        QVERIFY(errorView());
-        QCOMPARE(errorView()->topLevelItemCount(), 9);
+        view = errorView();
+        QVERIFY(view);
+        QCOMPARE(view->topLevelItemCount(), 9);
+
+        // Closed and gone from the disk: reported, nothing moves.
+        const int windowsLeft = windowCount() - 1;
+        windowOf(includeView)->close();
+        QTRY_COMPARE(windowCount(), windowsLeft);
+        QVERIFY(QFile::remove(src("defs.def")));
+        mainView->moveCursor(QTextCursor::End);
+        const int caret = mainView->caretLine();
+        frame()->mdiArea()->setActiveSubWindow(windowOf(view));
+        QString message;
+        answerBox(&message);
+        doubleClickRow(view, 0);
+        QVERIFY2(message.contains(src("defs.def")), qPrintable(message));
+        QVERIFY(message.contains(QStringLiteral("Impossible d'ouvrir")));
+        QCOMPARE(windowCount(), windowsLeft);
+        QCOMPARE(frame()->activeChild(), windowOf(view));
+        QCOMPARE(mainView->caretLine(), caret);
     }
 
     void cleanAssembly_data() {

@@ -16,8 +16,6 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include <memory>
-
 #include "../workbench_harness.h"
 #include "build/gnu_commands.h"
 #include "build/gnu_core.h"
@@ -119,31 +117,33 @@ class TstGnu : public QObject, public Workbench {
         frame()->setHandler(cmd::kMonitorWindow, {[this] { ++m_monitorCalls; }, {}, {}});
     }
     QString src(const QString& name) const { return path(QStringLiteral("src/") + name); }
-    // Writes the source, opens it and runs the command; returns what the dialog showed.
+    // Writes the source, opens it and runs the command; returns what the dialog showed when the
+    // button named was pressed (none: the test answers the dialog itself).
     GnuSeen build(const QString& name, const QByteArray& text, int command, const QString& press) {
         QDir().mkpath(src({}));
         writeFile(src(name), text);
         GnuSeen seen;
         if (!app->openSourceDocument(src(name))) return seen;
-        answerGnu(press, &seen);
+        if (!press.isEmpty()) answerGnu(press, &seen);
         frame()->runCommand(command);
         return seen;
     }
     QString activeTitle() const { return frame()->activeChild() ? frame()->activeChild()->documentTitle() : QString(); }
-    // A toolchain of shell scripts named by the stored prefix: "gcc" compiles (writes the
-    // object) or links (runs the script given), "objcopy" runs its own script.
-    void fakeTools(const QByteArray& link, const QByteArray& objcopy) {
-        const QString bin = path(QStringLiteral("tools/bin"));
+    // A shell script in a scratch folder as the tool `prefix + name`, that prefix stored as the
+    // toolchain's.
+    void tool(const QString& prefix, const char* name, const QByteArray& body) {
+        const QString bin = path(QStringLiteral("tools/bin/")), file = bin + prefix + QLatin1String(name);
         QDir().mkpath(bin);
-        const QByteArray args = path(QStringLiteral("args")).toUtf8();
-        const auto tool = [&](const char* name, const QByteArray& body) {
-            writeFile(bin + QLatin1String(name), "#!/bin/sh\n" + body);
-            QFile::setPermissions(bin + QLatin1String(name), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        };
-        tool("/fake-gcc", "echo \"$@\" >> " + args +
-                              "\ncase \"$1\" in -c) for a; do o=$a; done; : > \"${o%.c}.o\"; exit 0;; esac\n" + link);
-        tool("/fake-objcopy", objcopy);
-        setStore(QStringLiteral("GNU/PREFIXE"), bin + QStringLiteral("/fake-"));
+        writeFile(file, "#!/bin/sh\n" + body);
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        setStore(QStringLiteral("GNU/PREFIXE"), bin + prefix);
+    }
+    // "gcc" compiles (writes the object) or links (runs the script given), "objcopy" runs its own.
+    void fakeTools(const QByteArray& link, const QByteArray& objcopy) {
+        tool("fake-", "gcc",
+             "echo \"$@\" >> " + path(QStringLiteral("args")).toUtf8() +
+                 "\ncase \"$1\" in -c) for a; do o=$a; done; : > \"${o%.c}.o\"; exit 0;; esac\n" + link);
+        tool("fake-", "objcopy", objcopy);
     }
 
     int m_monitorCalls = 0;
@@ -193,9 +193,7 @@ private slots:
         QStringList types;
         quint32 entry = 0;
         QVERIFY(readSRecords(readFile(src(QStringLiteral("main.abs"))), &srec, &types, &entry));
-        QCOMPARE(types.first(), QStringLiteral("0"));
-        QCOMPARE(types.last(), QStringLiteral("8"));
-        QCOMPARE(types.filter(QStringLiteral("2")).size(), types.size() - 2);
+        QCOMPARE(types.join(QString()), u'0' + QString(types.size() - 2, u'2') + u'8');
         QCOMPARE(entry, 0x802000u);
         QCOMPARE(srec.firstKey(), 0x802000u);
 
@@ -206,20 +204,27 @@ private slots:
     }
 
     // Failed steps: the tool's words in "gnu.txt", the outcome, the next buttons disabled, no
-    // last built source, and Cancel opens "gnu.txt".
+    // last built source, and Cancel opens "gnu.txt". A compile's diagnostics fill the error list
+    // with file, line and column (a tab counts to the next multiple of 8, as the compiler
+    // counts); a jump puts the caret on the first one's place.
     void failedSteps_data() {
         QTest::addColumn<QByteArray>("source");
         QTest::addColumn<QString>("files");  // empty: the defaults
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QByteArray>("inCapture");
+        QTest::addColumn<QStringList>("rows");  // "line:column|kind" in main.c; empty: not compared
+        QTest::addColumn<QPoint>("caret");      // column and line of the first row's place
+        const QString failed = QStringLiteral("Il y a des erreurs de compilation!");
         QTest::newRow("warning fails the compile")
-            << QByteArray("int main(void) { int x = \"s\"; return x; }\n") << QString()
-            << QStringLiteral("Il y a des erreurs de compilation!") << QByteArray("warning:");
-        QTest::newRow("syntax error") << QByteArray("int main(void) { return 0 }\n") << QString()
-                                      << QStringLiteral("Il y a des erreurs de compilation!") << QByteArray("error:");
+            << QByteArray("int main(void) { int x = \"s\"; return x; }\n") << QString() << failed
+            << QByteArray("warning:") << QStringList{"1:26|warning"} << QPoint(25, 0);
+        QTest::newRow("syntax error") << QByteArray("int main(void) {\n\tint x = \"s\";\n    return x }\n") << QString()
+                                      << failed << QByteArray("error:") << QStringList{"2:17|warning", "3:13|error"}
+                                      << QPoint(9, 1);  // the '"' after a tab and "int x = "
         QTest::newRow("stale program is not success")
             << QByteArray("int main(void) { return 0; }\n") << QStringLiteral("/nonexistent/crt0.o")
-            << QStringLiteral("Il y a des erreurs de linkage!") << QByteArray("\r\nIl y a des erreurs!");
+            << QStringLiteral("Il y a des erreurs de linkage!") << QByteArray("\r\nIl y a des erreurs!")
+            << QStringList() << QPoint();
     }
     void failedSteps() {
         if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
@@ -227,6 +232,8 @@ private slots:
         QFETCH(QString, files);
         QFETCH(QString, outcome);
         QFETCH(QByteArray, inCapture);
+        QFETCH(QStringList, rows);
+        QFETCH(QPoint, caret);
         if (!files.isEmpty()) setStore(QStringLiteral("GNU/FICHIER"), files);
         start();
         QDir().mkpath(src({}));
@@ -243,55 +250,40 @@ private slots:
         QCOMPARE(m_monitorCalls, 0);
         QCOMPARE(frame()->lastBuiltSource(), QStringLiteral("/earlier/prog.c"));
         QCOMPARE(activeTitle(), QStringLiteral("gnu.txt"));
-    }
-
-    // A compile with a warning and an error: both fill the error list with their file, line and
-    // column (a tab counts to the next multiple of 8, as the compiler counts), gnu.txt opens as
-    // before, and a double-click puts the caret on the place.
-    void diagnosticsFillTheErrorList() {
-        if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
-        start();
-        const GnuSeen seen = build(QStringLiteral("main.c"), "int main(void) {\n\tint x = \"s\";\n    return x }\n",
-                                   cmd::kGnuBuild, QStringLiteral("cancelButton"));
-        QVERIFY(seen.answered);
+        if (rows.isEmpty()) return;
         korvan::build::CErreurView* list = nullptr;
         for (QMdiSubWindow* w : frame()->mdiArea()->subWindowList())
             if (auto* v = qobject_cast<korvan::build::CErreurView*>(w->widget())) list = v;
         QVERIFY(list);
-        QStringList rows;
+        QStringList shown;
         for (int i = 0; i < list->topLevelItemCount(); ++i)
-            rows << list->topLevelItem(i)->text(0) + u'|' + list->topLevelItem(i)->text(1) + u'|' +
-                        list->topLevelItem(i)->text(2).section(u':', 0, 0);
-        QCOMPARE(rows,
-                 (QStringList{src(QStringLiteral("main.c|2:17|warning")), src(QStringLiteral("main.c|3:13|error"))}));
+            shown << list->topLevelItem(i)->text(0) + u'|' + list->topLevelItem(i)->text(1) + u'|' +
+                         list->topLevelItem(i)->text(2).section(u':', 0, 0);
+        for (QString& row : rows) row.prepend(src(QStringLiteral("main.c|")));
+        QCOMPARE(shown, rows);
         list->topLevelItem(0)->setSelected(true);
         list->jumpToSelectedRow();
         auto* view = qobject_cast<CKorvanView*>(frame()->activeChild()->widget());
         QVERIFY(view);
-        QCOMPARE(view->textCursor().blockNumber(), 1);
-        QCOMPARE(view->textCursor().positionInBlock(), 9);  // the '"' after a tab and "int x = "
+        QCOMPARE(QPoint(view->textCursor().positionInBlock(), view->textCursor().blockNumber()), caret);
     }
 
     // Compile only, then Linker: the dialog closes and a full build of the same window starts.
     void compileThenLinker() {
         if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
         start();
-        GnuSeen first, second;
-        answerGnu(QStringLiteral("linkerButton"), &first);
-        const QString path = src(QStringLiteral("main.c"));
-        QDir().mkpath(src({}));
-        writeFile(path, readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c")));
-        QVERIFY(app->openSourceDocument(path));
-        frame()->runCommand(cmd::kGnuCompile);
+        const GnuSeen first = build(QStringLiteral("main.c"), readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c")),
+                                    cmd::kGnuCompile, QStringLiteral("linkerButton"));
         QVERIFY(first.answered);
         QCOMPARE(first.outcome, QStringLiteral("Il n'y a pas d'erreur de compilation"));
         QVERIFY(first.linker && !first.monitor);
         QCOMPARE(first.defaultButton, QStringLiteral("linkerButton"));
+        GnuSeen second;
         answerGnu(QStringLiteral("monitorButton"), &second);
         QTRY_VERIFY_WITH_TIMEOUT(second.answered, 30000);
         QVERIFY(second.monitor);
         QTRY_COMPARE(m_monitorCalls, 1);
-        QCOMPARE(frame()->lastBuiltSource(), path);
+        QCOMPARE(frame()->lastBuiltSource(), src(QStringLiteral("main.c")));
     }
 
     // The link step with tools that fail in ways a real one may: nothing they leave passes for a
@@ -338,13 +330,8 @@ private slots:
 
     // A tool that does not end: the dialog stays live, Cancel ends the tool and opens "gnu.txt".
     void cancelEndsARunningTool() {
-        const QString bin = path(QStringLiteral("tools/bin"));
-        QDir().mkpath(bin);
         const QString pidFile = path(QStringLiteral("pid"));
-        writeFile(bin + QStringLiteral("/slow-gcc"),
-                  "#!/bin/sh\necho $$ > " + pidFile.toUtf8() + "\nexec /bin/sleep 60\n");
-        QFile::setPermissions(bin + QStringLiteral("/slow-gcc"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        setStore(QStringLiteral("GNU/PREFIXE"), bin + QStringLiteral("/slow-"));
+        tool("slow-", "gcc", "echo $$ > " + pidFile.toUtf8() + "\nexec /bin/sleep 60\n");
         start();
         QVERIFY(app->toolchainPresent());
         bool cancelled = false;
@@ -354,12 +341,9 @@ private slots:
                                &QAbstractButton::click);
             return cancelled = true;
         });
-        QDir().mkpath(src({}));
-        writeFile(src(QStringLiteral("main.c")), "int main(void) { return 0; }\n");
-        QVERIFY(app->openSourceDocument(src(QStringLiteral("main.c"))));
         QElapsedTimer clock;
         clock.start();
-        frame()->runCommand(cmd::kGnuBuild);
+        build(QStringLiteral("main.c"), "int main(void) { return 0; }\n", cmd::kGnuBuild, {});
         QVERIFY(cancelled);
         QVERIFY(clock.elapsed() < 30000);
         const QByteArray pid = readFile(pidFile).trimmed();
