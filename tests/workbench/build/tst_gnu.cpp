@@ -117,13 +117,15 @@ class TstGnu : public QObject, public Workbench {
         frame()->setHandler(cmd::kMonitorWindow, {[this] { ++m_monitorCalls; }, {}, {}});
     }
     QString src(const QString& name) const { return path(QStringLiteral("src/") + name); }
-    // Writes the source, opens it and runs the command; returns what the dialog showed when the
-    // button named was pressed (none: the test answers the dialog itself).
-    GnuSeen build(const QString& name, const QByteArray& text, int command, const QString& press) {
+    // Writes the source, opens it, types `typed` into it and runs the command; returns what the
+    // dialog showed when the button named was pressed (none: the test answers the dialog itself).
+    GnuSeen build(const QString& name, const QByteArray& text, int command, const QString& press,
+                  const char* typed = "") {
         QDir().mkpath(src({}));
         writeFile(src(name), text);
         GnuSeen seen;
         if (!app->openSourceDocument(src(name))) return seen;
+        QTest::keyClicks(activeView(), typed);
         if (!press.isEmpty()) answerGnu(press, &seen);
         frame()->runCommand(command);
         return seen;
@@ -357,15 +359,9 @@ private slots:
         start();
         const QString name = QString(250 - 2, u'g') + QStringLiteral(".c");
         const QByteArray old("int main(void) { return 0; }\n");
-        QDir().mkpath(src({}));
-        writeFile(src(name), old);
-        QVERIFY(app->openSourceDocument(src(name)));
-        QTest::keyClicks(frame()->activeSourceView(), "/* nouveau */");
         QString message;
         answerBox(&message);
-        GnuSeen seen;
-        answerGnu(QStringLiteral("cancelButton"), &seen);
-        frame()->runCommand(cmd::kGnuBuild);
+        const GnuSeen seen = build(name, old, cmd::kGnuBuild, QStringLiteral("cancelButton"), "/* nouveau */");
         QVERIFY2(message.contains(QStringLiteral("Impossible d'enregistrer")), qPrintable(message));
         QVERIFY2(message.contains(QStringLiteral("Nom de fichier trop long")), qPrintable(message));
         QVERIFY(!seen.answered);
