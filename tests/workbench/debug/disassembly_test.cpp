@@ -1,6 +1,5 @@
 // Instruction facts for stepping and the objdump disassembly, both checked against the bytes
 // GNU as produces for the CPU32.
-#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -156,10 +155,9 @@ TEST(DisassemblyTest, ObjdumpRowsAreTheAssembledInstructions) {
     const auto bytes = Disassembler().disassembleBytes(kBase, all.data(), all.size());
     ASSERT_TRUE(bytes.ok()) << bytes.error;
     ASSERT_EQ(bytes.rows.size(), program.rows().size());
-    for (std::size_t i = 0; i < bytes.rows.size(); ++i) {
-        EXPECT_EQ(bytes.rows[i].address, program.rows()[i].address);
-        EXPECT_EQ(bytes.rows[i].text, program.rows()[i].text);
-    }
+    for (std::size_t i = 0; i < bytes.rows.size(); ++i)
+        EXPECT_EQ(std::pair(bytes.rows[i].address, bytes.rows[i].text),
+                  std::pair(program.rows()[i].address, program.rows()[i].text));
 }
 
 TEST(DisassemblyTest, MissingObjdumpIsAnError) {

@@ -1,9 +1,9 @@
 // The line maps: assembler listings of sources with include files, data lines, ORG blocks and
 // sections (assembled by the real assembler), and the DWARF map of a linked C program checked
 // against addr2line.
-#include <algorithm>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "debug_test_support.h"
 #include "line_map.h"
@@ -104,32 +104,20 @@ TEST_P(ListingMap, GivesTheLinesOfTheAssembledProgram) {
     for (std::size_t i = 0; i < c.emits.size(); ++i) {
         const auto& got = map->lines()[i];
         const Emit& want = c.emits[i];
-        SCOPED_TRACE(want.line);
-        EXPECT_EQ(map->files()[static_cast<std::size_t>(got.file)], dir.path(want.file));
-        EXPECT_EQ(got.line, want.line);
-        EXPECT_EQ(got.start, want.start);
-        EXPECT_EQ(got.end - got.start, want.size);
-        EXPECT_EQ(got.data, want.data);
-        EXPECT_TRUE(image.read(got.start, got.end - got.start));
+        EXPECT_EQ(std::tuple(map->files()[static_cast<std::size_t>(got.file)], got.line, got.start, got.end - got.start,
+                             got.data),
+                  std::tuple(dir.path(want.file), want.line, want.start, want.size, want.data));
+        EXPECT_TRUE(image.read(got.start, got.end - got.start)) << want.line;
     }
     for (const At& at : c.at) {
-        const auto loc = map->locationAt(at.address);
-        if (!at.file) {
-            EXPECT_FALSE(loc) << std::hex << at.address;
-            continue;
-        }
-        EXPECT_EQ(loc, (SourceLocation{dir.path(at.file), at.line})) << std::hex << at.address;
+        const auto expected = at.file ? std::optional(SourceLocation{dir.path(at.file), at.line}) : std::nullopt;
+        EXPECT_EQ(map->locationAt(at.address), expected) << std::hex << at.address;
     }
     for (const Break& b : c.breaks) {
         const auto site = map->addressOf(dir.path(b.file), b.line, b.allowData);
-        SCOPED_TRACE(std::string(b.file) + ":" + std::to_string(b.line));
-        if (b.used == 0) {
-            EXPECT_FALSE(site);
-            continue;
-        }
-        ASSERT_TRUE(site);
-        EXPECT_EQ(site->line, b.used);
-        EXPECT_EQ(site->addresses, b.addresses);
+        EXPECT_EQ(site ? std::pair(site->line, site->addresses) : std::pair(0, std::vector<uint32_t>{}),
+                  std::pair(b.used, b.addresses))
+            << b.file << ":" << b.line;
     }
 }
 
