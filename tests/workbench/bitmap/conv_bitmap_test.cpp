@@ -140,38 +140,29 @@ private slots:
         QCOMPARE(accepted.count(), 1);
         QVERIFY(!dlg.isVisible());
         QVERIFY(dlg.messages.isEmpty());
-        const QByteArray text = wbtest::readFile(m_dir.filePath(QStringLiteral("splash.c")));
-        QVERIFY(
-            text.startsWith("\r\nchar logo[] = {\r\n0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, "
-                            "0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, \r\n"));
-        QVERIFY(text.endsWith("};\r\nstruct image i_logo={(short)0x400, 0x10, 0x40,logo};\r\n"));
-        QCOMPARE(text.count("\r\n"), 64 + 4);
+        // The bytes are the converter's; here, that the chosen file and the typed name reached it.
         QCOMPARE(dlg.outputPath(), m_dir.filePath(QStringLiteral("splash.c")));
+        QVERIFY(wbtest::readFile(dlg.outputPath())
+                    .endsWith("};\r\nstruct image i_logo={(short)0x400, 0x10, 0x40,logo};\r\n"));
         QCOMPARE(dlg.writtenMessage(), written.arg(dlg.outputPath()));
     }
 
     void refusalsAndCloseWriteNothing_data() {
-        QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("message");  // part of the one message shown; empty: none
-        QTest::newRow("damaged bitmap: reported, the dialog stays for another file")
-            << displayPicture().left(500) << "bitmap"
-            << "exportButton"
-            << "tronqué";
-        QTest::newRow("invalid resource name") << displayPicture() << "mon logo"
+        QTest::newRow("invalid resource name") << "mon logo"
                                                << "exportButton"
                                                << "\"mon logo\"";
-        QTest::newRow("Close leaves") << displayPicture() << "bitmap"
+        QTest::newRow("Close leaves") << "bitmap"
                                       << "closeButton"
                                       << "";
     }
     void refusalsAndCloseWriteNothing() {
-        QFETCH(QByteArray, bytes);
         QFETCH(QString, name);
         QFETCH(QString, button);
         QFETCH(QString, message);
-        const QString bmp = bitmap(QStringLiteral("refus.bmp"), bytes);
+        const QString bmp = bitmap(QStringLiteral("refus.bmp"));
         QFile::remove(m_dir.filePath(QStringLiteral("refus.c")));
         ScriptedConvBitmap dlg;
         dlg.show();
