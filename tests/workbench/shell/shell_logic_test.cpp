@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -172,10 +173,10 @@ TEST(ReadLimits, AtTheLimitsReadOneByteMoreRefused) {
         const fs::path file = spit(dir.path / "f.src", c.bytes);
         std::string read = "before";
         const FileResult r = readWholeFile(file.string(), read, kEditorLimits);
-        EXPECT_EQ(r.ok, c.refusal == ReadRefusal::None) << c.name;
-        EXPECT_EQ(r.refusal, c.refusal) << c.name;
-        EXPECT_EQ(r.at, c.at) << c.name;
-        EXPECT_EQ(read, r.ok ? c.bytes : "before") << c.name;  // a refusal leaves nothing half read
+        // A refusal leaves nothing half read.
+        EXPECT_EQ(std::tuple(r.ok, r.refusal, r.at, read),
+                  std::tuple(c.refusal == ReadRefusal::None, c.refusal, c.at, r.ok ? c.bytes : "before"))
+            << c.name;
     }
     // A sparse file of several gigabytes is refused from its size alone.
     const fs::path huge = dir.path / "huge.src";
@@ -183,8 +184,7 @@ TEST(ReadLimits, AtTheLimitsReadOneByteMoreRefused) {
     ASSERT_EQ(::truncate(huge.c_str(), off_t{3} << 30), 0);
     std::string read;
     const FileResult r = readWholeFile(huge.string(), read, kEditorLimits);
-    EXPECT_EQ(r.refusal, ReadRefusal::TooLarge);
-    EXPECT_EQ(r.at, uint64_t{3} << 30);
+    EXPECT_EQ(std::pair(r.refusal, r.at), std::pair(ReadRefusal::TooLarge, uint64_t{3} << 30));
     // An endless device is refused once the limit is passed instead of filling the memory; a
     // named pipe without a writer does not block the reader.
     EXPECT_NE(readWholeFile("/dev/zero", read, kEditorLimits).refusal, ReadRefusal::None);
@@ -198,18 +198,15 @@ TEST(Toolchain, FoundByPathOrPrefixOnlyWhenExecutable) {
     const fs::path bin = dir.path / "cross" / "bin";
     const fs::path gcc = spit(bin / "m68k-test-gcc", "#!/bin/sh\n", 0755);
     const ToolchainInfo info = detectToolchain("m68k-test-", "/nonexistent::" + bin.string());
-    EXPECT_TRUE(info.present);
-    EXPECT_EQ(info.root, (dir.path / "cross").string());
-    EXPECT_EQ(info.compiler, gcc.string());
+    EXPECT_EQ(std::tuple(info.present, info.root, info.compiler),
+              std::tuple(true, (dir.path / "cross").string(), gcc.string()));
     const ToolchainInfo byPath = detectToolchain((bin / "m68k-test-").string(), "");
-    EXPECT_TRUE(byPath.present);
-    EXPECT_EQ(byPath.root, (dir.path / "cross").string());
+    EXPECT_EQ(std::pair(byPath.present, byPath.root), std::pair(true, (dir.path / "cross").string()));
 
     ::chmod(gcc.c_str(), 0644);
     for (const char* prefix : {"m68k-test-", "other-", ""}) {
         const ToolchainInfo absent = detectToolchain(prefix, bin.string());
-        EXPECT_FALSE(absent.present) << prefix;
-        EXPECT_TRUE(absent.root.empty()) << prefix;
+        EXPECT_EQ(std::pair(absent.present, absent.root), std::pair(false, std::string())) << prefix;
     }
 }
 
@@ -239,11 +236,9 @@ TEST(Toolchain, SearchOrder) {
     };
     for (const auto& c : cases) {
         const ToolchainInfo info = findToolchain({c.prefix, c.program, c.scriptPrefix, c.path});
-        EXPECT_EQ(fs::path(info.compiler).lexically_normal().string(), c.expected) << c.expected;
-        EXPECT_EQ(info.present, !c.expected.empty());
-        if (info.present) {
-            EXPECT_EQ(info.prefix, "m68k-elf-");
-        }
+        EXPECT_EQ(std::tuple(fs::path(info.compiler).lexically_normal().string(), info.present,
+                             info.present ? info.prefix : ""),
+                  std::tuple(c.expected, !c.expected.empty(), c.expected.empty() ? "" : "m68k-elf-"));
     }
     EXPECT_EQ(defaultScriptPrefix("/tc", "/home/e"), "/tc");
     EXPECT_EQ(defaultScriptPrefix("", "/home/e"), "/home/e/.local/share/korvan/m68k-elf");
