@@ -268,7 +268,8 @@ private slots:
     void asmFileResult_data() {
         QTest::addColumn<QString>("source");  // empty: no file at all
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("fullOutput");  // an output that is /dev/full, a disk that fills up
+        // An output that is /dev/full, a disk that fills up; with a '/' at the end, a folder.
+        QTest::addColumn<QString>("badOutput");
         QTest::addColumn<int>("result");
         QTest::addColumn<bool>("monitorEnabled");
         QTest::addColumn<QString>("counts");  // errors and warnings shown
@@ -282,20 +283,23 @@ private slots:
         QTest::newRow("missing source") << "" << "monitorButton" << "" << 0 << false << "1 0" << QList<int>{0x406};
         QTest::newRow("object file not written") << kCleanSource << "monitorButton" << "prog.abs" << 0 << true << "0 0" << QList<int>{0x408};
         QTest::newRow("listing not written") << kCleanSource << "monitorButton" << "prog.lis" << 0 << true << "0 0" << QList<int>{0x408};
+        QTest::newRow("object file not created") << kCleanSource << "monitorButton" << "prog.abs/" << 0 << false << "1 0" << QList<int>{0x408};
         // clang-format on
     }
 
     void asmFileResult() {
         QFETCH(QString, source);
         QFETCH(QString, button);
-        QFETCH(QString, fullOutput);
+        QFETCH(QString, badOutput);
         QFETCH(int, result);
         QFETCH(bool, monitorEnabled);
         QFETCH(QString, counts);
         QFETCH(QList<int>, codes);
         const QString path =
             source.isEmpty() ? m_work->filePath("absent.asm") : writeSource(source.toUtf8().constData());
-        if (!fullOutput.isEmpty()) QVERIFY(QFile::link("/dev/full", m_work->filePath(fullOutput)));
+        const bool fullOutput = !badOutput.isEmpty() && !badOutput.endsWith('/');
+        if (fullOutput) QVERIFY(QFile::link("/dev/full", m_work->filePath(badOutput)));
+        if (badOutput.endsWith('/')) QVERIFY(QDir(m_work->path()).mkdir(badOutput));
 
         ListErreur list;
         const auto driver = WhenShown(Press(button));
@@ -314,8 +318,8 @@ private slots:
         const QByteArray message = ReadAll(m_work->filePath("message.txt"));
         QVERIFY2(message.startsWith(" Assemblage du fichier : " + path.toUtf8()), message.constData());
         QVERIFY(message.contains("Nom\tdebut\tfin\ttaille"));
-        QCOMPARE(message.contains("Error writing to"), !fullOutput.isEmpty());
-        if (source == kCleanSource && fullOutput.isEmpty()) {
+        QCOMPARE(message.contains("Error writing to"), fullOutput);
+        if (source == kCleanSource && badOutput.isEmpty()) {
             // The termination records are written after the dialog, whichever way it was left.
             QCOMPARE(ReadAll(m_work->filePath("prog.abs")), kNopAbs);
             QVERIFY(ReadAll(m_work->filePath("prog.lis")).endsWith("No errors detected\r\nNo warnings generated\r\n"));
