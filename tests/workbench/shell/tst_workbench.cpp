@@ -78,6 +78,24 @@ void answerEveryBox(QMessageBox::StandardButton which, QStringList* texts) {
 class TstWorkbench : public QObject, public Workbench {
     Q_OBJECT
 
+    // Converts a picture through the Bitmap item of the menu bar shown; the status bar's message
+    // afterwards, which says where the C file went.
+    QString exportBitmapFromTheMenu() {
+        QAction* item = menuAction(frame(), cmd::kBitmap);
+        frame()->updateCommandUi();
+        if (!item || !item->isEnabled()) return QStringLiteral("no Bitmap item");
+        QImage picture(128, 64, QImage::Format_Mono);
+        picture.fill(0);
+        const QString bmp = path(QStringLiteral("logo.bmp"));
+        picture.save(bmp, "BMP");
+        whenModal<ConvBitmap>([bmp](ConvBitmap* dlg) {
+            dlg->setFilePath(bmp);
+            dlg->exportFile();
+        });
+        item->trigger();
+        return frame()->statusBar()->currentMessage();
+    }
+
 private slots:
     void initTestCase() { Workbench::initTestCase(); }
     void init() { Workbench::init(); }
@@ -115,7 +133,8 @@ private slots:
     }
 
     // The language chosen from the menu applies at once to the menus, the toolbars, the bar
-    // titles, the prompts and new dialogs, with the windows left open; the new menus work.
+    // titles, the prompts and new dialogs (the bitmap converter's too), with the windows left
+    // open; the new menus work.
     void languageSwitchAppliesAtOnce() {
         CMainFrame* frame = start();
         app->newSourceDocument();
@@ -151,6 +170,7 @@ private slots:
         // the menu it belongs to.
         frame->mdiArea()->closeAllSubWindows();
         QTRY_COMPARE(barTitles(frame), setTitles(kMenuSetMain, Language::English));
+        QCOMPARE(exportBitmapFromTheMenu(), QStringLiteral("C file written: \"%1\".").arg(path("logo.c")));
         QAction* french = menuAction(frame, cmd::kLanguageFrench);
         QVERIFY(french);
         french->trigger();
@@ -158,6 +178,7 @@ private slots:
         QCOMPARE(storeValue("KORVAN/LANGAGE"), QStringLiteral("FRANCAIS"));
         QCOMPARE(barTitles(frame), setTitles(kMenuSetMain, Language::French));
         QCOMPARE(saveButtonText(), QString::fromUtf8(commandToolTip(cmd::kFileSave, Language::French)));
+        QCOMPARE(exportBitmapFromTheMenu(), QStringLiteral("Fichier C écrit : \"%1\".").arg(path("logo.c")));
         app->newSourceDocument();
         QCOMPARE(barTitles(frame), setTitles(frame->activeMenuSet(), Language::French));
         QCOMPARE(goToLineTitle(), QStringLiteral("Aller à la ligne..."));
@@ -437,39 +458,6 @@ private slots:
         QTRY_COMPARE(windowCount(), 1);
         QCOMPARE(frame()->lastBuiltSource(), QString());
         QCOMPARE(frame()->currentLine(), 0);
-    }
-
-    // The bitmap converter is in the menus of both languages, speaks the interface's language,
-    // and once it has written the C file the status bar says where.
-    void bitmapExportSaysWhereTheFileWent_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("said");
-        QTest::newRow("French") << "FRANCAIS"
-                                << "Fichier C écrit : \"%1\".";
-        QTest::newRow("English") << "ANGLAIS"
-                                 << "C file written: \"%1\".";
-    }
-    void bitmapExportSaysWhereTheFileWent() {
-        QFETCH(QString, language);
-        QFETCH(QString, said);
-        setStore(QStringLiteral("KORVAN/LANGAGE"), language);
-        CMainFrame* frame = start();
-        QAction* item = menuAction(frame, cmd::kBitmap);
-        QVERIFY(item);
-        frame->updateCommandUi();
-        QVERIFY(item->isEnabled());
-        QImage picture(128, 64, QImage::Format_Mono);
-        picture.fill(0);
-        const QString bmp = path(QStringLiteral("logo.bmp"));
-        QVERIFY(picture.save(bmp, "BMP"));
-        whenModal<ConvBitmap>([bmp](ConvBitmap* dlg) {
-            dlg->setFilePath(bmp);
-            dlg->exportFile();
-        });
-        item->trigger();
-        const QString written = path(QStringLiteral("logo.c"));
-        QVERIFY(QFile::exists(written));
-        QCOMPARE(frame->statusBar()->currentMessage(), said.arg(written));
     }
 
     void outputBarTogglePersists() {
@@ -764,32 +752,28 @@ private slots:
     }
 
     // Alt with a character that opens no menu types nothing; the caret's line stays marked.
-    void altKeysDoNotType_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("Alt+Z") << int(Qt::Key_Z) << int(Qt::AltModifier) << "ab\ncd";
-        QTest::newRow("Alt+Shift+Q") << int(Qt::Key_Q) << int(Qt::AltModifier | Qt::ShiftModifier) << "ab\ncd";
-        QTest::newRow("Alt+1") << int(Qt::Key_1) << int(Qt::AltModifier) << "ab\ncd";
-        QTest::newRow("plain Z still types") << int(Qt::Key_Z) << int(Qt::NoModifier) << "ab\nzcd";
-    }
     void altKeysDoNotType() {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(QString, expected);
-        CKorvanView* view = startWithText(QStringLiteral("ab\ncd"));
-        view->document()->textDocument()->setModified(false);
-        GoToLine(view, 1);
-        const QString text = key == Qt::Key_1 ? QStringLiteral("1") : QString(QChar(key)).toLower();
-        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers),
-                        (modifiers & Qt::ShiftModifier) ? text.toUpper() : text);
-        QApplication::sendEvent(view, &press);
-        QCOMPARE(view->toPlainText(), expected);
-        QCOMPARE(view->document()->isModified(), expected != QStringLiteral("ab\ncd"));
-        const QList<QTextEdit::ExtraSelection> marks = view->extraSelections();
-        QCOMPARE(marks.size(), 1);
-        QCOMPARE(marks.first().cursor.blockNumber(), 1);
-        QCOMPARE(marks.first().format.background().color(), CKorvanView::caretLineColour());
+        CKorvanView* view = startWithText(QString());
+        const struct {
+            int key, modifiers;
+            const char *text, *expected;
+        } presses[] = {{Qt::Key_Z, Qt::AltModifier, "z", "ab\ncd"},
+                       {Qt::Key_Q, Qt::AltModifier | Qt::ShiftModifier, "Q", "ab\ncd"},
+                       {Qt::Key_1, Qt::AltModifier, "1", "ab\ncd"},
+                       {Qt::Key_Z, Qt::NoModifier, "z", "ab\nzcd"}};  // plain Z still types
+        for (const auto& p : presses) {
+            view->setPlainText(QStringLiteral("ab\ncd"));
+            view->document()->textDocument()->setModified(false);
+            GoToLine(view, 1);
+            QKeyEvent press(QEvent::KeyPress, p.key, Qt::KeyboardModifiers(p.modifiers), QString::fromLatin1(p.text));
+            QApplication::sendEvent(view, &press);
+            QCOMPARE(view->toPlainText(), QString::fromLatin1(p.expected));
+            QCOMPARE(view->document()->isModified(), p.modifiers == Qt::NoModifier);
+            const QList<QTextEdit::ExtraSelection> marks = view->extraSelections();
+            QCOMPARE(marks.size(), 1);
+            QCOMPARE(marks.first().cursor.blockNumber(), 1);
+            QCOMPARE(marks.first().format.background().color(), CKorvanView::caretLineColour());
+        }
     }
 
     void droppedFilesOpenColouredAndPrint() {
