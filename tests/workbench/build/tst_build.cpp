@@ -2,11 +2,8 @@
 // dialog answered like a user would, the error list's rows and double-clicks, the last built
 // source, and outputs byte-identical to those of the command-line assembler.
 #include <QAction>
-#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProcess>
@@ -15,19 +12,13 @@
 #include <QTest>
 #include <QTextBlock>
 
-#include <memory>
-
 #include "../workbench_harness.h"
 #include "build/assemble_command.h"
 #include "build/erreur_doc.h"
 #include "build/erreur_view.h"
 #include "commands.h"
 #include "driver/asm_dialogs.h"
-#include "driver/diagnostics.h"
-#include "korvan_app.h"
 #include "korvan_doc.h"
-#include "korvan_view.h"
-#include "main_frame.h"
 
 using namespace korvan::shell;
 using namespace wbtest;

@@ -2,14 +2,11 @@
 // project's run-time: the examples build into S-records that match the linked program, failed
 // steps show in "gnu.txt" and keep the next buttons disabled, Cancel ends a running tool, and
 // the settings sheet stores what its pages show on OK only.
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMap>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -18,15 +15,11 @@
 
 #include "../workbench_harness.h"
 #include "build/gnu_commands.h"
-#include "build/gnu_core.h"
 #include "build/gnu_dialog.h"
 #include "build/erreur_view.h"
 #include "build/gnu_settings.h"
 #include "commands.h"
-#include "korvan_app.h"
 #include "korvan_doc.h"
-#include "korvan_view.h"
-#include "main_frame.h"
 #include "toolchain.h"
 
 using namespace korvan::shell;
