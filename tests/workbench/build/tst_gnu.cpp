@@ -164,16 +164,28 @@ private slots:
     // object, code at $802000) holding exactly the linked program's bytes; Monitor goes on.
     void buildsTheExamples_data() {
         QTest::addColumn<QString>("example");
-        QTest::newRow("C") << QStringLiteral("c/main.c");
-        QTest::newRow("C++") << QStringLiteral("cpp/main.cpp");
+        QTest::addColumn<bool>("compileFirst");  // Compile only, then Linker starts a full build
+        QTest::newRow("C") << QStringLiteral("c/main.c") << true;
+        QTest::newRow("C++") << QStringLiteral("cpp/main.cpp") << false;
     }
     void buildsTheExamples() {
         QFETCH(QString, example);
+        QFETCH(bool, compileFirst);
         if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
         start();
         const QString name = QFileInfo(example).fileName();
-        const GnuSeen seen = build(name, readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/") + example), cmd::kGnuBuild,
-                                   QStringLiteral("monitorButton"));
+        GnuSeen seen = build(name, readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/") + example),
+                             compileFirst ? cmd::kGnuCompile : cmd::kGnuBuild,
+                             compileFirst ? QStringLiteral("linkerButton") : QStringLiteral("monitorButton"));
+        if (compileFirst) {
+            QCOMPARE(seen.outcome, QStringLiteral("Il n'y a pas d'erreur de compilation"));
+            QVERIFY(seen.linker && !seen.monitor);
+            QCOMPARE(seen.defaultButton, QStringLiteral("linkerButton"));
+            // The dialog closes and a full build of the same window starts.
+            seen = {};
+            answerGnu(QStringLiteral("monitorButton"), &seen);
+            QTRY_VERIFY_WITH_TIMEOUT(seen.answered, 30000);
+        }
         QVERIFY(seen.answered);
         QCOMPARE(seen.outcome, QStringLiteral("Il n'y a pas d'erreur de linkage"));
         QVERIFY(seen.monitor);
@@ -181,8 +193,8 @@ private slots:
         QCOMPARE(readFile(src(QStringLiteral("gnu.txt"))),
                  ("Compilation du fichier \"" + name.toUtf8() +
                   "\"...\r\n\r\nLinkage...\r\n\r\n\r\nLe Fichier S-Record est généré"));
+        QTRY_COMPARE(m_monitorCalls, 1);
         QCOMPARE(frame()->lastBuiltSource(), src(name));
-        QCOMPARE(m_monitorCalls, 1);
 
         QMap<quint32, quint8> srec;
         QStringList types;
@@ -261,24 +273,6 @@ private slots:
         auto* view = qobject_cast<CKorvanView*>(frame()->activeChild()->widget());
         QVERIFY(view);
         QCOMPARE(QPoint(view->textCursor().positionInBlock(), view->textCursor().blockNumber()), caret);
-    }
-
-    // Compile only, then Linker: the dialog closes and a full build of the same window starts.
-    void compileThenLinker() {
-        if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
-        start();
-        const GnuSeen first = build(QStringLiteral("main.c"), readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c")),
-                                    cmd::kGnuCompile, QStringLiteral("linkerButton"));
-        QVERIFY(first.answered);
-        QCOMPARE(first.outcome, QStringLiteral("Il n'y a pas d'erreur de compilation"));
-        QVERIFY(first.linker && !first.monitor);
-        QCOMPARE(first.defaultButton, QStringLiteral("linkerButton"));
-        GnuSeen second;
-        answerGnu(QStringLiteral("monitorButton"), &second);
-        QTRY_VERIFY_WITH_TIMEOUT(second.answered, 30000);
-        QVERIFY(second.monitor);
-        QTRY_COMPARE(m_monitorCalls, 1);
-        QCOMPARE(frame()->lastBuiltSource(), src(QStringLiteral("main.c")));
     }
 
     // The link step with tools that fail in ways a real one may: nothing they leave passes for a
