@@ -88,11 +88,8 @@ private slots:
     void damagedBitmapIsRefusedWhenChosen_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        QByteArray wrongOffset = displayPicture();
-        wrongOffset[10] = 0x10;
+        // Which damage gives which reason is the reader's own test; here, that the reason is shown.
         QTest::newRow("truncated") << displayPicture().left(500) << "tronqué";
-        QTest::newRow("no signature") << QByteArray("GIF89a") + QByteArray(200, 'x') << "n'est pas un fichier BMP";
-        QTest::newRow("pixels placed elsewhere") << wrongOffset << "refus.bmp";
         QTest::newRow("empty file") << QByteArray() << "refus.bmp";
     }
     void damagedBitmapIsRefusedWhenChosen() {

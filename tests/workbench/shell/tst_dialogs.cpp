@@ -23,7 +23,6 @@
 #include "dialog_fit.h"
 #include "dialogs.h"
 #include "korvan_app.h"
-#include "main_frame.h"
 #if KORVAN_HAVE_MONITOR
 #include "monitor/monitor_dialogs.h"
 #endif
