@@ -35,6 +35,7 @@ TEST(SettingsReader, ReadsWhatQSettingsWrote) {
         {"G/quotes", QString("say \"hi\" \\ now"), "say \"hi\" \\ now"},
         {"G/at", QString("@home"), "@home"},
         {"G/controls", QString("l1\nl2\tend\r"), "l1\nl2\tend\r"},
+        {"G/escapes", QString("\x1b[0m\x7f\x1f"), "\x1b[0m\x7f\x1f"},
         {"G/marks", QString("x;y=z#w"), "x;y=z#w"},
         {"G/accents", QString::fromUtf8("Syst\u00e8me \u20ac"), "Syst\u00e8me \u20ac"},
         {"G/list", QStringList{"a", "b"}, std::nullopt},
