@@ -1,36 +1,27 @@
 // Differential test of the CPU32 core against qemu-m68k: seeded random user-mode instructions
 // with random operands, assembled by GNU as for the CPU32, run by both, results compared.
 //
-// Usage: cpu32_differential [--cases N] [--seed S] [--keep DIR]
+// Usage: cpu32_differential [--cases N] [--seed S] [--family NAME] [--keep]
 // Every case loads D0-D7/A0-A6, a stack pointer, the CCR and a 256-byte memory window, runs one
 // instruction (or a short branch sequence) and writes registers, CCR and window with the Linux
 // write system call. Exit status 0 when both agree on every case, 1 on a mismatch, 77 when the
 // tools are missing (ctest reports a skip).
 #include "cpu32/cpu32.h"
 #include "ram_bus.h"
+#include "../../support/process.h"
 #include "../../support/table.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <random>
-#include <sstream>
-#include <string>
-#include <vector>
 
-namespace fs = std::filesystem;
 using namespace cpu32;
 
 namespace {
 
-constexpr uint32_t kOrigin = 0x802000;
+// The program is linked at kOrigin, its window (then the saved registers) at kWindowAddr.
+constexpr uint32_t kOrigin = 0x802000, kWindowAddr = 0x900000;
 constexpr unsigned kWindow = 256;
 constexpr unsigned kRecord = 68 + kWindow;  // D0-D7, A0-A7, CCR word, pad word, window
 
@@ -48,7 +39,11 @@ struct Case {
 // (at an even offset, so word and long accesses stay aligned); index registers hold small values.
 class Builder {
 public:
-    Builder(std::mt19937& rng, Case& c) : m_rng(rng), m_c(c) {}
+    Builder(std::mt19937& rng, Case& c, unsigned id) : m_rng(rng), m_c(c), m_id(id) {
+        for (uint32_t& reg : c.regs) reg = value();
+        for (uint8_t& byte : c.window) byte = uint8_t(rng());
+        c.ccr = uint16_t(rng() & 0x1F);
+    }
 
     uint32_t below(uint32_t n) { return uint32_t(m_rng() % n); }
     bool coin() { return m_rng() & 1; }
@@ -63,13 +58,16 @@ public:
         }
     }
 
-    // A data register that is free to hold any value.
+    // A data register that is free to hold any value, and one that is neither x nor y.
     unsigned freeD() {
-        for (int tries = 0; tries < 16; ++tries) {
-            const unsigned n = below(8);
-            if (!m_pinned[n]) return n;
-        }
+        for (int tries = 0; tries < 16; ++tries)
+            if (const unsigned n = below(8); !m_pinned[n]) return n;
         return 7;
+    }
+    unsigned otherD(unsigned x, unsigned y = 8) {
+        unsigned n = freeD();
+        while (n == x || n == y) n = (n + 1) & 7;
+        return n;
     }
     std::string d(unsigned n) { return "%d" + std::to_string(n); }
     std::string a(unsigned n) { return "%a" + std::to_string(n); }
@@ -85,7 +83,7 @@ public:
             const unsigned n = below(7);
             if (m_base[n]) return n;
             if (m_pinned[8 + n]) continue;
-            pin(8 + n, m_windowAddr + 64 + 2 * below(65));
+            pin(8 + n, kWindowAddr + 64 + 2 * below(65));
             m_base[n] = true;
             return n;
         }
@@ -110,7 +108,7 @@ public:
 
     // Decimal operands: the processor defines BCD arithmetic on valid digits only.
     uint8_t bcd() { return uint8_t((below(10) << 4) | below(10)); }
-    void bcdInWindow(unsigned n, int delta) { m_c.window[m_c.regs[8 + n] - m_windowAddr + delta] = bcd(); }
+    void bcdInWindow(unsigned n, int delta) { m_c.window[m_c.regs[8 + n] - kWindowAddr + delta] = bcd(); }
     unsigned bcdData() {
         const unsigned n = freeD();
         pin(n, (value() & 0xFFFFFF00) | bcd());
@@ -129,7 +127,7 @@ public:
         case 0: return d(freeD());
         case 1: {
             const unsigned n = below(7);
-            if (!m_pinned[8 + n]) m_pinned[8 + n] = true;
+            m_pinned[8 + n] = true;
             return a(n);
         }
         case 2: return "(" + a(base()) + ")";
@@ -157,12 +155,10 @@ public:
         return size == 1 ? v & 0xFF : size == 2 ? v & 0xFFFF : v;
     }
 
-    unsigned m_id = 0;
-    uint32_t m_windowAddr = 0;
-
 private:
     std::mt19937& m_rng;
     Case& m_c;
+    unsigned m_id;
     bool m_pinned[15] = {};
     bool m_index[15] = {};
     bool m_base[7] = {};
@@ -177,7 +173,6 @@ constexpr unsigned kControl = kInd | kDisp | kIdx | kFull | kAbs | kPcD | kPcI;
 
 const char* sfx(int size) { return size == 1 ? ".b" : size == 2 ? ".w" : ".l"; }
 int anySize(Builder& b) { return 1 << b.below(3); }
-int wordOrLong(Builder& b) { return b.coin() ? 2 : 4; }
 
 const char* kConditions[] = {"t",  "f",  "hi", "ls", "cc", "cs", "ne", "eq",
                              "vc", "vs", "pl", "mi", "ge", "lt", "gt", "le"};
@@ -199,11 +194,11 @@ std::string expand(Builder& b, const std::string& t) {
         const std::size_t end = t.find('}', i);
         const std::string token = t.substr(i + 1, end - i - 1), arg = token.substr(token.find(':') + 1);
         i = end + 1;
+        const char separator = token.find('|') != std::string::npos ? '|' : ':';
         std::vector<std::string> parts;
-        std::istringstream split(token.find('|') != std::string::npos ? token : arg);
-        for (std::string part; std::getline(split, part, token.find('|') != std::string::npos ? '|' : ':');)
-            parts.push_back(part);
-        if (token.find('|') != std::string::npos) {
+        std::istringstream split(separator == '|' ? token : arg);
+        for (std::string part; std::getline(split, part, separator);) parts.push_back(part);
+        if (separator == '|') {
             out += parts[b.below(unsigned(parts.size()))];
         } else if (token.starts_with("s:") || token.starts_with("S:")) {
             const char letter = arg[b.below(unsigned(arg.size()))];
@@ -217,12 +212,8 @@ std::string expand(Builder& b, const std::string& t) {
         } else if (token.starts_with("n:") || token.starts_with("e:")) {
             const int lo = std::stoi(parts.at(0)), hi = std::stoi(parts.at(1)), step = token[0] == 'e' ? 2 : 1;
             out += std::to_string(lo + step * int(b.below(unsigned((hi - lo) / step + 1))));
-        } else if (token == "d") {
-            out += b.d(b.freeD());
-        } else if (token == "a") {
-            out += b.a(b.below(7));
-        } else if (token == "base") {
-            out += b.a(b.base());
+        } else if (token == "d" || token == "a" || token == "base") {
+            out += token == "d" ? b.d(b.freeD()) : b.a(token == "a" ? b.below(7) : b.base());
         } else if (token == "imm") {
             out += std::to_string(b.immediate(size));
         } else if (token == "cc" || token == "cc2") {
@@ -234,103 +225,87 @@ std::string expand(Builder& b, const std::string& t) {
     return out;
 }
 
+// The families of the file, then those whose operands constrain each other.
 std::vector<std::pair<std::string, Family>> families() {
-    // The families written as templates, rows of one name grouped.
     std::vector<std::pair<std::string, Family>> f;
     std::map<std::string, std::vector<std::string>> templates;
-    std::vector<std::string> order;
     for (const korvan::test::Row& row : korvan::test::readTable(KORVAN_CPU32_TEST_DATA "/families.txt", 2)) {
-        if (templates[row[0]].empty()) order.push_back(row[0]);
+        if (templates[row[0]].empty()) f.push_back({row[0], {}});
         templates[row[0]].push_back(row[1]);
     }
-    for (const std::string& name : order)
-        f.push_back(
-            {name, [t = templates[name]](Builder& b, Case& c) { c.body = expand(b, t[b.below(unsigned(t.size()))]); }});
-    for (const char* op : {"addx", "subx", "abcd", "sbcd"}) {
-        f.push_back({op, [op](Builder& b, Case& c) {
-                         const bool bcd = op[1] == 'b' || op[1] == 'c';
-                         const int s = bcd ? 1 : anySize(b);
+    for (auto& [name, family] : f)
+        family = [t = templates[name]](Builder& b, Case& c) { c.body = expand(b, t[b.below(unsigned(t.size()))]); };
+    for (const std::string op : {"addx", "subx", "abcd", "sbcd"}) {
+        const bool bcd = op[1] == 'b' || op[1] == 'c';
+        f.push_back({op, [op, bcd](Builder& b, Case& c) {
+                         const std::string name = op + (bcd ? "" : sfx(anySize(b)));
                          if (bcd) c.ccrMask = 0x15;  // N and V are undefined
-                         const std::string name = std::string(op) + (bcd ? "" : sfx(s));
                          if (b.coin()) {
                              const unsigned y = bcd ? b.bcdData() : b.freeD(), x = bcd ? b.bcdData() : b.freeD();
                              c.body = name + " " + b.d(y) + "," + b.d(x);
-                         } else {
-                             const unsigned x = b.base(), y = b.base();
-                             if (bcd) {
-                                 b.bcdInWindow(y, -1);
-                                 b.bcdInWindow(x, x == y ? -2 : -1);
-                             }
-                             c.body = name + " -(" + b.a(y) + "),-(" + b.a(x) + ")";
+                             return;
                          }
+                         const unsigned x = b.base(), y = b.base();
+                         if (bcd) {
+                             b.bcdInWindow(y, -1);
+                             b.bcdInWindow(x, x == y ? -2 : -1);
+                         }
+                         c.body = name + " -(" + b.a(y) + "),-(" + b.a(x) + ")";
                      }});
     }
     f.push_back({"nbcd", [](Builder& b, Case& c) {
                      c.ccrMask = 0x15;
                      if (b.coin()) {
                          c.body = "nbcd " + b.d(b.bcdData());
-                     } else {
-                         const unsigned n = b.base();
-                         b.bcdInWindow(n, 0);
-                         c.body = "nbcd (" + b.a(n) + ")";
+                         return;
                      }
+                     const unsigned n = b.base();
+                     b.bcdInWindow(n, 0);
+                     c.body = "nbcd (" + b.a(n) + ")";
                  }});
-    for (const char* op : {"mulu", "muls"}) {
-        f.push_back({std::string(op) + ".l", [op](Builder& b, Case& c) {
+    for (const std::string op : {"mulu.l", "muls.l"}) {
+        f.push_back({op, [op](Builder& b, Case& c) {
                          const unsigned dl = b.freeD();
-                         std::string dst = b.d(dl);
-                         if (b.coin()) {
-                             unsigned dh = b.freeD();
-                             if (dh == dl) dh = (dl + 1) & 7;
-                             dst = b.d(dh) + ":" + b.d(dl);
-                         }
-                         c.body = std::string(op) + ".l " + b.ea(4, kData) + "," + dst;
+                         const std::string dst = b.coin() ? b.d(b.otherD(dl)) + ":" + b.d(dl) : b.d(dl);
+                         c.body = op + " " + b.ea(4, kData) + "," + dst;
                      }});
     }
-    for (const char* op : {"divu", "divs"}) {
-        f.push_back({std::string(op) + ".w", [op](Builder& b, Case& c) {
+    for (const std::string op : {"divu", "divs"}) {
+        f.push_back({op + ".w", [op](Builder& b, Case& c) {
                          c.divide = true;
                          const unsigned q = b.freeD();
                          std::string src;
                          if (b.coin()) {
                              src = "#" + std::to_string(1 + b.below(0xFFFE));
                          } else {
-                             unsigned dv = b.freeD();
-                             if (dv == q) dv = (q + 1) & 7;
+                             const unsigned dv = b.otherD(q);
                              b.pin(dv, b.value() | (1u << b.below(16)));
                              src = b.d(dv);
                          }
-                         c.body = std::string(op) + ".w " + src + "," + b.d(q);
+                         c.body = op + ".w " + src + "," + b.d(q);
                      }});
-        for (const char* form : {"", "l"}) {
-            f.push_back({std::string(op) + form + ".l", [op, form, l = form[0] != 0](Builder& b, Case& c) {
+        for (const std::string& form : {op + ".l", op + "l.l"}) {
+            f.push_back({form, [form](Builder& b, Case& c) {
                              c.divide = true;
-                             const unsigned dq = b.freeD();
-                             unsigned dr = b.freeD();
-                             if (dr == dq) dr = (dq + 1) & 7;
-                             unsigned dv = b.freeD();
-                             while (dv == dq || dv == dr) dv = (dv + 1) & 7;
+                             const unsigned dq = b.freeD(), dr = b.otherD(dq), dv = b.otherD(dq, dr);
                              b.pin(dv, b.value() | (1u << b.below(32)));
-                             const int pair = l ? 1 : int(b.below(3));  // 0: Dq, 1: Dr:Dq (l form), 2: 64-bit
-                             std::string dst = pair == 0 ? b.d(dq) : b.d(dr) + ":" + b.d(dq);
+                             // 0: Dq, 1: Dr:Dq (the l form), 2: Dr:Dq as a 64-bit dividend
+                             const int pair = form[4] == 'l' ? 1 : int(b.below(3));
                              if (pair == 2 && b.coin()) b.pin(dr, b.below(3) == 0 ? 0xFFFFFFFF : b.below(1000));
-                             c.body = std::string(op) + form + ".l " + b.d(dv) + "," + dst;
+                             c.body = form + " " + b.d(dv) + "," + (pair == 0 ? "" : b.d(dr) + ":") + b.d(dq);
                          }});
         }
     }
-    const char* shifts[] = {"asl", "asr", "lsl", "lsr", "rol", "ror", "roxl", "roxr"};
-    for (const char* op : shifts) {
+    for (const std::string op : {"asl", "asr", "lsl", "lsr", "rol", "ror", "roxl", "roxr"}) {
         f.push_back({op, [op](Builder& b, Case& c) {
-                         const int s = anySize(b);
+                         const std::string name = op + sfx(anySize(b));
                          const unsigned dst = b.freeD();
                          switch (b.below(3)) {
-                         case 0:
-                             c.body = std::string(op) + sfx(s) + " #" + std::to_string(1 + b.below(8)) + "," + b.d(dst);
-                             break;
+                         case 0: c.body = name + " #" + std::to_string(1 + b.below(8)) + "," + b.d(dst); break;
                          case 1: {
-                             unsigned cnt = b.freeD();
+                             const unsigned cnt = b.freeD();
                              if (cnt != dst) b.pin(cnt, b.below(3) ? b.below(70) : b.value());
-                             c.body = std::string(op) + sfx(s) + " " + b.d(cnt) + "," + b.d(dst);
+                             c.body = name + " " + b.d(cnt) + "," + b.d(dst);
                              break;
                          }
                          default: {
@@ -339,97 +314,72 @@ std::vector<std::pair<std::string, Family>> families() {
                              unsigned modes = kMemAlt;
                              if (op[0] == 'a') modes = kInd | kPre | kIdx | kFull;
                              // ... and never sets V for a memory ASL (the sign change of a one-bit shift).
-                             if (op[0] == 'a' && op[2] == 'l') c.ccrMask = 0x1D;
+                             if (op == "asl") c.ccrMask = 0x1D;
                              if (op[0] == 'l') modes = kPost | kAbs;  // gas turns (0,An) into (An)
-                             c.body = std::string(op) + ".w " + b.ea(2, modes);
-                             break;
+                             c.body = op + ".w " + b.ea(2, modes);
                          }
                          }
                      }});
     }
-    for (const char* op : {"btst", "bchg", "bclr", "bset"}) {
+    for (const std::string op : {"btst", "bchg", "bclr", "bset"}) {
         f.push_back(
             {op, [op](Builder& b, Case& c) {
-                 const bool t = op[1] == 't';
                  const std::string bit = b.coin() ? "#" + std::to_string(b.below(40)) : b.d(b.freeD());
                  const bool reg = b.coin();
-                 const unsigned memModes = t && bit[0] != '#' ? (kData & ~kDn) : t ? (kData & ~kDn & ~kImm) : kMemAlt;
-                 c.body = std::string(op) + " " + bit + "," + (reg ? b.d(b.freeD()) : b.ea(1, memModes));
+                 const unsigned memModes = op != "btst" ? kMemAlt : bit[0] == '#' ? kData & ~kDn & ~kImm : kData & ~kDn;
+                 c.body = op + " " + bit + "," + (reg ? b.d(b.freeD()) : b.ea(1, memModes));
              }});
     }
     f.push_back({"dbcc", [](Builder& b, Case& c) {
                      const unsigned n = b.freeD();
                      b.pin(n, (b.value() & 0xFFFF0000) | b.below(5));
-                     const unsigned acc = b.freeD();
-                     c.body = std::string("8:\taddq.l #3,") + b.d(acc == n ? (n + 1) & 7 : acc) + "\n\tdb" +
-                              kConditions[b.below(16)] + " " + b.d(n) + ",8b";
+                     const std::string acc = b.d(b.otherD(n));
+                     c.body = "8:\taddq.l #3," + acc + "\n\tdb" + kConditions[b.below(16)] + " " + b.d(n) + ",8b";
                  }});
     f.push_back({"link-unlk", [](Builder& b, Case& c) {
-                     const unsigned n = b.base();
-                     const std::string size = b.coin() ? ".w" : ".l";
-                     c.body = "link" + size + " " + b.a(n) + ",#-" + std::to_string(2 * b.below(8)) + "\n\tmove.l " +
-                              b.a(n) + "," + b.d(b.freeD()) + "\n\tmove.l %sp," + b.d(b.freeD()) + "\n\tunlk " + b.a(n);
+                     const std::string n = b.a(b.base()), size = b.coin() ? ".w" : ".l";
+                     c.body = "link" + size + " " + n + ",#-" + std::to_string(2 * b.below(8)) + "\n\tmove.l " + n +
+                              "," + b.d(b.freeD()) + "\n\tmove.l %sp," + b.d(b.freeD()) + "\n\tunlk " + n;
                  }});
     f.push_back({"movem", [](Builder& b, Case& c) {
-                     const int s = wordOrLong(b);
+                     const std::string name = std::string("movem") + (b.coin() ? ".w " : ".l ");
                      const unsigned mask = 1 + b.below(0x7FFF);
                      std::string list;
                      for (unsigned i = 0; i < 15; ++i)
                          if (mask & (1u << i)) list += (list.empty() ? "" : "/") + (i < 8 ? b.d(i) : b.a(i - 8));
-                     if (b.coin()) {
-                         const unsigned n = b.base();
-                         const bool pre = b.coin();
-                         c.body = std::string("movem") + sfx(s) + " " + list + "," +
-                                  (pre ? "-(" + b.a(n) + ")" : "(" + b.a(n) + ")");
-                     } else {
-                         const unsigned n = b.base();
-                         const bool post = b.coin();
-                         c.body = std::string("movem") + sfx(s) + " " +
-                                  (post ? "(" + b.a(n) + ")+" : "(" + b.a(n) + ")") + "," + list;
-                     }
+                     const bool toMemory = b.coin();
+                     const std::string n = b.a(b.base());
+                     const std::string memory = b.coin() ? (toMemory ? "-(" + n + ")" : "(" + n + ")+") : "(" + n + ")";
+                     c.body = name + (toMemory ? list + "," + memory : memory + "," + list);
                  }});
     return f;
 }
 
-// ---- assembly of a batch
-
-std::string hexLong(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08x", v);
-    return buf;
-}
-
+// The program of a batch: each case loads its registers and window, runs its body and writes
+// the registers, the CCR and the window to standard output.
 std::string source(const std::vector<Case>& cases) {
     std::ostringstream s;
     s << "\t.text\n\t.globl _start\n_start:\n";
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
-        s << "\tbra.w case" << i << "_code\n\t.balign 4\ncase" << i << "_data:\n";
-        s << "\t.long ";
-        for (int r = 0; r < 15; ++r) s << (r ? "," : "") << hexLong(c.regs[r]);
+        s << "\tbra.w case" << i << "_code\n\t.balign 4\ncase" << i << "_data:\n\t.long ";
+        for (int r = 0; r < 15; ++r) s << (r ? "," : "") << c.regs[r];
         s << "\n\t.byte ";
         for (unsigned k = 0; k < kWindow; ++k) s << (k ? "," : "") << unsigned(c.window[k]);
-        s << "\ncase" << i << "_code:\n";
-        s << "\tlea case" << i << "_data+60,%a0\n\tlea window,%a1\n\tmove.w #63,%d0\n"
-          << "7:\tmove.l (%a0)+,(%a1)+\n\tdbra %d0,7b\n"
-          << "\tlea window+" << kWindow - 16 << ",%sp\n"
-          << "\tmovem.l case" << i << "_data,%d0-%d7/%a0-%a6\n"
-          << "\tmove.w #" << c.ccr << ",%ccr\n"
-          << "\t" << c.body << "\n"
+        s << "\ncase" << i << "_code:\n\tlea case" << i << "_data+60,%a0\n\tlea window,%a1\n\tmove.w #63,%d0\n"
+          << "7:\tmove.l (%a0)+,(%a1)+\n\tdbra %d0,7b\n\tlea window+" << kWindow - 16 << ",%sp\n"
+          << "\tmovem.l case" << i << "_data,%d0-%d7/%a0-%a6\n\tmove.w #" << c.ccr << ",%ccr\n\t" << c.body << "\n"
           << "\tmove.w %ccr,save+64\n\tmovem.l %d0-%d7/%a0-%a7,save\n"
           << "\tmoveq #4,%d0\n\tmoveq #1,%d1\n\tmove.l #save,%d2\n\tmove.l #" << kRecord << ",%d3\n\ttrap #0\n";
     }
     s << "\tmoveq #1,%d0\n\tmoveq #0,%d1\n\ttrap #0\n";
-    s << "\t.data\n\t.balign 4\nsave:\t.space 68\nwindow:\t.space " << kWindow << "\n";
+    s << "\t.bss\n\t.balign 4\nwindow:\t.space " << kWindow << "\nsave:\t.space 68\n";
     return s.str();
 }
 
-bool run(const std::string& command) {
-    const int rc = std::system(command.c_str());
-    return rc == 0;
-}
+bool sh(const std::string& command) { return std::system(command.c_str()) == 0; }
 
-std::vector<uint8_t> readFile(const fs::path& p) {
+std::vector<uint8_t> readFile(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -455,26 +405,20 @@ std::vector<uint8_t> runOnCore(const std::vector<uint8_t>& image, std::string& e
         const RunResult res = cpu.run(100'000'000);
         if (res.reason != RunReason::Exception || res.vector != vector::Trap0) {
             std::ostringstream m;
-            m << "core stopped: reason " << int(res.reason) << " vector " << int(res.vector) << " pc " << std::hex
+            m << "core stopped: reason " << int(res.reason) << " vector " << int(res.vector) << std::hex << " pc "
               << r.pc;
-            if (res.reason == RunReason::Exception) {
-                const uint32_t sp = r.a[7];
-                m << " stacked pc " << bus.peek32(sp + 2) << " format/vector " << bus.peek16(sp + 6);
-            }
+            if (res.reason == RunReason::Exception)
+                m << " stacked pc " << bus.peek32(r.a[7] + 2) << " format/vector " << bus.peek16(r.a[7] + 6);
             error = m.str();
             return out;
         }
         // Return from the trap by hand: pop the four-word frame.
         const uint32_t sp = r.a[7];
-        const uint16_t sr = bus.peek16(sp);
-        const uint32_t pc = bus.peek32(sp + 2);
         r.a[7] = sp + 8;
-        cpu.setSr(sr);
-        r.pc = pc;
+        cpu.setSr(bus.peek16(sp));
+        r.pc = bus.peek32(sp + 2);
         if (r.d[0] == 1) return out;
-        if (r.d[0] == 4) {
-            for (uint32_t k = 0; k < r.d[3]; ++k) out.push_back(bus.peek8(r.d[2] + k));
-        }
+        if (r.d[0] == 4) out.insert(out.end(), bus.at(r.d[2]), bus.at(r.d[2]) + r.d[3]);
     }
 }
 
@@ -487,10 +431,9 @@ const char* kRegNames[] = {"D0", "D1", "D2", "D3", "D4", "D5", "D6", "D7",
 std::string compare(const Case& c, const uint8_t* want, const uint8_t* got) {
     std::ostringstream m;
     m << std::hex;
-    for (int r = 0; r < 16; ++r) {
-        const uint32_t w = be32(want + 4 * r), g = be32(got + 4 * r);
-        if (w != g) m << " " << kRegNames[r] << " qemu " << w << " core " << g;
-    }
+    for (int r = 0; r < 16; ++r)
+        if (be32(want + 4 * r) != be32(got + 4 * r))
+            m << " " << kRegNames[r] << " qemu " << be32(want + 4 * r) << " core " << be32(got + 4 * r);
     uint8_t mask = c.ccrMask;
     if (c.divide && (want[65] & 0x02)) mask &= 0x13;  // N, Z undefined on division overflow
     if ((want[65] & mask) != (got[65] & mask))
@@ -501,24 +444,6 @@ std::string compare(const Case& c, const uint8_t* want, const uint8_t* got) {
             break;
         }
     return m.str();
-}
-
-struct TempDir {
-    fs::path path;
-    bool keep = false;
-    TempDir() {
-        std::string t = (fs::temp_directory_path() / "cpu32-diff-XXXXXX").string();
-        path = mkdtemp(t.data());
-    }
-    ~TempDir() {
-        if (!keep) fs::remove_all(path);
-    }
-};
-
-bool haveTools() {
-    return run(
-        "command -v qemu-m68k >/dev/null && command -v m68k-linux-gnu-as >/dev/null && "
-        "command -v m68k-linux-gnu-ld >/dev/null && command -v m68k-linux-gnu-objcopy >/dev/null");
 }
 
 }  // namespace
@@ -543,93 +468,62 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!haveTools()) {
-        std::cerr << "qemu-m68k or the m68k binutils are missing: skipped\n";
-        return 77;
-    }
+    for (const char* tool : {"qemu-m68k", "m68k-linux-gnu-as", "m68k-linux-gnu-ld", "m68k-linux-gnu-objcopy"})
+        if (korvan::test::onPath(tool).empty()) {
+            std::cerr << tool << " is missing: skipped\n";
+            return 77;
+        }
 
     auto fams = families();
-    if (!only.empty()) {
-        std::erase_if(fams, [&](const auto& f) { return f.first != only; });
-        if (fams.empty()) {
-            std::cerr << "no family " << only << "\n";
-            return 2;
-        }
+    if (!only.empty()) std::erase_if(fams, [&](const auto& f) { return f.first != only; });
+    if (fams.empty()) {
+        std::cerr << "no family " << only << "\n";
+        return 2;
     }
-    unsigned failures = 0, done = 0;
+    unsigned failures = 0;
     constexpr unsigned kBatch = 1500;
-    while (done < total) {
+    for (unsigned done = 0; done < total; done += kBatch) {
         const unsigned n = std::min(kBatch, total - done);
-        TempDir dir;
-        dir.keep = keep;
         std::vector<Case> cases(n);
-        // The window's address is known only after linking; build once with a guess, link,
-        // then read the symbol and rebuild the cases so that base registers point into it.
-        uint32_t windowAddr = 0;
-        for (int pass = 0; pass < 2; ++pass) {
-            std::mt19937 caseRng(seed * 7919u + done);
-            for (unsigned i = 0; i < n; ++i) {
-                Case& c = cases[i];
-                c = Case{};
-                Builder b(caseRng, c);
-                b.m_id = i;
-                b.m_windowAddr = windowAddr;
-                for (uint32_t& reg : c.regs) reg = b.value();
-                for (uint8_t& byte : c.window) byte = uint8_t(caseRng());
-                c.ccr = uint16_t(caseRng() & 0x1F);
-                const auto& fam = fams[caseRng() % fams.size()];
-                c.family = fam.first;
-                fam.second(b, c);
-            }
-            std::ofstream(dir.path / "cases.s") << source(cases);
-            const std::string p = dir.path.string();
-            if (!run("m68k-linux-gnu-as -mcpu=cpu32 -o " + p + "/cases.o " + p + "/cases.s") ||
-                !run("m68k-linux-gnu-ld -Ttext=" + hexLong(kOrigin) + " -o " + p + "/cases.elf " + p + "/cases.o") ||
-                !run("m68k-linux-gnu-objcopy -O binary " + p + "/cases.elf " + p + "/cases.bin")) {
-                std::cerr << "assembling the cases failed (kept in " << p << ")\n";
-                dir.keep = true;
-                return 1;
-            }
-            if (pass == 0) {
-                FILE* nm = popen(("m68k-linux-gnu-nm " + p + "/cases.elf").c_str(), "r");
-                char line[256];
-                while (nm && std::fgets(line, sizeof line, nm)) {
-                    if (std::strstr(line, " window\n")) windowAddr = uint32_t(std::stoul(line, nullptr, 16));
-                }
-                if (nm) pclose(nm);
-            }
-        }
-        const std::string p = dir.path.string();
-        run("qemu-m68k -cpu m68020 " + p + "/cases.elf > " + p + "/qemu.out");
-        const std::vector<uint8_t> want = readFile(dir.path / "qemu.out");
-        std::string error;
-        const std::vector<uint8_t> got = runOnCore(readFile(dir.path / "cases.bin"), error);
+        std::mt19937 rng(seed * 7919u + done);
         for (unsigned i = 0; i < n; ++i) {
-            const size_t off = size_t(i) * kRecord;
-            if (want.size() < off + kRecord) {
-                std::cerr << "qemu stopped before case " << done + i << " (" << cases[i].family
-                          << "): " << cases[i].body << "\n";
-                ++failures;
-                break;
-            }
-            if (got.size() < off + kRecord) {
-                std::cerr << "core stopped before case " << done + i << " (" << cases[i].family
-                          << "): " << cases[i].body << "\n  " << error << "\n";
-                ++failures;
-                break;
-            }
-            const std::string diff = compare(cases[i], &want[off], &got[off]);
-            if (!diff.empty()) {
-                ++failures;
-                if (failures <= 40) {
-                    std::cerr << "case " << done + i << " (" << cases[i].family << "): " << cases[i].body << "\n ";
-                    std::cerr << std::hex << " init CCR " << cases[i].ccr;
-                    for (int r = 0; r < 15; ++r) std::cerr << " " << kRegNames[r] << "=" << cases[i].regs[r];
-                    std::cerr << std::dec << "\n " << diff << "\n";
-                }
-            }
+            Builder b(rng, cases[i], i);
+            const auto& fam = fams[rng() % fams.size()];
+            cases[i].family = fam.first;
+            fam.second(b, cases[i]);
         }
-        done += n;
+        korvan::test::TempDir dir;
+        dir.keep = keep;
+        const std::string p = dir.path.string() + "/cases";
+        std::ofstream(p + ".s") << source(cases);
+        const std::string build = "m68k-linux-gnu-as -mcpu=cpu32 -o " + p + ".o " + p + ".s && m68k-linux-gnu-ld " +
+                                  "-Ttext=0x802000 -Tbss=0x900000 -o " + p + ".elf " + p + ".o && " +
+                                  "m68k-linux-gnu-objcopy -O binary " + p + ".elf " + p + ".bin";
+        if (!sh(build)) {
+            std::cerr << "assembling the cases failed (kept in " << dir.path << ")\n";
+            dir.keep = true;
+            return 1;
+        }
+        sh("qemu-m68k -cpu m68020 " + p + ".elf > " + p + ".out");
+        const std::vector<uint8_t> want = readFile(p + ".out");
+        std::string error;
+        const std::vector<uint8_t> got = runOnCore(readFile(p + ".bin"), error);
+        for (unsigned i = 0; i < n; ++i) {
+            const Case& c = cases[i];
+            const size_t off = size_t(i) * kRecord;
+            const bool stopped = want.size() < off + kRecord || got.size() < off + kRecord;
+            const std::string diff = want.size() < off + kRecord  ? "qemu stopped before this case"
+                                     : got.size() < off + kRecord ? "core stopped before this case: " + error
+                                                                  : compare(c, &want[off], &got[off]);
+            if (diff.empty()) continue;
+            if (++failures <= 40) {
+                std::cerr << "case " << done + i << " (" << c.family << "): " << c.body << "\n " << std::hex
+                          << " init CCR " << c.ccr;
+                for (int r = 0; r < 15; ++r) std::cerr << " " << kRegNames[r] << "=" << c.regs[r];
+                std::cerr << std::dec << "\n " << diff << "\n";
+            }
+            if (stopped) break;
+        }
     }
     std::cout << total << " cases, seed " << seed << ", " << failures << " mismatches\n";
     return failures == 0 ? 0 : 1;
