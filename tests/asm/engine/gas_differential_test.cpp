@@ -7,7 +7,6 @@
 #include <fstream>
 
 #include "engine_harness.h"
-#include "test_files.h"
 
 namespace qubrix::test {
 namespace {
@@ -40,7 +39,7 @@ TEST(GasDifferential, EveryFamilyMatchesGnuAs) {
     const std::vector<uint8_t> gas(text.begin(), text.end());
     ASSERT_FALSE(gas.empty()) << "GNU as refused the reference source";
 
-    Assembled ours = AssembleLines(lines, Origins{0, 0x100000});
+    Assembled ours = AssembleLines(lines, 0, 0x100000);
     std::size_t offset = 0;
     int mismatches = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
