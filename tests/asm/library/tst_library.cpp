@@ -80,12 +80,6 @@ std::function<void(QDialog*)> Press(const QString& button) {
     };
 }
 
-QByteArray ReadAll(const QString& path) { return wbtest::readFile(path); }
-
-void Store(const char* store, const char* key, const QVariant& value) {
-    if (value.isValid()) wbtest::setStore(key, value, store);
-}
-
 }  // namespace
 
 class TestLibrary : public QObject {
@@ -181,11 +175,11 @@ private slots:
         for (int i = 0; i < 400000; ++i) source += " NOP\n";
         const auto driver = WhenShown(Press("cancelButton"), true);
         ListErreur list;
-        QCOMPARE(runAsmFile(writeSource(source.constData()), *driver, &list), 0);
+        QCOMPARE(runAsmFile(wbtest::writeFile(m_work->filePath("prog.asm"), source), *driver, &list), 0);
         QCOMPARE(driver->errors, QString());  // pressed while the run was going
         QVERIFY(!QFile::exists(m_work->filePath("prog.abs")));
-        QVERIFY(!ReadAll(m_work->filePath("prog.lis")).contains("detected"));
-        const QByteArray message = ReadAll(m_work->filePath("message.txt"));
+        QVERIFY(!wbtest::readFile(m_work->filePath("prog.lis")).contains("detected"));
+        const QByteArray message = wbtest::readFile(m_work->filePath("message.txt"));
         QVERIFY2(message.contains("Assembly cancelled by the user\r\n"), message.constData());
         QVERIFY(message.contains("Nom\tdebut\tfin\ttaille"));
     }
@@ -223,8 +217,8 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, accept);
         if (!stored.isEmpty()) {
-            Store("qubrix", "ASSEMBLEUR/SECTION 9", stored.section(' ', 0, 0));
-            Store("qubrix", "ASSEMBLEUR/SECTION 15", stored.section(' ', 1, 1));
+            wbtest::setStore("ASSEMBLEUR/SECTION 9", stored.section(' ', 0, 0), "qubrix");
+            wbtest::setStore("ASSEMBLEUR/SECTION 15", stored.section(' ', 1, 1), "qubrix");
         }
         QString seen;
         const auto driver = WhenShown([&](QDialog* dialog) {
@@ -243,155 +237,115 @@ private slots:
         QVERIFY(!settings.contains("ASSEMBLEUR/LISTFLAG"));
     }
 
-    void setRepertoire_data() {
-        QTest::addColumn<QString>("dir");
-        QTest::addColumn<QString>("stored");
-        // clang-format off
-        QTest::newRow("empty stays empty") << "" << "";
-        QTest::newRow("separator added") << "/home/eleve/src" << "/home/eleve/src/";
-        QTest::newRow("separator kept") << "/home/eleve/src/" << "/home/eleve/src/";
-        QTest::newRow("root") << "/" << "/";
-        QTest::newRow("relative") << "inc" << "inc/";
-        // clang-format on
-    }
-
+    // The include folder is kept with one '/' at its end; an empty one stays empty.
     void setRepertoire() {
-        QFETCH(QString, dir);
-        QFETCH(QString, stored);
-        SetRepertoire("/somewhere/else");
-        SetRepertoire(dir.toStdString());
-        QCOMPARE(QString::fromStdString(qubrix::WorkingDirectory()), stored);
+        for (auto [dir, stored] :
+             {std::pair{"", ""}, {"/src", "/src/"}, {"/src/", "/src/"}, {"/", "/"}, {"inc", "inc/"}}) {
+            SetRepertoire("/somewhere/else");
+            SetRepertoire(dir);
+            QCOMPARE(QString::fromStdString(qubrix::WorkingDirectory()), QString(stored));
+        }
     }
 
     // AsmFile returns 1 only when the user leaves with "Monitor..." after a run without errors whose
-    // files were all written; the dialog shows the counts and the list gets every diagnostic.
-    void asmFileResult_data() {
-        QTest::addColumn<QString>("source");  // empty: no file at all
+    // files were all written; the dialog shows the counts (Monitor enabled without an error) and
+    // the list gets every diagnostic, in the workbench's language: exactly "FRANCAIS" (the default)
+    // is French, anything else English. The library's own settings give a listing when LISTFLAG
+    // starts with '1' (read, never written) and the code origin in hexadecimal (else the default).
+    void asmFile_data() {
+        QTest::addColumn<QString>("source");    // empty: no file at all
+        QTest::addColumn<QString>("settings");  // "KEY=VALUE;..." stored before the run
         QTest::addColumn<QString>("button");
         // An output that is /dev/full, a disk that fills up; with a '/' at the end, a folder.
         QTest::addColumn<QString>("badOutput");
         QTest::addColumn<int>("result");
-        QTest::addColumn<bool>("monitorEnabled");
         QTest::addColumn<QString>("counts");  // errors and warnings shown
         QTest::addColumn<QList<int>>("codes");
+        QTest::addColumn<bool>("french");
+        QTest::addColumn<QByteArray>("abs");  // the object file of a clean run (empty: not checked)
+        QTest::addColumn<bool>("listing");    // with abs: a listing was written
+        const QString clean = kCleanSource, error = kErrorSource, asmb = "ASSEMBLEUR/", m = "monitorButton",
+                      c = "cancelButton";
+        const QList<int> none;
         // clang-format off
-        QTest::newRow("clean, monitor") << kCleanSource << "monitorButton" << "" << 1 << true << "0 0" << QList<int>{};
-        QTest::newRow("clean, cancel") << kCleanSource << "cancelButton" << "" << 0 << true << "0 0" << QList<int>{};
-        QTest::newRow("warnings only, monitor") << kWarningSource << "monitorButton" << "" << 1 << true << "0 1" << QList<int>{0x102};
-        QTest::newRow("error, monitor pressed") << kErrorSource << "monitorButton" << "" << 0 << false << "1 0" << QList<int>{0x402};
-        QTest::newRow("error, cancel") << kErrorSource << "cancelButton" << "" << 0 << false << "1 0" << QList<int>{0x402};
-        QTest::newRow("missing source") << "" << "monitorButton" << "" << 0 << false << "1 0" << QList<int>{0x406};
-        QTest::newRow("object file not written") << kCleanSource << "monitorButton" << "prog.abs" << 0 << true << "0 0" << QList<int>{0x408};
-        QTest::newRow("listing not written") << kCleanSource << "monitorButton" << "prog.lis" << 0 << true << "0 0" << QList<int>{0x408};
-        QTest::newRow("object file not created") << kCleanSource << "monitorButton" << "prog.abs/" << 0 << false << "1 0" << QList<int>{0x408};
+        QTest::newRow("clean, monitor") << clean << "" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
+        QTest::newRow("clean, cancel") << clean << "" << c << "" << 0 << "0 0" << none << true << kNopAbs << true;
+        QTest::newRow("warnings only, monitor") << kWarningSource << "" << m << "" << 1 << "0 1" << QList<int>{0x102} << true << QByteArray() << true;
+        QTest::newRow("error, monitor pressed") << error << "" << m << "" << 0 << "1 0" << QList<int>{0x402} << true << QByteArray() << true;
+        QTest::newRow("error, cancel") << error << "" << c << "" << 0 << "1 0" << QList<int>{0x402} << true << QByteArray() << true;
+        QTest::newRow("missing source") << "" << "" << m << "" << 0 << "1 0" << QList<int>{0x406} << true << QByteArray() << true;
+        QTest::newRow("object file not written") << clean << "" << m << "prog.abs" << 0 << "0 0" << QList<int>{0x408} << true << QByteArray() << true;
+        QTest::newRow("listing not written") << clean << "" << m << "prog.lis" << 0 << "0 0" << QList<int>{0x408} << true << QByteArray() << true;
+        QTest::newRow("object file not created") << clean << "" << m << "prog.abs/" << 0 << "1 0" << QList<int>{0x408} << true << QByteArray() << true;
+        QTest::newRow("FRANCAIS") << error << "KORVAN/LANGAGE=FRANCAIS" << c << "" << 0 << "1 0" << QList<int>{0x402} << true << QByteArray() << true;
+        QTest::newRow("ANGLAIS") << error << "KORVAN/LANGAGE=ANGLAIS" << c << "" << 0 << "1 0" << QList<int>{0x402} << false << QByteArray() << true;
+        QTest::newRow("lower case is not FRANCAIS") << error << "KORVAN/LANGAGE=francais" << c << "" << 0 << "1 0" << QList<int>{0x402} << false << QByteArray() << true;
+        QTest::newRow("language empty") << error << "KORVAN/LANGAGE=" << c << "" << 0 << "1 0" << QList<int>{0x402} << false << QByteArray() << true;
+        QTest::newRow("LISTFLAG 1") << clean << asmb + "LISTFLAG=1" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
+        QTest::newRow("LISTFLAG 10") << clean << asmb + "LISTFLAG=10" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
+        QTest::newRow("LISTFLAG 0") << clean << asmb + "LISTFLAG=0" << m << "" << 1 << "0 0" << none << true << kNopAbs << false;
+        QTest::newRow("LISTFLAG empty") << clean << asmb + "LISTFLAG=" << m << "" << 1 << "0 0" << none << true << kNopAbs << false;
+        QTest::newRow("LISTFLAG x1") << clean << asmb + "LISTFLAG=x1" << m << "" << 1 << "0 0" << none << true << kNopAbs << false;
+        QTest::newRow("code origin in hex") << clean << asmb + "SECTION 9=900000" << m << "" << 1 << "0 0" << none << true << kNopAbsAt900000 << true;
+        QTest::newRow("code origin after 0x") << clean << asmb + "SECTION 9=0x900000" << m << "" << 1 << "0 0" << none << true << kNopAbsAt900000 << true;
+        QTest::newRow("code origin not hex: default") << clean << asmb + "SECTION 9=XYZ" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
         // clang-format on
     }
 
-    void asmFileResult() {
+    void asmFile() {
         QFETCH(QString, source);
+        QFETCH(QString, settings);
         QFETCH(QString, button);
         QFETCH(QString, badOutput);
         QFETCH(int, result);
-        QFETCH(bool, monitorEnabled);
         QFETCH(QString, counts);
         QFETCH(QList<int>, codes);
-        const QString path =
-            source.isEmpty() ? m_work->filePath("absent.asm") : writeSource(source.toUtf8().constData());
+        QFETCH(bool, french);
+        QFETCH(QByteArray, abs);
+        QFETCH(bool, listing);
+        for (const QString& setting : settings.split(';', Qt::SkipEmptyParts))
+            wbtest::setStore(setting.section('=', 0, 0), setting.section('=', 1),
+                             setting.startsWith("KORVAN/") ? "korvan" : "qubrix");
+        // Start from the other language to see the setting being applied.
+        qubrix::SetCatalogueLanguage(french ? Language::English : Language::French);
+        const QString path = source.isEmpty() ? m_work->filePath("absent.asm")
+                                              : wbtest::writeFile(m_work->filePath("prog.asm"), source.toUtf8());
         const bool fullOutput = !badOutput.isEmpty() && !badOutput.endsWith('/');
         if (fullOutput) QVERIFY(QFile::link("/dev/full", m_work->filePath(badOutput)));
         if (badOutput.endsWith('/')) QVERIFY(QDir(m_work->path()).mkdir(badOutput));
 
-        ListErreur list;
+        ListErreur list;  // the settings rows give none, as a caller may
         const auto driver = WhenShown(Press(button));
-        QCOMPARE(runAsmFile(path, *driver, &list), result);
+        QCOMPARE(runAsmFile(path, *driver, settings.startsWith("ASSEMBLEUR/") ? nullptr : &list), result);
+        QCOMPARE(driver->title, french ? QStringLiteral("Assembleur") : QStringLiteral("Assembler"));
         QCOMPARE(driver->fileText, QStringLiteral("prog.asm"));
-        QCOMPARE(driver->monitorEnabled, monitorEnabled);
+        QCOMPARE(driver->monitorEnabled, counts.startsWith("0 "));
         QCOMPARE(driver->errors + ' ' + driver->warnings, counts);
         QList<int> seen;
         for (ErreurAsm* e = list.GetFirstErreur(); e != nullptr; e = list.GetNextErreur()) {
             seen << e->LitCode();
-            QCOMPARE(e->LitErreur(), std::string(qubrix::CatalogueText(e->LitCode(), Language::French)));
+            QCOMPARE(e->LitErreur(),
+                     std::string(qubrix::CatalogueText(e->LitCode(), french ? Language::French : Language::English)));
             if (e->LitCode() != qubrix::kErrWriteFile) QCOMPARE(QString::fromStdString(e->LitFichier()), path);
         }
         QCOMPARE(seen, codes);
 
-        const QByteArray message = ReadAll(m_work->filePath("message.txt"));
+        const QByteArray message = wbtest::readFile(m_work->filePath("message.txt"));
         QVERIFY2(message.startsWith(" Assemblage du fichier : " + path.toUtf8()), message.constData());
         QVERIFY(message.contains("Nom\tdebut\tfin\ttaille"));
         QCOMPARE(message.contains("Error writing to"), fullOutput);
-        if (source == kCleanSource && badOutput.isEmpty()) {
+        QCOMPARE(QSettings("hvl_mobr", "qubrix").contains("ASSEMBLEUR/LISTFLAG"), settings.contains("LISTFLAG"));
+        if (!abs.isEmpty()) {
             // The termination records are written after the dialog, whichever way it was left.
-            QCOMPARE(ReadAll(m_work->filePath("prog.abs")), kNopAbs);
-            QVERIFY(ReadAll(m_work->filePath("prog.lis")).endsWith("No errors detected\r\nNo warnings generated\r\n"));
+            QCOMPARE(wbtest::readFile(m_work->filePath("prog.abs")), abs);
+            QCOMPARE(QFile::exists(m_work->filePath("prog.lis")), listing);
+            if (listing)
+                QVERIFY(wbtest::readFile(m_work->filePath("prog.lis"))
+                            .endsWith("No errors detected\r\nNo warnings generated\r\n"));
         }
     }
 
-    // The workbench's language setting: exactly "FRANCAIS" (the default) is French, anything else
-    // English; it sets the dialog's texts and the diagnostics' language.
-    void asmFileLanguage_data() {
-        QTest::addColumn<QVariant>("setting");  // invalid: not stored
-        QTest::addColumn<bool>("french");
-        QTest::newRow("not set: french") << QVariant() << true;
-        QTest::newRow("FRANCAIS") << QVariant("FRANCAIS") << true;
-        QTest::newRow("ANGLAIS") << QVariant("ANGLAIS") << false;
-        QTest::newRow("lower case is not FRANCAIS") << QVariant("francais") << false;
-        QTest::newRow("empty") << QVariant("") << false;
-    }
-
-    void asmFileLanguage() {
-        QFETCH(QVariant, setting);
-        QFETCH(bool, french);
-        Store("korvan", "KORVAN/LANGAGE", setting);
-        // Start from the other language to see the setting being applied.
-        qubrix::SetCatalogueLanguage(french ? Language::English : Language::French);
-        ListErreur list;
-        const auto driver = WhenShown(Press("cancelButton"));
-        QCOMPARE(runAsmFile(writeSource(kErrorSource), *driver, &list), 0);
-        QCOMPARE(driver->title, french ? QStringLiteral("Assembleur") : QStringLiteral("Assembler"));
-        QVERIFY(list.GetFirstErreur() != nullptr);
-        QCOMPARE(QString::fromStdString(list.GetFirstErreur()->LitErreur()),
-                 french ? QStringLiteral("ERREUR : Code instruction non valide")
-                        : QStringLiteral("ERROR : bad instruction code"));
-    }
-
-    // The library's settings: a listing when LISTFLAG starts with '1' (read, never written), and
-    // the code origin in hexadecimal, the default when it is not.
-    void asmFileSettings_data() {
-        QTest::addColumn<QVariant>("listFlag");  // invalid: not stored
-        QTest::addColumn<QVariant>("codeOrigin");
-        QTest::addColumn<bool>("listing");
-        QTest::addColumn<QByteArray>("abs");
-        QTest::newRow("nothing stored") << QVariant() << QVariant() << true << kNopAbs;
-        QTest::newRow("LISTFLAG 1") << QVariant("1") << QVariant() << true << kNopAbs;
-        QTest::newRow("LISTFLAG 10") << QVariant("10") << QVariant() << true << kNopAbs;
-        QTest::newRow("LISTFLAG 0") << QVariant("0") << QVariant() << false << kNopAbs;
-        QTest::newRow("LISTFLAG empty") << QVariant("") << QVariant() << false << kNopAbs;
-        QTest::newRow("LISTFLAG x1") << QVariant("x1") << QVariant() << false << kNopAbs;
-        QTest::newRow("code origin in hex") << QVariant() << QVariant("900000") << true << kNopAbsAt900000;
-        QTest::newRow("code origin after 0x") << QVariant() << QVariant("0x900000") << true << kNopAbsAt900000;
-        QTest::newRow("code origin not hex: default") << QVariant() << QVariant("XYZ") << true << kNopAbs;
-    }
-
-    void asmFileSettings() {
-        QFETCH(QVariant, listFlag);
-        QFETCH(QVariant, codeOrigin);
-        QFETCH(bool, listing);
-        QFETCH(QByteArray, abs);
-        Store("qubrix", "ASSEMBLEUR/LISTFLAG", listFlag);
-        Store("qubrix", "ASSEMBLEUR/SECTION 9", codeOrigin);
-        const auto driver = WhenShown(Press("monitorButton"));
-        QCOMPARE(runAsmFile(writeSource(kCleanSource), *driver, nullptr), 1);  // no list given
-        QCOMPARE(QFile::exists(m_work->filePath("prog.lis")), listing);
-        QCOMPARE(ReadAll(m_work->filePath("prog.abs")), abs);
-        QCOMPARE(QSettings("hvl_mobr", "qubrix").contains("ASSEMBLEUR/LISTFLAG"), listFlag.isValid());
-    }
-
 private:
-    QString writeSource(const char* text) {
-        QFile file(m_work->filePath("prog.asm"));
-        if (file.open(QIODevice::WriteOnly)) file.write(text);
-        return file.fileName();
-    }
     int runAsmFile(const QString& source, const Shown& shown, ListErreur* list) {
         const int result = AsmFile(nullptr, "prog.asm", source.toStdString(), list);
         if (!shown.acted) qWarning("the progress dialog never came up or never showed its counts");
