@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../../support/table.h"
@@ -14,10 +15,7 @@ namespace {
 constexpr std::uint32_t kOrigin = 0x802000;
 constexpr std::uint32_t kData = 0x802100;
 void load(Machine& m, std::uint32_t at, const std::vector<std::uint16_t>& words) {
-    for (std::uint16_t w : words) {
-        m.write16(at, w);
-        at += 2;
-    }
+    for (std::uint16_t w : words) m.write16(std::exchange(at, at + 2), w);
 }
 
 // Whole programs: what they print, why they stop and where PC is left.
@@ -40,18 +38,6 @@ TEST(Executor, ProgramsStopWithTheirReason) {
             EXPECT_EQ(m.registers().ss, 0x880000u);  // the frame is gone
         }
         EXPECT_EQ(m.registers().us, 0x87C000u);
-    }
-}
-
-TEST(Executor, RunsInSlicesAndCountsInstructions) {
-    Machine m;
-    load(m, kOrigin, {0x5280, 0x60FC});  // ADDQ.L #1,D0; BRA.S back
-    CpuExecutor executor;
-    for (int slice = 1; slice <= 3; ++slice) {
-        const Outcome outcome = executor.run(m, 1000);
-        EXPECT_FALSE(outcome.stopped);
-        EXPECT_EQ(executor.executed(), 1000u * slice);
-        EXPECT_EQ(m.registers().d[0], 500u * slice);
     }
 }
 
@@ -165,20 +151,6 @@ TEST(Executor, OutputWaitsForRoom) {
             }
         }
     }
-}
-
-TEST(Executor, VectorTableLeadsIntoTheMonitor) {
-    Machine m;
-    for (unsigned v : {2u, 4u, 47u, 255u}) {
-        std::uint32_t entry = 0;
-        ASSERT_TRUE(m.read32(0x800000 + 4 * v, entry));
-        EXPECT_EQ(entry, monitorEntry(v));
-    }
-    std::uint32_t ssp = 0, pc = 0;
-    m.read32(0x800000, ssp);
-    m.read32(0x800004, pc);
-    EXPECT_EQ(ssp, 0x880000u);
-    EXPECT_EQ(pc, 0x802000u);
 }
 
 // The monitor over the real executor: a stepped or running read waits while the line is

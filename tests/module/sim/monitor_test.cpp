@@ -45,17 +45,18 @@ std::string block(std::uint32_t address, const std::string& data) {
     return b + data;
 }
 
+// A reopened line greets anew, dropping a half-typed command or an unfinished download.
 TEST(Monitor, BannerAndPromptOnTheFirstByteOfAFreshLine) {
     Machine machine;
     PlaceholderExecutor executor;
     Monitor monitor(machine, executor);
-    for (int round = 0; round < 2; ++round) {
+    for (const std::string& unfinished : {std::string("v"), "LO\r\x16" + block(0x802000, "abcd").substr(0, 5), {}}) {
         monitor.feed("ve\r");
         const std::string out = monitor.takeOutput();
         EXPECT_EQ(out, "\r\n" + kName + "\r\ntype he for the list of commands\r\n>>-> ve\r\n" + kName + "\r\n>>-> ");
         monitor.feed("ve\r");
         EXPECT_EQ(monitor.takeOutput(), "ve\r\n" + kName + "\r\n>>-> ");
-        monitor.feed("v");  // a half-typed command is dropped with the line
+        monitor.feed(unfinished);
         monitor.takeOutput();
         monitor.lineOpened();
     }
@@ -209,39 +210,17 @@ TEST(Monitor, DownloadReports) {
     }
 }
 
-TEST(Monitor, ReopenedLineLeavesAnUnfinishedDownload) {
-    Fixture f;
-    f.send("LO\r\x16" + block(0x802000, "abcd").substr(0, 5));
-    f.monitor.lineOpened();
-    const std::string out = f.send("ve\r");
-    EXPECT_TRUE(out.ends_with(">>-> ve\r\n" + kName + "\r\n>>-> ")) << out;
-}
-
+// A partial row, the end of RAM and a count too large; 64 bytes by default, 16 a row.
 TEST(Monitor, MemoryDisplay) {
-    struct Row {
-        const char* name;
-        std::string command;
-        std::string output;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"partial row", "md 802000 4\r",
-         "md 802000 4\r\n00802000  41 42 0A 7E" + std::string(36, ' ') + "  AB.~\r\n>>-> "},
-        {"end of RAM", "md 87fffe 4\r",
-         "md 87fffe 4\r\n0087FFFE  00 00 -- --" + std::string(36, ' ') + "  ..  \r\n>>-> "},
-        {"count too large", "md 802000 1001\r",
-         "md 802000 1001\r\nerror: md addr [count]: hexadecimal address, count 1 to 1000 (hexadecimal)\r\n>>-> "},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        Fixture f;
-        f.machine.write32(0x802000, 0x41420A7E);
-        EXPECT_EQ(f.send(row.command), row.output);
-    }
     Fixture f;
+    f.machine.write32(0x802000, 0x41420A7E);
+    const std::string gap(36, ' ');
+    EXPECT_EQ(f.send("md 802000 4\r"), "md 802000 4\r\n00802000  41 42 0A 7E" + gap + "  AB.~\r\n>>-> ");
+    EXPECT_EQ(f.send("md 87fffe 4\r"), "md 87fffe 4\r\n0087FFFE  00 00 -- --" + gap + "  ..  \r\n>>-> ");
+    EXPECT_EQ(f.send("md 802000 1001\r"),
+              "md 802000 1001\r\nerror: md addr [count]: hexadecimal address, count 1 to 1000 (hexadecimal)\r\n>>-> ");
     const std::string out = f.send("md 802000\r");
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1 + 4) << "64 bytes by default, 16 a row";
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1 + 4) << out;
 }
 
 }  // namespace
