@@ -1,6 +1,6 @@
 // The output writers: S-records (whole files, packing into records of at most 32 data bytes,
 // the S5/S6 count record, write errors, agreement with the srecord tools) and listing lines
-// (wide fields, the cut rule for full lines, the summary).
+// (wide fields, the summary, the cut rule for full lines).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -32,8 +32,8 @@ Items Series(uint32_t address, int count, int size, uint32_t value = 0) {
 }
 
 // Writes the items to a file; the writer must refuse exactly the items of an invalid size and
-// those running past $FFFFFFFF.
-std::string WriteRecords(const Items& items, uint32_t start) {
+// those running past $FFFFFFFF. Adds the bytes of the items taken to *taken.
+std::string WriteRecords(const Items& items, uint32_t start, std::size_t* taken = nullptr) {
     TempDir dir;
     SRecordWriter writer;
     EXPECT_TRUE(writer.open(dir / "out.abs"));
@@ -45,6 +45,7 @@ std::string WriteRecords(const Items& items, uint32_t start) {
         invalid = invalid || !validSize;
         pastTop = pastTop || (validSize && !fits);
         EXPECT_EQ(writer.output(item.address, item.value, item.size), validSize && fits);
+        if (taken && validSize && fits) *taken += static_cast<std::size_t>(item.size);
     }
     writer.finish(start);
     EXPECT_FALSE(writer.failed());
@@ -53,58 +54,48 @@ std::string WriteRecords(const Items& items, uint32_t start) {
     return ReadFile(dir / "out.abs");
 }
 
-unsigned HexByte(const std::string& s, std::size_t at) { return std::stoul(s.substr(at, 2), nullptr, 16); }
-
-// A record's count and checksum on their own terms: the count equals the bytes that follow
-// it, and all bytes from the count on sum to 0xFF.
-void ExpectWellFormed(const std::string& record) {
-    ASSERT_TRUE(record.size() >= 6 && record[0] == 'S') << record;
-    ASSERT_EQ(record.size(), 4 + 2 * HexByte(record, 2)) << record;
-    unsigned sum = 0;
-    for (std::size_t i = 2; i < record.size(); i += 2) sum += HexByte(record, i);
-    EXPECT_EQ(sum & 0xFF, 0xFFu) << record;
-}
-
 // The items of a case: "item ADDRESS VALUE SIZE" and "series ADDRESS COUNT SIZE".
 Items CaseItems(const Case& c) {
     Items items;
     for (const auto& [key, value] : c.fields) {
-        if (key != "item" && key != "series") continue;
         std::string address, n;
         int size = 0;
         std::istringstream(value) >> address >> n >> size;
-        const uint32_t at = static_cast<uint32_t>(std::stoul(address, nullptr, 16));
-        if (key == "item") items.push_back({at, static_cast<uint32_t>(std::stoul(n, nullptr, 16)), size});
-        if (key == "series") {
-            const Items series = Series(at, std::stoi(n), size);
-            items.insert(items.end(), series.begin(), series.end());
-        }
+        const Items more = key == "item"     ? Items{{korvan::test::hex(address), korvan::test::hex(n), size}}
+                           : key == "series" ? Series(korvan::test::hex(address), std::stoi(n), size)
+                                             : Items{};
+        items.insert(items.end(), more.begin(), more.end());
     }
     return items;
 }
 
-TEST(SRecordWriterTest, WholeFiles) {
-    for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/srecord_files.txt"))
-        EXPECT_EQ(CrLfLines(WriteRecords(CaseItems(c), std::stoul(c.get("start"), nullptr, 16))), c.all("record"))
-            << c.name;
-}
-
-TEST(SRecordWriterTest, PacksItemsIntoRecordsOfAtMost32Bytes) {
-    for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/srecord_packing.txt")) {
-        SCOPED_TRACE(c.name);
-        const Items items = CaseItems(c);
-        const Lines lines = CrLfLines(WriteRecords(items, 0x802000));
-        ASSERT_GE(lines.size(), 4u);
-        Lines heads;
-        std::size_t dataBytes = 0, itemBytes = 0;
-        for (const std::string& line : lines) ExpectWellFormed(line);
-        for (std::size_t i = 1; i + 3 < lines.size(); ++i) {
-            heads.push_back(lines[i].substr(0, 12));
-            dataBytes += (lines[i].size() - 14) / 2;
+// Whole files (exactly the "record" lines) and the packing into records of at most 32 data
+// bytes (the "head" of each data record in turn). In every file each record's count equals the
+// bytes that follow it, all bytes from the count on sum to 0xFF, and no data byte is lost or added.
+TEST(SRecordWriterTest, WholeFilesAndPacking) {
+    for (const std::string file : {"/srecord_files.txt", "/srecord_packing.txt"}) {
+        for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA + file)) {
+            SCOPED_TRACE(c.name);
+            std::size_t itemBytes = 0, dataBytes = 0;
+            const Lines lines =
+                CrLfLines(WriteRecords(CaseItems(c), korvan::test::hex(c.get("start", "802000")), &itemBytes));
+            ASSERT_GE(lines.size(), 4u);
+            Lines heads;
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                const std::string& line = lines[i];
+                ASSERT_TRUE(line.size() >= 6 && line[0] == 'S') << line;
+                ASSERT_EQ(line.size(), 4 + 2 * korvan::test::hex(line.substr(2, 2))) << line;
+                unsigned sum = 0;
+                for (std::size_t at = 2; at < line.size(); at += 2) sum += korvan::test::hex(line.substr(at, 2));
+                EXPECT_EQ(sum & 0xFF, 0xFFu) << line;
+                if (i == 0 || i + 3 >= lines.size()) continue;  // S0 and the S5, S9 and S7 around the data
+                heads.push_back(line.substr(0, 12));
+                dataBytes += (line.size() - 14) / 2;
+            }
+            EXPECT_EQ(dataBytes, itemBytes);
+            EXPECT_EQ(c.has("record") ? lines : Lines{}, c.all("record"));
+            EXPECT_EQ(c.has("head") ? heads : Lines{}, c.all("head"));
         }
-        for (const Item& item : items) itemBytes += static_cast<std::size_t>(item.size);
-        EXPECT_EQ(heads, c.all("head"));
-        EXPECT_EQ(dataBytes, itemBytes) << "no byte lost or added";
     }
 }
 
@@ -149,43 +140,34 @@ TEST(SRecordWriterTest, SrecordToolsAgreeWithTheFile) {
     EXPECT_EQ(ReadFile(dir / "t.bin"), expected);
 }
 
-class ListingTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(m_writer.open(m_dir / "t.lis")); }
-    Lines lines() {
-        m_writer.close();
-        return CrLfLines(ReadFile(m_dir / "t.lis"));
-    }
-
-    TempDir m_dir;
-    ListingWriter m_writer;
-};
-
-TEST_F(ListingTest, WideFieldsAreWrittenWhole) {
-    m_writer.startLine(0x10);
-    m_writer.writeLine(123456, "* COMMENT", 0);
-    m_writer.startLine(0);
-    for (uint32_t v = 0; v < 4; ++v) m_writer.listObj(0x11111111 * v, 4);
-    m_writer.writeLine(7, "X", 0);
-    EXPECT_EQ(lines(), (Lines{"00000010 " + std::string(32, ' ') + "123456\t* COMMENT",
-                              "00000000 00000000 11111111 22222222 33333333     7\tX"}));
+TEST(ListingTest, WideFieldsAndSummaryLines) {
+    TempDir dir;
+    ListingWriter writer;
+    ASSERT_TRUE(writer.open(dir / "t.lis"));
+    writer.startLine(0x10);
+    writer.writeLine(123456, "* COMMENT", 0);
+    writer.startLine(0);
+    for (uint32_t v = 0; v < 4; ++v) writer.listObj(0x11111111 * v, 4);
+    writer.writeLine(7, "X", 0);
+    for (auto [errors, warnings] : {std::pair{0, 0}, {1, 1}, {2, 3}}) writer.writeSummary(errors, warnings);
+    writer.close();
+    EXPECT_EQ(
+        CrLfLines(ReadFile(dir / "t.lis")),
+        (Lines{"00000010 " + std::string(32, ' ') + "123456\t* COMMENT",
+               "00000000 00000000 11111111 22222222 33333333     7\tX", "No errors detected", "No warnings generated",
+               "1 error detected", "1 warning generated", "2 errors detected", "3 warnings generated"}));
 }
 
-TEST_F(ListingTest, FullLinesAreCutWithDots) {
+TEST(ListingTest, FullLinesAreCutWithDots) {
+    ListingWriter writer;
     for (const korvan::test::Row& row : korvan::test::readTable(QUBRIX_DRIVER_DATA "/listing_cuts.txt", 4)) {
         const int size = std::stoi(row[1]);
-        m_writer.startLine(0);
+        writer.startLine(0);
         for (int i = 0; i < std::stoi(row[2]); ++i)
-            EXPECT_EQ(m_writer.listObj(static_cast<uint32_t>(i), size), size != 3) << row[0];
-        EXPECT_EQ(m_writer.buffer(), row[3]) << row[0];
-        EXPECT_EQ(m_writer.sizeFault(), size == 3) << row[0];
+            EXPECT_EQ(writer.listObj(static_cast<uint32_t>(i), size), size != 3) << row[0];
+        EXPECT_EQ(writer.buffer(), row[3]) << row[0];
+        EXPECT_EQ(writer.sizeFault(), size == 3) << row[0];
     }
-}
-
-TEST_F(ListingTest, SummaryUsesSingularForOne) {
-    for (auto [errors, warnings] : {std::pair{0, 0}, {1, 1}, {2, 3}}) m_writer.writeSummary(errors, warnings);
-    EXPECT_EQ(lines(), (Lines{"No errors detected", "No warnings generated", "1 error detected", "1 warning generated",
-                              "2 errors detected", "3 warnings generated"}));
 }
 
 }  // namespace
