@@ -1,11 +1,13 @@
-// A whole run without user interface, beyond what the golden runs show: derived file names,
-// outputs that cannot be created or written (the run fails instead of the process, the source
-// is never truncated, an incomplete object file is removed) and the self-include message. The
-// runs are in the data folder.
+// Whole runs without user interface: the golden runs, compared byte for byte, then derived file
+// names, outputs that cannot be created or written (the run fails instead of the process, the
+// source is never truncated, an incomplete object file is removed) and the self-include message,
+// whose runs are in the data folder.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "driver/run.h"
@@ -15,6 +17,68 @@ namespace qubrix::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Puts the current folder (where message.txt goes) and the catalogue language back.
+struct Restore {
+    fs::path dir = fs::current_path();
+    Language lang = CatalogueLanguage();
+    ~Restore() { fs::current_path(dir), SetCatalogueLanguage(lang); }
+};
+
+// Each folder of golden/cases holds main.asm (and any include files), an optional "options" file
+// ("english" selects the English catalogue) and expected/{main.abs,main.lis,message.txt,
+// diagnostics.txt} ("@DIR@" stands for the folder the case ran in). The expected object code
+// was checked against GNU as for m68k and the S-records against srec_info; the listing and
+// message files follow their fixed layouts.
+std::vector<std::string> GoldenCases() {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(QUBRIX_GOLDEN_CASES, ec))
+        if (fs::exists(entry.path() / "main.asm")) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class GoldenRun : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(GoldenRun, OutputsMatchByteForByte) {
+    Restore restore;
+    const fs::path source = fs::path(QUBRIX_GOLDEN_CASES) / GetParam();
+    TempDir work;
+    for (const auto& entry : fs::directory_iterator(source)) {
+        const std::string name = entry.path().filename().string();
+        if (name != "expected" && name != "options") fs::copy(entry.path(), work / name, fs::copy_options::recursive);
+    }
+    const bool english = ReadFile(source / "options").find("english") != std::string::npos;
+    SetCatalogueLanguage(english ? Language::English : Language::French);
+    SetWorkingDirectory("");
+    fs::current_path(work.path());
+    ListErreur list;
+    {
+        AssemblyRun run(RunSettings{}, &list);
+        run.openFiles(work / "main.asm");
+        run.runPasses();
+        run.writeSummary();
+        EXPECT_FALSE(run.failed()) << run.failureMessage();
+    }
+    std::string diagnostics;
+    for (ErreurAsm* e = list.GetFirstErreur(); e; e = list.GetNextErreur()) {
+        char code[16];
+        std::snprintf(code, sizeof code, "%03X ", e->LitCode());
+        diagnostics += code + std::to_string(e->LitLigne()) + " " + e->LitFichier() + " " + e->LitErreur() + "\n";
+    }
+    for (const std::string name : {"main.abs", "main.lis", "message.txt", "diagnostics.txt"}) {
+        ASSERT_TRUE(fs::exists(source / "expected" / name)) << name;
+        EXPECT_EQ(Replace(ReadFile(source / "expected" / name), "@DIR@", work.path().substr(0, work.path().size() - 1)),
+                  name == "diagnostics.txt" ? diagnostics : ReadFile(work / name))
+            << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenRun, ::testing::ValuesIn(GoldenCases()),
+                         [](const auto& info) { return info.param; });
+
+TEST(GoldenCasesTest, CasesAreFound) { EXPECT_GE(GoldenCases().size(), 5u) << QUBRIX_GOLDEN_CASES; }
 
 TEST(OutputBaseTest, OnlyTheLastComponentsExtensionGoes) {
     const std::pair<const char*, const char*> cases[] = {
@@ -31,11 +95,7 @@ TEST(OutputBaseTest, OnlyTheLastComponentsExtensionGoes) {
 }
 
 TEST(RunTest, OutputsAndFailures) {
-    struct Restore {
-        fs::path dir = fs::current_path();
-        Language lang = CatalogueLanguage();
-        ~Restore() { fs::current_path(dir), SetCatalogueLanguage(lang); }
-    } restore;
+    Restore restore;
     for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/runs.txt")) {
         SCOPED_TRACE(c.name);
         SetCatalogueLanguage(c.has("french") ? Language::French : Language::English);
