@@ -134,18 +134,6 @@ TEST(SRecordReader, BlocksAndEntry) {
     }
 }
 
-TEST(SRecordReader, HeaderBytesOfABlock) {
-    ScratchDir dir;
-    SRecord reader(dir.write("three.abs", Lines({Rec(3, 0x802000, {0x11, 0x22, 0x33})})));
-    unsigned char buffer[korvan::monitor::kBlockBufferSize];
-    int length = 0;
-    uint32_t address = 0;
-    ASSERT_TRUE(reader.NextBlock(buffer, length, address));
-    EXPECT_EQ(length, 9);
-    EXPECT_EQ(address, 0x802000u);
-    EXPECT_EQ(Bytes(buffer, buffer + length), (Bytes{0x00, 0x80, 0x20, 0x00, 0x00, 0x03, 0x11, 0x22, 0x33}));
-}
-
 TEST(SRecordReader, ProgressCountsLineReads) {
     const std::string s9 = Rec(9, 0);
     struct Case {
