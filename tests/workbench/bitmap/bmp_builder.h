@@ -2,12 +2,13 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "../../support/process.h"
 
 namespace bmptest {
 
@@ -84,22 +85,6 @@ inline std::string readFile(const std::filesystem::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A fresh folder under the system's temporary folder, removed with the object.
-struct TempDir {
-    TempDir() {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvan-bmp-XXXXXX").string();
-        if (::mkdtemp(templ.data())) m_path = templ;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
+using korvan::test::TempDir;
 
 }  // namespace bmptest

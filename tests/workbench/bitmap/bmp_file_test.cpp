@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include <tuple>
+
 #include "bmp_builder.h"
 #include "bmp_file.h"
 #include "c_export.h"
@@ -36,115 +38,83 @@ std::vector<uint8_t> with32(std::vector<uint8_t> b, std::size_t at, uint32_t v) 
     return b;
 }
 
-// --- where the pixels start --------------------------------------------------------------
-
-struct LayoutCase {
-    const char* name;
-    BmpSpec spec;
-    uint64_t pixelStart;  // counted by hand from the layout
-};
-
-void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
-
-class BitmapLayout : public ::testing::TestWithParam<LayoutCase> {};
-
-TEST_P(BitmapLayout, PixelsAreTakenFromWhereTheFileStoresThem) {
-    const LayoutCase& c = GetParam();
-    const auto file = bmp(c.spec);
-    const BitmapCheck check = checkBitmap(file);
-    ASSERT_TRUE(check.ok()) << static_cast<int>(check.error);
-    EXPECT_EQ(check.info.pixelStart, c.pixelStart);
-    // The builder puts the pixels last.
-    EXPECT_EQ(check.info.imageSize, file.size() - c.pixelStart);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, BitmapLayout,
-    ::testing::Values(
-        LayoutCase{"OneBit128x64", {.width = 128, .height = 64, .bitsPerPixel = 1}, 14 + 40 + 2 * 4},
-        LayoutCase{"FourBit", {.width = 8, .height = 3, .bitsPerPixel = 4}, 14 + 40 + 16 * 4},
-        LayoutCase{"EightBitFullPalette", {.width = 20, .height = 3, .bitsPerPixel = 8}, 14 + 40 + 256 * 4},
-        LayoutCase{
-            "EightBitFiveColours", {.width = 20, .height = 3, .bitsPerPixel = 8, .coloursUsed = 5}, 14 + 40 + 5 * 4},
-        LayoutCase{
-            "FileSizeFieldOfZero", {.width = 20, .height = 3, .bitsPerPixel = 8, .fileSize = 0}, 14 + 40 + 256 * 4},
-        LayoutCase{"TwentyFourBit", {.width = 3, .height = 2, .bitsPerPixel = 24}, 14 + 40},
+TEST(BitmapCheck, PixelsAreTakenFromWhereTheFileStoresThem) {
+    // clang-format off
+    const std::tuple<const char*, BmpSpec, uint64_t> cases[] = {  // the format, where its pixels start
+        {"OneBit128x64", {.width = 128, .height = 64, .bitsPerPixel = 1}, 14 + 40 + 2 * 4},
+        {"FourBit", {.width = 8, .height = 3, .bitsPerPixel = 4}, 14 + 40 + 16 * 4},
+        {"EightBitFullPalette", {.width = 20, .height = 3, .bitsPerPixel = 8}, 14 + 40 + 256 * 4},
+        {"EightBitFiveColours", {.width = 20, .height = 3, .bitsPerPixel = 8, .coloursUsed = 5}, 14 + 40 + 5 * 4},
+        {"FileSizeFieldOfZero", {.width = 20, .height = 3, .bitsPerPixel = 8, .fileSize = 0}, 14 + 40 + 256 * 4},
+        {"TwentyFourBit", {.width = 3, .height = 2, .bitsPerPixel = 24}, 14 + 40},
         // a 24-bit bitmap may still carry a colour table of "colours used" entries
-        LayoutCase{
-            "TwentyFourBitWithTable", {.width = 3, .height = 2, .bitsPerPixel = 24, .coloursUsed = 3}, 14 + 40 + 3 * 4},
-        LayoutCase{"SixteenBitFields", {.width = 2, .height = 2, .bitsPerPixel = 16, .compression = 3}, 14 + 40 + 12},
-        LayoutCase{"ThirtyTwoBitPlain", {.width = 2, .height = 2, .bitsPerPixel = 32}, 14 + 40}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// --- damaged and foreign files ----------------------------------------------------------
-
-struct DamageCase {
-    const char* name;
-    std::vector<uint8_t> file;
-    BitmapError error;
-    const char* messagePart;  // expected in the message shown to the user
-};
-
-void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
-
-class DamagedBitmap : public ::testing::TestWithParam<DamageCase> {};
-
-TEST_P(DamagedBitmap, IsRefusedWithItsReason) {
-    const DamageCase& c = GetParam();
-    ExportResult r;
-    r.status = ExportStatus::BadBitmap;
-    r.bitmap = checkBitmap(c.file);
-    r.bitmapPath = "/home/eleve/img/pic.bmp";
-    EXPECT_EQ(r.bitmap.error, c.error);
-    const std::string message = exportMessage(r);
-    EXPECT_NE(message.find("\"/home/eleve/img/pic.bmp\""), std::string::npos) << message;
-    EXPECT_NE(message.find(c.messagePart), std::string::npos) << message;
-    // The English interface says it in English, naming the same file.
-    const std::string english = exportMessage(r, MessageLanguage::English);
-    EXPECT_NE(english.find("\"/home/eleve/img/pic.bmp\""), std::string::npos) << english;
-    EXPECT_NE(english.find("BMP"), std::string::npos) << english;
-    EXPECT_NE(english, message);
+        {"TwentyFourBitWithTable", {.width = 3, .height = 2, .bitsPerPixel = 24, .coloursUsed = 3}, 14 + 40 + 3 * 4},
+        {"SixteenBitFields", {.width = 2, .height = 2, .bitsPerPixel = 16, .compression = 3}, 14 + 40 + 12},
+        {"ThirtyTwoBitPlain", {.width = 2, .height = 2, .bitsPerPixel = 32}, 14 + 40},
+    };
+    // clang-format on
+    for (const auto& [name, spec, pixelStart] : cases) {
+        const auto file = bmp(spec);
+        const BitmapCheck check = checkBitmap(file);
+        ASSERT_TRUE(check.ok()) << name << ": " << static_cast<int>(check.error);
+        EXPECT_EQ(check.info.pixelStart, pixelStart) << name;
+        // The builder puts the pixels last.
+        EXPECT_EQ(check.info.imageSize, file.size() - pixelStart) << name;
+    }
 }
 
-using E = BitmapError;
-INSTANTIATE_TEST_SUITE_P(
-    Damage, DamagedBitmap,
-    ::testing::Values(
-        DamageCase{"EmptyFile", {}, E::Truncated, "tronqué"},
-        DamageCase{"OnlyPartOfTheFileHeader", cut(eight(), 10), E::Truncated, "10 octets"},
-        DamageCase{"NoSignature", with32(eight(), 0, 0x04724B50), E::NotABitmap, "n'est pas un fichier BMP"},
-        DamageCase{"CoreHeaderOfOldVersion", with32(eight(), 14, 12), E::HeaderVersion, "12 octets"},
-        DamageCase{"VersionFiveHeader", with32(eight(), 14, 124), E::HeaderVersion, "124 octets"},
-        DamageCase{"InfoHeaderCutShort", cut(eight(), 40), E::Truncated, "tronqué"},
-        DamageCase{"FileSizeFieldBeyondFile", cut(eight(), 1100), E::Truncated, "1100 octets"},
+// A damaged or foreign file is refused with its reason, told in French and in English with the
+// file's name.
+TEST(BitmapCheck, DamagedFileIsRefusedWithItsReason) {
+    using E = BitmapError;
+    // name, file, error, part of the message
+    const std::tuple<const char*, std::vector<uint8_t>, E, const char*> cases[] = {
+        {"EmptyFile", {}, E::Truncated, "tronqué"},
+        {"OnlyPartOfTheFileHeader", cut(eight(), 10), E::Truncated, "10 octets"},
+        {"NoSignature", with32(eight(), 0, 0x04724B50), E::NotABitmap, "n'est pas un fichier BMP"},
+        {"CoreHeaderOfOldVersion", with32(eight(), 14, 12), E::HeaderVersion, "12 octets"},
+        {"VersionFiveHeader", with32(eight(), 14, 124), E::HeaderVersion, "124 octets"},
+        {"InfoHeaderCutShort", cut(eight(), 40), E::Truncated, "tronqué"},
+        {"FileSizeFieldBeyondFile", cut(eight(), 1100), E::Truncated, "1100 octets"},
         // size field cleared, so only the table gives it away
-        DamageCase{"ColourTableCutShort", with32(cut(eight(), 300), 2, 0), E::Truncated, "tronqué"},
-        DamageCase{"HugeColourCountAboveEightBits",
-                   bmp({.width = 3, .height = 2, .bitsPerPixel = 24, .coloursUsed = 0xFFFFFFFF, .paletteEntries = 0}),
-                   E::Truncated, "tronqué"},
-        DamageCase{"MoreColoursThanBitsIndex", bmp({.width = 16, .height = 2, .bitsPerPixel = 1, .coloursUsed = 3}),
-                   E::BadColourCount, "3 couleurs pour 1 bits"},
-        DamageCase{"ImageSizeBeyondFile", eight({.imageSize = 61}), E::ImageBeyondFile, "61 octets"},
-        DamageCase{"ImageSizeAllOnes", eight({.imageSize = 0xFFFFFFFF}), E::ImageBeyondFile, "4294967295 octets"},
+        {"ColourTableCutShort", with32(cut(eight(), 300), 2, 0), E::Truncated, "tronqué"},
+        {"HugeColourCountAboveEightBits",
+         bmp({.width = 3, .height = 2, .bitsPerPixel = 24, .coloursUsed = 0xFFFFFFFF, .paletteEntries = 0}),
+         E::Truncated, "tronqué"},
+        {"MoreColoursThanBitsIndex", bmp({.width = 16, .height = 2, .bitsPerPixel = 1, .coloursUsed = 3}),
+         E::BadColourCount, "3 couleurs pour 1 bits"},
+        {"ImageSizeBeyondFile", eight({.imageSize = 61}), E::ImageBeyondFile, "61 octets"},
+        {"ImageSizeAllOnes", eight({.imageSize = 0xFFFFFFFF}), E::ImageBeyondFile, "4294967295 octets"},
         // size field cleared; the image size gives it away
-        DamageCase{"PixelDataCutShort", with32(cut(eight(), 1100), 2, 0), E::ImageBeyondFile,
-                   "dépasse la fin du fichier"},
-        DamageCase{"PixelOffsetLies", eight({.pixelOffset = 54}), E::PixelOffsetMismatch,
-                   "l'octet 54 au lieu de l'octet 1078"},
-        DamageCase{"PaletteShorterThanHeaderSays",
-                   bmp({.width = 40, .height = 30, .bitsPerPixel = 8, .paletteEntries = 16}), E::PixelOffsetMismatch,
-                   "l'octet 118 au lieu de l'octet 1078"},
-        DamageCase{"PaletteShorterThanHeaderSaysInASmallFile", eight({.paletteEntries = 16}), E::Truncated,
-                   "178 octets"},
-        DamageCase{"ZeroBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 0, .paletteEntries = 0}),
-                   E::BadBitCount, "0 bits par pixel"},
-        DamageCase{"SevenBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 7}), E::BadBitCount,
-                   "7 bits par pixel"},
-        DamageCase{"RunLengthEncoded", eight({.compression = 1}), E::BadCompression, "compression 1"},
-        DamageCase{"BitFieldsAtEightBits", eight({.compression = 3}), E::BadCompression, "compression 3"},
-        DamageCase{"ZeroWidth", bmp({.width = 0, .height = 3, .bitsPerPixel = 8}), E::BadDimensions, "largeur 0"},
-        DamageCase{"TopDownRows", bmp({.width = 20, .height = -3, .bitsPerPixel = 8}), E::BadDimensions, "hauteur -3"}),
-    [](const auto& info) { return std::string(info.param.name); });
+        {"PixelDataCutShort", with32(cut(eight(), 1100), 2, 0), E::ImageBeyondFile, "dépasse la fin du fichier"},
+        {"PixelOffsetLies", eight({.pixelOffset = 54}), E::PixelOffsetMismatch, "l'octet 54 au lieu de l'octet 1078"},
+        {"PaletteShorterThanHeaderSays", bmp({.width = 40, .height = 30, .bitsPerPixel = 8, .paletteEntries = 16}),
+         E::PixelOffsetMismatch, "l'octet 118 au lieu de l'octet 1078"},
+        {"PaletteShorterThanHeaderSaysInASmallFile", eight({.paletteEntries = 16}), E::Truncated, "178 octets"},
+        {"ZeroBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 0, .paletteEntries = 0}), E::BadBitCount,
+         "0 bits par pixel"},
+        {"SevenBitsPerPixel", bmp({.width = 20, .height = 3, .bitsPerPixel = 7}), E::BadBitCount, "7 bits par pixel"},
+        {"RunLengthEncoded", eight({.compression = 1}), E::BadCompression, "compression 1"},
+        {"BitFieldsAtEightBits", eight({.compression = 3}), E::BadCompression, "compression 3"},
+        {"ZeroWidth", bmp({.width = 0, .height = 3, .bitsPerPixel = 8}), E::BadDimensions, "largeur 0"},
+        {"TopDownRows", bmp({.width = 20, .height = -3, .bitsPerPixel = 8}), E::BadDimensions, "hauteur -3"},
+    };
+    for (const auto& [name, file, error, messagePart] : cases) {
+        SCOPED_TRACE(name);
+        ExportResult r;
+        r.status = ExportStatus::BadBitmap;
+        r.bitmap = checkBitmap(file);
+        r.bitmapPath = "/home/eleve/img/pic.bmp";
+        EXPECT_EQ(r.bitmap.error, error);
+        const std::string message = exportMessage(r);
+        EXPECT_NE(message.find("\"/home/eleve/img/pic.bmp\""), std::string::npos) << message;
+        EXPECT_NE(message.find(messagePart), std::string::npos) << message;
+        const std::string english = exportMessage(r, MessageLanguage::English);
+        EXPECT_NE(english.find("\"/home/eleve/img/pic.bmp\""), std::string::npos) << english;
+        EXPECT_NE(english.find("BMP"), std::string::npos) << english;
+        EXPECT_NE(english, message);
+    }
+}
 
 // Every shortened copy of a sound file is refused, whatever its length: its size fields
 // always claim more than is left.
@@ -163,7 +133,7 @@ TEST(BitmapCheck, EveryTruncationOfASoundFileIsRefused) {
 
 TEST(LoadBitmap, RefusesWhatItCannotReadAndFilesAboveTheLimit) {
     bmptest::TempDir dir;
-    const auto at = [&](const char* name) { return (dir.path() / name).string(); };
+    const auto at = [&](const char* name) { return (dir.path / name).string(); };
     EXPECT_EQ(loadBitmap(at("absent.bmp")).check.error, BitmapError::CannotOpen);
     std::filesystem::create_directory(at("folder.bmp"));
     EXPECT_EQ(loadBitmap(at("folder.bmp")).check.error, BitmapError::CannotRead);

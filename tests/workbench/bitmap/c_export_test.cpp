@@ -2,10 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-
 #include <sys/wait.h>
-
-#include <cstdlib>
 
 #include "bmp_builder.h"
 #include "c_export.h"
@@ -45,16 +42,12 @@ std::string golden(const char* name) {
     return bmptest::readFile(std::string(KORVAN_BITMAP_DATA "/") + name + ".c.golden");
 }
 
-// --- golden text -------------------------------------------------------------------------------
-
 struct GoldenCase {
     const char* test;
     BmpSpec spec;
     const char* name;
     std::string expected;  // empty: the file data/name.c.golden
 };
-
-void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.test; }
 
 // A one-bit picture of pattern bytes, expected as arrayLines writes them.
 GoldenCase patterned(const char* test, int32_t width, int32_t height, const char* name, const char* fields) {
@@ -66,46 +59,34 @@ GoldenCase patterned(const char* test, int32_t width, int32_t height, const char
                 fields + "," + name + "};\r\n"};
 }
 
-class GoldenText : public ::testing::TestWithParam<GoldenCase> {};
-
-TEST_P(GoldenText, FileHoldsExactlyTheseBytes) {
-    const GoldenCase& c = GetParam();
-    bmptest::TempDir dir;
-    std::string text;
-    const ExportResult r = exportSpec(dir.path(), "pic.bmp", c.spec, c.name, &text);
-    EXPECT_TRUE(r.ok()) << exportMessage(r);
-    EXPECT_EQ(text, c.expected.empty() ? golden(c.name) : c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Golden, GoldenText,
-    ::testing::Values(
-        GoldenCase{
-            "EightBytesEndOnTheirOwnLine",
-            {.width = 16, .height = 2, .bitsPerPixel = 1, .pixels = {0x00, 0xFF, 0x12, 0xAB, 0x80, 0x7F, 0x01, 0xFE}},
-            "tiny"},
-        GoldenCase{"ZeroImageSizeGivesAnEmptyArray",
-                   {.width = 16, .height = 2, .bitsPerPixel = 1, .imageSize = 0, .pixels = {1, 2, 3, 4, 5, 6, 7, 8}},
-                   "vide"},
-        GoldenCase{
-            "EightBitPaletteWidthSeventeen",
-            {.width = 17, .height = 1, .bitsPerPixel = 8, .coloursUsed = 2, .pixels = {0x01, 0x02, 0x03, 0x04, 0x05,
-                                                                                       0x06, 0x07, 0x08, 0x09, 0x0A,
-                                                                                       0x0B, 0x0C, 0x0D, 0x0E, 0x0F,
-                                                                                       0x10, 0x11, 0x12, 0x13, 0x14}},
-            "pal"},
-        GoldenCase{"TwentyFourBitsKeepColourOrderAndPadding",
-                   {.width = 3,
-                    .height = 1,
-                    .bitsPerPixel = 24,
-                    .pixels = {0x0C, 0x22, 0xF0, 0x00, 0x00, 0xFF, 0xAB, 0xCD, 0xEF, 0x00, 0x00, 0x00}},
-                   "rgb"},
+TEST(Export, FileHoldsExactlyTheseBytes) {
+    // clang-format off
+    const GoldenCase cases[] = {
+        {"EightBytesEndOnTheirOwnLine",
+         {.width = 16, .height = 2, .bitsPerPixel = 1, .pixels = {0x00, 0xFF, 0x12, 0xAB, 0x80, 0x7F, 0x01, 0xFE}},
+         "tiny"},
+        {"ZeroImageSizeGivesAnEmptyArray",
+         {.width = 16, .height = 2, .bitsPerPixel = 1, .imageSize = 0, .pixels = {1, 2, 3, 4, 5, 6, 7, 8}}, "vide"},
+        {"EightBitPaletteWidthSeventeen",
+         {.width = 17, .height = 1, .bitsPerPixel = 8, .coloursUsed = 2,
+          .pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}}, "pal"},
+        {"TwentyFourBitsKeepColourOrderAndPadding",
+         {.width = 3, .height = 1, .bitsPerPixel = 24,
+          .pixels = {0x0C, 0x22, 0xF0, 0x00, 0x00, 0xFF, 0xAB, 0xCD, 0xEF, 0x00, 0x00, 0x00}}, "rgb"},
         patterned("DisplayPicture128x64GivesSixtyFourFullLines", 128, 64, "bitmap", "0x400, 0x10, 0x40"),
         // Bytes from 8192 on are separated like the others.
-        patterned("MoreThan8192Bytes", 512, 160, "grand", "0x2800, 0x40, 0xa0")),
-    [](const auto& info) { return std::string(info.param.test); });
-
-// --- names ---------------------------------------------------------------------------------------
+        patterned("MoreThan8192Bytes", 512, 160, "grand", "0x2800, 0x40, 0xa0"),
+    };
+    // clang-format on
+    for (const GoldenCase& c : cases) {
+        SCOPED_TRACE(c.test);
+        bmptest::TempDir dir;
+        std::string text;
+        const ExportResult r = exportSpec(dir.path, "pic.bmp", c.spec, c.name, &text);
+        EXPECT_TRUE(r.ok()) << exportMessage(r);
+        EXPECT_EQ(text, c.expected.empty() ? golden(c.name) : c.expected);
+    }
+}
 
 TEST(OutputName, ReplacesOnlyTheLastComponentsExtension) {
     const std::pair<const char*, const char*> rows[] = {{"/home/eleve/img/splash.bmp", "/home/eleve/img/splash.c"},
@@ -130,62 +111,29 @@ TEST(ResourceName, OnlyCIdentifiersAreTaken) {
 
 BmpSpec smallSpec() { return {.width = 16, .height = 2, .bitsPerPixel = 1, .pixels = bmptest::patternBytes(8)}; }
 
-TEST(Export, ReplacesAnEarlierFileBesideTheBitmapAndLeavesNoTemporary) {
+// The C file replaces an earlier one beside the bitmap, leaves no temporary file, and follows no
+// link planted under a predictable temporary name.
+TEST(Export, ReplacesAnEarlierFileBesideTheBitmapSafely) {
     bmptest::TempDir dir;
-    fs::create_directory(dir.path() / "v1.2");
-    bmptest::writeFile(dir.path() / "v1.2" / "splash.c", std::vector<uint8_t>(50000, 'x'));
+    const fs::path at = dir.path / "v1.2";
+    fs::create_directory(at);
+    bmptest::writeFile(at / "splash.c", std::vector<uint8_t>(50000, 'x'));
+    bmptest::writeFile(at / "victim.txt", {'k', 'e', 'e', 'p'});
+    for (const char* planted : {"splash.c.part", "splash.c.tmp", "splash.c~"})
+        fs::create_symlink(at / "victim.txt", at / planted);
     std::string text;
-    const ExportResult r = exportSpec(dir.path() / "v1.2", "splash.bmp", smallSpec(), "logo", &text);
+    const ExportResult r = exportSpec(at, "splash.bmp", smallSpec(), "logo", &text);
     ASSERT_TRUE(r.ok()) << exportMessage(r);
-    EXPECT_EQ(r.outputPath, (dir.path() / "v1.2" / "splash.c").string());
+    EXPECT_EQ(r.outputPath, (at / "splash.c").string());
     EXPECT_EQ(text, "\r\nchar logo[] = {\r\n" + arrayLines(smallSpec().pixels) +
                         "};\r\nstruct image i_logo={(short)0x8, 0x2, 0x2,logo};\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "v1.2"), fs::directory_iterator()), 2);
-}
-
-// A link planted under a predictable temporary name must not redirect the write.
-TEST(Export, FollowsNoLinkPlantedBesideTheOutput) {
-    bmptest::TempDir dir;
-    bmptest::writeFile(dir.path() / "victim.txt", {'k', 'e', 'e', 'p'});
-    for (const char* planted : {"splash.c.part", "splash.c.tmp", "splash.c~"})
-        fs::create_symlink(dir.path() / "victim.txt", dir.path() / planted);
-    const ExportResult r = exportSpec(dir.path(), "splash.bmp", smallSpec(), "logo", nullptr);
-    ASSERT_TRUE(r.ok()) << exportMessage(r);
-    EXPECT_EQ(bmptest::readFile(dir.path() / "victim.txt"), "keep");
-    EXPECT_FALSE(fs::is_symlink(dir.path() / "splash.c"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(at), fs::directory_iterator()), 6);
+    EXPECT_EQ(bmptest::readFile(at / "victim.txt"), "keep");
+    EXPECT_FALSE(fs::is_symlink(at / "splash.c"));
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    EXPECT_EQ(static_cast<unsigned>(fs::status(dir.path() / "splash.c").permissions()), 0666u & ~mask)
-        << "a new file gets the usual permissions, not the temporary file's";
-}
-
-struct FailureCase {
-    const char* test;
-    std::vector<uint8_t> bitmap;  // empty: no bitmap at all
-    const char* name;
-    bool folderAtOutput;  // a folder stands where the C file would go
-    ExportStatus status;
-    const char* messagePart;
-};
-
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.test; }
-
-class ExportFailure : public ::testing::TestWithParam<FailureCase> {};
-
-TEST_P(ExportFailure, WritesNothingAndKeepsAnEarlierFile) {
-    const FailureCase& c = GetParam();
-    bmptest::TempDir dir;
-    if (!c.bitmap.empty()) bmptest::writeFile(dir.path() / "pic.bmp", c.bitmap);
-    if (c.folderAtOutput)
-        fs::create_directory(dir.path() / "pic.c");
-    else
-        bmptest::writeFile(dir.path() / "pic.c", {'o', 'l', 'd'});
-    const ExportResult r = exportBitmap((dir.path() / "pic.bmp").string(), c.name);
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_NE(exportMessage(r).find(c.messagePart), std::string::npos) << exportMessage(r);
-    EXPECT_TRUE(c.folderAtOutput || bmptest::readFile(dir.path() / "pic.c") == "old");
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-        EXPECT_EQ(entry.path().filename().string().rfind("pic.c.", 0), std::string::npos) << entry.path();
+    EXPECT_EQ(static_cast<unsigned>(fs::status(at / "splash.c").permissions()), 0666u & ~mask)
+        << "the file gets the usual permissions, not the temporary file's";
 }
 
 std::vector<uint8_t> truncatedBitmap() {
@@ -194,23 +142,45 @@ std::vector<uint8_t> truncatedBitmap() {
     return b;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, ExportFailure,
-    ::testing::Values(FailureCase{"TruncatedBitmap", truncatedBitmap(), "bitmap", false, ExportStatus::BadBitmap,
-                                  "tronqué"},
-                      FailureCase{"MissingBitmap", {}, "bitmap", false, ExportStatus::BadBitmap, "Impossible d'ouvrir"},
-                      FailureCase{"NameNotAnIdentifier", buildBmp(smallSpec()), "mon logo", false,
-                                  ExportStatus::BadName, "\"mon logo\""},
-                      FailureCase{"OutputCannotBeCreated", buildBmp(smallSpec()), "bitmap", true,
-                                  ExportStatus::CannotCreate, "Impossible de créer"}),
-    [](const auto& info) { return std::string(info.param.test); });
+// A failed export writes nothing and keeps an earlier C file.
+TEST(Export, FailureWritesNothing) {
+    struct {
+        const char* test;
+        std::vector<uint8_t> bitmap;  // empty: no bitmap at all
+        const char* name;
+        bool folderAtOutput;  // a folder stands where the C file would go
+        ExportStatus status;
+        const char* messagePart;
+    } const cases[] = {
+        {"TruncatedBitmap", truncatedBitmap(), "bitmap", false, ExportStatus::BadBitmap, "tronqué"},
+        {"MissingBitmap", {}, "bitmap", false, ExportStatus::BadBitmap, "Impossible d'ouvrir"},
+        {"NameNotAnIdentifier", buildBmp(smallSpec()), "mon logo", false, ExportStatus::BadName, "\"mon logo\""},
+        {"OutputCannotBeCreated", buildBmp(smallSpec()), "bitmap", true, ExportStatus::CannotCreate,
+         "Impossible de créer"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.test);
+        bmptest::TempDir dir;
+        if (!c.bitmap.empty()) bmptest::writeFile(dir.path / "pic.bmp", c.bitmap);
+        if (c.folderAtOutput)
+            fs::create_directory(dir.path / "pic.c");
+        else
+            bmptest::writeFile(dir.path / "pic.c", {'o', 'l', 'd'});
+        const ExportResult r = exportBitmap((dir.path / "pic.bmp").string(), c.name);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(exportMessage(r).find(c.messagePart), std::string::npos) << exportMessage(r);
+        EXPECT_TRUE(c.folderAtOutput || bmptest::readFile(dir.path / "pic.c") == "old");
+        for (const auto& entry : fs::directory_iterator(dir.path))
+            EXPECT_EQ(entry.path().filename().string().rfind("pic.c.", 0), std::string::npos) << entry.path();
+    }
+}
 
 TEST(Export, NeverReplacesTheBitmapItself) {
     bmptest::TempDir dir;
     const auto bytes = buildBmp(smallSpec());
-    bmptest::writeFile(dir.path() / "pic.c", bytes);
-    EXPECT_EQ(exportBitmap((dir.path() / "pic.c").string(), "pic").status, ExportStatus::SameAsBitmap);
-    EXPECT_EQ(bmptest::readFile(dir.path() / "pic.c"), std::string(bytes.begin(), bytes.end()));
+    bmptest::writeFile(dir.path / "pic.c", bytes);
+    EXPECT_EQ(exportBitmap((dir.path / "pic.c").string(), "pic").status, ExportStatus::SameAsBitmap);
+    EXPECT_EQ(bmptest::readFile(dir.path / "pic.c"), std::string(bytes.begin(), bytes.end()));
 }
 
 // --- compiling the generated file -------------------------------------------------------------
@@ -231,11 +201,11 @@ constexpr const char* kWarningFlags = " -std=c99 -Wall -Wextra -pedantic -Werror
 class CompileGenerated : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(exportSpec(dir.path(), "grand.bmp",
+        ASSERT_TRUE(exportSpec(dir.path, "grand.bmp",
                                {.width = 512, .height = 160, .bitsPerPixel = 1, .pixels = pixels}, "grand")
                         .ok());
     }
-    std::string log() const { return bmptest::readFile(dir.path() / "log.txt"); }
+    std::string log() const { return bmptest::readFile(dir.path / "log.txt"); }
 
     bmptest::TempDir dir;
     const std::vector<uint8_t> pixels = bmptest::patternBytes(10240, 21);
@@ -243,24 +213,23 @@ protected:
 
 TEST_F(CompileGenerated, HostCompilerBuildsAProgramThatSeesTheBytes) {
     // The program writes the array's bytes, then the structure's fields, to the file it is given.
-    std::ofstream(dir.path() / "main.c") << kImageDeclaration
-                                         << "#include \"grand.c\"\n#include \"" KORVAN_BITMAP_DATA "/show_bytes.c\"\n";
-    ASSERT_EQ(run(dir.path(), KORVAN_HOST_C_COMPILER + std::string(kWarningFlags) + "main.c -o main"), 0) << log();
-    ASSERT_EQ(run(dir.path(), "./main seen.bin"), 0) << log();
-    EXPECT_EQ(bmptest::readFile(dir.path() / "seen.bin"),
-              std::string(pixels.begin(), pixels.end()) + "|10240 64 160 1");
+    std::ofstream(dir.path / "main.c") << kImageDeclaration
+                                       << "#include \"grand.c\"\n#include \"" KORVAN_BITMAP_DATA "/show_bytes.c\"\n";
+    ASSERT_EQ(run(dir.path, KORVAN_HOST_C_COMPILER + std::string(kWarningFlags) + "main.c -o main"), 0) << log();
+    ASSERT_EQ(run(dir.path, "./main seen.bin"), 0) << log();
+    EXPECT_EQ(bmptest::readFile(dir.path / "seen.bin"), std::string(pixels.begin(), pixels.end()) + "|10240 64 160 1");
 }
 
 TEST_F(CompileGenerated, CrossCompilerPlacesArrayAndStructureInData) {
-    if (run(dir.path(), "command -v m68k-linux-gnu-gcc m68k-linux-gnu-objcopy") != 0)
+    if (run(dir.path, "command -v m68k-linux-gnu-gcc m68k-linux-gnu-objcopy") != 0)
         GTEST_SKIP() << "the m68k cross compiler and objcopy are not installed";
-    std::ofstream(dir.path() / "unit.c") << kImageDeclaration << "#include \"grand.c\"\n";
-    ASSERT_EQ(run(dir.path(), "m68k-linux-gnu-gcc -mcpu=cpu32" + std::string(kWarningFlags) + "-c unit.c -o unit.o"), 0)
+    std::ofstream(dir.path / "unit.c") << kImageDeclaration << "#include \"grand.c\"\n";
+    ASSERT_EQ(run(dir.path, "m68k-linux-gnu-gcc -mcpu=cpu32" + std::string(kWarningFlags) + "-c unit.c -o unit.o"), 0)
         << log();
-    ASSERT_EQ(run(dir.path(), "m68k-linux-gnu-objcopy -O binary --only-section=.data unit.o data.bin"), 0) << log();
+    ASSERT_EQ(run(dir.path, "m68k-linux-gnu-objcopy -O binary --only-section=.data unit.o data.bin"), 0) << log();
     // The array, then the structure's three shorts, big-endian: 0x2800, 0x0040, 0x00a0.
     const std::string expected = std::string(pixels.begin(), pixels.end()) + "\x28\x00\x00\x40\x00\xa0"s;
-    EXPECT_EQ(bmptest::readFile(dir.path() / "data.bin").substr(0, expected.size()), expected);
+    EXPECT_EQ(bmptest::readFile(dir.path / "data.bin").substr(0, expected.size()), expected);
 }
 
 }  // namespace
