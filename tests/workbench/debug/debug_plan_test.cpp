@@ -30,15 +30,13 @@ class PlanTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir.copyData("plan");  // main.src, and sub.inc it includes
-        debugtest::Run(KORVAN_QUBRIX, {"--lang", "en", "--code", "1000", dir.path("main.src")}, dir.path());
+        debugtest::Run(KORVAN_QUBRIX, {"--lang", "en", "--code", "1000", dir.at("main.src")}, dir.at());
         std::string error;
-        map = LineMap::FromListing(dir.path("main.src"), dir.path("main.lis"), {}, &error);
+        map = LineMap::FromListing(dir.at("main.src"), dir.at("main.lis"), {}, &error);
         ASSERT_TRUE(map) << error;
-        ASSERT_TRUE(image.load(dir.path("main.abs"))) << image.error();
+        ASSERT_TRUE(image.load(dir.at("main.abs"))) << image.error();
     }
-    std::string path(const char* file) const {
-        return dir.path(std::string(file) + (file[0] == 'm' ? ".src" : ".inc"));
-    }
+    std::string path(const char* file) const { return dir.at(std::string(file) + (file[0] == 'm' ? ".src" : ".inc")); }
     uint32_t at(const char* file, int line) const { return map->addressOf(path(file), line)->addresses.at(0); }
     std::string where(uint32_t address) const {
         const auto loc = map->locationAt(address);
@@ -136,26 +134,23 @@ TEST_F(PlanTest, TableHoldsItsLimitAndRunsFromAnotherAddressUnderABreakpoint) {
 }
 
 TEST(MonitorTextTest, MemoryDisplayAndInstructionWords) {
-    struct Case {
-        const char* text;
-        std::map<uint32_t, uint8_t> bytes;
+    const auto from = [](uint32_t address, std::vector<uint8_t> bytes) {
+        std::map<uint32_t, uint8_t> at;
+        for (uint8_t b : bytes) at[address++] = b;
+        return at;
     };
-    // clang-format off
-    const Case kCases[] = {
+    const std::pair<const char*, std::map<uint32_t, uint8_t>> kCases[] = {
         {"md 802000 12\r\n"
          "00802000  41 F9 00 80 30 00 70 00 32 3C 00 0F 34 00 C4 C2  A...0.p.2<..4...\r\n"
          "00802010  48 48                                            HH\r\n>>-> ",
-         {{0x802000, 0x41}, {0x802001, 0xF9}, {0x802002, 0x00}, {0x802003, 0x80}, {0x802004, 0x30},
-          {0x802005, 0x00}, {0x802006, 0x70}, {0x802007, 0x00}, {0x802008, 0x32}, {0x802009, 0x3C},
-          {0x80200A, 0x00}, {0x80200B, 0x0F}, {0x80200C, 0x34}, {0x80200D, 0x00}, {0x80200E, 0xC4},
-          {0x80200F, 0xC2}, {0x802010, 0x48}, {0x802011, 0x48}}},
+         from(0x802000, {0x41, 0xF9, 0x00, 0x80, 0x30, 0x00, 0x70, 0x00, 0x32, 0x3C, 0x00, 0x0F, 0x34, 0x00, 0xC4, 0xC2,
+                         0x48, 0x48})},
         // Unreadable bytes are left out; a character column that looks like bytes is not read.
-        {"00FFFFFE  12 -- --                                         .  \r\n", {{0xFFFFFE, 0x12}}},
-        {"0000100A  41 42                                            AB CD EF\r\n", {{0x100A, 0x41}, {0x100B, 0x42}}},
+        {"00FFFFFE  12 -- --                                         .  \r\n", from(0xFFFFFE, {0x12})},
+        {"0000100A  41 42                                            AB CD EF\r\n", from(0x100A, {0x41, 0x42})},
         {"?? unknown command \"md 1\"\r\n>>-> ", {}},
     };
-    // clang-format on
-    for (const Case& c : kCases) EXPECT_EQ(ParseMemoryDisplay(c.text), c.bytes) << c.text;
+    for (const auto& [text, bytes] : kCases) EXPECT_EQ(ParseMemoryDisplay(text), bytes) << text;
 
     const char* dump =
         "PC=00802004 SR=2700 SS=00880000 US=0087C000\r\n"

@@ -52,22 +52,19 @@ Assembled AssembleForms(const debugtest::TempDir& dir) {
     for (std::size_t i = 0; i < std::size(kForms); ++i)
         text += "f" + std::to_string(i) + ":\t" + kForms[i].source + "\n";
     text += "fend:\n";
-    const std::string src = dir.write("forms.s", text), obj = dir.path("forms.o");
+    const std::string src = dir.write("forms.s", text), obj = dir.at("forms.o");
     Assembled a;
-    a.srec = dir.path("forms.abs");
+    a.srec = dir.at("forms.abs");
     debugtest::Run("m68k-linux-gnu-as", {"-mcpu=cpu32", src, "-o", obj});
     debugtest::Run("m68k-linux-gnu-objcopy",
                    {"-O", "srec", "--srec-forceS3", "--change-addresses", "0x802000", "-j", ".text", obj, a.srec});
-    std::istringstream nm(debugtest::Run("m68k-linux-gnu-nm", {obj}).out);
-    std::vector<uint32_t> labels(std::size(kForms) + 1);
-    std::string addr, type, name;
-    while (nm >> addr >> type >> name) {
-        const uint32_t value = static_cast<uint32_t>(std::stoul(addr, nullptr, 16));
-        if (name == "fend")
-            labels.back() = value;
-        else if (name[0] == 'f')
-            labels[std::stoul(name.substr(1))] = value;
-    }
+    // The labels by address: f0, f1 ... fend, since every form takes some bytes.
+    std::istringstream nm(debugtest::Run("m68k-linux-gnu-nm", {"-n", obj}).out);
+    std::vector<uint32_t> labels;
+    for (std::string addr, type, name; nm >> addr >> type >> name;)
+        labels.push_back(static_cast<uint32_t>(std::stoul(addr, nullptr, 16)));
+    EXPECT_EQ(labels.size(), std::size(kForms) + 1);
+    labels.resize(std::size(kForms) + 1);
     korvan::debug::ProgramImage image;
     EXPECT_TRUE(image.load(a.srec)) << image.error();
     for (std::size_t i = 0; i < std::size(kForms); ++i) {
@@ -82,11 +79,16 @@ bool HaveBinutils() {
            debugtest::Have("m68k-linux-gnu-nm") && debugtest::Have("m68k-linux-gnu-objdump");
 }
 
-TEST(InstructionTest, KindsAndLengthsMatchGnuAs) {
+// Each form's kind, length and step-over target, and objdump's row for it, from the bytes GNU as
+// gives it.
+TEST(InstructionTest, KindsLengthsAndObjdumpRowsMatchGnuAs) {
     ASSERT_FALSE(kForms.empty()) << "data/forms.s not read";
     if (!HaveBinutils()) GTEST_SKIP() << "no m68k binutils";
     debugtest::TempDir dir;
     const Assembled a = AssembleForms(dir);
+    ProgramDisassembly program{Disassembler("m68k-linux-gnu-objdump")};
+    ASSERT_TRUE(program.load(a.srec)) << program.error();
+    std::vector<uint8_t> all;
     for (std::size_t i = 0; i < std::size(kForms); ++i) {
         SCOPED_TRACE(kForms[i].source);
         const auto& bytes = a.bytes[i];
@@ -105,9 +107,28 @@ TEST(InstructionTest, KindsAndLengthsMatchGnuAs) {
             EXPECT_EQ(bytes[0] << 8 | bytes[1], korvan::debug::kBkptWord);
             EXPECT_TRUE(korvan::debug::IsBkpt(korvan::debug::kBkptWord));
         }
+        const uint32_t address = kBase + a.offsets[i];
+        const auto* row = program.rowAt(address + static_cast<uint32_t>(bytes.size()) - 1);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->address, address);
+        EXPECT_EQ(row->bytes, bytes);
+        // objdump's mnemonic begins with ours (it spells bsrs, movel, trapnew ...).
+        EXPECT_EQ(row->text.substr(0, 3), kForms[i].source.substr(0, kForms[i].source.find_first_of(" .")).substr(0, 3))
+            << row->text;
+        all.insert(all.end(), bytes.begin(), bytes.end());
     }
     EXPECT_TRUE(korvan::debug::CanPlantBreakpoint(kBase));
     EXPECT_FALSE(korvan::debug::CanPlantBreakpoint(kBase + 1));
+    EXPECT_FALSE(program.rowAt(kBase - 2));
+    EXPECT_FALSE(program.rowAt(kBase + static_cast<uint32_t>(all.size())));
+
+    // The same bytes read from memory give the same rows.
+    const auto fromMemory = Disassembler().disassembleBytes(kBase, all.data(), all.size());
+    ASSERT_TRUE(fromMemory.ok()) << fromMemory.error;
+    ASSERT_EQ(fromMemory.rows.size(), program.rows().size());
+    for (std::size_t i = 0; i < fromMemory.rows.size(); ++i)
+        EXPECT_EQ(std::pair(fromMemory.rows[i].address, fromMemory.rows[i].text),
+                  std::pair(program.rows()[i].address, program.rows()[i].text));
 }
 
 TEST(InstructionTest, ReturnAddressSlotOfTheCurrentFrame) {
@@ -128,42 +149,10 @@ TEST(InstructionTest, ReturnAddressSlotOfTheCurrentFrame) {
     EXPECT_EQ(korvan::debug::ReturnAddressSlot(f), 0x87FF00u);  // before the LINK ran
 }
 
-TEST(DisassemblyTest, ObjdumpRowsAreTheAssembledInstructions) {
-    if (!HaveBinutils()) GTEST_SKIP() << "no m68k binutils";
-    debugtest::TempDir dir;
-    const Assembled a = AssembleForms(dir);
-    ProgramDisassembly program{Disassembler("m68k-linux-gnu-objdump")};
-    ASSERT_TRUE(program.load(a.srec)) << program.error();
-    std::vector<uint8_t> all;
-    for (std::size_t i = 0; i < std::size(kForms); ++i) {
-        SCOPED_TRACE(kForms[i].source);
-        const uint32_t address = kBase + a.offsets[i];
-        const auto* row = program.rowAt(address + static_cast<uint32_t>(a.bytes[i].size()) - 1);
-        ASSERT_TRUE(row);
-        EXPECT_EQ(row->address, address);
-        EXPECT_EQ(row->bytes, a.bytes[i]);
-        // objdump's mnemonic begins with ours (it spells bsrs, movel, trapnew ...).
-        std::string mnemonic = kForms[i].source;
-        mnemonic = mnemonic.substr(0, mnemonic.find_first_of(" .")).substr(0, 3);
-        EXPECT_EQ(row->text.substr(0, 3), mnemonic) << row->text;
-        all.insert(all.end(), a.bytes[i].begin(), a.bytes[i].end());
-    }
-    EXPECT_FALSE(program.rowAt(kBase - 2));
-    EXPECT_FALSE(program.rowAt(kBase + static_cast<uint32_t>(all.size())));
-
-    // The same bytes read from memory give the same rows.
-    const auto bytes = Disassembler().disassembleBytes(kBase, all.data(), all.size());
-    ASSERT_TRUE(bytes.ok()) << bytes.error;
-    ASSERT_EQ(bytes.rows.size(), program.rows().size());
-    for (std::size_t i = 0; i < bytes.rows.size(); ++i)
-        EXPECT_EQ(std::pair(bytes.rows[i].address, bytes.rows[i].text),
-                  std::pair(program.rows()[i].address, program.rows()[i].text));
-}
-
 TEST(DisassemblyTest, MissingObjdumpIsAnError) {
     debugtest::TempDir dir;
     const std::string file = dir.write("p.abs", "S309000010004E714E7117\n");
-    const Disassembler missing(dir.path("no-such-objdump"));
+    const Disassembler missing(dir.at("no-such-objdump"));
     const auto result = missing.disassembleFile(file);
     EXPECT_FALSE(result.ok());
     EXPECT_NE(result.error.find("no-such-objdump"), std::string::npos) << result.error;
@@ -171,7 +160,7 @@ TEST(DisassemblyTest, MissingObjdumpIsAnError) {
     EXPECT_FALSE(program.load(file));
     EXPECT_TRUE(program.rows().empty());
     // A program file that is not there: an error, not an empty success.
-    EXPECT_FALSE(Disassembler().disassembleFile(dir.path("none.abs")).ok());
+    EXPECT_FALSE(Disassembler().disassembleFile(dir.at("none.abs")).ok());
 }
 
 }  // namespace

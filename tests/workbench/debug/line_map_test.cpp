@@ -75,64 +75,59 @@ const ListingCase kListingCases[] = {
 };
 // clang-format on
 
-void PrintTo(const ListingCase& c, std::ostream* os) { *os << c.name; }
+TEST(ListingMapTest, GivesTheLinesOfTheAssembledProgram) {
+    for (const ListingCase& c : kListingCases) {
+        SCOPED_TRACE(c.name);
+        debugtest::TempDir dir;
+        dir.copyData(c.name);
+        const std::string source = dir.at(c.main);
+        const std::string workDir = c.workDir ? dir.at(c.workDir) : std::string();
+        std::vector<std::string> args = {"--lang", "en", "--code", "1000", "--var", "3000"};
+        if (c.workDir) args.insert(args.end(), {"--dir", workDir + "/"});
+        args.push_back(source);
+        debugtest::Run(KORVAN_QUBRIX, args, dir.at());  // its run report goes beside the source
 
-class ListingMap : public ::testing::TestWithParam<ListingCase> {};
+        std::string error;
+        const auto map = LineMap::FromListing(source, LineMap::ListingPathFor(source), workDir, &error);
+        ASSERT_TRUE(map) << error;
+        EXPECT_EQ(map->mismatchedLines(), 0);
+        EXPECT_EQ(map->files()[0], source);
 
-TEST_P(ListingMap, GivesTheLinesOfTheAssembledProgram) {
-    const ListingCase& c = GetParam();
-    debugtest::TempDir dir;
-    dir.copyData(c.name);
-    const std::string source = dir.path(c.main);
-    const std::string workDir = c.workDir ? dir.path(c.workDir) : std::string();
-    std::vector<std::string> args = {"--lang", "en", "--code", "1000", "--var", "3000"};
-    if (c.workDir) args.insert(args.end(), {"--dir", workDir + "/"});
-    args.push_back(source);
-    debugtest::Run(KORVAN_QUBRIX, args, dir.path());  // its run report goes beside the source
-
-    std::string error;
-    const auto map = LineMap::FromListing(source, LineMap::ListingPathFor(source), workDir, &error);
-    ASSERT_TRUE(map) << error;
-    EXPECT_EQ(map->mismatchedLines(), 0);
-    EXPECT_EQ(map->files()[0], source);
-
-    // Every emitting line, in assembly order, with its bytes present in the program file.
-    ProgramImage image;
-    ASSERT_TRUE(image.load(dir.path(std::filesystem::path(source).replace_extension(".abs").filename())))
-        << image.error();
-    ASSERT_EQ(map->lines().size(), c.emits.size());
-    for (std::size_t i = 0; i < c.emits.size(); ++i) {
-        const auto& got = map->lines()[i];
-        const Emit& want = c.emits[i];
-        EXPECT_EQ(std::tuple(map->files()[static_cast<std::size_t>(got.file)], got.line, got.start, got.end - got.start,
-                             got.data),
-                  std::tuple(dir.path(want.file), want.line, want.start, want.size, want.data));
-        EXPECT_TRUE(image.read(got.start, got.end - got.start)) << want.line;
-    }
-    for (const At& at : c.at) {
-        const auto expected = at.file ? std::optional(SourceLocation{dir.path(at.file), at.line}) : std::nullopt;
-        EXPECT_EQ(map->locationAt(at.address), expected) << std::hex << at.address;
-    }
-    for (const Break& b : c.breaks) {
-        const auto site = map->addressOf(dir.path(b.file), b.line, b.allowData);
-        EXPECT_EQ(site ? std::pair(site->line, site->addresses) : std::pair(0, std::vector<uint32_t>{}),
-                  std::pair(b.used, b.addresses))
-            << b.file << ":" << b.line;
+        // Every emitting line, in assembly order, with its bytes present in the program file.
+        ProgramImage image;
+        ASSERT_TRUE(image.load(dir.at(std::filesystem::path(source).replace_extension(".abs").filename())))
+            << image.error();
+        ASSERT_EQ(map->lines().size(), c.emits.size());
+        for (std::size_t i = 0; i < c.emits.size(); ++i) {
+            const auto& got = map->lines()[i];
+            const Emit& want = c.emits[i];
+            EXPECT_EQ(std::tuple(map->files()[static_cast<std::size_t>(got.file)], got.line, got.start,
+                                 got.end - got.start, got.data),
+                      std::tuple(dir.at(want.file), want.line, want.start, want.size, want.data));
+            EXPECT_TRUE(image.read(got.start, got.end - got.start)) << want.line;
+        }
+        for (const At& at : c.at) {
+            const auto expected = at.file ? std::optional(SourceLocation{dir.at(at.file), at.line}) : std::nullopt;
+            EXPECT_EQ(map->locationAt(at.address), expected) << std::hex << at.address;
+        }
+        for (const Break& b : c.breaks) {
+            const auto site = map->addressOf(dir.at(b.file), b.line, b.allowData);
+            EXPECT_EQ(site ? std::pair(site->line, site->addresses) : std::pair(0, std::vector<uint32_t>{}),
+                      std::pair(b.used, b.addresses))
+                << b.file << ":" << b.line;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Assembler, ListingMap, ::testing::ValuesIn(kListingCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ListingMapTest, SourceEditedAfterTheBuildIsReported) {
     debugtest::TempDir dir;
     const std::string source = dir.write("prog.src", "         NOP\n         RTS\n");
-    debugtest::Run(KORVAN_QUBRIX, {"--lang", "en", "--code", "1000", source}, dir.path());
+    debugtest::Run(KORVAN_QUBRIX, {"--lang", "en", "--code", "1000", source}, dir.at());
     dir.write("prog.src", "* new first line\n         NOP\n         RTS\n");
     const auto map = LineMap::FromListing(source, LineMap::ListingPathFor(source), {});
     ASSERT_TRUE(map);
     EXPECT_GT(map->mismatchedLines(), 0);
-    EXPECT_FALSE(LineMap::FromListing(source, dir.path("missing.lis"), {}));
+    EXPECT_FALSE(LineMap::FromListing(source, dir.at("missing.lis"), {}));
 }
 
 // The cross compiler for the C test: the bare-metal one when installed, else Debian's.
@@ -149,8 +144,8 @@ TEST(ElfLineMapTest, AgreesWithAddr2line) {
     if (cc.empty() || !debugtest::Have("m68k-linux-gnu-addr2line")) GTEST_SKIP() << "no m68k cross compiler";
     debugtest::TempDir dir;
     dir.copyData("elf");  // prog.c, left unformatted: the test names the lines of its statements
-    const std::string source = dir.path("prog.c");
-    const std::string elf = dir.path("prog.elf");
+    const std::string source = dir.at("prog.c");
+    const std::string elf = dir.at("prog.elf");
     debugtest::Run(cc, {"-g", "-O0", "-mcpu=cpu32", "-nostdlib", "-static", "-Wl,-e,main", "-Wl,-Ttext=0x802000",
                         source, "-o", elf});
     std::string error;
