@@ -18,15 +18,9 @@ namespace {
 using test::Simulator;
 using test::TempDir;
 
-// The program of the packet tests, at $802000 (S-record below):
-//   802000 7441  MOVEQ #$41,D2
-//   802002 5282  ADDQ.L #1,D2
-//   802004 7001  MOVEQ #1,D0
-//   802006 2202  MOVE.L D2,D1
-//   802008 4E4F  TRAP #15          writes "B"
-//   80200A 7000  MOVEQ #0,D0
-//   80200C 7207  MOVEQ #7,D1
-//   80200E 4E4F  TRAP #15          ends with status 7
+// The program of the packet tests, at $802000: MOVEQ #$41,D2; ADDQ.L #1,D2 (at 802002); MOVEQ #1,D0;
+// MOVE.L D2,D1 (802006); TRAP #15, writing "B" (802008); MOVEQ #0,D0; MOVEQ #7,D1; TRAP #15, ending
+// with status 7.
 std::string programRecords() {
     return test::srecord(2, 0x802000, test::bytesOf({0x7441, 0x5282, 0x7001, 0x2202, 0x4E4F, 0x7000, 0x7207, 0x4E4F})) +
            "\n" + test::srecord(8, 0x802000) + "\n";
@@ -36,10 +30,7 @@ std::string programRecords() {
 class Client {
 public:
     explicit Client(std::uint16_t port) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(port);
+        const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
         if (::connect(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
             throw std::runtime_error("connect");
         const int on = 1;  // as gdb does: small packets and acknowledgements go out at once
@@ -66,9 +57,7 @@ public:
     // The next reply after the acknowledgement, 'O' console packets collected on the way.
     std::string packet(std::string_view payload) {
         raw(frame(payload));
-        const std::optional<char> a = ack();
-        if (a != '+') return "<no acknowledgement>";
-        return reply();
+        return ack() == '+' ? reply() : "<no acknowledgement>";
     }
     std::string reply() {
         for (;;) {
@@ -98,12 +87,9 @@ private:
         if (::poll(&p, 1, 5000) <= 0) return false;
         char buf[4096];
         const ssize_t n = ::recv(m_fd.get(), buf, sizeof buf, 0);
-        if (n <= 0) {
-            m_eof = true;
-            return false;
-        }
-        m_in.append(buf, static_cast<std::size_t>(n));
-        return true;
+        m_eof = n <= 0;
+        if (n > 0) m_in.append(buf, static_cast<std::size_t>(n));
+        return n > 0;
     }
 
     FileDescriptor m_fd;

@@ -133,8 +133,7 @@ TEST(Line, CommandLine) {
 TEST(Line, LanguageFromTheOptionOrTheLocale) {
     struct Row {
         const char* name;
-        std::vector<std::string> args;
-        std::vector<std::string> locale;
+        std::vector<std::string> args, locale;
         bool french;
     };
     // clang-format off
@@ -178,8 +177,7 @@ TEST(Line, RunawayProgramStaysBoundedAndStopsAtOnce) {
         const char* name;
         const char* bps;
         std::string program;
-        bool readWhileRunning;
-        bool flood;
+        bool readWhileRunning, flood;
     };
     const std::string trapLoop("\x70\x01\x72\x41\x4E\x4F\x60\xF8", 8);
     const std::string qsmLoop("\x13\xFC\x00\x41\x00\xFF\xFC\x0F\x60\xF6", 10);

@@ -30,8 +30,7 @@ TEST(Machine, ResetState) {
 TEST(Machine, MemoryMap) {
     struct Row {
         const char* name;
-        std::uint32_t writeAt;
-        std::uint32_t readAt;
+        std::uint32_t writeAt, readAt;
         bool ok;
         std::uint32_t expected;
     };

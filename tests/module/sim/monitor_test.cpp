@@ -148,8 +148,7 @@ TEST(Monitor, AnswersInTheChosenLanguage) {
 TEST(Monitor, RunningProgramOwnsTheLineUntilItStops) {
     struct Row {
         const char* name;
-        std::string during;
-        std::string output;
+        std::string during, output;
     };
     // clang-format off
     const Row rows[] = {
