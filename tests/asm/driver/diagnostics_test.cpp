@@ -36,15 +36,8 @@ TEST(ListErreurTest, RazEndsIterationWithoutTouchingFreedEntries) {
     EXPECT_EQ(list.GetFirstErreur(), nullptr);
 }
 
-class CatalogueTest : public ::testing::Test {
-protected:
-    void TearDown() override { qubrix::SetCatalogueLanguage(m_saved); }
-
-private:
-    Language m_saved = qubrix::CatalogueLanguage();
-};
-
-TEST_F(CatalogueTest, ClassTextsAndCodesWithoutText) {
+TEST(CatalogueTest, ClassTextsAndCodesWithoutText) {
+    const Language saved = qubrix::CatalogueLanguage();
     for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/annotations.txt")) {
         for (const std::string& row : c.all("annotation")) {
             const std::size_t bar = row.find('|'), bar2 = row.find('|', bar + 1);
@@ -59,6 +52,7 @@ TEST_F(CatalogueTest, ClassTextsAndCodesWithoutText) {
             EXPECT_STREQ(qubrix::CatalogueText(std::stoi(code, nullptr, 16), Language::French), "") << code;
         }
     }
+    qubrix::SetCatalogueLanguage(saved);
 }
 
 }  // namespace
