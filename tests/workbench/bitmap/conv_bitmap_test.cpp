@@ -110,68 +110,51 @@ private slots:
         QVERIFY(dlg.hasPreview());
     }
 
-    void exportWritesTheCFileBesideTheBitmapAndCloses_data() {
+    // Export writes the C file beside the bitmap under the name typed and closes, saying where the
+    // file went; a name that is no C identifier is refused, and Close leaves: both write nothing.
+    void exportOrClose_data() {
         QTest::addColumn<bool>("english");
-        QTest::addColumn<QString>("exportText");
-        QTest::addColumn<QString>("written");  // the sentence saying where the file went
-        QTest::newRow("French") << false << "Exporter"
-                                << "Fichier C écrit : \"%1\".";
-        QTest::newRow("English") << true << "Export"
-                                 << "C file written: \"%1\".";
-    }
-    void exportWritesTheCFileBesideTheBitmapAndCloses() {
-        QFETCH(bool, english);
-        QFETCH(QString, exportText);
-        QFETCH(QString, written);
-        ScriptedConvBitmap dlg(english);
-        QCOMPARE(child<QPushButton>(dlg, "exportButton")->text(), exportText);
-        QVERIFY(dlg.outputPath().isEmpty() && dlg.writtenMessage().isEmpty());
-        dlg.show();
-        dlg.nextPath = bitmap(QStringLiteral("splash.bmp"));
-        click(dlg, "fileButton");
-        QLineEdit* name = child<QLineEdit>(dlg, "nameField");
-        name->selectAll();
-        QTest::keyClicks(name, QStringLiteral("logo"));
-        QSignalSpy accepted(&dlg, &QDialog::accepted);
-        click(dlg, "exportButton");
-        QCOMPARE(accepted.count(), 1);
-        QVERIFY(!dlg.isVisible());
-        // The bytes are the converter's; here, that the chosen file and the typed name reached it.
-        QCOMPARE(dlg.outputPath(), m_dir.filePath(QStringLiteral("splash.c")));
-        QVERIFY(wbtest::readFile(dlg.outputPath())
-                    .endsWith("};\r\nstruct image i_logo={(short)0x400, 0x10, 0x40,logo};\r\n"));
-        QCOMPARE(dlg.writtenMessage(), written.arg(dlg.outputPath()));
-    }
-
-    void refusalsAndCloseWriteNothing_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("message");  // part of the one message shown; empty: none
-        QTest::newRow("invalid resource name") << "mon logo"
-                                               << "exportButton"
-                                               << "\"mon logo\"";
-        QTest::newRow("Close leaves") << "bitmap"
-                                      << "closeButton"
-                                      << "";
+        QTest::addColumn<QString>("refusal");  // part of the message shown; empty: none
+        QTest::addColumn<QString>("written");  // the sentence saying where the file went; empty: none
+        // clang-format off
+        QTest::newRow("French") << false << "logo" << "exportButton" << "" << "Fichier C écrit : \"%1\".";
+        QTest::newRow("English") << true << "logo" << "exportButton" << "" << "C file written: \"%1\".";
+        QTest::newRow("invalid resource name") << false << "mon logo" << "exportButton" << "\"mon logo\"" << "";
+        QTest::newRow("Close leaves") << false << "logo" << "closeButton" << "" << "";
+        // clang-format on
     }
-    void refusalsAndCloseWriteNothing() {
+    void exportOrClose() {
+        QFETCH(bool, english);
         QFETCH(QString, name);
         QFETCH(QString, button);
-        QFETCH(QString, message);
-        const QString bmp = bitmap(QStringLiteral("refus.bmp"));
-        QFile::remove(m_dir.filePath(QStringLiteral("refus.c")));
-        ScriptedConvBitmap dlg;
+        QFETCH(QString, refusal);
+        QFETCH(QString, written);
+        ScriptedConvBitmap dlg(english);
+        QCOMPARE(child<QPushButton>(dlg, "exportButton")->text(), english ? "Export" : "Exporter");
+        QVERIFY(dlg.outputPath().isEmpty() && dlg.writtenMessage().isEmpty());
         dlg.show();
-        dlg.setFilePath(bmp);
-        dlg.setResourceName(name);
+        const QString output = m_dir.filePath(QStringLiteral("splash.c"));
+        QFile::remove(output);
+        dlg.nextPath = bitmap(QStringLiteral("splash.bmp"));
+        click(dlg, "fileButton");
+        QLineEdit* field = child<QLineEdit>(dlg, "nameField");
+        field->selectAll();
+        QTest::keyClicks(field, name);
         QSignalSpy accepted(&dlg, &QDialog::accepted);
         QString seen;
-        if (!message.isEmpty()) wbtest::answerBox(&seen);
+        if (!refusal.isEmpty()) wbtest::answerBox(&seen);
         click(dlg, qPrintable(button));
-        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("refus.c"))));
-        QCOMPARE(accepted.count(), 0);
-        QCOMPARE(dlg.isVisible(), !message.isEmpty());
-        QVERIFY2(seen.contains(message), qPrintable(seen));
+        QVERIFY2(seen.contains(refusal), qPrintable(seen));
+        QCOMPARE(dlg.isVisible(), !refusal.isEmpty());
+        QCOMPARE(accepted.count(), written.isEmpty() ? 0 : 1);
+        QCOMPARE(QFile::exists(output), !written.isEmpty());
+        if (written.isEmpty()) return;
+        // The bytes are the converter's; here, that the chosen file and the typed name reached it.
+        QCOMPARE(dlg.outputPath(), output);
+        QVERIFY(wbtest::readFile(output).endsWith("};\r\nstruct image i_logo={(short)0x400, 0x10, 0x40,logo};\r\n"));
+        QCOMPARE(dlg.writtenMessage(), written.arg(output));
     }
 };
 
