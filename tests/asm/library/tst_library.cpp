@@ -1,17 +1,13 @@
 // Tests of the assembler library's Qt layer: the progress dialog, the configuration dialog and
 // the settings it writes, and the entry points AsmFile and SetRepertoire driving whole runs.
-#include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -264,23 +260,24 @@ private slots:
         QTest::addColumn<bool>("french");
         QTest::addColumn<QByteArray>("abs");  // the object file of a clean run (empty: not checked)
         QTest::addColumn<bool>("listing");    // with abs: a listing was written
-        const QString clean = kCleanSource, error = kErrorSource, asmb = "ASSEMBLEUR/", m = "monitorButton",
-                      c = "cancelButton";
-        const QList<int> none;
         // clang-format off
+        const QString clean = kCleanSource, error = kErrorSource, m = "monitorButton", c = "cancelButton";
+        const QString lang = "KORVAN/LANGAGE=", asmb = "ASSEMBLEUR/";
+        const QList<int> none, e102{0x102}, e402{0x402}, e406{0x406}, e408{0x408};
+        const QByteArray x;  // the object file not checked
         QTest::newRow("clean, monitor") << clean << "" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
         QTest::newRow("clean, cancel") << clean << "" << c << "" << 0 << "0 0" << none << true << kNopAbs << true;
-        QTest::newRow("warnings only, monitor") << kWarningSource << "" << m << "" << 1 << "0 1" << QList<int>{0x102} << true << QByteArray() << true;
-        QTest::newRow("error, monitor pressed") << error << "" << m << "" << 0 << "1 0" << QList<int>{0x402} << true << QByteArray() << true;
-        QTest::newRow("error, cancel") << error << "" << c << "" << 0 << "1 0" << QList<int>{0x402} << true << QByteArray() << true;
-        QTest::newRow("missing source") << "" << "" << m << "" << 0 << "1 0" << QList<int>{0x406} << true << QByteArray() << true;
-        QTest::newRow("object file not written") << clean << "" << m << "prog.abs" << 0 << "0 0" << QList<int>{0x408} << true << QByteArray() << true;
-        QTest::newRow("listing not written") << clean << "" << m << "prog.lis" << 0 << "0 0" << QList<int>{0x408} << true << QByteArray() << true;
-        QTest::newRow("object file not created") << clean << "" << m << "prog.abs/" << 0 << "1 0" << QList<int>{0x408} << true << QByteArray() << true;
-        QTest::newRow("FRANCAIS") << error << "KORVAN/LANGAGE=FRANCAIS" << c << "" << 0 << "1 0" << QList<int>{0x402} << true << QByteArray() << true;
-        QTest::newRow("ANGLAIS") << error << "KORVAN/LANGAGE=ANGLAIS" << c << "" << 0 << "1 0" << QList<int>{0x402} << false << QByteArray() << true;
-        QTest::newRow("lower case is not FRANCAIS") << error << "KORVAN/LANGAGE=francais" << c << "" << 0 << "1 0" << QList<int>{0x402} << false << QByteArray() << true;
-        QTest::newRow("language empty") << error << "KORVAN/LANGAGE=" << c << "" << 0 << "1 0" << QList<int>{0x402} << false << QByteArray() << true;
+        QTest::newRow("warnings only, monitor") << kWarningSource << "" << m << "" << 1 << "0 1" << e102 << true << x << true;
+        QTest::newRow("error, monitor pressed") << error << "" << m << "" << 0 << "1 0" << e402 << true << x << true;
+        QTest::newRow("error, cancel") << error << "" << c << "" << 0 << "1 0" << e402 << true << x << true;
+        QTest::newRow("missing source") << "" << "" << m << "" << 0 << "1 0" << e406 << true << x << true;
+        QTest::newRow("object file not written") << clean << "" << m << "prog.abs" << 0 << "0 0" << e408 << true << x << true;
+        QTest::newRow("listing not written") << clean << "" << m << "prog.lis" << 0 << "0 0" << e408 << true << x << true;
+        QTest::newRow("object file not created") << clean << "" << m << "prog.abs/" << 0 << "1 0" << e408 << true << x << true;
+        QTest::newRow("FRANCAIS") << error << lang + "FRANCAIS" << c << "" << 0 << "1 0" << e402 << true << x << true;
+        QTest::newRow("ANGLAIS") << error << lang + "ANGLAIS" << c << "" << 0 << "1 0" << e402 << false << x << true;
+        QTest::newRow("lower case is not FRANCAIS") << error << lang + "francais" << c << "" << 0 << "1 0" << e402 << false << x << true;
+        QTest::newRow("language empty") << error << lang << c << "" << 0 << "1 0" << e402 << false << x << true;
         QTest::newRow("LISTFLAG 1") << clean << asmb + "LISTFLAG=1" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
         QTest::newRow("LISTFLAG 10") << clean << asmb + "LISTFLAG=10" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
         QTest::newRow("LISTFLAG 0") << clean << asmb + "LISTFLAG=0" << m << "" << 1 << "0 0" << none << true << kNopAbs << false;
