@@ -68,6 +68,14 @@ QString sourcePath() {
     return path;
 }
 
+SourceHighlighter* highlighterOf(CKorvanDoc* doc) { return doc->textDocument()->findChild<SourceHighlighter*>(); }
+
+// Turns the event loop until the whole text is in the document and coloured.
+void untilLoadedAndColoured(CKorvanDoc* doc) {
+    SourceHighlighter* highlighter = highlighterOf(doc);
+    while (doc->isLoading() || (highlighter && highlighter->colouringPending())) QCoreApplication::processEvents();
+}
+
 void closeAll() {
     for (QMdiSubWindow* w : g_app->mainFrame()->mdiArea()->subWindowList()) {
         if (auto* view = qobject_cast<CKorvanView*>(w->widget())) view->document()->setClosingConfirmed(true);
@@ -82,7 +90,7 @@ void BM_OpenColoured20000Lines(benchmark::State& state) {
     const QString path = sourcePath();
     for (auto _ : state) {
         CKorvanDoc* doc = g_app->openSourceDocument(path);
-        QCoreApplication::processEvents();
+        untilLoadedAndColoured(doc);
         CKorvanView* view = g_app->mainFrame()->activeSourceView();
         view->viewport()->repaint();
         const QTextBlock last = doc->textDocument()->lastBlock().previous();
@@ -127,8 +135,8 @@ void BM_OpenAtTheLimits(benchmark::State& state) {
     const QString path = limitPath(state.range(0) != 0);
     for (auto _ : state) {
         CKorvanDoc* doc = g_app->openSourceDocument(path);
-        if (!doc) state.SkipWithError("refused");
-        QCoreApplication::processEvents();
+        if (!doc) return state.SkipWithError("refused");
+        untilLoadedAndColoured(doc);
         CKorvanView* view = g_app->mainFrame()->activeSourceView();
         view->viewport()->repaint();
         view->moveCursor(QTextCursor::End);
@@ -143,8 +151,7 @@ BENCHMARK(BM_OpenAtTheLimits)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->It
 
 // One key press in the middle of the large source: editing, recolouring and repainting.
 void BM_KeystrokeIn20000Lines(benchmark::State& state) {
-    g_app->openSourceDocument(sourcePath());
-    QCoreApplication::processEvents();
+    untilLoadedAndColoured(g_app->openSourceDocument(sourcePath()));
     CKorvanView* view = g_app->mainFrame()->activeSourceView();
     QTextCursor c(view->document()->textDocument()->findBlockByNumber(10000));
     view->setTextCursor(c);
@@ -165,8 +172,7 @@ BENCHMARK(BM_KeystrokeIn20000Lines)->Unit(benchmark::kMicrosecond);
 
 // Typing that opens a block comment recolours the lines after it as far as the comment runs.
 void BM_OpenBlockCommentKeystroke(benchmark::State& state) {
-    g_app->openSourceDocument(sourcePath());
-    QCoreApplication::processEvents();
+    untilLoadedAndColoured(g_app->openSourceDocument(sourcePath()));
     CKorvanView* view = g_app->mainFrame()->activeSourceView();
     QTextCursor c(view->document()->textDocument()->findBlockByNumber(100));
     view->setTextCursor(c);
@@ -202,8 +208,6 @@ QString millionLinesPath() {
     return path;
 }
 
-SourceHighlighter* highlighterOf(CKorvanDoc* doc) { return doc->textDocument()->findChild<SourceHighlighter*>(); }
-
 // Opening a million-line source: the open call itself (reading the file and giving the text to
 // the editor, first screen coloured) is one gap of the event loop; after it the rest is
 // coloured in slices between the loop's turns. Reported: the longest gap between two turns of
@@ -230,8 +234,7 @@ void BM_OpenMillionLines(benchmark::State& state) {
             state.SkipWithError("refused");
             break;
         }
-        SourceHighlighter* highlighter = highlighterOf(doc);
-        while (highlighter && highlighter->colouringPending()) QCoreApplication::processEvents();
+        untilLoadedAndColoured(doc);
         QCoreApplication::processEvents();
         const qint64 done = clock.nsecsElapsed();
         turns.stop();
@@ -259,8 +262,8 @@ BENCHMARK(BM_OpenMillionLines)->UseManualTime()->Unit(benchmark::kMillisecond)->
 void BM_KeystrokeMillionLines(benchmark::State& state) {
     CKorvanDoc* doc = g_app->openSourceDocument(millionLinesPath());
     if (!doc) return state.SkipWithError("refused");
+    untilLoadedAndColoured(doc);
     SourceHighlighter* highlighter = highlighterOf(doc);
-    while (highlighter && highlighter->colouringPending()) QCoreApplication::processEvents();
     CKorvanView* view = g_app->mainFrame()->activeSourceView();
     view->setTextCursor(QTextCursor(doc->textDocument()->findBlockByNumber(state.range(0) ? 500000 : 0)));
     view->centerCursor();

@@ -2,6 +2,7 @@
 #include "korvan_doc.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -48,10 +49,30 @@ std::string nameOf(const QString& path) { return QFile::encodeName(path).toStdSt
 // How long the document waits after a change on disk before it looks: a program that writes
 // a file in several steps is usually done by then, and a burst of changes is looked at once.
 constexpr int kDiskSettleMs = 150;
+
+// Loading in slices: a text of more lines than the first part goes in slices of a few lines
+// until a turn's time is spent. A thousand lines take a few milliseconds to go in.
+constexpr int kLoadFirstLines = 5000;
+constexpr int kLoadSliceLines = 1000;
+constexpr qint64 kLoadTurnMs = 8;
+
+// Where the text after `lines` more line ends from `from` starts (the text's end at most). A
+// slice always ends after a line feed, so that a CR LF pair is never split.
+qsizetype afterLines(const QString& text, qsizetype from, int lines) {
+    while (lines-- > 0 && from < text.size()) {
+        const qsizetype feed = text.indexOf(u'\n', from);
+        from = feed < 0 ? text.size() : feed + 1;
+    }
+    return from;
+}
 }  // namespace
 
 CKorvanDoc::CKorvanDoc(CKorvanApp& app, const QString& untitledName)
-    : m_app(app), m_text(new QTextDocument(this)), m_untitledName(untitledName), m_diskCheck(new QTimer(this)) {
+    : m_app(app),
+      m_text(new QTextDocument(this)),
+      m_untitledName(untitledName),
+      m_diskCheck(new QTimer(this)),
+      m_loadTimer(new QTimer(this)) {
     m_text->setDocumentLayout(new QPlainTextDocumentLayout(m_text));
     m_text->setDefaultFont(editorFont());
     m_colouring = attachSyntaxColouring(m_text);
@@ -59,6 +80,8 @@ CKorvanDoc::CKorvanDoc(CKorvanApp& app, const QString& untitledName)
     m_diskCheck->setSingleShot(true);
     m_diskCheck->setInterval(kDiskSettleMs);
     connect(m_diskCheck, &QTimer::timeout, this, &CKorvanDoc::refreshFromDisk);
+    m_loadTimer->setInterval(0);
+    connect(m_loadTimer, &QTimer::timeout, this, &CKorvanDoc::loadSlice);
     registerCommands();
 }
 
@@ -85,12 +108,12 @@ bool CKorvanDoc::load(const QString& path, QString* error) {
         return false;
     }
     selectSyntaxColouring(m_colouring, path);  // before the text: it is coloured once
-    takeText(bytes);
+    takeText(bytes, true);
     setPath(path);
     return true;
 }
 
-void CKorvanDoc::takeText(const std::string& bytes) {
+void CKorvanDoc::takeText(const std::string& bytes, bool inSlices) {
     // The views keep their caret and scroll positions as far as the new text reaches.
     struct Place {
         CKorvanView* view;
@@ -102,7 +125,21 @@ void CKorvanDoc::takeText(const std::string& bytes) {
             {v, v->textCursor().position(), v->horizontalScrollBar()->value(), v->verticalScrollBar()->value()});
     DecodedText decoded = decodeSource(bytes);
     m_format = std::move(decoded.format);
-    m_text->setPlainText(QString::fromUtf8(decoded.utf8.data(), static_cast<qsizetype>(decoded.utf8.size())));
+    QString text = QString::fromUtf8(decoded.utf8.data(), static_cast<qsizetype>(decoded.utf8.size()));
+    if (isLoading()) endLoading();  // this text replaces one still loading
+    const qsizetype first = inSlices ? afterLines(text, 0, kLoadFirstLines) : text.size();
+    if (first < text.size()) {
+        // Nothing of the load is undone, and nobody types into half a text.
+        m_text->setUndoRedoEnabled(false);
+        m_text->setPlainText(text.first(first));
+        m_loadLines = static_cast<int>(text.count(u'\n')) + 1;
+        m_loadText = std::move(text);
+        m_loadAt = first;
+        for (CKorvanView* v : m_views) v->setReadOnly(true);
+        m_loadTimer->start();
+    } else {
+        m_text->setPlainText(text);
+    }
     m_text->setModified(false);
     m_diskHash = hashOf(bytes);
     for (const Place& p : places) {
@@ -113,6 +150,39 @@ void CKorvanDoc::takeText(const std::string& bytes) {
         p.view->verticalScrollBar()->setValue(p.y);
     }
     updateViewTitles();
+}
+
+void CKorvanDoc::loadSlice() {
+    QElapsedTimer turn;
+    turn.start();
+    QTextCursor end(m_text);
+    end.movePosition(QTextCursor::End);
+    do {
+        const qsizetype to = afterLines(m_loadText, m_loadAt, kLoadSliceLines);
+        end.insertText(m_loadText.sliced(m_loadAt, to - m_loadAt));
+        m_loadAt = to;
+    } while (m_loadAt < m_loadText.size() && turn.elapsed() < kLoadTurnMs);
+    m_text->setModified(false);
+    if (m_loadAt >= m_loadText.size()) endLoading();
+}
+
+int CKorvanDoc::lineCount() const { return isLoading() ? m_loadLines : m_text->blockCount(); }
+
+void CKorvanDoc::finishLoading() {
+    if (!isLoading()) return;
+    QTextCursor end(m_text);
+    end.movePosition(QTextCursor::End);
+    end.insertText(m_loadText.sliced(m_loadAt));
+    m_text->setModified(false);
+    endLoading();
+}
+
+void CKorvanDoc::endLoading() {
+    m_loadTimer->stop();
+    m_loadText.clear();
+    m_loadAt = 0;
+    m_text->setUndoRedoEnabled(true);
+    for (CKorvanView* v : m_views) v->setReadOnly(false);
 }
 
 void CKorvanDoc::setPath(const QString& path) {
@@ -182,6 +252,7 @@ int CKorvanDoc::ask(QMessageBox& box) {
 }
 
 bool CKorvanDoc::saveTo(const QString& path, QString* error) {
+    finishLoading();
     // The raw text keeps non-breaking spaces and line separators that toPlainText() would alter.
     QString raw = m_text->toRawText();
     raw.replace(QChar::ParagraphSeparator, u'\n');
@@ -286,6 +357,7 @@ void CKorvanDoc::closeDocument() {
 void CKorvanDoc::addView(CKorvanView* view) {
     m_views.push_back(view);
     ++m_liveViews;
+    if (isLoading()) view->setReadOnly(true);
     updateViewTitles();
 }
 

@@ -35,6 +35,15 @@ public:
     QString title() const;
     bool isModified() const;
     const TextFormat& format() const { return m_format; }
+    // A large text read by load() goes into the document in slices, between turns of the event
+    // loop, so that opening it never stops the window for long: the first screens at once, the
+    // rest in the background. The views are read-only meanwhile. finishLoading() puts in what
+    // is left at once; everything that needs the whole text (saving, commands, going to a line)
+    // calls it first.
+    bool isLoading() const { return !m_loadText.isEmpty(); }
+    void finishLoading();
+    // The number of lines, counting those still loading.
+    int lineCount() const;
 
     // Reads path into the document (left unmodified, caret at the start). A file over the
     // editor's limits is refused before it is read whole. On failure the document is unchanged
@@ -77,7 +86,10 @@ private:
     void registerCommands();
     void updateViewTitles();
     // Takes bytes read from the file as the document's text and as the version on disk.
-    void takeText(const std::string& bytes);
+    // inSlices: a long text goes in slices, as on opening a file.
+    void takeText(const std::string& bytes, bool inSlices = false);
+    void loadSlice();
+    void endLoading();
     void setPath(const QString& path);
     // Asked before writing over target: false when it changed on disk since it was loaded or
     // saved here and the user does not want to overwrite it.
@@ -100,6 +112,11 @@ private:
     std::vector<CKorvanView*> m_views;
     int m_liveViews = 0;
     bool m_closingConfirmed = false;
+    // The text still loading, and how much of it is in the document.
+    QString m_loadText;
+    qsizetype m_loadAt = 0;
+    int m_loadLines = 0;
+    QTimer* m_loadTimer;
 };
 
 }  // namespace korvan::shell

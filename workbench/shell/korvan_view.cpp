@@ -114,9 +114,10 @@ void CKorvanView::markCaretLine() {
 
 int CKorvanView::gutterWidth() const {
     // Room for the mark, then the numbers with at least three digits so that small files do not
-    // change the width as they grow.
+    // change the width as they grow. A text still loading has room for all its lines at once:
+    // each change of the width lays out every line again.
     int digits = 1;
-    for (int n = std::max(1, blockCount()); n >= 10; n /= 10) ++digits;
+    for (int n = std::max(1, m_doc ? m_doc->lineCount() : blockCount()); n >= 10; n /= 10) ++digits;
     const QFontMetrics fm = fontMetrics();
     return 4 + fm.height() + 2 + fm.horizontalAdvance(u'9') * std::max(3, digits) + 6;
 }
@@ -208,6 +209,7 @@ void CKorvanView::gutterClicked(int y) {
 }
 
 QTextCursor CKorvanView::lineMark(int line) const {
+    if (m_doc && m_doc->isLoading() && line > blockCount()) m_doc->finishLoading();
     const QTextBlock block = QPlainTextEdit::document()->findBlockByNumber(line - 1);
     return line >= 1 && block.isValid() ? QTextCursor(block) : QTextCursor();
 }
@@ -404,6 +406,7 @@ void CKorvanView::goToLineCommand() {
 }
 
 void GoToLine(CKorvanView* view, int target) {
+    if (CKorvanDoc* doc = view->document()) doc->finishLoading();
     QTextCursor c = view->textCursor();
     const int current = c.blockNumber();
     const int dest = goToLineDestination(view->blockCount(), target);

@@ -547,6 +547,12 @@ bool CMainFrame::runCommand(int id) {
         const CommandHandler* h = t->handler(id);
         if (!h) continue;
         if (h->enabled && !h->enabled()) return false;
+        // The commands of a window and its document (find, print, save...) work on the whole
+        // text: a text still loading goes in at once first.
+        if (t != this && t != &m_app) {
+            CKorvanView* view = activeSourceView();
+            if (view && view->document()) view->document()->finishLoading();
+        }
         // A copy: the command may close the window whose handler table holds it.
         const std::function<void()> run = h->run;
         run();

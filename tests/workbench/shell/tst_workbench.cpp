@@ -725,6 +725,45 @@ private slots:
         QVERIFY(!doc->isModified());
     }
 
+    // A long source goes into the editor in slices after the first screens: read-only meanwhile,
+    // and whatever needs the whole text first takes the rest at once. Every row ends with the
+    // whole text (CR LF line ends, tabs and accents kept), unmodified, nothing to undo, editable.
+    void longSourceLoadsInSlices_data() {
+        QTest::addColumn<QString>("during");
+        for (const char* row : {"nothing", "save", "go to line", "changed on disk"}) QTest::newRow(row) << row;
+    }
+    void longSourceLoadsInSlices() {
+        QFETCH(QString, during);
+        auto lines = [](const char* word) {
+            QByteArray bytes;
+            for (int i = 1; i <= 20000; ++i)
+                bytes += QByteArray(word) + QByteArray::number(i) + "\tMOVE.L D0,(A0)+ ; é\r\n";
+            return bytes;
+        };
+        CMainFrame* frame = start();
+        const QString file = writeFile(path(QStringLiteral("long.src")), lines("L"));
+        const QByteArray expected = lines(during == "changed on disk" ? "M" : "L");
+        CKorvanDoc* doc = app->openSourceDocument(file);
+        QVERIFY(doc && doc->isLoading());
+        CKorvanView* view = activeView();
+        QVERIFY(view->isReadOnly());
+        if (during == "save") {
+            QVERIFY(frame->runCommand(cmd::kFileSave));
+            QVERIFY(!doc->isLoading());
+        } else if (during == "go to line") {
+            GoToLine(view, 18999);
+            QCOMPARE(view->textCursor().blockNumber(), 18999);
+        } else if (during == "changed on disk") {
+            writeFile(file, expected);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(view->toPlainText().toUtf8(), QByteArray(expected).replace("\r\n", "\n"), 20000);
+        QVERIFY(!doc->isLoading());
+        QCOMPARE(readFile(file), expected);
+        QVERIFY(!doc->isModified());
+        QVERIFY(!doc->textDocument()->isUndoAvailable());
+        QVERIFY(!view->isReadOnly());
+    }
+
     // Saving over a file that another program changed since it was opened asks first: No keeps
     // the other program's file (and the document its changes), Yes writes.
     void saveOverANewerFileAsksFirst_data() {
