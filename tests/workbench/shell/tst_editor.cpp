@@ -64,67 +64,64 @@ private slots:
     void cleanup() { Workbench::cleanup(); }
 
     void gutterClickAsksForItsLine_data() {
+        QTest::addColumn<int>("lines");
         QTest::addColumn<int>("shown");  // current line set first, scrolling the view there
-        QTest::addColumn<int>("line");
-        QTest::newRow("first") << 0 << 1;
-        QTest::newRow("fifth") << 0 << 5;
-        QTest::newRow("scrolled far down") << 700 << 705;
+        QTest::addColumn<int>("line");   // 0: a click below the text, which asks nothing
+        QTest::newRow("first") << 1000 << 0 << 1;
+        QTest::newRow("fifth") << 1000 << 0 << 5;
+        QTest::newRow("scrolled far down") << 1000 << 700 << 705;
+        QTest::newRow("below the text") << 2 << 0 << 0;
     }
     void gutterClickAsksForItsLine() {
+        QFETCH(int, lines);
         QFETCH(int, shown);
         QFETCH(int, line);
-        CKorvanView* view = viewWith(numberedLines(1000));
+        CKorvanView* view = viewWith(numberedLines(lines));
         QVERIFY(view);
         if (shown) view->setCurrentLine(shown);
-        QVERIFY(lineOnScreen(view, line));
+        QVERIFY(!line || lineOnScreen(view, line));
         QSignalSpy asked(view, &CKorvanView::breakpointToggleRequested);
-        QTest::mouseClick(gutterOf(view), Qt::LeftButton, {}, QPoint(5, lineY(view, line)));
-        QCOMPARE(asked.size(), 1);
-        QCOMPARE(asked.first().first().toInt(), line);
+        QTest::mouseClick(gutterOf(view), Qt::LeftButton, {},
+                          QPoint(5, line ? lineY(view, line) : gutterOf(view)->height() - 3));
+        QCOMPARE(asked.size(), line ? 1 : 0);
+        if (line) QCOMPARE(asked.first().first().toInt(), line);
         // The view leaves its marks to the debugger.
         QVERIFY(view->breakpointLines().isEmpty());
     }
 
-    void clickBelowTheTextAsksNothing() {
-        CKorvanView* view = viewWith(QStringLiteral("one\ntwo"));
-        QVERIFY(view);
-        QSignalSpy asked(view, &CKorvanView::breakpointToggleRequested);
-        QTest::mouseClick(gutterOf(view), Qt::LeftButton, {}, QPoint(5, gutterOf(view)->height() - 3));
-        QCOMPARE(asked.size(), 0);
-    }
-
+private:
+    // Ten lines "l1".."l10", breakpoints on 3 and 7, current line 5. The edit replaces `remove`
+    // characters from (line, column) with `insert`; line 0 reloads the whole text through the
+    // view, -1 through the document, -2 deletes it all and types a new one.
+    struct Edit {
+        int line, column, remove;
+        QString insert;
+        QList<int> breakpoints;
+        int current;
+        bool moved;
+    };
+private slots:
     void marksFollowEdits_data() {
-        // Ten lines "l1".."l10", breakpoints on 3 and 7, current line 5. The edit replaces
-        // `remove` characters from (line, column) with `insert`; line 0 reloads the whole text
-        // through the view, -1 through the document, -2 deletes it all and types a new one.
-        QTest::addColumn<int>("line");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("remove");
-        QTest::addColumn<QString>("insert");
-        QTest::addColumn<QList<int>>("breakpoints");
-        QTest::addColumn<int>("current");
-        QTest::addColumn<bool>("moved");
-        QTest::newRow("line inserted at the top") << 1 << 0 << 0 << "new\n" << QList<int>{4, 8} << 6 << true;
-        QTest::newRow("Enter at the start of a marked line") << 3 << 0 << 0 << "\n" << QList<int>{4, 8} << 6 << true;
-        QTest::newRow("Enter at the end of a marked line") << 3 << 2 << 0 << "\n" << QList<int>{3, 8} << 6 << true;
-        QTest::newRow("typing at the start of a marked line") << 3 << 0 << 0 << "x" << QList<int>{3, 7} << 5 << false;
-        QTest::newRow("edit below every mark") << 9 << 1 << 1 << "\n\n" << QList<int>{3, 7} << 5 << false;
-        QTest::newRow("marked line deleted") << 3 << 0 << 3 << "" << QList<int>{3, 6} << 4 << true;
-        QTest::newRow("marked line joined to the one above") << 7 << 0 << -1 << "" << QList<int>{3, 6} << 5 << true;
-        QTest::newRow("lines 3 to 7 deleted") << 3 << 0 << 15 << "" << QList<int>{3} << 3 << true;
-        QTest::newRow("reload, longer") << 0 << 0 << 0 << numberedLines(20) << QList<int>{3, 7} << 5 << false;
-        QTest::newRow("document reloaded") << -1 << 0 << 0 << numberedLines(12) << QList<int>{3, 7} << 5 << false;
-        QTest::newRow("all deleted, then typing") << -2 << 0 << 0 << "a\nb\nc" << QList<int>{3} << 0 << true;
-        QTest::newRow("reload, shorter") << 0 << 0 << 0 << numberedLines(4) << QList<int>{3} << 0 << true;
+        QTest::addColumn<Edit>("edit");
+        const QList<std::pair<const char*, Edit>> edits{
+            {"line inserted at the top", {1, 0, 0, "new\n", {4, 8}, 6, true}},
+            {"Enter at the start of a marked line", {3, 0, 0, "\n", {4, 8}, 6, true}},
+            {"Enter at the end of a marked line", {3, 2, 0, "\n", {3, 8}, 6, true}},
+            {"typing at the start of a marked line", {3, 0, 0, "x", {3, 7}, 5, false}},
+            {"edit below every mark", {9, 1, 1, "\n\n", {3, 7}, 5, false}},
+            {"marked line deleted", {3, 0, 3, "", {3, 6}, 4, true}},
+            {"marked line joined to the one above", {7, 0, -1, "", {3, 6}, 5, true}},
+            {"lines 3 to 7 deleted", {3, 0, 15, "", {3}, 3, true}},
+            {"reload, longer", {0, 0, 0, numberedLines(20), {3, 7}, 5, false}},
+            {"document reloaded", {-1, 0, 0, numberedLines(12), {3, 7}, 5, false}},
+            {"all deleted, then typing", {-2, 0, 0, "a\nb\nc", {3}, 0, true}},
+            {"reload, shorter", {0, 0, 0, numberedLines(4), {3}, 0, true}},
+        };
+        for (const auto& [name, edit] : edits) QTest::newRow(name) << edit;
     }
     void marksFollowEdits() {
-        QFETCH(int, line);
-        QFETCH(int, column);
-        QFETCH(int, remove);
-        QFETCH(QString, insert);
-        QFETCH(QList<int>, breakpoints);
-        QFETCH(int, current);
-        QFETCH(bool, moved);
+        QFETCH(Edit, edit);
+        const auto& [line, column, remove, insert, breakpoints, current, moved] = edit;
         CKorvanView* view = viewWith(numberedLines(10));
         QVERIFY(view);
         view->setBreakpointLines({3, 7, 0, 11});  // out of the text: ignored
