@@ -17,9 +17,6 @@ using Bytes = std::vector<unsigned char>;
 
 namespace {
 
-using ScratchDir = korvan::test::TempDir;
-
-// One well-formed record line (no line end).
 std::string Rec(int type, uint32_t address, const Bytes& data = {}) {
     return korvan::test::srecord(type, address, data);
 }
@@ -37,9 +34,16 @@ Bytes Counting(int n, int first = 0) {
     return bytes;
 }
 
-std::string Lines(const std::vector<std::string>& lines, const char* end = "\n") {
+std::string Lines(const std::vector<std::string>& lines) {
     std::string text;
-    for (const auto& line : lines) text += line + end;
+    for (const auto& line : lines) text += line + "\n";
+    return text;
+}
+
+// S3 records of Counting(n) from address, 250 bytes a record.
+std::string Records(uint32_t address, int n) {
+    std::string text;
+    for (int at = 0; at < n; at += 250) text += Rec(3, address + at, Counting(std::min(250, n - at), at)) + "\n";
     return text;
 }
 
@@ -77,87 +81,62 @@ std::vector<Block> Drain(SRecord& reader) {
     return blocks;
 }
 
-Bytes Concat(const Bytes& a, const Bytes& b) {
-    Bytes all = a;
-    all.insert(all.end(), b.begin(), b.end());
-    return all;
-}
-
 }  // namespace
 
-TEST(SRecordReader, BlocksAndEntry) {
-    const Bytes r250 = Counting(250);
+// The blocks and entry of each file, and its progress count: the line reads to its end, one
+// more than its lines when it ends with a line feed; reading stops at the entry record.
+TEST(SRecordReader, BlocksEntryAndProgress) {
     struct Case {
         const char* name;
         std::string text;
         std::vector<Block> blocks;
         uint32_t entry;
+        int lines, read;  // the reads to the end of the file; those done once drained
         // clang-format off
     } cases[] = {
         {"contiguous records merge",
          Lines({Rec(0, 0, {'h', 'i'}), Rec(3, 0x802000, {0x11, 0x22}), Rec(3, 0x802002, {0x33, 0x44, 0x55}),
                 Rec(5, 2), Rec(7, 0x802000)}),
-         {{0x802000, {0x11, 0x22, 0x33, 0x44, 0x55}}}, 0x802000},
+         {{0x802000, {0x11, 0x22, 0x33, 0x44, 0x55}}}, 0x802000, 6, 5},
         {"a gap starts a second block at its own address",
          Lines({Rec(3, 0x1000, Counting(4, 1)), Rec(3, 0x2000, Counting(2, 5)), Rec(7, 0x1000)}),
-         {{0x1000, Counting(4, 1)}, {0x2000, Counting(2, 5)}}, 0x1000},
-        {"a record crossing 1017 bytes starts the next block",
-         Lines({Rec(3, 0x10000, r250), Rec(3, 0x100FA, r250), Rec(3, 0x101F4, r250), Rec(3, 0x102EE, r250),
-                Rec(3, 0x103E8, r250)}),
-         {{0x10000, Concat(Concat(r250, r250), Concat(r250, r250))}, {0x103E8, r250}}, 0},
-        {"exactly 1017 bytes fill one block",
-         Lines({Rec(3, 0x10000, r250), Rec(3, 0x100FA, r250), Rec(3, 0x101F4, r250), Rec(3, 0x102EE, r250),
-                Rec(3, 0x103E8, Counting(17)), Rec(3, 0x103F9, {0xEE})}),
-         {{0x10000, Concat(Concat(Concat(r250, r250), Concat(r250, r250)), Counting(17))}, {0x103F9, {0xEE}}}, 0},
-        {"S7 at address 0", Lines({Rec(3, 0x400, {0xAA}), Rec(7, 0)}), {{0x400, {0xAA}}}, 0},
+         {{0x1000, Counting(4, 1)}, {0x2000, Counting(2, 5)}}, 0x1000, 4, 3},
+        {"a record crossing 1017 bytes starts the next block", Records(0x10000, 1250),
+         {{0x10000, Counting(1000)}, {0x103E8, Counting(250, 1000)}}, 0, 6, 6},
+        {"exactly 1017 bytes fill one block", Records(0x10000, 1017) + Lines({Rec(3, 0x103F9, {0xEE})}),
+         {{0x10000, Counting(1017)}, {0x103F9, {0xEE}}}, 0, 7, 7},
+        {"S7 at address 0", Lines({Rec(3, 0x400, {0xAA}), Rec(7, 0)}), {{0x400, {0xAA}}}, 0, 3, 2},
         {"S1 and S2 data merge across 16-bit addresses; S8 gives the entry",
          Lines({Rec(1, 0xFFFE, {1, 2}), Rec(2, 0x10000, {3, 4}), Rec(2, 0x20000, {5}), Rec(8, 0x10000)}),
-         {{0xFFFE, {1, 2, 3, 4}}, {0x20000, {5}}}, 0x10000},
+         {{0xFFFE, {1, 2, 3, 4}}, {0x20000, {5}}}, 0x10000, 5, 4},
         {"S9 does not end the data; the S7 after it gives the entry",
          Lines({Rec(3, 0x802000, {0x4E, 0x71}), Rec(9, 0), Rec(3, 0x802002, {0x4E, 0x75}), Rec(7, 0x802000)}),
-         {{0x802000, {0x4E, 0x71, 0x4E, 0x75}}}, 0x802000},
+         {{0x802000, {0x4E, 0x71, 0x4E, 0x75}}}, 0x802000, 5, 4},
         {"CR LF line ends, blank lines and lower-case digits",
          "\r\n" + Rec(3, 0x100, {1}) + "\r\n\r\n" + Lower(Rec(3, 0x101, {0xAB})) + " \r\n" + Rec(7, 0x100) + "\r\n",
-         {{0x100, {1, 0xAB}}}, 0x100},
+         {{0x100, {1, 0xAB}}}, 0x100, 6, 5},
         {"a record without data neither ends nor splits a block",
-         Lines({Rec(3, 0x1000, {1, 2}), Rec(3, 0x5000), Rec(3, 0x1002, {3})}), {{0x1000, {1, 2, 3}}}, 0},
-        {"only a header and an end record", Lines({Rec(0, 0), Rec(5, 0), Rec(9, 0)}), {}, 0},
+         Lines({Rec(3, 0x1000, {1, 2}), Rec(3, 0x5000), Rec(3, 0x1002, {3})}), {{0x1000, {1, 2, 3}}}, 0, 4, 4},
+        {"header and end records, no final line feed", Lines({Rec(0, 0), Rec(5, 0)}) + Rec(9, 0), {}, 0, 3, 3},
+        {"empty file", "", {}, 0, 1, 1},
     };
     // clang-format on
-    ScratchDir dir;
+    korvan::test::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SRecord reader(dir.write("case.abs", c.text));
         ASSERT_EQ(reader.error(), SRecordError::None) << reader.errorMessage(true);
+        EXPECT_EQ(reader.errorMessage(true), "");
+        EXPECT_EQ(reader.TotalLines(), c.lines);
+        EXPECT_EQ(reader.LinesRead(), 0);
         EXPECT_EQ(Drain(reader), c.blocks);
         EXPECT_EQ(reader.EntryAddress(), c.entry);
+        EXPECT_EQ(reader.LinesRead(), c.read);
     }
 }
 
-TEST(SRecordReader, ProgressCountsLineReads) {
-    const std::string s9 = Rec(9, 0);
-    struct Case {
-        const char* name;
-        std::string text;
-        int total;
-        // clang-format off
-    } cases[] = {
-        {"final line feed counts one more read", s9 + "\n" + s9 + "\n" + s9 + "\n", 4},
-        {"no final line feed", s9 + "\n" + s9 + "\n" + s9, 3},
-        {"empty file", "", 1},
-    };
-    // clang-format on
-    ScratchDir dir;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        SRecord reader(dir.write("p.abs", c.text));
-        EXPECT_EQ(reader.TotalLines(), c.total);
-        EXPECT_EQ(reader.LinesRead(), 0);
-        Drain(reader);
-        EXPECT_EQ(reader.LinesRead(), c.total);
-    }
-}
-
+// A faulty file or one that cannot be opened is refused before any block, the message naming
+// the file and the line in both languages.
 TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
     const std::string good = Rec(3, 0x802000, {0x4E, 0x71});  // S307008020004E7199
     auto with = [&](std::size_t at, char c) {
@@ -170,42 +149,40 @@ TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
         std::string text;
         SRecordError error;
         int line;
+        std::string what;
         // clang-format off
     } cases[] = {
         {"bad checksum after a good record", Lines({good, with(good.size() - 1, 'A'), Rec(7, 0)}),
-         SRecordError::BadChecksum, 2},
-        {"bad hexadecimal digit", Lines({Rec(0, 0), good, with(9, 'G')}), SRecordError::BadHexDigit, 3},
-        {"record cut by a byte", Lines({good, good.substr(0, good.size() - 2)}), SRecordError::BadLength, 2},
-        {"record cut by a digit", Lines({good.substr(0, good.size() - 1)}), SRecordError::BadRecord, 1},
-        {"count too short for the address", Lines({"S30200FD"}), SRecordError::BadLength, 1},
-        {"not a record", Lines({good, "", "hello"}), SRecordError::BadRecord, 3},
-        {"reserved S4", Lines({"S4030000FC"}), SRecordError::BadRecord, 1},
-        {"data past FFFFFFFF", Lines({Rec(3, 0xFFFFFFFF, {1, 2})}), SRecordError::BadAddress, 1},
+         SRecordError::BadChecksum, 2, "bad checksum"},
+        {"bad hexadecimal digit", Lines({Rec(0, 0), good, with(9, 'G')}), SRecordError::BadHexDigit, 3,
+         "invalid hexadecimal digit"},
+        {"record cut by a byte", Lines({good, good.substr(0, good.size() - 2)}), SRecordError::BadLength, 2,
+         "byte count does not match the record"},
+        {"record cut by a digit", Lines({good.substr(0, good.size() - 1)}), SRecordError::BadRecord, 1,
+         "malformed record"},
+        {"count too short for the address", Lines({"S30200FD"}), SRecordError::BadLength, 1,
+         "byte count does not match the record"},
+        {"not a record", Lines({good, "", "hello"}), SRecordError::BadRecord, 3, "malformed record"},
+        {"reserved S4", Lines({"S4030000FC"}), SRecordError::BadRecord, 1, "malformed record"},
+        {"data past FFFFFFFF", Lines({Rec(3, 0xFFFFFFFF, {1, 2})}), SRecordError::BadAddress, 1,
+         "data beyond address FFFFFFFF"},
         {"end record carrying data", Lines({good, Rec(3, 0x802000, {1}).replace(1, 1, "7")}),
-         SRecordError::BadLength, 2},
-        {"data behind the entry record", Lines({good, Rec(7, 0x802000), good}), SRecordError::DataAfterEntry, 3},
+         SRecordError::BadLength, 2, "byte count does not match the record"},
+        {"data behind the entry record", Lines({good, Rec(7, 0x802000), good}), SRecordError::DataAfterEntry, 3,
+         "data record after the end record"},
     };
     // clang-format on
-    ScratchDir dir;
+    korvan::test::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.write("bad.abs", c.text);
         SRecord reader(path);
         EXPECT_EQ(reader.error(), c.error);
         EXPECT_EQ(reader.errorLine(), c.line);
-        const std::string message = reader.errorMessage(true);
-        EXPECT_EQ(message.rfind(path + ", line " + std::to_string(c.line) + ": ", 0), 0u) << message;
-        EXPECT_NE(reader.errorMessage(false).find(", ligne " + std::to_string(c.line) + " : "), std::string::npos);
+        EXPECT_EQ(reader.errorMessage(true), path + ", line " + std::to_string(c.line) + ": " + c.what);
+        EXPECT_EQ(reader.errorMessage(false).rfind(path + ", ligne " + std::to_string(c.line) + " : ", 0), 0u);
         EXPECT_TRUE(Drain(reader).empty());
     }
-}
-
-TEST(SRecordReader, MessagesNameFileAndLine) {
-    ScratchDir dir;
-    const std::string bad = dir.write("main.abs", Lines({Rec(0, 0), "S307008020004E719A"}));
-    SRecord checksum(bad);
-    EXPECT_EQ(checksum.errorMessage(true), bad + ", line 2: bad checksum");
-    EXPECT_EQ(checksum.errorMessage(false), bad + ", ligne 2 : somme de contrôle incorrecte");
     for (const std::string& path : {(dir.path / "missing.abs").string(), dir.path.string()}) {
         SRecord missing(path);
         EXPECT_EQ(missing.error(), SRecordError::CannotOpen);
@@ -213,8 +190,6 @@ TEST(SRecordReader, MessagesNameFileAndLine) {
         EXPECT_EQ(missing.errorMessage(true), path + ": cannot open the file");
         EXPECT_TRUE(Drain(missing).empty());
     }
-    SRecord fine(dir.write("fine.abs", Lines({Rec(9, 0)})));
-    EXPECT_EQ(fine.errorMessage(true), "");
 }
 
 // Files from the project's assembler and from independent producers (GNU linker, srec_cat).
@@ -254,7 +229,7 @@ TEST(SRecordReader, FilesFromRealProducers) {
             std::printf("skipped, %s is not installed\n", c.tool);
             continue;
         }
-        ScratchDir dir;
+        korvan::test::TempDir dir;
         const std::string command = "cd '" + dir.path.string() + "' && " + c.command + " > /dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         SRecord reader((dir.path / "out.abs").string());
