@@ -41,51 +41,40 @@ fs::path spit(const fs::path& p, const std::string& bytes, mode_t mode = 0644) {
 
 // ---- decoding and encoding -------------------------------------------------------------------
 
-struct DecodeCase {
-    const char* name;
-    std::string bytes;
-    TextEncoding encoding;
-    LineEnd lineEnd;
-    std::string text;  // expected UTF-8 text with '\n' line ends
-};
-
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
-
-class SourceTextRoundTrip : public ::testing::TestWithParam<DecodeCase> {};
-
-TEST_P(SourceTextRoundTrip, DecodesAsExpectedAndEncodesBackToTheSameBytes) {
-    const DecodeCase& c = GetParam();
-    const DecodedText d = decodeSource(c.bytes);
-    EXPECT_EQ(d.format.encoding, c.encoding);
-    EXPECT_EQ(d.format.lineEnd, c.lineEnd);
-    EXPECT_EQ(d.utf8, c.text);
-    EXPECT_EQ(encodeSource(d.utf8, d.format), std::optional<std::string>(c.bytes));
-}
-
 constexpr auto U8 = TextEncoding::Utf8;
 constexpr auto W1252 = TextEncoding::Windows1252;
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, SourceTextRoundTrip,
-    ::testing::Values(DecodeCase{"Empty", "", U8, LineEnd::Lf, ""},
-                      DecodeCase{"UnixLines", "MOVE.L D0,D1\nRTS\n", U8, LineEnd::Lf, "MOVE.L D0,D1\nRTS\n"},
-                      DecodeCase{"DosLines", "MOVE.L D0,D1\r\nRTS\r\n", U8, LineEnd::CrLf, "MOVE.L D0,D1\nRTS\n"},
-                      DecodeCase{"OldMacLines", "a\rb\r", U8, LineEnd::Cr, "a\nb\n"},
-                      DecodeCase{"NoFinalLineEnd", "a\r\nlast", U8, LineEnd::CrLf, "a\nlast"},
-                      DecodeCase{"MixedLineEndsMostlyDos", "a\r\nb\nc\r\nd\re", U8, LineEnd::CrLf, "a\nb\nc\nd\ne"},
-                      DecodeCase{"Latin1Comment", "; r\xE9sultat \xE0 z\xE9ro\r\n", W1252, LineEnd::CrLf,
-                                 "; r\xC3\xA9sultat \xC3\xA0 z\xC3\xA9ro\n"},
-                      DecodeCase{"Windows1252EuroAndUnassignedBytes", "\x80 \x81\x8D\x8F\x90\x9D", W1252, LineEnd::Lf,
-                                 "\xE2\x82\xAC \xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
-                      DecodeCase{"Utf8WithByteOrderMark",
-                                 "\xEF\xBB\xBF"
-                                 "DC.B 1\r\n",
-                                 U8, LineEnd::CrLf, "DC.B 1\n"},
-                      DecodeCase{"NulByteKept", "a\0b\n"s, U8, LineEnd::Lf, "a\0b\n"s},
-                      DecodeCase{"Utf8CutAtEndIsWindows1252", "ok \xC3", W1252, LineEnd::Lf, "ok \xC3\x83"},
-                      DecodeCase{"SurrogateIsWindows1252", "\xED\xA0\x80", W1252, LineEnd::Lf,
-                                 "\xC3\xAD\xC2\xA0\xE2\x82\xAC"}),
-    [](const auto& info) { return std::string(info.param.name); });
+// Each file decodes to the expected UTF-8 text with '\n' line ends and encodes back to its bytes.
+TEST(SourceText, DecodesAsExpectedAndEncodesBackToTheSameBytes) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        TextEncoding encoding;
+        LineEnd lineEnd;
+        std::string text;
+    } cases[] = {
+        {"empty", "", U8, LineEnd::Lf, ""},
+        {"unix lines", "MOVE.L D0,D1\nRTS\n", U8, LineEnd::Lf, "MOVE.L D0,D1\nRTS\n"},
+        {"dos lines", "MOVE.L D0,D1\r\nRTS\r\n", U8, LineEnd::CrLf, "MOVE.L D0,D1\nRTS\n"},
+        {"old mac lines", "a\rb\r", U8, LineEnd::Cr, "a\nb\n"},
+        {"no final line end", "a\r\nlast", U8, LineEnd::CrLf, "a\nlast"},
+        {"mixed line ends, mostly dos", "a\r\nb\nc\r\nd\re", U8, LineEnd::CrLf, "a\nb\nc\nd\ne"},
+        {"latin-1 comment", "; r\xE9sultat \xE0 z\xE9ro\r\n", W1252, LineEnd::CrLf,
+         "; r\xC3\xA9sultat \xC3\xA0 z\xC3\xA9ro\n"},
+        {"windows-1252 euro and unassigned bytes", "\x80 \x81\x8D\x8F\x90\x9D", W1252, LineEnd::Lf,
+         "\xE2\x82\xAC \xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
+        {"utf-8 with byte-order mark", "\xEF\xBB\xBF; \xC3\xA9\r\n", U8, LineEnd::CrLf, "; \xC3\xA9\n"},
+        {"nul byte kept", "a\0b\n"s, U8, LineEnd::Lf, "a\0b\n"s},
+        {"utf-8 cut at the end is windows-1252", "ok \xC3", W1252, LineEnd::Lf, "ok \xC3\x83"},
+        {"surrogate is windows-1252", "\xED\xA0\x80", W1252, LineEnd::Lf, "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},
+    };
+    for (const auto& c : cases) {
+        const DecodedText d = decodeSource(c.bytes);
+        EXPECT_EQ(std::tuple(d.format.encoding, d.format.lineEnd, d.utf8), std::tuple(c.encoding, c.lineEnd, c.text))
+            << c.name;
+        EXPECT_EQ(encodeSource(d.utf8, d.format), std::optional<std::string>(c.bytes)) << c.name;
+    }
+}
 
 TEST(SourceText, Windows1252KeepsWhatItCanHoldAndRefusesTheRest) {
     const DecodedText d = decodeSource("caf\xE9\n");
@@ -192,53 +181,44 @@ TEST(ReadLimits, AtTheLimitsReadOneByteMoreRefused) {
     EXPECT_TRUE(readWholeFile((dir.path / "pipe").string(), read, kEditorLimits).ok);
 }
 
-TEST(Toolchain, FoundByPathOrPrefixOnlyWhenExecutable) {
+// The places are tried in order: a stored prefix (a name looked up on PATH, or a path), the
+// toolchain installed beside the program, script/toolchain's folder, then PATH; a stored prefix
+// that names nothing hides nothing, and a compiler that cannot be run is none.
+TEST(Toolchain, SearchOrderAndRunnableCompilersOnly) {
     TempDir dir;
-    fs::create_directories(dir.path / "cross" / "bin");
-    const fs::path bin = dir.path / "cross" / "bin";
-    const fs::path gcc = spit(bin / "m68k-test-gcc", "#!/bin/sh\n", 0755);
-    const ToolchainInfo info = detectToolchain("m68k-test-", "/nonexistent::" + bin.string());
-    EXPECT_EQ(std::tuple(info.present, info.root, info.compiler),
-              std::tuple(true, (dir.path / "cross").string(), gcc.string()));
-    const ToolchainInfo byPath = detectToolchain((bin / "m68k-test-").string(), "");
-    EXPECT_EQ(std::pair(byPath.present, byPath.root), std::pair(true, (dir.path / "cross").string()));
-
-    ::chmod(gcc.c_str(), 0644);
-    for (const char* prefix : {"m68k-test-", "other-", ""}) {
-        const ToolchainInfo absent = detectToolchain(prefix, bin.string());
-        EXPECT_EQ(std::pair(absent.present, absent.root), std::pair(false, std::string())) << prefix;
-    }
-}
-
-// The places are tried in order: a stored prefix, the toolchain installed beside the program,
-// script/toolchain's folder, then PATH; a stored prefix that names nothing hides nothing.
-TEST(Toolchain, SearchOrder) {
-    TempDir dir;
-    const auto compiler = [&](const std::string& root) {
+    const auto compiler = [&](const std::string& root, const char* name = "m68k-elf-gcc", mode_t mode = 0755) {
         fs::create_directories(dir.path / root / "bin");
-        return spit(dir.path / root / "bin" / "m68k-elf-gcc", "#!/bin/sh\n", 0755).string();
+        return spit(dir.path / root / "bin" / name, "#!/bin/sh\n", mode).string();
     };
     fs::create_directories(dir.path / "install" / "bin");
     const std::string installed = compiler("install/lib/korvan/m68k-elf"), script = compiler("script");
-    const std::string onPath = compiler("path"), stored = compiler("stored");
+    const std::string onPath = compiler("path"), stored = compiler("stored"), named = compiler("path", "m68k-test-gcc");
+    compiler("plain", "m68k-elf-gcc", 0644);
+    compiler("plain", "m68k-test-gcc", 0644);
     const std::string programFolder = (dir.path / "install" / "bin").string();
     const std::string storedPrefix = (dir.path / "stored" / "bin" / "m68k-elf-").string();
-    const std::string pathList = (dir.path / "path" / "bin").string();
+    const std::string pathList = (dir.path / "path" / "bin").string(), plain = (dir.path / "plain").string();
     struct Case {
-        std::string prefix, program, scriptPrefix, path, expected;
+        std::string prefix, program, scriptPrefix, path, expected, expectedPrefix = "m68k-elf-";
     };
     const Case cases[] = {
         {storedPrefix, programFolder, (dir.path / "script").string(), pathList, stored},
         {"", programFolder, (dir.path / "script").string(), pathList, installed},
         {"/nowhere/m68k-elf-", "/nowhere", (dir.path / "script").string(), pathList, script},
         {"", "", "/nowhere", pathList, onPath},
+        {"m68k-test-", "", "", "/nonexistent::" + pathList, named, "m68k-test-"},
         {"", "", "", "/nowhere", ""},
+        {"m68k-test-", "", plain, plain + "/bin", ""},
+        {plain + "/bin/m68k-test-", "", "", "", ""},
     };
     for (const auto& c : cases) {
         const ToolchainInfo info = findToolchain({c.prefix, c.program, c.scriptPrefix, c.path});
-        EXPECT_EQ(std::tuple(fs::path(info.compiler).lexically_normal().string(), info.present,
+        const fs::path expected = fs::path(c.expected).lexically_normal();
+        EXPECT_EQ(std::tuple(fs::path(info.compiler).lexically_normal(), info.present, info.root,
                              info.present ? info.prefix : ""),
-                  std::tuple(c.expected, !c.expected.empty(), c.expected.empty() ? "" : "m68k-elf-"));
+                  std::tuple(expected, !c.expected.empty(), expected.parent_path().parent_path().string(),
+                             c.expected.empty() ? "" : c.expectedPrefix))
+            << c.prefix << " " << c.path;
     }
     EXPECT_EQ(defaultScriptPrefix("/tc", "/home/e"), "/tc");
     EXPECT_EQ(defaultScriptPrefix("", "/home/e"), "/home/e/.local/share/korvan/m68k-elf");
@@ -247,7 +227,8 @@ TEST(Toolchain, SearchOrder) {
 // ---- texts and menus ---------------------------------------------------------------------------
 
 TEST(Texts, LanguageWordAndFallbacks) {
-    EXPECT_EQ(languageFromWord(""), Language::English);  // "FRANCAIS" only, in capitals, is French
+    for (const char* word : {"", "francais", "ANGLAIS"}) EXPECT_EQ(languageFromWord(word), Language::English) << word;
+    EXPECT_EQ(languageFromWord("FRANCAIS"), Language::French);  // only in capitals
     // Texts that exist in French only are taken by the English table.
     EXPECT_EQ(lookupText(text::kFilterAsm, Language::English), "source SRC(*.src,*.s,*.def)|*.src;*.s;*.def|");
     EXPECT_EQ(commandPrompt(cmd::kBitmap, Language::English), "Convertir un fichier BMP en C pour DALVOR");

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "../../../support/table.h"
+
 namespace korvan::shell::syntax {
 namespace {
 
@@ -29,32 +31,14 @@ struct Case {
     std::string name;
     std::string text;
     std::string expected;
+    bool assembly;  // scanned by the assembler's line split, else as C
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 const auto kName = [](const auto& info) { return std::string(info.param.name); };
 
-// Undoes the escapes of the data file: \t \r \n \0 \\ \xHH.
-std::string unescape(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-            continue;
-        }
-        switch (s[++i]) {
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case 'n': out += '\n'; break;
-        case '0': out += '\0'; break;
-        case 'x': out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16)), i += 2; break;
-        default: out += s[i];
-        }
-    }
-    return out;
-}
-
-// The cases of one suite of data/colouring.txt: "@Suite Name", then "|text" and "|styles".
+// The cases of one suite of data/colouring.txt: "@Suite Name", then "|text" and "|styles",
+// escaped as the test tables are.
 std::vector<Case> casesOf(const std::string& suite) {
     std::ifstream in(KORVAN_SYNTAX_DATA "/colouring.txt", std::ios::binary);
     std::vector<Case> cases;
@@ -64,8 +48,8 @@ std::vector<Case> casesOf(const std::string& suite) {
             fields = line.rfind("@" + suite + " ", 0) == 0 ? std::vector{line.substr(suite.size() + 2)}
                                                            : std::vector<std::string>{};
         else if (!fields.empty() && line.rfind('|', 0) == 0)
-            fields.push_back(unescape(std::string_view(line).substr(1)));
-        if (fields.size() == 3) cases.push_back({fields[0], fields[1], fields[2]}), fields.clear();
+            fields.push_back(korvan::test::unescape(line.substr(1)));
+        if (fields.size() == 3) cases.push_back({fields[0], fields[1], fields[2], suite == "Assembly"}), fields.clear();
     }
     return cases;
 }
@@ -75,23 +59,14 @@ class ColouringTest : public ::testing::TestWithParam<Case> {};
 TEST_P(ColouringTest, StylesEveryByte) {
     const Case& c = GetParam();
     ASSERT_EQ(c.text.size(), c.expected.size()) << "bad case " << c.name;
-    EXPECT_EQ(render(c.text), c.expected) << "text: " << c.text;
+    EXPECT_EQ(render(c.text, c.assembly ? scanAssemblyText : scanText), c.expected) << "text: " << c.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Delimiters, ColouringTest, ::testing::ValuesIn(casesOf("Delimiters")), kName);
 INSTANTIATE_TEST_SUITE_P(Case, ColouringTest, ::testing::ValuesIn(casesOf("Case")), kName);
 INSTANTIATE_TEST_SUITE_P(Literals, ColouringTest, ::testing::ValuesIn(casesOf("Literals")), kName);
 INSTANTIATE_TEST_SUITE_P(Comments, ColouringTest, ::testing::ValuesIn(casesOf("Comments")), kName);
-
-class AssemblyColouringTest : public ::testing::TestWithParam<Case> {};
-
-TEST_P(AssemblyColouringTest, StylesEveryByte) {
-    const Case& c = GetParam();
-    ASSERT_EQ(c.text.size(), c.expected.size()) << "bad case " << c.name;
-    EXPECT_EQ(render(c.text, scanAssemblyText), c.expected) << "text: " << c.text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Assembly, AssemblyColouringTest, ::testing::ValuesIn(casesOf("Assembly")), kName);
+INSTANTIATE_TEST_SUITE_P(Assembly, ColouringTest, ::testing::ValuesIn(casesOf("Assembly")), kName);
 
 // A data file gone or misread would leave the suites above empty, and passing.
 TEST(ColouringData, EverySuiteIsRead) {
