@@ -117,22 +117,6 @@ TEST(ComTread, DevicePathMapsComNames) {
     for (const auto& [name, path] : cases) EXPECT_EQ(ComTread::DevicePath(name), path) << name;
 }
 
-// The line is held exclusively while the channel lives and given back when it closes, so that
-// the next monitor window can open it again (a pseudo-terminal keeps the flag otherwise).
-TEST(ComTread, HoldsTheLineExclusivelyUntilClosed) {
-    Link link;
-    ASSERT_TRUE(link.ready());
-    const int probe = ::open(link.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);  // root may still open it
-    ASSERT_GE(probe, 0);
-    int exclusive = -1;
-    ASSERT_EQ(::ioctl(probe, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 1);
-    link.com.reset();
-    ASSERT_EQ(::ioctl(probe, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0);
-    ::close(probe);
-}
-
 // A command sent as soon as the channel starts is not lost to the purge that configuring the
 // line performs: the sending thread waits for the line.
 TEST(ComTread, CommandSentBeforeTheLineIsConfiguredArrives) {
@@ -144,10 +128,18 @@ TEST(ComTread, CommandSentBeforeTheLineIsConfiguredArrives) {
 }
 
 // Bytes pass both ways untranslated; what goes out keeps its order, the paced characters at
-// least 10 ms apart, without the caller ever waiting for the pauses.
-TEST(ComTread, BytesPassBothWaysUntranslatedAndPaced) {
+// least 10 ms apart, without the caller ever waiting for the pauses. Dropped items never go out,
+// and destroying the channel mid-string neither hangs nor runs what was queued. The line is held
+// exclusively while the channel lives and given back when it goes, so that the next monitor
+// window can open it again (a pseudo-terminal keeps the flag otherwise).
+TEST(ComTread, BytesBothWaysPacingDroppingAndTheExclusiveLine) {
     Link link;
     ASSERT_TRUE(link.ready());
+    const int probe = ::open(link.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);  // root may still open it
+    ASSERT_GE(probe, 0);
+    int exclusive = -1;
+    ASSERT_EQ(::ioctl(probe, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
     EXPECT_EQ(link.com->DetectEnabled(), 1);
     link.send("ve\r\n>>->\x03\x7f");
     ASSERT_TRUE(waitFor([&] { return link.received().size() >= 10; }));
@@ -163,6 +155,22 @@ TEST(ComTread, BytesPassBothWaysUntranslatedAndPaced) {
     ASSERT_TRUE(link.com->WaitIdle(2000));
     EXPECT_GE(msSince(t0), 110);  // 11 paced characters
     EXPECT_EQ(done.load(), 2);
+
+    link.com->Pause(100);
+    link.com->SendString("dropped", [&] { ++done; });
+    link.com->DropPending();
+    ASSERT_TRUE(link.com->WaitIdle(1000));
+    EXPECT_EQ(link.read(1, 50ms), "");
+    link.com->SendString(std::string(200, 'z'), [&] { ++done; });  // about two seconds of pacing
+    link.com->WriteBlockAck("blk", [&](bool) { ++done; });
+    std::this_thread::sleep_for(30ms);
+    const auto t1 = Clock::now();
+    link.com.reset();
+    EXPECT_LT(msSince(t1), 200);
+    EXPECT_EQ(done.load(), 2);
+    ASSERT_EQ(::ioctl(probe, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ::close(probe);
 }
 
 TEST(ComTread, AcknowledgementIsOnlyTheFirstByteOfAChunkWhileABlockWaits) {
@@ -196,16 +204,19 @@ TEST(ComTread, AcknowledgementIsOnlyTheFirstByteOfAChunkWhileABlockWaits) {
     }
 }
 
-// Bytes still unread when a block goes out (a late echo, the reception thread lagging) are read
-// before the block is written, so the "." that answers it starts a chunk and counts.
-TEST(ComTread, BytesBeforeABlockDoNotHideItsAcknowledgement) {
+// What piles up in the driver while the document is busy is drained in chunks of at most 100
+// bytes before one refresh. A block waits for those bytes to be read before it goes out, so the
+// "." that answers it starts a chunk of its own and counts.
+TEST(ComTread, DrainsInChunksOfAtMost100AndTheAcknowledgementAfterThem) {
     Link link;
     ASSERT_TRUE(link.ready());
     link.doc.setHold(true);
     link.send("A");
     ASSERT_TRUE(waitFor([&] { return link.doc.get(&FakeDocument::chunks).size() == 2; }));  // "A", held
-    link.send("LO\r\n");
-    std::this_thread::sleep_for(20ms);
+    std::string burst;
+    for (int i = 0; i < 250; ++i) burst += static_cast<char>('!' + i % 90);
+    link.send(burst);
+    std::this_thread::sleep_for(100ms);  // the whole burst waits in the driver
     std::atomic<int> ack{-1};
     link.com->WriteBlockAck("blk", [&](bool a) { ack = a; });
     std::thread release([&] {
@@ -217,43 +228,26 @@ TEST(ComTread, BytesBeforeABlockDoNotHideItsAcknowledgement) {
     release.join();
     ASSERT_TRUE(link.com->WaitIdle(3000));
     EXPECT_EQ(ack.load(), 1);
-    EXPECT_EQ(link.received(), "ALO\r\n.");
+    ASSERT_TRUE(waitFor([&] { return link.doc.refreshes.load() >= 2; }));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(link.doc.get(&FakeDocument::chunks), (std::vector<std::size_t>{link.opening.size(), 1, 100, 100, 50, 1}));
+    EXPECT_EQ(link.doc.refreshes.load(), 2);  // one for the burst, one for the "."
+    EXPECT_EQ(link.received(), "A" + burst + ".");
 }
 
-TEST(ComTread, DrainsInChunksOfAtMost100BeforeOneRefresh) {
+// A reception thread waiting for bytes takes no processor time and stops at once when asked.
+TEST(ComTread, StopReceptionReturnsPromptlyWithoutSpinning) {
     Link link;
     ASSERT_TRUE(link.ready());
-    link.doc.setHold(true);
-    link.send("A");
-    ASSERT_TRUE(waitFor([&] { return link.doc.get(&FakeDocument::chunks).size() == 2; }));  // "A", held
-    std::string burst;
-    for (int i = 0; i < 250; ++i) burst += static_cast<char>('!' + i % 90);
-    link.send(burst);
-    std::this_thread::sleep_for(100ms);  // the whole burst waits in the driver
-    link.doc.setHold(false);
-    ASSERT_TRUE(waitFor([&] { return link.doc.refreshes.load() >= 1; }));
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(link.doc.get(&FakeDocument::chunks), (std::vector<std::size_t>{link.opening.size(), 1, 100, 100, 50}));
-    EXPECT_EQ(link.doc.refreshes.load(), 1);
-    EXPECT_EQ(link.received(), "A" + burst);
-}
-
-TEST(ComTread, StopReceptionReturnsPromptlyBlockedOrHungUp) {
-    for (const bool hangUp : {false, true}) {
-        SCOPED_TRACE(hangUp ? "other side closed" : "waiting for bytes");
-        Link link;
-        ASSERT_TRUE(link.ready());
-        if (hangUp) link.closeMaster();
-        timespec c0{}, c1{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c0);
-        std::this_thread::sleep_for(300ms);
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c1);
-        EXPECT_LT((c1.tv_sec - c0.tv_sec) * 1e3 + (c1.tv_nsec - c0.tv_nsec) / 1e6, 30.0);  // no spinning
-        const auto t0 = Clock::now();
-        link.com->StopReception();
-        EXPECT_LT(msSince(t0), 100);
-        EXPECT_FALSE(link.com->IsReceiving());
-    }
+    timespec c0{}, c1{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c0);
+    std::this_thread::sleep_for(300ms);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &c1);
+    EXPECT_LT((c1.tv_sec - c0.tv_sec) * 1e3 + (c1.tv_nsec - c0.tv_nsec) / 1e6, 30.0);
+    const auto t0 = Clock::now();
+    link.com->StopReception();
+    EXPECT_LT(msSince(t0), 100);
+    EXPECT_FALSE(link.com->IsReceiving());
 }
 
 TEST(ComTread, PortThatCannotBeUsedReportsAndKeepsThePauses) {
@@ -286,25 +280,6 @@ TEST(ComTread, PortThatCannotBeUsedReportsAndKeepsThePauses) {
         EXPECT_EQ(doc.get(&FakeDocument::failedPorts), c.failed);
         EXPECT_FALSE(com.IsReceiving());
     }
-}
-
-TEST(ComTread, DropAndDestructionForgetQueuedItems) {
-    Link link;
-    ASSERT_TRUE(link.ready());
-    std::atomic<int> done{0};
-    link.com->Pause(100);
-    link.com->SendString("dropped", [&] { ++done; });
-    link.com->DropPending();
-    ASSERT_TRUE(link.com->WaitIdle(1000));
-    EXPECT_EQ(link.read(1, 50ms), "");
-
-    link.com->SendString(std::string(200, 'z'), [&] { ++done; });  // about two seconds of pacing
-    link.com->WriteBlockAck("blk", [&](bool) { ++done; });
-    std::this_thread::sleep_for(30ms);
-    const auto t0 = Clock::now();
-    link.com.reset();  // destroyed mid-string: must not hang
-    EXPECT_LT(msSince(t0), 200);
-    EXPECT_EQ(done.load(), 0);
 }
 
 // The module's end vanishing (the pseudo-terminal's master closed) is a lost line: said once in
