@@ -33,6 +33,7 @@
 #include "monitor/monitor_doc.h"
 #include "monitor/monitor_view.h"
 #include "monitor/debug_session.h"
+#include "monitor/srecord.h"
 #include "korvan_doc.h"
 #include "program_image.h"
 
@@ -43,33 +44,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The S-record file's data as the monitor must receive it: whole contiguous records merged into
-// blocks of at most 1017 bytes (4-byte address, 2-byte count, data), computed here from the
-// records themselves.
+// The S-record file's blocks, header and data, one after the other as the monitor must receive
+// them (how the reader merges records into blocks is checked by its own tests).
 QByteArray expectedBlocks(const QString& absPath, uint32_t* entry) {
-    QByteArray stream, data;
-    uint32_t start = 0, next = 0;
-    auto flush = [&] {
-        if (data.isEmpty()) return;
-        const char head[6] = {char(start >> 24), char(start >> 16),      char(start >> 8),
-                              char(start),       char(data.size() >> 8), char(data.size())};
-        stream += QByteArray(head, 6) + data;
-        data.clear();
-    };
-    for (const QByteArray& raw : readFile(absPath).split('\n')) {
-        const QByteArray line = raw.trimmed();
-        if (line.startsWith("S7")) *entry = line.mid(4, 8).toUInt(nullptr, 16);
-        if (!line.startsWith("S3")) continue;
-        const int count = line.mid(2, 2).toInt(nullptr, 16) - 5;
-        const uint32_t address = line.mid(4, 8).toUInt(nullptr, 16);
-        const QByteArray bytes = QByteArray::fromHex(line.mid(12, 2 * count));
-        // A record that would take the block past 1017 bytes, or that leaves a gap, starts the next.
-        if (data.size() + bytes.size() > 1017 || (!data.isEmpty() && address != next)) flush();
-        if (data.isEmpty()) start = address;
-        data += bytes;
-        next = address + uint32_t(bytes.size());
-    }
-    flush();
+    SRecord reader(QFile::encodeName(absPath).toStdString());
+    QByteArray stream;
+    unsigned char block[kBlockBufferSize];
+    int length = 0;
+    uint32_t address = 0;
+    while (reader.NextBlock(block, length, address)) stream.append(reinterpret_cast<const char*>(block), length);
+    *entry = reader.EntryAddress();
     return stream;
 }
 
@@ -275,18 +259,11 @@ class TstMonitor : public QObject, public Workbench {
         QFile::copy(QStringLiteral(KORVAN_EXAMPLES_DIR "/c/main.c"), path(u"main.c"_s));
         return path(u"main.c"_s);
     }
-    // Downloads a program through the monitor window until the module has its entry in PC.
-    bool downloaded(const QString& abs, const QByteArray& pcSet) {
-        QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
-        return simReceives(pcSet, 5000) && QTest::qWaitFor([] { return !QApplication::activeModalWidget(); }, 5000);
-    }
 
     // The 1-based line of file that holds text.
     static int lineOf(const QString& file, const QString& text) {
-        const QStringList lines = QString::fromLatin1(readFile(file)).split(u'\n');
-        for (int i = 0; i < lines.size(); ++i)
-            if (lines.at(i).contains(text)) return i + 1;
-        return 0;
+        const QString all = QString::fromLatin1(readFile(file));
+        return all.contains(text) ? int(all.left(all.indexOf(text)).count(u'\n')) + 1 : 0;
     }
     DebugSession* session() const { return DebugSession::of(*app); }
     // Runs a debug command and waits until its stop was shown and the module has taken every
@@ -369,12 +346,28 @@ private slots:
 
     // The terminal against the simulated module: the opening line, "ve" sent by the start-up
     // sequence, typed keys going out unechoed, one window however often it is asked for, and
-    // the configuration command disabled while it exists.
+    // the configuration command disabled while it exists. The status bar shows the caret's line
+    // and column of the active editor (a new document at line 1); under the monitor window the
+    // last line stays and the column goes.
     void terminalWindow() {
         startSimulator();
         start();
+        auto* line = frame()->findChild<QLabel*>(u"CaretPane"_s);
+        auto* column = frame()->findChild<QLabel*>(u"ColumnPane"_s);
+        app->newSourceDocument();
+        QCOMPARE(line->text(), u"ligne=1"_s);
+        QCOMPARE(column->text(), u"col=1"_s);
+        QTest::keyClicks(activeView(), u"\tab"_s);
+        QCOMPARE(column->text(), u"col=11"_s);  // the tab reaches column 9
+        QTest::keyClick(activeView(), Qt::Key_Return);
+        QTest::keyClicks(activeView(), u"xyz"_s);
+        QCOMPARE(line->text(), u"ligne=2"_s);
+        QCOMPARE(column->text(), u"col=4"_s);
         QVERIFY(frame()->commandState(cmd::kConfigMonitor).enabled);
         QVERIFY(openMonitor());
+        frame()->updateCommandUi();
+        QCOMPARE(line->text(), u"ligne=2"_s);
+        QCOMPARE(column->text(), QString());
         QCOMPARE(frame()->activeChild()->documentTitle(), u"Moniteur"_s);
         QVERIFY(screenShows(u"Ouverture du port "_s + path(u"line"_s)));
         QVERIFY(!frame()->commandState(cmd::kConfigMonitor).enabled);
@@ -390,7 +383,7 @@ private slots:
 
         ViewMonitor* first = monitor();
         QVERIFY(openMonitor());
-        QCOMPARE(windowCount(), 1);
+        QCOMPARE(windowCount(), 2);  // the editor's and the monitor's
         QCOMPARE(monitor(), first);
         // The reload of an open window runs the start-up sequence again.
         QVERIFY(QTest::qWaitFor([&] { return traced() == "ve\rdr\rve\r"; }, 3000));
@@ -533,30 +526,6 @@ private slots:
 
         m_fake->vanish();
         QTRY_VERIFY(status()->text().contains(u"liaison perdue"_s));
-    }
-
-    // The status bar shows the caret's line and column of the active editor (a new document at
-    // line 1); under the monitor window the last line stays and the column goes.
-    void statusBarLineAndColumn() {
-        usePort(path(u"no-such-port"_s), 0);
-        start();
-        auto* line = frame()->findChild<QLabel*>(u"CaretPane"_s);
-        auto* column = frame()->findChild<QLabel*>(u"ColumnPane"_s);
-        app->newSourceDocument();
-        CKorvanView* view = activeView();
-        QVERIFY(view);
-        QCOMPARE(line->text(), u"ligne=1"_s);
-        QCOMPARE(column->text(), u"col=1"_s);
-        QTest::keyClicks(view, u"\tab"_s);
-        QCOMPARE(column->text(), u"col=11"_s);  // the tab reaches column 9
-        QTest::keyClick(view, Qt::Key_Return);
-        QTest::keyClicks(view, u"xyz"_s);
-        QCOMPARE(line->text(), u"ligne=2"_s);
-        QCOMPARE(column->text(), u"col=4"_s);
-        QVERIFY(openMonitor());
-        frame()->updateCommandUi();
-        QCOMPARE(line->text(), u"ligne=2"_s);
-        QCOMPARE(column->text(), QString());
     }
 
     // A port that cannot be opened shows the two lines in the terminal and, with detection on,
@@ -729,31 +698,28 @@ private slots:
         QFETCH(QString, story);
         QFETCH(QString, shown);
         const bool answerFirst = story == "silence"_L1 || story == "vanish"_L1;
-        QString message;
         if (answerFirst) {
             openOnFake();
-            if (story == "vanish"_L1) {
-                m_fake->vanish();
-                QVERIFY(screenShows(u"Liaison perdue avec le module"_s));
-            }
-            m_fake->answerVe = false;
-            answerBox(&message, QMessageBox::Cancel);
-            QVERIFY(frame()->runCommand(cmd::kReload));
         } else {
             m_fake = std::make_unique<FakeModule>(path(u"line"_s));
-            m_fake->answerVe = false;
             usePort(path(u"line"_s), 1, 0);
             start();
             if (story == "english"_L1) frame()->runCommand(cmd::kLanguageEnglish);
-            if (story == "retry"_L1)
-                whenModal<QMessageBox>([&message](QMessageBox* box) {
-                    QTimer::singleShot(0, box->button(QMessageBox::Retry), &QAbstractButton::click);
-                    answerBox(&message, QMessageBox::Cancel);
-                });
-            else
-                answerBox(&message, QMessageBox::Cancel);
-            frame()->runCommand(cmd::kMonitorWindow);
         }
+        m_fake->answerVe = false;
+        if (story == "vanish"_L1) {
+            m_fake->vanish();
+            QVERIFY(screenShows(u"Liaison perdue avec le module"_s));
+        }
+        QString message;
+        if (story == "retry"_L1)
+            whenModal<QMessageBox>([&message](QMessageBox* box) {
+                QTimer::singleShot(0, box->button(QMessageBox::Retry), &QAbstractButton::click);
+                answerBox(&message, QMessageBox::Cancel);
+            });
+        else
+            answerBox(&message, QMessageBox::Cancel);
+        QVERIFY(frame()->runCommand(answerFirst ? cmd::kReload : cmd::kMonitorWindow));
         QTRY_VERIFY_WITH_TIMEOUT(!message.isEmpty(), 4000);
         QCOMPARE(message, shown);
         QTest::qWait(1200);  // after Cancel nothing more goes out
@@ -792,8 +758,10 @@ private slots:
         for (const QString& step : steps) {
             const int dumpsBefore = dumps;
             const QByteArray sentBefore = traced();
-            if (step == "download"_L1) {
-                QVERIFY(downloaded(abs, "PC=802010\r"));
+            if (step == "download"_L1) {  // until the module has the entry in PC
+                QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
+                QVERIFY(simReceives("PC=802010\r", 5000));
+                QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 5000);
                 continue;
             }
             if (step == "dump"_L1)
