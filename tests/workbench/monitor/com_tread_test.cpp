@@ -6,7 +6,6 @@
 #include <sys/ioctl.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
@@ -19,6 +18,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "../../support/process.h"
 
 using korvan::monitor::ComTread;
 using namespace std::chrono_literals;
@@ -96,15 +97,9 @@ struct Link {
     }
     void send(const std::string& s) { ASSERT_EQ(::write(master, s.data(), s.size()), ssize_t(s.size())); }
     std::string received() { return doc.get(&FakeDocument::text).substr(opening.size()); }
-    std::string read(std::size_t count, std::chrono::milliseconds limit = 2000ms) {  // from the channel
-        std::string got;
-        for (const auto until = Clock::now() + limit; got.size() < count && Clock::now() < until;) {
-            pollfd p{master, POLLIN, 0};
-            char buf[512];
-            if (::poll(&p, 1, 10) > 0)
-                if (const ssize_t n = ::read(master, buf, sizeof buf); n > 0) got.append(buf, std::size_t(n));
-        }
-        return got;
+    // What the channel sent, until `until` or the time is up.
+    std::string read(std::string_view until, std::chrono::milliseconds limit = 2000ms) const {
+        return korvan::test::Process::drain(master, limit, until);
     }
 };
 
@@ -123,7 +118,7 @@ TEST(ComTread, CommandSentBeforeTheLineIsConfiguredArrives) {
     for (int i = 0; i < 20; ++i) {
         Link link;
         link.com->WriteBytes("ve\r");
-        ASSERT_EQ(link.read(3, 1000ms), "ve\r") << "attempt " << i;
+        ASSERT_EQ(link.read("ve\r", 1000ms), "ve\r") << "attempt " << i;
     }
 }
 
@@ -151,7 +146,7 @@ TEST(ComTread, BytesBothWaysPacingDroppingAndTheExclusiveLine) {
     link.com->WriteBytes("a\r\nb\x11");
     link.com->SendChar('c', [&] { ++done; });
     EXPECT_LT(msSince(t0), 20);
-    EXPECT_EQ(link.read(16), "0123456789a\r\nb\x11\x63");  // \x63: the 'c'
+    EXPECT_EQ(link.read("\x11" "c"), "0123456789a\r\nb\x11" "c");
     ASSERT_TRUE(link.com->WaitIdle(2000));
     EXPECT_GE(msSince(t0), 110);  // 11 paced characters
     EXPECT_EQ(done.load(), 2);
@@ -160,7 +155,7 @@ TEST(ComTread, BytesBothWaysPacingDroppingAndTheExclusiveLine) {
     link.com->SendString("dropped", [&] { ++done; });
     link.com->DropPending();
     ASSERT_TRUE(link.com->WaitIdle(1000));
-    EXPECT_EQ(link.read(1, 50ms), "");
+    EXPECT_EQ(link.read({}, 50ms), "");
     link.com->SendString(std::string(200, 'z'), [&] { ++done; });  // about two seconds of pacing
     link.com->WriteBlockAck("blk", [&](bool) { ++done; });
     std::this_thread::sleep_for(30ms);
@@ -190,12 +185,13 @@ TEST(ComTread, AcknowledgementIsOnlyTheFirstByteOfAChunkWhileABlockWaits) {
         ASSERT_TRUE(waitFor([&] { return link.received() == c.before; }));
         std::atomic<int> result{-1};
         std::atomic<long long> elapsed{0};
+        const std::string block("\x00\x01\x00\x00\x00\x02\xAB\xCD", 8);
         const auto t0 = Clock::now();
-        link.com->WriteBlockAck(std::string("\x00\x01\x00\x00\x00\x02\xAB\xCD", 8), [&](bool ack) {
+        link.com->WriteBlockAck(block, [&](bool ack) {
             elapsed = msSince(t0);
             result = ack;
         });
-        ASSERT_EQ(link.read(8).size(), 8u);
+        ASSERT_EQ(link.read(block), block);
         link.send(c.reply);
         ASSERT_TRUE(link.com->WaitIdle(3000));
         EXPECT_EQ(result.load(), c.acknowledged ? 1 : 0);
@@ -223,7 +219,7 @@ TEST(ComTread, DrainsInChunksOfAtMost100AndTheAcknowledgementAfterThem) {
         std::this_thread::sleep_for(100ms);
         link.doc.setHold(false);
     });
-    EXPECT_EQ(link.read(3), "blk");
+    EXPECT_EQ(link.read("blk"), "blk");
     link.send(".");
     release.join();
     ASSERT_TRUE(link.com->WaitIdle(3000));
@@ -298,7 +294,7 @@ TEST(ComTread, LostLineIsReportedOnceAndEndsTheAcknowledgementWait) {
                 waited = msSince(t0);
                 ack = a;
             });
-            ASSERT_EQ(link.read(3), "blk");
+            ASSERT_EQ(link.read("blk"), "blk");
         }
         link.closeMaster();
         ASSERT_TRUE(waitFor([&] { return !link.com->IsReceiving(); }));

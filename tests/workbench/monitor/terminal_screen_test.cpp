@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -195,26 +193,10 @@ TEST(TerminalScreen, GivesTheTextOfSelectionsAndClearsItsHistory) {
     EXPECT_TRUE(screen.capturing());
 }
 
-// The log appends what it is given to the file, across openings, and a write that fails stops it
-// and says why instead of losing data silently.
-TEST(ReceiveLog, AppendsAndReportsFailures) {
-    const std::string path = ::testing::TempDir() + "receive_log_test.log";
-    std::remove(path.c_str());
-    const std::string binary("a\0\r\n\x1b\xff", 6);
-    {
-        ReceiveLog log;
-        ASSERT_TRUE(log.open(path));
-        EXPECT_TRUE(log.write("first "));
-        EXPECT_TRUE(log.write(binary));
-    }
+// A log that cannot be opened or written says why and stops instead of losing data silently
+// (what it appends to a file is checked byte for byte by the monitor window's log test).
+TEST(ReceiveLog, ReportsFailures) {
     ReceiveLog log;
-    ASSERT_TRUE(log.open(path));
-    EXPECT_TRUE(log.write("again"));
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    EXPECT_EQ(content.str(), "first " + binary + "again");
-
     EXPECT_FALSE(log.open(::testing::TempDir() + "no-such-folder/x.log"));
     EXPECT_EQ(log.errorCode(), ENOENT);
     EXPECT_FALSE(log.isOpen());
@@ -224,5 +206,4 @@ TEST(ReceiveLog, AppendsAndReportsFailures) {
         EXPECT_FALSE(log.isOpen());
         EXPECT_FALSE(log.write("more"));
     }
-    std::remove(path.c_str());
 }
