@@ -129,16 +129,9 @@ private:
 
 #ifdef KORVAN_SIM_PATH
 // korvan-sim with the given arguments.
-class Simulator : public Process {
-public:
+struct Simulator : Process {
     explicit Simulator(std::vector<std::string> args, std::vector<std::string> locale = {"LC_ALL=C"})
-        : Process(withProgram(std::move(args)), std::move(locale)) {}
-
-private:
-    static std::vector<std::string> withProgram(std::vector<std::string> args) {
-        args.insert(args.begin(), KORVAN_SIM_PATH);
-        return args;
-    }
+        : Process((args.insert(args.begin(), KORVAN_SIM_PATH), std::move(args)), std::move(locale)) {}
 };
 #endif
 
@@ -180,18 +173,18 @@ struct TempDir {
 // the type says, count and checksum computed.
 inline std::string srecord(int type, std::uint32_t address, const std::vector<std::uint8_t>& data = {}) {
     const int width = type == 2 || type == 8 ? 3 : type == 3 || type == 7 ? 4 : 2;
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(width + data.size() + 1)};
-    for (int i = width - 1; i >= 0; --i) bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (std::uint8_t b : bytes) sum += b;
-    bytes.push_back(static_cast<std::uint8_t>(~sum));
     std::string line = "S" + std::to_string(type);
-    char hex[3];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(hex, sizeof hex, "%02X", b);
+    unsigned sum = 0;
+    const auto put = [&](unsigned byte) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", byte & 0xFF);
         line += hex;
-    }
+        sum += byte & 0xFF;
+    };
+    put(static_cast<unsigned>(width + data.size() + 1));
+    for (int i = width - 1; i >= 0; --i) put(address >> (8 * i));
+    for (std::uint8_t b : data) put(b);
+    put(~sum);
     return line;
 }
 
