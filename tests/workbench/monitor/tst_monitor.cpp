@@ -83,7 +83,6 @@ public:
         if (m_master >= 0) ::close(m_master);
         m_master = -1;
     }
-    // Sends bytes to the workbench as the module would.
     void send(const QByteArray& bytes) {
         if (m_master < 0) return;
         sent += bytes;
@@ -769,12 +768,10 @@ private slots:
         QCOMPARE(cpu->findChild<QListWidget*>(u"stackList"_s)->item(0)->text(), u"SS = 00880000"_s);
         QCOMPARE(cpu->findChild<QLineEdit*>(u"ccrEdit"_s)->text(), u"-----"_s);
 
-        // D3 edited to 1234: the row changes and the set command goes out; a typed value that
-        // is not hexadecimal is refused.
+        // D3 edited to 1234: the dialog opens on the value (focused, not the register's name); the
+        // row changes and the set command goes out; a typed value that is not hexadecimal is refused.
         auto answerModify = [](const QString& value) {
             whenModal<ModifRegistre>([value](ModifRegistre* dlg) {
-                // The value is what gets typed: the focus is there, not on the register's name, and
-                // it starts as the register's value.
                 auto* edit = dlg->findChild<QLineEdit*>(u"valueEdit"_s);
                 QCOMPARE(dlg->focusWidget(), edit);
                 QCOMPARE(edit->text(), u"00000000"_s);
@@ -885,7 +882,6 @@ private slots:
         QTRY_VERIFY(!session()->busy());
         for (int line : {sumLine, addLine})
             QCOMPARE(memoryWord(addressOf(sumInc, line)), original(addressOf(sumInc, line)));
-        // Run to the caret's line.
         caretTo(mainView, leaLine);
         QVERIFY(debugCommand(cmd::kDebugRunToCursor));
         QCOMPARE(reg(kRegPC), addressOf(mainSrc, leaLine));
