@@ -204,14 +204,15 @@ TEST(Cpu32Instructions, TableLookupAndBounds) {
 
 TEST(Cpu32Run, CountAndWatchedRange) {
     Fixture f({0x4E71, 0x4E71, 0x4EF9, 0x0080, 0x0400});  // NOP, NOP, JMP $800400
-    f.cpu.setWatchRange(0x800400, 0x801FFF);
+    // The jump lands just below the range; the ORI.B #0,D0 (zero words) there takes the PC in.
+    f.cpu.setWatchRange(0x800402, 0x801FFF);
     const RunResult two = f.cpu.run(2);
     EXPECT_EQ(two.reason, RunReason::Count);
     EXPECT_EQ(two.executed, 2u);
     const RunResult rest = f.cpu.run(100);
     EXPECT_EQ(rest.reason, RunReason::Watch);
-    EXPECT_EQ(rest.executed, 1u);
-    EXPECT_EQ(f.cpu.regs().pc, 0x800400u);
+    EXPECT_EQ(rest.executed, 2u);
+    EXPECT_EQ(f.cpu.regs().pc, 0x800404u);
 }
 
 // The direct RAM window must answer exactly as the bus, and run() as step() by step: each
