@@ -13,6 +13,10 @@
 #include "../../support/table.h"
 
 using namespace cpu32;
+using korvan::test::hex;
+using korvan::test::readTable;
+using korvan::test::Row;
+using korvan::test::words;
 
 namespace {
 
@@ -42,9 +46,7 @@ struct Fixture {
 };
 
 TEST(Cpu32Exceptions, VectorsAndFrames) {
-    using korvan::test::hex;
-    using korvan::test::words;
-    for (const korvan::test::Row& row : korvan::test::readTable(KORVAN_CPU32_TEST_DATA "/exceptions.txt", 7)) {
+    for (const Row& row : readTable(KORVAN_CPU32_TEST_DATA "/exceptions.txt", 7)) {
         SCOPED_TRACE(row[0]);
         const std::vector<uint16_t> frame = words(row[6]);
         const unsigned vector = std::stoul(row[5]);
@@ -73,30 +75,18 @@ TEST(Cpu32Exceptions, UnreachableStackHalts) {
 }
 
 TEST(Cpu32Exceptions, RteRestoresFormatsAndSwitchesStacks) {
-    struct Row {
-        const char* name;
-        std::vector<uint16_t> frame;
-        uint32_t pc, sp;
-        uint16_t sr;
-        uint8_t vector;  // 0: returned
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"format 0 back to user", {0x0015, 0x0080, 0x2100, 0x0080}, 0x802100, kUsp, 0x0015, 0},
-        {"format 2 stays supervisor", {0x2704, 0x0080, 0x2200, 0x2014, 0x0080, 0x21FE}, 0x802200, kSsp, 0x2704, 0},
-        {"unknown format", {0x2700, 0x0080, 0x2100, 0x7000}, kHandlers + 4 * 14, kSsp - 16, 0x2700, 14},
-    };
-    // clang-format on
-    for (const auto& row : rows) {
+    for (const Row& row : readTable(KORVAN_CPU32_TEST_DATA "/returns.txt", 6)) {
+        SCOPED_TRACE(row[0]);
+        const std::vector<uint16_t> frame = words(row[1]);
+        const unsigned vector = std::stoul(row[5]);
         Fixture f({0x4E73});
-        f.cpu.setSupervisorStack(kSsp - 2 * uint32_t(row.frame.size()));
-        for (size_t i = 0; i < row.frame.size(); ++i) f.bus.poke16(f.cpu.regs().a[7] + 2 * uint32_t(i), row.frame[i]);
-        const StepResult s = f.cpu.step();
-        EXPECT_EQ(s.vector, row.vector) << row.name;
-        EXPECT_EQ(f.cpu.regs().pc, row.pc) << row.name;
-        EXPECT_EQ(f.cpu.regs().a[7], row.sp) << row.name;
-        EXPECT_EQ(f.cpu.regs().sr, row.sr) << row.name;
-        EXPECT_EQ(f.cpu.supervisorStack(), row.vector ? kSsp - 16 : kSsp) << row.name;
+        f.cpu.setSupervisorStack(kSsp - 2 * uint32_t(frame.size()));
+        for (size_t i = 0; i < frame.size(); ++i) f.bus.poke16(f.cpu.regs().a[7] + 2 * uint32_t(i), frame[i]);
+        EXPECT_EQ(f.cpu.step().vector, vector);
+        EXPECT_EQ(f.cpu.regs().pc, hex(row[2]));
+        EXPECT_EQ(f.cpu.regs().a[7], hex(row[3]));
+        EXPECT_EQ(f.cpu.regs().sr, hex(row[4]));
+        EXPECT_EQ(f.cpu.supervisorStack(), vector ? kSsp - 16 : kSsp);
     }
 }
 
@@ -160,45 +150,20 @@ TEST(Cpu32Supervisor, StopAndLowPowerStop) {
     }
 }
 
-// Table lookups and CMP2.B on the bytes at kData (A0): D1 afterwards and the flags the
-// instruction defines (CMP2 leaves N and V undefined).
 TEST(Cpu32Instructions, TableLookupAndBounds) {
-    struct Row {
-        const char* name;
-        std::vector<uint16_t> code;
-        std::vector<uint8_t> table;
-        uint32_t d1, d2, d3, result;
-        uint8_t ccr, ccrMask;
-    };
-    const std::vector<uint16_t> cmp2{0x00D0, 0x1000};  // CMP2.B (A0),D1
-    // clang-format off
-    const Row rows[] = {
-        // Index 1, fraction 1/2: 20 + 20/2.
-        {"TBLU.B rounded from the table", {0xF810, 0x1100}, {10, 20, 40}, 0x12340180, 0, 0, 0x1234011E, 0, 0x1F},
-        {"TBLUN.B keeps the fraction", {0xF810, 0x1500}, {10, 20, 40}, 0x12340180, 0, 0, 0x00001E00, 0, 0x1F},
-        // -10 + 15 * 128/256 = -10 + 7.5, the half rounded away from zero: -2.
-        {"TBLS.B between registers", {0xF802, 0x1803}, {}, 0x12345680, 0xF6, 0x05, 0x123456FE, 0x08, 0x1F},
-        {"TBLSN.W sign-extends 24 bits", {0xF802, 0x1C43}, {}, 0x00000040, 0xFF9C, 0x0064, 0xFFFFCE00, 0x08, 0x1F},
-        {"CMP2 inside", cmp2, {10, 20}, 15, 0, 0, 15, 0, 0x05},
-        {"CMP2 on the lower bound", cmp2, {10, 20}, 10, 0, 0, 10, 0x04, 0x05},
-        {"CMP2 on the upper bound", cmp2, {10, 20}, 20, 0, 0, 20, 0x04, 0x05},
-        {"CMP2 above", cmp2, {10, 20}, 21, 0, 0, 21, 0x01, 0x05},
-        {"CMP2 signed range inside", cmp2, {0xF0, 0x10}, 0xFB, 0, 0, 0xFB, 0, 0x05},
-        {"CMP2 signed range above", cmp2, {0xF0, 0x10}, 0x20, 0, 0, 0x20, 0x01, 0x05},
-    };
-    // clang-format on
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        Fixture f(row.code);
-        for (size_t i = 0; i < row.table.size(); ++i) f.bus.poke8(kData + uint32_t(i), row.table[i]);
+    for (const Row& row : readTable(KORVAN_CPU32_TEST_DATA "/lookups.txt", 9)) {
+        SCOPED_TRACE(row[0]);
+        Fixture f(words(row[1]));
+        uint32_t at = kData;
+        for (uint16_t byte : words(row[2])) f.bus.poke8(at++, uint8_t(byte));
         Registers& r = f.cpu.regs();
         r.a[0] = kData;
-        r.d[1] = row.d1;
-        r.d[2] = row.d2;
-        r.d[3] = row.d3;
+        r.d[1] = hex(row[3]);
+        r.d[2] = hex(row[4]);
+        r.d[3] = hex(row[5]);
         ASSERT_EQ(f.cpu.step().status, StepStatus::Normal);
-        EXPECT_EQ(r.d[1], row.result);
-        EXPECT_EQ(r.sr & row.ccrMask, row.ccr);
+        EXPECT_EQ(r.d[1], hex(row[6]));
+        EXPECT_EQ(r.sr & hex(row[8]), hex(row[7]));
     }
 }
 
@@ -220,41 +185,20 @@ TEST(Cpu32Run, CountAndWatchedRange) {
 // bytes past kData (the stack stays behind the bus). The window has its own copy of the RAM
 // with different bytes past its end, so an access the window should refuse shows.
 TEST(Cpu32Run, RamWindowAnswersAsTheBus) {
-    struct Row {
-        const char* name;
-        std::vector<uint16_t> code;
-        uint16_t sr;
-        uint32_t a0;
-        uint64_t count;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"long read straddling the window's end", {0x2010, 0x4E71}, 0x2700, kData, 2},   // MOVE.L (A0),D0
-        {"long write straddling the window's end", {0x2080, 0x4E71}, 0x2700, kData, 2},  // MOVE.L D0,(A0)
-        {"odd word read in the window", {0x3010, 0x4E71}, 0x2700, kData - 3, 2},         // MOVE.W (A0),D0
-        {"odd word write in the window", {0x3080, 0x4E71}, 0x2700, kData - 3, 2},        // MOVE.W D0,(A0)
-        {"byte read past the window", {0x1028, 0x0002, 0x4E71}, 0x2700, kData, 2},       // MOVE.B 2(A0),D0
-        {"bus error past memory", {0x2010, 0x4E71}, 0x2700, kRam + 0x7FFFE, 2},
-        {"odd jump target", {0x4ED0}, 0x2700, kCode + 1, 3},                             // JMP (A0)
-        {"traced instructions", {0x4E71, 0x4E71}, 0xA700, 0, 3},
-        {"trace switched on by MOVE to SR", {0x46FC, 0xA700, 0x4E71, 0x4E71}, 0x2700, 0, 4},
-        {"STOP", {0x4E72, 0x2000, 0x4E71}, 0x2700, 0, 4},
-        {"count reached", {0x4E71, 0x4E71, 0x4E71}, 0x2700, 0, 2},
-    };
-    // clang-format on
     constexpr uint32_t kWindowSize = kData + 2 - kRam;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const Row& row : readTable(KORVAN_CPU32_TEST_DATA "/ram_window.txt", 5)) {
+        SCOPED_TRACE(row[0]);
+        const uint64_t count = std::stoull(row[4]);
         // Count, reason, vector, D0, PC, SR, A7, the frames stacked and what the run wrote to
         // either copy (an access the window refuses goes to the bus).
         std::tuple<uint64_t, int, int, uint32_t, uint32_t, uint16_t, uint32_t, std::vector<uint16_t>,
                    std::vector<uint8_t>>
             seen[2];
         for (int windowed = 0; windowed < 2; ++windowed) {
-            Fixture f(row.code, row.sr);
+            Fixture f(words(row[1]), uint16_t(hex(row[2])));
             f.bus.poke32(kData, 0x11223344);
             f.bus.poke32(kData - 4, 0x55667788);
-            f.cpu.regs().a[0] = row.a0;
+            f.cpu.regs().a[0] = hex(row[3]);
             f.cpu.regs().d[0] = 0xA1B2C3D4;
             const std::vector<uint8_t> before(f.bus.at(kData - 4), f.bus.at(kData + 4));
             std::vector<uint8_t> host(f.bus.at(kRam), f.bus.at(kRam) + kWindowSize);
@@ -262,9 +206,9 @@ TEST(Cpu32Run, RamWindowAnswersAsTheBus) {
             RunResult got;
             if (windowed) {
                 f.cpu.setRamWindow(host.data(), kRam, kWindowSize);
-                got = f.cpu.run(row.count);
+                got = f.cpu.run(count);
             }
-            for (; !windowed && got.executed < row.count; ++got.executed) {
+            for (; !windowed && got.executed < count; ++got.executed) {
                 const StepResult s = f.cpu.step();
                 if (s.status == StepStatus::Normal) continue;
                 got.reason = s.status == StepStatus::Exception ? RunReason::Exception
