@@ -34,6 +34,12 @@ std::string talk(const FileDescriptor& port, std::string_view bytes, std::string
     return Simulator::drain(port.get(), limit, until);
 }
 
+// The blank-separated words of a field.
+std::vector<std::string> split(const std::string& field) {
+    std::istringstream words(field);
+    return {std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+}
+
 // The download of a program to $802000 in one block, with the CR that ends it.
 std::string download(const std::string& program) {
     return std::string("LO\r\x16\x00\x80\x20\x00\x00", 9) + char(program.size()) + program + "\r";
@@ -117,8 +123,7 @@ TEST(Line, SilentModuleSaysNothing) {
 TEST(Line, CommandLine) {
     for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/command_line.txt", 5)) {
         SCOPED_TRACE(row[0]);
-        std::istringstream words(row[1]);
-        Simulator sim({std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()});
+        Simulator sim(split(row[1]));
         std::string out = row[3];
         if (const std::size_t at = out.find("$VERSION"); at != std::string::npos) out.replace(at, 8, KORVAN_VERSION);
         EXPECT_TRUE(sim.output().starts_with(out));
@@ -131,39 +136,20 @@ TEST(Line, CommandLine) {
 // then LANG), sent in Latin-1; the prompt and the dump stay as they are. The program is served
 // while it runs: it reads a character from the line, echoes it and ends with it as its status.
 TEST(Line, LanguageFromTheOptionOrTheLocale) {
-    struct Row {
-        const char* name;
-        std::vector<std::string> args, locale;
-        bool french;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"C locale", {}, {"LC_ALL=C"}, false},
-        {"no locale at all", {}, {}, false},
-        {"French LANG", {}, {"LANG=fr_FR.UTF-8"}, true},
-        {"LC_MESSAGES before LANG", {}, {"LC_MESSAGES=fr_CA.UTF-8", "LANG=en_US.UTF-8"}, true},
-        {"LC_ALL before the others", {}, {"LC_ALL=en_GB.UTF-8", "LC_MESSAGES=fr_FR", "LANG=fr_FR"}, false},
-        {"empty LC_ALL passed over", {}, {"LC_ALL=", "LANG=fr_BE"}, true},
-        {"--lang en over a French locale", {"--lang", "en"}, {"LANG=fr_FR.UTF-8"}, false},
-        {"--lang=fr over the C locale", {"--lang=fr"}, {"LC_ALL=C"}, true},
-    };
-    // clang-format on
     // Functions 3 (read into D1), 1 (write D1) and 0 (end with the status D1.B).
     const std::string program("\x70\x03\x4E\x4F\x70\x01\x4E\x4F\x70\x00\x4E\x4F", 12);
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::vector<std::string> args = row.args;
-        args.insert(args.end(), {"--line-bps", "0"});
-        Simulator sim(args, row.locale);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/line_languages.txt", 4)) {
+        SCOPED_TRACE(row[0]);
+        Simulator sim(split(row[1] + " --line-bps 0"), split(row[2]));
+        const bool french = row[3] == "fr";
         const FileDescriptor port = openPort(sim.firstLine());
-        const std::string banner =
-            row.french ? "tapez he pour la liste des commandes" : "type he for the list of commands";
+        const std::string banner = french ? "tapez he pour la liste des commandes" : "type he for the list of commands";
         EXPECT_TRUE(talk(port, "\r", ">>-> \r\n>>-> ").ends_with("\r\n" + banner + "\r\n>>-> \r\n>>-> "));
-        EXPECT_NE(talk(port, download(program), ">>-> ").find(row.french ? "12 octets" : "loaded 12 bytes"),
+        EXPECT_NE(talk(port, download(program), ">>-> ").find(french ? "12 octets" : "loaded 12 bytes"),
                   std::string::npos);
         EXPECT_EQ(talk(port, "GO 802000\r", "GO 802000\r\n", 1s), "GO 802000\r\n");
         const std::string run = talk(port, "A", ">>-> ");
-        const std::string ended = row.french ? "programme termin\xE9 avec le code 65" : "program ended with status 65";
+        const std::string ended = french ? "programme termin\xE9 avec le code 65" : "program ended with status 65";
         EXPECT_TRUE(run.starts_with("A\r\n" + ended + "\r\nD0=00000000 D1=00000041")) << run;
         EXPECT_TRUE(run.ends_with("\r\n>>-> ")) << run;
     }

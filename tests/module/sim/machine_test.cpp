@@ -1,6 +1,7 @@
 // Memory map, serial registers and reset state of the simulated module.
 #include <gtest/gtest.h>
 
+#include "../../support/table.h"
 #include "machine.h"
 
 namespace korvan::sim {
@@ -28,36 +29,20 @@ TEST(Machine, ResetState) {
 
 // Long writes then reads of every region: what comes back, or the bus error that writes nothing.
 TEST(Machine, MemoryMap) {
-    struct Row {
-        const char* name;
-        std::uint32_t writeAt, readAt;
-        bool ok;
-        std::uint32_t expected;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"ram start", 0x800000, 0x800000, true, 0xCAFEBABE},
-        {"ram last long", 0x87FFFC, 0x87FFFC, true, 0xCAFEBABE},
-        {"long across the end of ram", 0x87FFFE, 0x87FFFE, false, 0},
-        {"below ram", 0x7FFFFC, 0x7FFFFC, false, 0},
-        {"between ram and registers", 0x400000, 0x400000, false, 0},
-        {"on-chip register reads back", 0xFFFA00, 0xFFFA00, true, 0xCAFEBABE},
-        {"top byte not decoded", 0xFFFFFE00, 0x00FFFE00, true, 0xCAFEBABE},
-        {"long past the top of the map", 0xFFFFFE, 0xFFFFFE, false, 0},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/memory_map.txt", 5)) {
+        SCOPED_TRACE(row[0]);
+        const std::uint32_t writeAt = test::hex(row[1]);
+        const bool ok = row[3] == "yes";
         Machine m;
-        const bool wordFits = m.write16(row.writeAt, 0x1122);
-        EXPECT_EQ(m.write32(row.writeAt, 0xCAFEBABE), row.ok);
+        const bool wordFits = m.write16(writeAt, 0x1122);
+        EXPECT_EQ(m.write32(writeAt, 0xCAFEBABE), ok);
         std::uint32_t v = 0x55555555;
-        EXPECT_EQ(m.read32(row.readAt, v), row.ok);
-        EXPECT_EQ(v, row.ok ? row.expected : 0x55555555u);
+        EXPECT_EQ(m.read32(test::hex(row[2]), v), ok);
+        EXPECT_EQ(v, ok ? test::hex(row[4]) : 0x55555555u);
         std::uint8_t b = 0;
         if (wordFits) {
-            ASSERT_TRUE(m.read8(row.writeAt, b));
-            EXPECT_EQ(b, row.ok ? 0xCA : 0x11) << "big-endian, and a bus error writes nothing";
+            ASSERT_TRUE(m.read8(writeAt, b));
+            EXPECT_EQ(b, ok ? 0xCA : 0x11) << "big-endian, and a bus error writes nothing";
         }
     }
 }
