@@ -40,13 +40,6 @@ public:
     void raw(std::string_view bytes) {
         ASSERT_EQ(::send(m_fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
     }
-    static std::string frame(std::string_view payload) {
-        unsigned sum = 0;
-        for (char c : payload) sum += static_cast<unsigned char>(c);
-        char tail[4];
-        std::snprintf(tail, sizeof tail, "#%02x", sum & 0xFF);
-        return "$" + std::string(payload) + tail;
-    }
     // The next byte outside a packet ('+' or '-'), or nothing in time.
     std::optional<char> ack() {
         if (!fill()) return std::nullopt;
@@ -54,11 +47,17 @@ public:
         m_in.erase(0, 1);
         return c;
     }
-    // The next reply after the acknowledgement, 'O' console packets collected on the way.
-    std::string packet(std::string_view payload) {
-        raw(frame(payload));
-        return ack() == '+' ? reply() : "<no acknowledgement>";
+    // Frames and sends a packet: whether it was acknowledged.
+    bool sent(std::string_view payload) {
+        unsigned sum = 0;
+        for (char c : payload) sum += static_cast<unsigned char>(c);
+        char tail[4];
+        std::snprintf(tail, sizeof tail, "#%02x", sum & 0xFF);
+        raw("$" + std::string(payload) + tail);
+        return ack() == '+';
     }
+    // The next reply after the acknowledgement, 'O' console packets collected on the way.
+    std::string packet(std::string_view payload) { return sent(payload) ? reply() : "<no acknowledgement>"; }
     std::string reply() {
         for (;;) {
             std::size_t end;
@@ -142,8 +141,7 @@ TEST(GdbServer, InterruptsAndBadInput) {
     {
         Client gdb(port);
         ASSERT_EQ(gdb.packet("M802000,2:60fe"), "OK");  // BRA.S to itself
-        gdb.raw(Client::frame("c"));
-        EXPECT_EQ(gdb.ack(), '+');
+        EXPECT_TRUE(gdb.sent("c"));
         EXPECT_EQ(gdb.packet("g"), "E03") << "only the interrupt is taken while running";
         gdb.raw("\x03");
         EXPECT_EQ(gdb.reply(), "T02");
@@ -166,14 +164,12 @@ TEST(GdbServer, InterruptsAndBadInput) {
         // TRAP, so that continuing calls the service again.
         ASSERT_EQ(gdb.packet("M802000,4:70034e4f"), "OK");  // MOVEQ #3,D0; TRAP #15
         ASSERT_EQ(gdb.packet("P11=802000"), "OK");
-        gdb.raw(Client::frame("c"));
-        EXPECT_EQ(gdb.ack(), '+');
+        EXPECT_TRUE(gdb.sent("c"));
         gdb.raw("\x03");
         EXPECT_EQ(gdb.reply(), "T02");
         EXPECT_EQ(gdb.packet("p11"), "00802002");
 
-        gdb.raw(Client::frame("c"));
-        EXPECT_EQ(gdb.ack(), '+');
+        EXPECT_TRUE(gdb.sent("c"));
     }  // gone while the program runs
     Client again(port);
     EXPECT_EQ(again.packet("?"), "S05");

@@ -75,15 +75,10 @@ TEST(Monitor, DumpFieldsHaveTheirWidths) {
     const std::string out = f.send("dr\r");
     ASSERT_TRUE(out.starts_with("dr\r\n"));
     ASSERT_TRUE(out.ends_with("\r\n>>-> "));
-    std::vector<std::pair<std::string, std::string>> fields;  // label, digit pattern
-    for (int i = 0; i < 8; ++i) {
-        fields.emplace_back("D" + std::to_string(i) + "=", "[0-9A-F]{8}");
-        fields.emplace_back("A" + std::to_string(i) + "=", "[0-9A-F]{8}");
-    }
-    for (const char* label : {"PC=", "SS=", "US=", "VBR="}) fields.emplace_back(label, "[0-9A-F]{8}");
-    fields.emplace_back("SR=", "[0-9A-F]{4}");
-    fields.emplace_back("SFC=", "[01]{3}");
-    fields.emplace_back("DFC=", "[01]{3}");
+    std::vector<std::pair<std::string, std::string>> fields = {
+        {"PC=", "[0-9A-F]{8}"}, {"SS=", "[0-9A-F]{8}"}, {"US=", "[0-9A-F]{8}"}, {"VBR=", "[0-9A-F]{8}"},
+        {"SR=", "[0-9A-F]{4}"}, {"SFC=", "[01]{3}"},    {"DFC=", "[01]{3}"}};
+    for (int i = 0; i < 16; ++i) fields.emplace_back("DA"[i / 8] + std::to_string(i % 8) + "=", "[0-9A-F]{8}");
     for (const auto& [label, digits] : fields) {
         SCOPED_TRACE(label);
         // Exactly once (the workbench takes the first occurrence), its digits ending the field.
