@@ -64,34 +64,19 @@ TEST(Executor, ReadWaitsForACharacter) {
 // One instruction at a time: a trap counts as its handler's first step; the monitor's services
 // complete within the step.
 TEST(Executor, StepIsOneInstruction) {
-    struct Row {
-        const char* name;
-        std::initializer_list<std::uint16_t> code;
-        bool ownTrapHandler;
-        std::string output, reason;
-        std::uint32_t pc;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"plain instruction", {0x7241}, false, "", "", 0x802002},
-        {"service", {0x4E4F}, false, "\x01", "", 0x802002},
-        {"own handler entered", {0x4E40}, true, "", "", kData},
-        {"stop", {0x4AFC}, false, "", "ILLEGAL instruction at $00802000", 0x802000},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/executor_steps.txt", 6)) {
+        SCOPED_TRACE(row[0]);
         Machine m;
-        load(m, kOrigin, row.code);
+        load(m, kOrigin, test::words(row[1]));
         m.registers().d[0] = 1;
         m.registers().d[1] = 1;
-        if (row.ownTrapHandler) m.write32(0x800080, kData);
+        if (row[2] == "yes") m.write32(0x800080, kData);
         CpuExecutor executor;
         const Outcome outcome = executor.step(m);
         EXPECT_TRUE(outcome.stopped);
-        EXPECT_EQ(outcome.reason, row.reason);
-        EXPECT_EQ(m.serialOut(), row.output);
-        EXPECT_EQ(m.registers().pc, row.pc);
+        EXPECT_EQ(outcome.reason, row[4]);
+        EXPECT_EQ(m.serialOut(), row[3]);
+        EXPECT_EQ(m.registers().pc, test::hex(row[5]));
         EXPECT_EQ(m.registers().sr, 0x2700);
         EXPECT_EQ(executor.executed(), 1u);
     }
@@ -154,42 +139,30 @@ TEST(Executor, OutputWaitsForRoom) {
 // The monitor over the real executor: a stepped or running read waits while the line is
 // served; ESC leaves the program on its TRAP so that GO asks again.
 TEST(Executor, MonitorServesTheLineWhileAProgramWaits) {
-    struct Row {
-        const char* name;
-        std::string command, typed, expectPc, expectD1;
-        bool reasonLine;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"ss completes with the character", "ss\r", "q", "00802004", "00000071", false},
-        {"GO reads it and goes on", "GO\r", "q", "00802008", "00000071", true},
-        {"ESC while waiting", "GO\r", "\x1b", "00802002", "00000000", true},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/executor_waits.txt", 6)) {
+        SCOPED_TRACE(row[0]);
         Machine m;
         load(m, kOrigin, {0x7003, 0x4E4F, 0x7000, 0x4E4F});
         CpuExecutor executor;
         Monitor monitor(m, executor);
         monitor.feed("\r");
         monitor.takeOutput();
-        if (row.command == "ss\r") {  // step the TRAP itself
+        if (row[1] == "ss\r") {  // step the TRAP itself
             m.registers().pc = 0x802002;
             m.registers().d[0] = 3;
         }
-        monitor.feed(row.command);
+        monitor.feed(row[1]);
         for (int i = 0; i < 3; ++i) monitor.service();
         EXPECT_TRUE(monitor.waiting());
-        monitor.feed(row.typed);
+        monitor.feed(row[2]);
         monitor.service();
         EXPECT_FALSE(monitor.running());
         const std::string out = monitor.takeOutput();
-        EXPECT_NE(out.find("PC=" + row.expectPc), std::string::npos) << out;
-        EXPECT_NE(out.find("D1=" + row.expectD1), std::string::npos) << out;
+        EXPECT_NE(out.find("PC=" + row[3]), std::string::npos) << out;
+        EXPECT_NE(out.find("D1=" + row[4]), std::string::npos) << out;
         const bool hasReason =
             out.find("program ended") != std::string::npos || out.find("interrupted") != std::string::npos;
-        EXPECT_EQ(hasReason, row.reasonLine) << out;
+        EXPECT_EQ(hasReason, row[5] == "yes") << out;
     }
 }
 
