@@ -141,29 +141,18 @@ TEST(Monitor, AnswersInTheChosenLanguage) {
 }
 
 TEST(Monitor, RunningProgramOwnsTheLineUntilItStops) {
-    struct Row {
-        const char* name;
-        std::string during, output;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"input goes to the program", "ab", "GO\r\nAB\r\nprogram ended\r\n"},
-        {"ESC interrupts", "a\x1b", "GO\r\ninterrupted\r\n"},
-        {"Ctrl-C interrupts", "\x03", "GO\r\ninterrupted\r\n"},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const test::Row& row : test::readTable(KORVAN_SIM_TEST_DATA "/monitor_running.txt", 3)) {
+        SCOPED_TRACE(row[0]);
         ScriptedExecutor program;
         Fixture f({}, &program);
         std::string out = f.send("GO\r");
         EXPECT_TRUE(f.monitor.running());
-        out += f.send(row.during);
+        out += f.send(row[1]);
         while (f.monitor.running() && program.slices < 10) {
             f.monitor.service();
             out += f.monitor.takeOutput();
         }
-        EXPECT_TRUE(out.starts_with(row.output)) << out;
+        EXPECT_TRUE(out.starts_with(row[2])) << out;
         EXPECT_TRUE(out.ends_with("\r\n>>-> "));
         EXPECT_EQ(f.send("ve\r"), "ve\r\n" + kName + "\r\n>>-> ");  // the command line is back
     }
