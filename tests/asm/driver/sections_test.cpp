@@ -63,15 +63,10 @@ TEST(SectionsTest, RunningPastTheTopOfTheAddressSpaceIsSeen) {
 }
 
 TEST(SectionsTest, ParseOrigin) {
-    const int32_t fallback = 0x802000;
-    // clang-format off
-    const std::pair<const char*, int32_t> cases[] = {
-        {"803000", 0x803000}, {"0x1000", 0x1000}, {"0X1000", 0x1000}, {"abcdef", 0xABCDEF}, {" 400 ", 0x400},
-        {"FFFFFFFF", -1}, {"0", 0}, {"00000000400", 0x400}, {"", fallback}, {"0x", fallback}, {"12G", fallback},
-        {"$1000", fallback}, {"100000000", fallback}, {"-1", fallback}, {"10 20", fallback},
-    };
-    // clang-format on
-    for (auto [text, expected] : cases) EXPECT_EQ(qubrix::ParseOrigin(text, fallback), expected) << '"' << text << '"';
+    for (const korvan::test::Row& row : korvan::test::readTable(QUBRIX_DRIVER_DATA "/origins.txt", 2)) {
+        const int32_t expected = static_cast<int32_t>(korvan::test::hex(row[1] == "default" ? "802000" : row[1]));
+        EXPECT_EQ(qubrix::ParseOrigin(row[0], 0x802000), expected) << '"' << row[0] << '"';
+    }
 }
 
 }  // namespace
