@@ -38,12 +38,14 @@ using Factory = std::function<QDialog*(CKorvanApp&)>;
 
 QString plain(QString text) { return text.remove(u'&'); }
 
-// Every way a dialog's text can be cut, each said as "what: needed > had".
+// Every way a dialog's text can be cut, its title included, each said as "what: needed > had".
 QStringList cutTexts(QWidget* page) {
     QStringList cut;
     auto check = [&](const QString& what, int needed, int had) {
         if (needed > had) cut << QStringLiteral("%1: %2 > %3").arg(what).arg(needed).arg(had);
     };
+    check(QStringLiteral("title \"%1\"").arg(page->windowTitle()), titleBarWidth(page, page->windowTitle()),
+          page->width());
     for (QLineEdit* e : page->findChildren<QLineEdit*>()) {
         if (!e->isVisibleTo(page) || qobject_cast<QComboBox*>(e->parentWidget())) continue;
         // The text, the frame on both sides and the field's own margin of 2 pixels a side.
@@ -158,8 +160,7 @@ private slots:
         std::unique_ptr<QDialog> dialog(open(*m_app));
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
-        const QString title = dialog->windowTitle();
-        QVERIFY(!title.isEmpty());
+        QVERIFY(!dialog->windowTitle().isEmpty());
         const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_').remove(u',');
         // Every page of a sheet, as the user turns to it.
         QList<QTabWidget*> sheets = dialog->findChildren<QTabWidget*>();
@@ -171,11 +172,6 @@ private slots:
             const QStringList cut = cutTexts(dialog.get());
             QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
         }
-        QVERIFY2(dialog->width() >= titleBarWidth(dialog.get(), title),
-                 qPrintable(QStringLiteral("title \"%1\": %2 > %3")
-                                .arg(title)
-                                .arg(titleBarWidth(dialog.get(), title))
-                                .arg(dialog->width())));
     }
 };
 
