@@ -17,9 +17,11 @@
 #include "source_text.h"
 #include "texts.h"
 #include "toolchain.h"
+#include "../../support/table.h"
 
 namespace fs = std::filesystem;
 using namespace korvan::shell;
+using korvan::test::readTable;
 using std::string_literals::operator""s;
 
 namespace {
@@ -41,44 +43,23 @@ fs::path spit(const fs::path& p, const std::string& bytes, mode_t mode = 0644) {
 
 // ---- decoding and encoding -------------------------------------------------------------------
 
-constexpr auto U8 = TextEncoding::Utf8;
-constexpr auto W1252 = TextEncoding::Windows1252;
-
-// Each file decodes to the expected UTF-8 text with '\n' line ends and encodes back to its bytes.
+// Each file of data/source_texts.txt decodes as expected and encodes back to its bytes.
 TEST(SourceText, DecodesAsExpectedAndEncodesBackToTheSameBytes) {
-    const struct {
-        const char* name;
-        std::string bytes;
-        TextEncoding encoding;
-        LineEnd lineEnd;
-        std::string text;
-    } cases[] = {
-        {"empty", "", U8, LineEnd::Lf, ""},
-        {"unix lines", "MOVE.L D0,D1\nRTS\n", U8, LineEnd::Lf, "MOVE.L D0,D1\nRTS\n"},
-        {"dos lines", "MOVE.L D0,D1\r\nRTS\r\n", U8, LineEnd::CrLf, "MOVE.L D0,D1\nRTS\n"},
-        {"old mac lines", "a\rb\r", U8, LineEnd::Cr, "a\nb\n"},
-        {"no final line end", "a\r\nlast", U8, LineEnd::CrLf, "a\nlast"},
-        {"mixed line ends, mostly dos", "a\r\nb\nc\r\nd\re", U8, LineEnd::CrLf, "a\nb\nc\nd\ne"},
-        {"latin-1 comment", "; r\xE9sultat \xE0 z\xE9ro\r\n", W1252, LineEnd::CrLf,
-         "; r\xC3\xA9sultat \xC3\xA0 z\xC3\xA9ro\n"},
-        {"windows-1252 euro and unassigned bytes", "\x80 \x81\x8D\x8F\x90\x9D", W1252, LineEnd::Lf,
-         "\xE2\x82\xAC \xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
-        {"utf-8 with byte-order mark", "\xEF\xBB\xBF; \xC3\xA9\r\n", U8, LineEnd::CrLf, "; \xC3\xA9\n"},
-        {"nul byte kept", "a\0b\n"s, U8, LineEnd::Lf, "a\0b\n"s},
-        {"utf-8 cut at the end is windows-1252", "ok \xC3", W1252, LineEnd::Lf, "ok \xC3\x83"},
-        {"surrogate is windows-1252", "\xED\xA0\x80", W1252, LineEnd::Lf, "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},
-    };
-    for (const auto& c : cases) {
-        const DecodedText d = decodeSource(c.bytes);
-        EXPECT_EQ(std::tuple(d.format.encoding, d.format.lineEnd, d.utf8), std::tuple(c.encoding, c.lineEnd, c.text))
-            << c.name;
-        EXPECT_EQ(encodeSource(d.utf8, d.format), std::optional<std::string>(c.bytes)) << c.name;
+    const std::map<std::string, TextEncoding> encodings{{"utf-8", TextEncoding::Utf8},
+                                                        {"windows-1252", TextEncoding::Windows1252}};
+    const std::map<std::string, LineEnd> lineEnds{{"LF", LineEnd::Lf}, {"CRLF", LineEnd::CrLf}, {"CR", LineEnd::Cr}};
+    for (const auto& r : readTable(KORVAN_SHELL_DATA "/source_texts.txt", 5)) {
+        const DecodedText d = decodeSource(r[1]);
+        EXPECT_EQ(std::tuple(d.format.encoding, d.format.lineEnd, d.utf8),
+                  std::tuple(encodings.at(r[2]), lineEnds.at(r[3]), r[4]))
+            << r[0];
+        EXPECT_EQ(encodeSource(d.utf8, d.format), std::optional<std::string>(r[1])) << r[0];
     }
 }
 
 TEST(SourceText, Windows1252KeepsWhatItCanHoldAndRefusesTheRest) {
     const DecodedText d = decodeSource("caf\xE9\n");
-    ASSERT_EQ(d.format.encoding, W1252);
+    ASSERT_EQ(d.format.encoding, TextEncoding::Windows1252);
     EXPECT_FALSE(encodeSource("caf\xC3\xA9 \xE2\x86\x92\n", d.format).has_value());  // U+2192
     EXPECT_EQ(encodeSource("caf\xC3\xA9 \xE2\x80\x94\n", d.format), std::optional<std::string>("caf\xE9 \x97\n"));
 }
