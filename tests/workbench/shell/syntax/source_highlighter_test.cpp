@@ -28,6 +28,14 @@ QString colours(const QTextDocument& doc, int line) {
     return out;
 }
 
+// Replaces `remove` characters from (line, column) with text; column -1 is the line's end.
+void edit(QTextDocument& doc, int line, int column, const QString& text, int remove = 0) {
+    QTextCursor cursor(doc.findBlockByNumber(line));
+    cursor.setPosition(cursor.position() + (column < 0 ? cursor.block().length() - 1 : column));
+    cursor.setPosition(cursor.position() + remove, QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+}
+
 }  // namespace
 
 class SourceHighlighterTest : public QObject {
@@ -67,14 +75,7 @@ private slots:
         doc.documentLayout();
         new SourceHighlighter(&doc);
         doc.setPlainText(text);
-        if (editLine >= 0) {
-            QTextCursor cursor(doc.findBlockByNumber(editLine));
-            if (editColumn < 0)
-                cursor.movePosition(QTextCursor::EndOfBlock);
-            else
-                cursor.setPosition(cursor.position() + editColumn);
-            cursor.insertText(inserted);
-        }
+        if (editLine >= 0) edit(doc, editLine, editColumn, inserted);
         QStringList shown;
         for (int line = 0; line < doc.blockCount(); ++line) shown << colours(doc, line);
         QCOMPARE(shown, expected);
@@ -117,27 +118,15 @@ private slots:
         highlighter->setLookAhead(3);
         doc.setPlainText(text);
         QTRY_VERIFY(!highlighter->colouringPending());
-
-        auto insertAt = [&](int line, int column, const QString& s) {
-            QTextCursor cursor(doc.findBlockByNumber(line));
-            cursor.setPosition(cursor.position() + (column < 0 ? cursor.block().length() - 1 : column));
-            cursor.insertText(s);
-        };
-        auto removeAt = [&](int line, int column, int count) {
-            QTextCursor cursor(doc.findBlockByNumber(line));
-            cursor.setPosition(cursor.position() + column);
-            cursor.setPosition(cursor.position() + count, QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-        };
         const std::function<void()> steps[] = {
             [&] {
-                insertAt(0, 0, "/*");
+                edit(doc, 0, 0, "/*");
                 QCOMPARE(colours(doc, 20).left(3), QString("TTT"));  // not reached yet
                 QVERIFY(highlighter->colouringPending());
-                insertAt(10, -1, "\nchar b;");  // an edit while the rest is pending
+                edit(doc, 10, -1, "\nchar b;");  // an edit while the rest is pending
             },
-            [&] { insertAt(25, -1, " */"); },
-            [&] { removeAt(0, 0, 2); },
+            [&] { edit(doc, 25, -1, " */"); },
+            [&] { edit(doc, 0, 0, "", 2); },
         };
         for (const auto& step : steps) {
             step();
