@@ -14,40 +14,23 @@
 #include <tuple>
 #include <utility>
 
+#include "../../support/table.h"
 #include "error_rows.h"
 #include "gnu_console.h"
 #include "gnu_core.h"
 
 using namespace korvan::build;
 using namespace korvan::build::gnu;
+using korvan::test::readTable;
+using korvan::test::Row;
 using Words = std::vector<std::string>;
 
+// The rows of data/line_columns.txt: a line column's text, its value, the line a jump goes to.
 TEST(LineColumn, ReadsLikePercentD) {
-    const std::optional<int> none;
-    // clang-format off
-    // text                              value as "%d" reads it, 0-based line a double-click goes to
-    const std::tuple<std::string, int, std::optional<int>> cases[] = {
-        {"1",                     1,       0},
-        {"42",                    42,      41},
-        {" \t17",                 17,      16},            // leading blanks
-        {"+5",                    5,       4},
-        {"12abc",                 12,      11},            // trailing text ignored
-        {"007",                   7,       6},
-        {"0",                     0,       none},
-        {"-1",                    -1,      none},          // no line of the library
-        {"",                      0,       none},
-        {"abc",                   0,       none},
-        {"-",                     0,       none},
-        {"- 3",                   0,       none},          // blank between sign and digits
-        {"2147483647",            INT_MAX, INT_MAX - 1},
-        {"99999999999999999999",  INT_MAX, INT_MAX - 1},   // beyond int: clamped
-        {"-2147483648",           INT_MIN, none},
-        {"-99999999999999999999", INT_MIN, none},
-    };
-    // clang-format on
-    for (const auto& [text, value, target] : cases) {
-        EXPECT_EQ(parseLineColumn(text), value) << '"' << text << '"';
-        EXPECT_EQ(jumpTargetLine(text), target) << '"' << text << '"';
+    for (const Row& row : readTable(KORVAN_BUILD_DATA "/line_columns.txt", 3)) {
+        EXPECT_EQ(parseLineColumn(row[0]), std::stoi(row[1])) << '"' << row[0] << '"';
+        const auto target = row[2] == "-" ? std::nullopt : std::optional(std::stoi(row[2]));
+        EXPECT_EQ(jumpTargetLine(row[0]), target) << '"' << row[0] << '"';
     }
 }
 
@@ -57,11 +40,8 @@ TEST(LineColumnText, NumberOrBlank) {
     const std::pair<int, const char*> cases[] = {
         {1, "1"}, {42, "42"}, {INT_MAX, "2147483647"}, {0, ""}, {-1, ""}, {INT_MIN, ""},
     };
-    for (const auto& [line, text] : cases) {
-        EXPECT_EQ(lineColumnText(line), text) << line;
-        EXPECT_EQ(jumpTargetLine(lineColumnText(line)), line > 0 ? std::optional<int>(line - 1) : std::nullopt) << line;
-    }
-    // A compiler's diagnostic shows its column; the jump reads both back.
+    for (const auto& [line, text] : cases) EXPECT_EQ(lineColumnText(line), text) << line;
+    // A compiler's diagnostic shows its column; the jump reads it back (the line as above).
     const std::tuple<int, int, const char*, int> withColumn[] = {
         {12, 5, "12:5", 5},
         {12, 0, "12", 0},
@@ -72,7 +52,6 @@ TEST(LineColumnText, NumberOrBlank) {
         EXPECT_EQ(lineColumnText(line, column), text);
         EXPECT_EQ(jumpTargetColumn(text), target) << text;
     }
-    EXPECT_EQ(jumpTargetLine("12:5"), 11);
 }
 
 TEST(GnuDriver, ChoosesTheCompilerFromTheWholePath) {
@@ -140,26 +119,14 @@ TEST(GnuDriver, FileListSplitAndJoin) {
     EXPECT_TRUE(d.files.empty());
 }
 
-// The tools' diagnostics for the error list: place and text, or the whole line when it names
-// no place; notes and context lines without a line number are not rows.
+// The rows of data/tool_diagnostics.txt: the tools' diagnostics for the error list, place and
+// text, or the whole line when it names no place; notes and context lines are not rows.
 TEST(GnuOutput, ToolDiagnostics) {
-    using D = std::optional<ToolDiagnostic>;
-    const std::pair<const char*, D> cases[] = {
-        {"main.c:12:5: error: expected ';' before '}' token",
-         ToolDiagnostic{"main.c", 12, 5, "error: expected ';' before '}' token"}},
-        {"../inc/a b.h:3:1: warning: no newline\r", ToolDiagnostic{"../inc/a b.h", 3, 1, "warning: no newline"}},
-        {"/w/main.c:7: undefined reference to `f'", ToolDiagnostic{"/w/main.c", 7, 0, "undefined reference to `f'"}},
-        {"main.o:(.text+0x12): undefined reference to `f'",
-         ToolDiagnostic{"", 0, 0, "main.o:(.text+0x12): undefined reference to `f'"}},
-        {"collect2: error: ld returned 1 exit status",
-         ToolDiagnostic{"", 0, 0, "collect2: error: ld returned 1 exit status"}},
-        {"main.c: In function 'main':", std::nullopt},
-        {"   12 |     return 0 }", std::nullopt},
-        {"C:12: x", ToolDiagnostic{"C", 12, 0, "x"}},
-        {":12: x", std::nullopt},
-        {"", std::nullopt},
-    };
-    for (const auto& [line, expected] : cases) EXPECT_EQ(parseToolDiagnostic(line), expected) << line;
+    for (const Row& row : readTable(KORVAN_BUILD_DATA "/tool_diagnostics.txt", 3)) {
+        const auto d = parseToolDiagnostic(row[0]);
+        const std::string place = d ? d->file + ":" + std::to_string(d->line) + ":" + std::to_string(d->column) : "-";
+        EXPECT_EQ((Words{place, d ? d->text : "-"}), (Words{row[1], row[2]})) << row[0];
+    }
 }
 
 TEST(GnuOutput, LinesToTheEndWithCarriageReturns) {
