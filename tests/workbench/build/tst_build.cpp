@@ -30,7 +30,6 @@
 #include "commands.h"
 #include "driver/asm_dialogs.h"
 #include "korvan_doc.h"
-#include "toolchain.h"
 
 using namespace korvan::shell;
 using namespace wbtest;
@@ -49,24 +48,6 @@ struct AsmDialogSeen {
     QWidget* parent = nullptr;
 };
 
-// Waits until the progress dialog shows its counts, then presses "Monitor..." (when wanted and
-// enabled: a disabled button ignores the click and the dialog would never end) or "Cancel".
-void answerAsmDialog(bool monitor, AsmDialogSeen* seen) {
-    whileModal<qubrix::CAsmDlg>([monitor, seen](qubrix::CAsmDlg* dlg) {
-        auto* errors = dlg->findChild<QLineEdit*>(QStringLiteral("errorCountEdit"));
-        if (!dlg->started() || !errors || errors->text().isEmpty()) return false;
-        auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
-        *seen = {
-            true,           dlg->windowTitle(),         dlg->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->text(),
-            errors->text(), monitorButton->isEnabled(), dlg->parentWidget()};
-        QPushButton* press = monitor && monitorButton->isEnabled()
-                                 ? monitorButton
-                                 : dlg->findChild<QPushButton*>(QStringLiteral("cancelButton"));
-        QTimer::singleShot(0, press, &QAbstractButton::click);
-        return true;
-    });
-}
-
 // What the build dialog showed when it was answered.
 struct GnuSeen {
     bool answered = false;
@@ -82,11 +63,8 @@ void answerGnu(const QString& press, GnuSeen* seen) {
         const bool over = dlg->stage() == -1 || dlg->stage() == (dlg->mode() == CGnu::Build ? 2 : 1);
         if (!over || dlg->toolRunning()) return false;
         auto button = [&](const char* name) { return dlg->findChild<QPushButton*>(QLatin1String(name)); };
-        *seen = {true,
-                 dlg->findChild<QLineEdit*>(QStringLiteral("outcomeEdit"))->text(),
-                 button("linkerButton")->isEnabled(),
-                 button("monitorButton")->isEnabled(),
-                 {}};
+        const QString outcome = dlg->findChild<QLineEdit*>(QStringLiteral("outcomeEdit"))->text();
+        *seen = {true, outcome, button("linkerButton")->isEnabled(), button("monitorButton")->isEnabled(), {}};
         for (auto* b : dlg->findChildren<QPushButton*>())
             if (b->isDefault()) seen->defaultButton = b->objectName();
         QTimer::singleShot(0, button(press.toLatin1().constData()), &QAbstractButton::click);
@@ -152,22 +130,6 @@ QStringList rowsOf(const CErreurView* view) {
     return rows;
 }
 
-QStringList headersOf(const CErreurView* view) {
-    QStringList headers;
-    for (int c = 0; c < view->columnCount(); ++c) headers << view->headerItem()->text(c);
-    return headers;
-}
-
-void doubleClickRow(CErreurView* view, int row) {
-    QTreeWidgetItem* item = view->topLevelItem(row);
-    QVERIFY(item);
-    view->scrollToItem(item);
-    // A user's double-click: the first click selects the row, the second one is the double-click.
-    const QPoint at(10, view->visualItemRect(item).center().y());
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-}
-
 }  // namespace
 
 class TstBuild : public QObject, public Workbench {
@@ -180,6 +142,7 @@ class TstBuild : public QObject, public Workbench {
             korvan::build::installBuildCommands(a);
             korvan::build::installGnuCommands(a);
         }));
+        m_monitorCalls = 0;
         if (monitorHandler) frame()->setHandler(cmd::kMonitorWindow, {[this] { ++m_monitorCalls; }, {}, {}});
     }
     CErreurView* errorView() const {
@@ -187,32 +150,46 @@ class TstBuild : public QObject, public Workbench {
         return doc ? doc->firstView() : nullptr;
     }
     void toFront(QWidget* content) { frame()->mdiArea()->setActiveSubWindow(windowOf(content)); }
-    // Runs Assemble on the active window and answers the progress dialog.
+    // A user's double-click on a row of the error list brought to the front: the first click
+    // selects the row, the second one is the double-click.
+    void doubleClickRow(int row) {
+        CErreurView* view = errorView();
+        QVERIFY(view && view->topLevelItem(row));
+        toFront(view);
+        QTreeWidgetItem* item = view->topLevelItem(row);
+        view->scrollToItem(item);
+        const QPoint at(10, view->visualItemRect(item).center().y());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+    // Runs Assemble on the active window; once the progress dialog shows its counts, presses
+    // "Monitor..." (when wanted and enabled: a disabled button ignores the click and the dialog
+    // would never end) or "Cancel".
     AsmDialogSeen assemble(bool monitor) {
         AsmDialogSeen seen;
-        answerAsmDialog(monitor, &seen);
+        whileModal<qubrix::CAsmDlg>([monitor, &seen](qubrix::CAsmDlg* dlg) {
+            auto* errors = dlg->findChild<QLineEdit*>(QStringLiteral("errorCountEdit"));
+            if (!dlg->started() || !errors || errors->text().isEmpty()) return false;
+            auto* monitorButton = dlg->findChild<QPushButton*>(QStringLiteral("monitorButton"));
+            const QString file = dlg->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->text();
+            seen = {true, dlg->windowTitle(), file, errors->text(), monitorButton->isEnabled(), dlg->parentWidget()};
+            QPushButton* press = monitor && monitorButton->isEnabled()
+                                     ? monitorButton
+                                     : dlg->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+            QTimer::singleShot(0, press, &QAbstractButton::click);
+            return true;
+        });
         frame()->runCommand(cmd::kAssemble);
         return seen;
     }
     QString src(const QString& name) const { return path(QStringLiteral("src/") + name); }
-    // Starts the workbench with the example of mistakes open in the active window; Assemble is
-    // handled by source windows only.
-    CKorvanView* startWithMistakes() {
-        if (!copyExample("mistakes", "mistakes.src", path("src")) || !copyExample("mistakes", "defs.def", path("src")))
-            return nullptr;
-        start();
-        if (frame()->commandState(cmd::kAssemble).handled) return nullptr;
-        return app->openSourceDocument(src("mistakes.src")) ? activeView() : nullptr;
-    }
-    // Writes the source, opens it, types `typed` into it and runs the command; returns what the
-    // dialog showed when the button named was pressed (none: the test answers the dialog itself).
-    GnuSeen build(const QString& name, const QByteArray& text, int command, const QString& press,
-                  const char* typed = "") {
+    // Writes the source, opens it and runs the command; returns what the dialog showed when the
+    // button named was pressed (none: the test answers the dialog itself).
+    GnuSeen build(const QString& name, const QByteArray& text, int command, const QString& press) {
         QDir().mkpath(src({}));
         writeFile(src(name), text);
         GnuSeen seen;
         if (!app->openSourceDocument(src(name))) return seen;
-        QTest::keyClicks(activeView(), typed);
         if (!press.isEmpty()) answerGnu(press, &seen);
         frame()->runCommand(command);
         return seen;
@@ -234,13 +211,9 @@ class TstBuild : public QObject, public Workbench {
                  "\ncase \"$1\" in -c) for a; do o=$a; done; : > \"${o%.c}.o\"; exit 0;; esac\n" + link);
         tool("fake-", "objcopy", objcopy);
     }
-    bool haveToolchain() {
-        const char* path = std::getenv("PATH");
-        return findToolchain({"", QCoreApplication::applicationDirPath().toStdString(),
-                              defaultScriptPrefix(std::getenv("KORVAN_TOOLCHAIN"), std::getenv("HOME")),
-                              path ? path : ""})
-                   .present &&
-               QFileInfo::exists(korvan::build::runtimeFolder() + QStringLiteral("/korvan.specs"));
+    // Once started: the toolchain found where the workbench looks for it, with the run-time.
+    bool haveToolchain() const {
+        return app->toolchainPresent() && QFileInfo::exists(korvan::build::runtimeFolder() + "/korvan.specs");
     }
 
     int m_monitorCalls = 0;
@@ -250,36 +223,34 @@ private slots:
     // Every test starts from a fresh settings file (the defaults hold without "Défaut") with the
     // toolchain found where it is installed. The library writes "message.txt" into the current
     // folder: the test's scratch folder.
-    void init() {
-        Workbench::init(false);
-        m_monitorCalls = 0;
-    }
+    void init() { Workbench::init(false); }
     void cleanup() { Workbench::cleanup(); }
 
     // Rows of the main and the include file and their double-clicks; the next run saves the
     // source first and reuses the list; a row whose file is gone is reported.
     void errorsInMainAndIncludeFileAndDoubleClicks() {
-        CKorvanView* mainView = startWithMistakes();
-        QVERIFY(mainView);
+        for (const char* file : {"mistakes.src", "defs.def"}) QVERIFY(copyExample("mistakes", file, path("src")));
+        start();
+        QVERIFY(!frame()->commandState(cmd::kAssemble).handled);  // by source windows only
+        QVERIFY(app->openSourceDocument(src("mistakes.src")));
+        CKorvanView* mainView = activeView();
         frame()->updateCommandUi();
         QVERIFY(frame()->commandState(cmd::kAssemble).enabled);
-        frame()->setLastBuiltSource(QStringLiteral("/somewhere/else.src"));
         const AsmDialogSeen seen = assemble(false);
         QVERIFY(seen.answered);
         // The library's dialog as the workbench shows it: over the editor, named by the title.
         QCOMPARE(seen.title, QStringLiteral("Assembleur"));
         QCOMPARE(seen.file, QStringLiteral("mistakes.src"));
         QCOMPARE(seen.parent, mainView);
-        QCOMPARE(seen.errors, QStringLiteral("10"));
-        QVERIFY(!seen.monitorEnabled);
-        QCOMPARE(frame()->lastBuiltSource(), QString());
 
         CErreurView* view = errorView();
         QVERIFY(view);
         QCOMPARE(frame()->activeChild(), windowOf(view));
         // Named the same in both languages, as it is found again by that name.
         QCOMPARE(static_cast<CChildFrame*>(windowOf(view))->documentTitle(), QStringLiteral("Liste des erreurs"));
-        QCOMPARE(headersOf(view), QStringList({"Fichier", "Ligne", "Description"}));
+        const QStringList headers{"Fichier", "Ligne", "Description"};
+        QCOMPARE(view->columnCount(), headers.size());
+        for (int c = 0; c < headers.size(); ++c) QCOMPARE(view->headerItem()->text(c), headers[c]);
         for (auto group : {QPalette::Active, QPalette::Inactive})
             QCOMPARE(view->palette().color(group, QPalette::Text), QColor(Qt::red));
         // The main window keeps its own menu bar; nobody handles Assemble there.
@@ -296,7 +267,7 @@ private slots:
 
         // The include file is not open: it opens in a new window at its line.
         const int windowsBefore = windowCount();
-        doubleClickRow(view, 0);
+        doubleClickRow(0);
         QCOMPARE(windowCount(), windowsBefore + 1);
         CKorvanView* includeView = activeView();
         QVERIFY(includeView);
@@ -306,8 +277,7 @@ private slots:
         QCOMPARE(frame()->currentLine(), 3);
 
         // The main file is open: its window comes to the front with the caret on the line.
-        toFront(view);
-        doubleClickRow(view, 6);
+        doubleClickRow(6);
         QCOMPARE(windowCount(), windowsBefore + 1);
         QCOMPARE(activeView(), mainView);
         QCOMPARE(mainView->caretLine(), 9);
@@ -315,17 +285,15 @@ private slots:
 
         // Now that the include file is open, its window is reused.
         includeView->moveCursor(QTextCursor::End);
-        toFront(view);
-        doubleClickRow(view, 0);
+        doubleClickRow(0);
         QCOMPARE(windowCount(), windowsBefore + 1);
         QCOMPARE(activeView(), includeView);
         QCOMPARE(includeView->caretLine(), 2);
 
         // A row of no line (0, or a column that is not a number) goes nowhere.
         for (const QString& line : {QStringLiteral("0"), QStringLiteral("n/a")}) {
-            toFront(view);
             view->topLevelItem(6)->setText(1, line);
-            doubleClickRow(view, 6);
+            doubleClickRow(6);
             QCOMPARE(frame()->activeChild(), windowOf(view));
         }
 
@@ -368,10 +336,9 @@ private slots:
         QVERIFY(QFile::remove(src("defs.def")));
         mainView->moveCursor(QTextCursor::End);
         const int caret = mainView->caretLine();
-        toFront(view);
         QString message;
         answerBox(&message);
-        doubleClickRow(view, 0);
+        doubleClickRow(0);
         QVERIFY2(message.contains(src("defs.def")), qPrintable(message));
         QVERIFY(message.contains(QStringLiteral("Impossible d'ouvrir")));
         QCOMPARE(windowCount(), windowsLeft);
@@ -448,7 +415,7 @@ private slots:
         // The rows say what the command line says, in the workbench's language.
         QCOMPARE(frame()->activeChild(), windowOf(errorView()));
         QCOMPARE(rowsOf(errorView()), clean ? QStringList() : printed);
-        QCOMPARE(headersOf(errorView()).first(), english ? QStringLiteral("File") : QStringLiteral("Fichier"));
+        QCOMPARE(errorView()->headerItem()->text(0), english ? QStringLiteral("File") : QStringLiteral("Fichier"));
         QCOMPARE(errorView()->emptyText().startsWith(QStringLiteral("Aucune erreur")), clean);
         if (clean) QCOMPARE(frame()->statusBar()->currentMessage(), errorView()->emptyText());
     }
@@ -521,8 +488,8 @@ private slots:
     void buildsTheExamples() {
         QFETCH(QString, example);
         QFETCH(bool, compileFirst);
-        if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
         start();
+        if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
         const QString name = QFileInfo(example).fileName();
         GnuSeen seen = build(name, readFile(QStringLiteral(KORVAN_EXAMPLES_DIR "/") + example),
                              compileFirst ? cmd::kGnuCompile : cmd::kGnuBuild,
@@ -584,7 +551,6 @@ private slots:
             << QStringList() << QPoint();
     }
     void failedSteps() {
-        if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
         QFETCH(QByteArray, source);
         QFETCH(QString, files);
         QFETCH(QString, outcome);
@@ -593,6 +559,7 @@ private slots:
         QFETCH(QPoint, caret);
         if (!files.isEmpty()) setStore(QStringLiteral("GNU/FICHIER"), files);
         start();
+        if (!haveToolchain()) QSKIP("the m68k-elf toolchain is not built (script/toolchain)");
         QDir().mkpath(src({}));
         writeFile(src(QStringLiteral("main.abs")), "S9030000FC\n");
         frame()->setLastBuiltSource(QStringLiteral("/earlier/prog.c"));
