@@ -1,10 +1,12 @@
 // The line maps: assembler listings of sources with include files, data lines, ORG blocks and
 // sections (assembled by the real assembler), and the DWARF map of a linked C program checked
 // against addr2line.
+#include <cstdio>
 #include <map>
 #include <sstream>
 #include <tuple>
 
+#include "../../support/table.h"
 #include "debug_test_support.h"
 #include "line_map.h"
 #include "program_image.h"
@@ -13,77 +15,22 @@ namespace {
 
 using korvan::debug::LineMap;
 using korvan::debug::ProgramImage;
-using korvan::debug::SourceLocation;
+using korvan::test::readTable;
 
-struct Emit {  // one emitting line the listing must give
-    const char* file;
-    int line;
-    uint32_t start;
-    uint32_t size;
-    bool data;
-};
-struct At {  // lineAt(address): file and line, or no file for an address no line holds
-    uint32_t address;
-    const char* file;
-    int line;
-};
-struct Break {  // addressOf(file, line) -> line used and its addresses (none: no line)
-    const char* file;
-    int line;
-    bool allowData;
-    int used;
-    std::vector<uint32_t> addresses;
-};
-struct ListingCase {
-    const char* name;
-    const char* main;     // the main source, in data/<name>/ with the files it includes
-    const char* workDir;  // folder searched for includes not found beside their includer
-    std::vector<Emit> emits;
-    std::vector<At> at;
-    std::vector<Break> breaks;
-};
-
-// clang-format off
-const ListingCase kListingCases[] = {
-    {"IncludeFilesTwiceAndFromTheWorkingFolder",
-     "main.src",
-     "lib",
-     {{"sub/INC.DEF", 1, 0x1000, 2, false}, {"sub/INC.DEF", 3, 0x1002, 2, false},
-      {"main.src", 3, 0x1004, 2, false},    {"main.src", 4, 0x1006, 2, false},
-      {"main.src", 6, 0x1008, 6, false},    {"main.src", 7, 0x100E, 2, false},
-      {"sub/INC.DEF", 1, 0x1010, 2, false}, {"sub/INC.DEF", 3, 0x1012, 2, false},
-      {"lib/common.def", 1, 0x1014, 2, false}},
-     {{0x0FFF, nullptr, 0}, {0x100D, "main.src", 6}, {0x1013, "sub/INC.DEF", 3}, {0x1016, nullptr, 0}},
-     {{"main.src", 5, false, 6, {0x1008}},
-      {"main.src", 1, false, 3, {0x1004}},
-      {"sub/INC.DEF", 2, false, 3, {0x1002, 0x1012}},
-      {"main.src", 8, false, 0, {}},
-      {"lib/common.def", 1, false, 1, {0x1014}}}},
-    {"DataLinesSectionsAndOrgBlocks",
-     "data.src",
-     nullptr,
-     {{"data.src", 2, 0x1000, 2, false},  {"data.src", 3, 0x1002, 12, true}, {"data.src", 4, 0x100E, 1, true},
-      {"data.src", 5, 0x1010, 14, true},  {"data.src", 7, 0x3000, 4, true},  {"data.src", 10, 0x101E, 2, false},
-      {"data.src", 12, 0x4000, 2, false}, {"data.src", 13, 0x4002, 2, false},
-      {"data.src", 15, 0x4000, 6, false}, {"data.src", 16, 0x4006, 2, false}},
-     {{0x100D, "data.src", 3}, {0x100F, nullptr, 0}, {0x101D, "data.src", 5}, {0x3004, nullptr, 0},
-      {0x4002, "data.src", 15}, {0x4007, "data.src", 16}},
-     {{"data.src", 3, false, 10, {0x101E}},
-      {"data.src", 3, true, 3, {0x1002}},
-      {"data.src", 6, false, 10, {0x101E}},
-      {"data.src", 11, false, 12, {0x4000}}}},
-};
-// clang-format on
-
+// The sources of data/<folder>/ assembled, and their map against the rows of data/<folder>.txt.
 TEST(ListingMapTest, GivesTheLinesOfTheAssembledProgram) {
-    for (const ListingCase& c : kListingCases) {
-        SCOPED_TRACE(c.name);
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // folder, main source, include folder
+        {"IncludeFilesTwiceAndFromTheWorkingFolder", "main.src", "lib"},
+        {"DataLinesSectionsAndOrgBlocks", "data.src", nullptr}};
+    for (const auto& [name, main, include] : cases) {
+        SCOPED_TRACE(name);
         debugtest::TempDir dir;
-        dir.copyData(c.name);
-        const std::string source = dir.at(c.main);
-        const std::string workDir = c.workDir ? dir.at(c.workDir) : std::string();
+        dir.copyData(name);
+        const std::string source = dir.at(main);
+        const std::string workDir = include ? dir.at(include) : std::string();
         std::vector<std::string> args = {"--lang", "en", "--code", "1000", "--var", "3000"};
-        if (c.workDir) args.insert(args.end(), {"--dir", workDir + "/"});
+        if (include) args.insert(args.end(), {"--dir", workDir + "/"});
         args.push_back(source);
         debugtest::Run(KORVAN_QUBRIX, args, dir.at());  // its run report goes beside the source
 
@@ -92,30 +39,43 @@ TEST(ListingMapTest, GivesTheLinesOfTheAssembledProgram) {
         ASSERT_TRUE(map) << error;
         EXPECT_EQ(map->mismatchedLines(), 0);
         EXPECT_EQ(map->files()[0], source);
-
-        // Every emitting line, in assembly order, with its bytes present in the program file.
         ProgramImage image;
         ASSERT_TRUE(image.load(dir.at(std::filesystem::path(source).replace_extension(".abs").filename())))
             << image.error();
-        ASSERT_EQ(map->lines().size(), c.emits.size());
-        for (std::size_t i = 0; i < c.emits.size(); ++i) {
-            const auto& got = map->lines()[i];
-            const Emit& want = c.emits[i];
-            EXPECT_EQ(std::tuple(map->files()[static_cast<std::size_t>(got.file)], got.line, got.start,
-                                 got.end - got.start, got.data),
-                      std::tuple(dir.at(want.file), want.line, want.start, want.size, want.data));
-            EXPECT_TRUE(image.read(got.start, got.end - got.start)) << want.line;
+        // A place as the table writes it: the file within the folder, the line, the address.
+        const auto where = [&](const std::string& file, int line) {
+            return (file.starts_with(dir.at()) ? file.substr(dir.at().size()) : file) + ":" + std::to_string(line);
+        };
+        const auto addr = [](uint32_t address) {
+            char text[12];
+            std::snprintf(text, sizeof text, " %04X", address);
+            return std::string(text);
+        };
+        // Every emitting line, in assembly order, with its bytes present in the program file.
+        std::vector<std::string> emits, expectedEmits;
+        for (const auto& e : map->lines()) {
+            emits.push_back(where(map->files()[static_cast<std::size_t>(e.file)], e.line) + addr(e.start) + " " +
+                            std::to_string(e.end - e.start) + (e.data ? " data" : ""));
+            EXPECT_TRUE(image.read(e.start, e.end - e.start)) << emits.back();
         }
-        for (const At& at : c.at) {
-            const auto expected = at.file ? std::optional(SourceLocation{dir.at(at.file), at.line}) : std::nullopt;
-            EXPECT_EQ(map->locationAt(at.address), expected) << std::hex << at.address;
+        for (const auto& row : readTable(KORVAN_DEBUG_DATA "/" + std::string(name) + ".txt", 3)) {
+            const std::string& asked = row[1];
+            if (row[0] == "emit") {
+                expectedEmits.push_back(asked + " " + row[2]);
+            } else if (row[0] == "at") {
+                const auto loc = map->locationAt(korvan::test::hex(asked));
+                EXPECT_EQ(loc ? where(loc->file, loc->line) : "-", row[2]) << asked;
+            } else {
+                ASSERT_TRUE(row[0] == "break" || row[0] == "data break") << row[0];
+                const std::size_t colon = asked.rfind(':');
+                const auto site = map->addressOf(dir.at(asked.substr(0, colon)), std::stoi(asked.substr(colon + 1)),
+                                                 row[0] == "data break");
+                std::string got = site ? std::to_string(site->line) : "-";
+                for (uint32_t a : site ? site->addresses : std::vector<uint32_t>{}) got += addr(a);
+                EXPECT_EQ(got, row[2]) << row[0] << " " << asked;
+            }
         }
-        for (const Break& b : c.breaks) {
-            const auto site = map->addressOf(dir.at(b.file), b.line, b.allowData);
-            EXPECT_EQ(site ? std::pair(site->line, site->addresses) : std::pair(0, std::vector<uint32_t>{}),
-                      std::pair(b.used, b.addresses))
-                << b.file << ":" << b.line;
-        }
+        EXPECT_EQ(emits, expectedEmits);
     }
 }
 
@@ -183,11 +143,8 @@ TEST(ElfLineMapTest, AgreesWithAddr2line) {
         ASSERT_TRUE(site) << asked;
         EXPECT_EQ(site->line, used);
         ASSERT_EQ(site->addresses.size(), 1u);
-        for (const auto& e : map->lines()) {
-            if (e.line == used) {
-                EXPECT_LE(site->addresses[0], e.start);
-            }
-        }
+        for (const auto& e : map->lines())
+            EXPECT_TRUE(e.line != used || site->addresses[0] <= e.start) << std::hex << e.start;
         EXPECT_EQ(map->locationAt(site->addresses[0])->line, used);
     }
     EXPECT_EQ(map->functionAt(map->addressOf(source, 8)->addresses[0])->name, "main");
