@@ -2,9 +2,11 @@
 // assembler (an include file among its sources), and the readers of the monitor's memory
 // display and register dump.
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 
+#include "../../support/table.h"
 #include "debug_plan.h"
 #include "debug_test_support.h"
 #include "instruction.h"
@@ -14,17 +16,8 @@
 namespace {
 
 using namespace korvan::debug;
-
-// One operation on the table and the plan it must give, written with source positions
-// ("main:3") for addresses, "BKPT" or "orig" for the words written.
-struct Op {
-    enum Kind { Toggle, Download, Run, StepInto, StepOver, RunTo, AfterStop } kind;
-    const char* file = nullptr;  // Toggle
-    int line = 0;                // Toggle; the PC's line for the others
-    int target = 0;              // RunTo: the line of main to run to
-    const char* plan = "";
-    const char* lines = nullptr;  // Toggle: the lines of file with a breakpoint afterwards
-};
+using korvan::test::readTable;
+using korvan::test::Row;
 
 class PlanTest : public ::testing::Test {
 protected:
@@ -46,7 +39,7 @@ protected:
     std::string text(const Plan& plan) const {
         std::ostringstream out;
         for (const MonitorStep& s : plan) {
-            if (out.tellp() > 0) out << " | ";
+            if (out.tellp() > 0) out << " ; ";
             switch (s.kind) {
             case MonitorStep::Kind::Write:
                 out << "write";
@@ -69,55 +62,33 @@ protected:
     ProgramImage image;
 };
 
+// The operations of data/plan_steps.txt in order, each giving its plan.
 TEST_F(PlanTest, BreakpointsRunsAndSteps) {
-    // clang-format off
-    const Op kOps[] = {
-        {Op::Toggle, "main", 2, 0, "", "3"},                 // moves to the BSR
-        {Op::Toggle, "sub", 1, 0, "", "2"},                  // in the include file
-        {Op::Download, nullptr, 0, 0, "write main:3=BKPT sub:2=BKPT"},
-        {Op::Run, nullptr, 1, 0, "go main:1"},               // nothing under the PC
-        {Op::Run, nullptr, 3, 0, "write main:3=orig | ss | write main:3=BKPT | go pc"},
-        {Op::AfterStop, nullptr, 0, 0, ""},                  // nothing temporary, nothing changed
-        {Op::StepInto, nullptr, 2 /* sub:2 */, 0, "write sub:2=orig | ss | write sub:2=BKPT"},
-        {Op::Toggle, "main", 3, 0, "", ""},                  // cleared: the word comes back
-        {Op::StepOver, nullptr, 3, 0, "write main:3=orig main:4=BKPT | go main:3"},
-        {Op::AfterStop, nullptr, 0, 0, "write main:4=orig"},
-        {Op::StepOver, nullptr, 1, 0, "ss"},                 // not a call
-        {Op::RunTo, nullptr, 1, 5, "write main:5=BKPT | go main:1"},
-        {Op::Toggle, "main", 5, 0, "", "5"},                 // a user breakpoint on the temporary
-        {Op::AfterStop, nullptr, 0, 0, ""},                  // stays planted
-        {Op::Download, nullptr, 0, 0, "write main:5=BKPT sub:2=BKPT"},  // all planted again
-    };
-    // clang-format on
     BreakpointTable table;
     table.bind(&*map, &image, true);
-    for (const Op& op : kOps) {
-        SCOPED_TRACE(std::to_string(&op - kOps));
-        Plan plan;
-        const uint32_t pc = op.kind == Op::StepInto ? at("sub", op.line) : op.line ? at("main", op.line) : 0;
-        switch (op.kind) {
-        case Op::Toggle: {
-            ASSERT_TRUE(table.toggle(path(op.file), op.line));
+    for (const Row& op : readTable(KORVAN_DEBUG_DATA "/plan_steps.txt", 3)) {
+        SCOPED_TRACE(op[0] + " " + op[1]);
+        std::istringstream places(op[1]);
+        std::string file;
+        int line = 0, target = 0;
+        if (op[1] != "-") std::getline(places, file, ':') >> line >> target;
+        if (op[0] == "toggle") {
+            ASSERT_TRUE(table.toggle(path(file.c_str()), line));
             std::string lines;
-            for (int l : table.linesIn(path(op.file))) lines += (lines.empty() ? "" : ",") + std::to_string(l);
-            EXPECT_EQ(lines, op.lines);
-            break;
+            for (int l : table.linesIn(path(file.c_str()))) lines += (lines.empty() ? "" : ",") + std::to_string(l);
+            EXPECT_EQ(lines, op[2]);
+            continue;
         }
-        case Op::Download:
-            table.bind(&*map, &image, true);
-            plan = table.planAfterStop();
-            break;
-        case Op::Run: plan = table.planRun(pc, pc); break;
-        case Op::StepInto: plan = table.planStepInto(pc); break;
-        case Op::StepOver: {
-            const auto code = image.read(pc, 6);
-            plan = table.planStepOver(pc, code->data(), code->size());
-            break;
-        }
-        case Op::RunTo: plan = table.planRunTo(pc, at("main", op.target)); break;
-        case Op::AfterStop: plan = table.planAfterStop(); break;
-        }
-        EXPECT_EQ(text(plan), op.plan);
+        const uint32_t pc = line ? at(file.c_str(), line) : 0;
+        const std::map<std::string, std::function<Plan()>> plans = {
+            {"download", [&] { return table.bind(&*map, &image, true), table.planAfterStop(); }},
+            {"after stop", [&] { return table.planAfterStop(); }},
+            {"run", [&] { return table.planRun(pc, pc); }},
+            {"step into", [&] { return table.planStepInto(pc); }},
+            {"step over", [&] { return table.planStepOver(pc, image.read(pc, 6)->data(), 6); }},
+            {"run to", [&] { return table.planRunTo(pc, at("main", target)); }}};
+        ASSERT_TRUE(plans.count(op[0])) << op[0];
+        EXPECT_EQ(text(plans.at(op[0])()), op[2]);
     }
 }
 
@@ -130,7 +101,7 @@ TEST_F(PlanTest, TableHoldsItsLimitAndRunsFromAnotherAddressUnderABreakpoint) {
     EXPECT_TRUE(table.toggle(path("main"), 1));
     table.planAfterStop();
     EXPECT_EQ(text(table.planRun(at("main", 1), at("main", 4))),
-              "write main:1=orig | pc=main:1 | ss | write main:1=BKPT | go pc");
+              "write main:1=orig ; pc=main:1 ; ss ; write main:1=BKPT ; go pc");
 }
 
 TEST(MonitorTextTest, MemoryDisplayAndInstructionWords) {
