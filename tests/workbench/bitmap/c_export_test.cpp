@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include "../../support/table.h"
 #include "bmp_builder.h"
 #include "c_export.h"
 
@@ -89,16 +90,8 @@ TEST(Export, FileHoldsExactlyTheseBytes) {
 }
 
 TEST(OutputName, ReplacesOnlyTheLastComponentsExtension) {
-    const std::pair<const char*, const char*> rows[] = {{"/home/eleve/img/splash.bmp", "/home/eleve/img/splash.c"},
-                                                        {"/home/eleve/v1.2/splash.bmp", "/home/eleve/v1.2/splash.c"},
-                                                        {"/home/eleve/v1.2/splash", "/home/eleve/v1.2/splash.c"},
-                                                        {"./splash.bmp", "./splash.c"},
-                                                        {"../img/logo.tar.bmp", "../img/logo.tar.c"},
-                                                        {"splash.BMP", "splash.c"},
-                                                        {"splash.", "splash.c"},
-                                                        {"/home/eleve/.bmp", "/home/eleve/.bmp.c"},
-                                                        {".bmp", ".bmp.c"}};
-    for (const auto& [bitmap, output] : rows) EXPECT_EQ(outputPathFor(bitmap), output) << bitmap;
+    for (const auto& row : korvan::test::readTable(KORVAN_BITMAP_DATA "/output_names.txt", 2))
+        EXPECT_EQ(outputPathFor(row[0]), row[1]) << row[0];
 }
 
 TEST(ResourceName, OnlyCIdentifiersAreTaken) {
@@ -142,7 +135,8 @@ std::vector<uint8_t> truncatedBitmap() {
     return b;
 }
 
-// A failed export writes nothing and keeps an earlier C file.
+// A failed export writes nothing and keeps an earlier C file, or the bitmap that has the C file's
+// name.
 TEST(Export, FailureWritesNothing) {
     struct {
         const char* test;
@@ -157,30 +151,26 @@ TEST(Export, FailureWritesNothing) {
         {"NameNotAnIdentifier", buildBmp(smallSpec()), "mon logo", false, ExportStatus::BadName, "\"mon logo\""},
         {"OutputCannotBeCreated", buildBmp(smallSpec()), "bitmap", true, ExportStatus::CannotCreate,
          "Impossible de créer"},
+        {"BitmapNamedLikeItsCFile", buildBmp(smallSpec()), "pic", false, ExportStatus::SameAsBitmap, "remplacerait"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.test);
         bmptest::TempDir dir;
-        if (!c.bitmap.empty()) bmptest::writeFile(dir.path / "pic.bmp", c.bitmap);
+        const bool same = c.status == ExportStatus::SameAsBitmap;
+        const fs::path bitmap = dir.path / (same ? "pic.c" : "pic.bmp");
         if (c.folderAtOutput)
             fs::create_directory(dir.path / "pic.c");
         else
             bmptest::writeFile(dir.path / "pic.c", {'o', 'l', 'd'});
-        const ExportResult r = exportBitmap((dir.path / "pic.bmp").string(), c.name);
+        if (!c.bitmap.empty()) bmptest::writeFile(bitmap, c.bitmap);
+        const ExportResult r = exportBitmap(bitmap.string(), c.name);
         EXPECT_EQ(r.status, c.status);
         EXPECT_NE(exportMessage(r).find(c.messagePart), std::string::npos) << exportMessage(r);
-        EXPECT_TRUE(c.folderAtOutput || bmptest::readFile(dir.path / "pic.c") == "old");
+        EXPECT_TRUE(c.folderAtOutput || bmptest::readFile(dir.path / "pic.c") ==
+                                            (same ? std::string(c.bitmap.begin(), c.bitmap.end()) : "old"));
         for (const auto& entry : fs::directory_iterator(dir.path))
             EXPECT_EQ(entry.path().filename().string().rfind("pic.c.", 0), std::string::npos) << entry.path();
     }
-}
-
-TEST(Export, NeverReplacesTheBitmapItself) {
-    bmptest::TempDir dir;
-    const auto bytes = buildBmp(smallSpec());
-    bmptest::writeFile(dir.path / "pic.c", bytes);
-    EXPECT_EQ(exportBitmap((dir.path / "pic.c").string(), "pic").status, ExportStatus::SameAsBitmap);
-    EXPECT_EQ(bmptest::readFile(dir.path / "pic.c"), std::string(bytes.begin(), bytes.end()));
 }
 
 // --- compiling the generated file -------------------------------------------------------------
