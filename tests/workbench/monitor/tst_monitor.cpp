@@ -46,14 +46,14 @@ namespace {
 
 // The S-record file's blocks, header and data, one after the other as the monitor must receive
 // them (how the reader merges records into blocks is checked by its own tests).
-QByteArray expectedBlocks(const QString& absPath, uint32_t* entry) {
+QByteArray expectedBlocks(const QString& absPath, uint32_t* entry = nullptr) {
     SRecord reader(QFile::encodeName(absPath).toStdString());
     QByteArray stream;
     unsigned char block[kBlockBufferSize];
     int length = 0;
     uint32_t address = 0;
     while (reader.NextBlock(block, length, address)) stream.append(reinterpret_cast<const char*>(block), length);
-    *entry = reader.EntryAddress();
+    if (entry) *entry = reader.EntryAddress();
     return stream;
 }
 
@@ -286,6 +286,20 @@ class TstMonitor : public QObject, public Workbench {
     std::unique_ptr<korvan::test::Simulator> m_sim;
     std::unique_ptr<FakeModule> m_fake;
 
+    // The rows of portThatCannotBeUsed and downloadThatStops.
+    struct Unusable {
+        QString port;
+        int detect;
+        QString secondRow, caption, message;
+    };
+    struct Stop {
+        int acks;             // blocks the module acknowledges, -1 for all
+        QByteArray ackReply;  // what it answers a block with
+        bool vanish, cancel;  // the module vanishes after the first block; Cancel while it waits
+        int blocks;           // whole blocks that reach the module
+        QString shown;        // the message, empty for none
+    };
+
 private slots:
     void initTestCase() { Workbench::initTestCase(); }
     void init() { Workbench::init(false); }
@@ -512,25 +526,17 @@ private slots:
     // French-only message with the port as its caption. Either way the window stays usable and
     // closes at once.
     void portThatCannotBeUsed_data() {
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<int>("detect");
-        QTest::addColumn<QString>("secondRow");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("missing device") << u"no-such-port"_s << 1 << u"Impossible d'ouvrir!"_s
-                                        << u"KORVAN ne répond pas"_s
-                                        << u"Le module KORVAN est soit hors tension, soit non connecté"_s;
+        QTest::addColumn<Unusable>("c");
+        QTest::newRow("missing device") << Unusable{u"no-such-port"_s, 1, u"Impossible d'ouvrir!"_s,
+                                                    u"KORVAN ne répond pas"_s,
+                                                    u"Le module KORVAN est soit hors tension, soit non connecté"_s};
         QTest::newRow("settings refused")
-            << u"/dev/null"_s << 0 << QString() << u"/dev/null"_s << u"Impossible de configurer le port"_s;
+            << Unusable{u"/dev/null"_s, 0, {}, u"/dev/null"_s, u"Impossible de configurer le port"_s};
     }
     void portThatCannotBeUsed() {
-        QFETCH(QString, port);
-        QFETCH(int, detect);
-        QFETCH(QString, secondRow);
-        QFETCH(QString, caption);
-        QFETCH(QString, message);
-        const QString device = port.startsWith(u'/') ? port : path(port);
-        usePort(device, detect);
+        QFETCH(Unusable, c);
+        const QString device = c.port.startsWith(u'/') ? c.port : path(c.port);
+        usePort(device, c.detect);
         start();
         QString seenCaption, seenText;
         whenModal<QMessageBox>([&](QMessageBox* box) {
@@ -539,12 +545,12 @@ private slots:
             QTimer::singleShot(0, box, &QDialog::reject);
         });
         frame()->runCommand(cmd::kMonitorWindow);
-        QTRY_COMPARE_WITH_TIMEOUT(seenText, message, 3000);
-        QCOMPARE(seenCaption, caption);
+        QTRY_COMPARE_WITH_TIMEOUT(seenText, c.message, 3000);
+        QCOMPARE(seenCaption, c.caption);
         const CDocMonitor* doc = monitor()->document();
         QCOMPARE(QString::fromLatin1(doc->GetScreenRow(0).data(), 80).trimmed(), u"Ouverture du port "_s + device);
         QCOMPARE(QString::fromLatin1(doc->GetScreenRow(1).data(), 80).trimmed(),
-                 secondRow.isEmpty() ? u"_"_s : secondRow + u'_');
+                 c.secondRow.isEmpty() ? u"_"_s : c.secondRow + u'_');
         QElapsedTimer closing;
         closing.start();
         windowOf(monitor())->close();
@@ -596,53 +602,41 @@ private slots:
     // with a lone CR while the line lives, and is never taken as complete; Cancel sends the CR
     // too. A vanished line is said in the terminal and Recharger reopens the port.
     void downloadThatStops_data() {
-        QTest::addColumn<int>("acks");
-        QTest::addColumn<QByteArray>("ackReply");
-        QTest::addColumn<bool>("vanish");
-        QTest::addColumn<bool>("cancel");
-        QTest::addColumn<int>("blocks");     // whole blocks that reach the module
-        QTest::addColumn<QString>("shown");  // the message, empty for none
-        QTest::newRow("no acknowledgement")
-            << 0 << QByteArray(".") << false << false << 1
-            << u"bloc d'adresse $00802000 : téléchargement arrêté après l'envoi de 1008 octets"_s;
+        QTest::addColumn<Stop>("c");
+        const QString first = u"bloc d'adresse $00802000"_s,
+                      stopped = u" : téléchargement arrêté après l'envoi de %1 octets"_s;
+        QTest::newRow("no acknowledgement") << Stop{0, ".", false, false, 1, first + stopped.arg(1008)};
         QTest::newRow("one acknowledged, then none")
-            << 1 << QByteArray(".") << false << false << 2
-            << u"bloc d'adresse $008023F0 : téléchargement arrêté après l'envoi de 2016 octets"_s;
-        QTest::newRow("garbage for an acknowledgement")
-            << -1 << QByteArray("?") << false << false << 1 << u"bloc d'adresse $00802000"_s;
-        QTest::newRow("module vanishes") << 0 << QByteArray(".") << true << false << 1 << u"bloc d'adresse $00802000"_s;
-        QTest::newRow("cancel while a block waits") << 0 << QByteArray(".") << false << true << 1 << QString();
+            << Stop{1, ".", false, false, 2, u"bloc d'adresse $008023F0"_s + stopped.arg(2016)};
+        QTest::newRow("garbage for an acknowledgement") << Stop{-1, "?", false, false, 1, first};
+        QTest::newRow("module vanishes") << Stop{0, ".", true, false, 1, first};
+        QTest::newRow("cancel while a block waits") << Stop{0, ".", false, true, 1, {}};
     }
     void downloadThatStops() {
-        QFETCH(int, acks);
-        QFETCH(QByteArray, ackReply);
-        QFETCH(bool, vanish);
-        QFETCH(bool, cancel);
-        QFETCH(int, blocks);
-        QFETCH(QString, shown);
+        QFETCH(Stop, c);
         const QString abs = writeFile(path(u"big.abs"_s), programOf(4096));
         openOnFake();
-        m_fake->acks = acks;
-        m_fake->ackReply = ackReply;
-        m_fake->vanishAfterBlocks = vanish ? 1 : -1;
-        if (cancel)
+        m_fake->acks = c.acks;
+        m_fake->ackReply = c.ackReply;
+        m_fake->vanishAfterBlocks = c.vanish ? 1 : -1;
+        if (c.cancel)
             whileModal<LoadSR>([this](LoadSR* dlg) {
                 if (m_fake->received.size() < 3 + 4 + 6 + 1008) return false;
                 QTimer::singleShot(0, dlg->findChild<QPushButton*>(u"cancelButton"_s), &QAbstractButton::click);
                 return true;
             });
         QString message;
-        if (!shown.isEmpty()) answerBox(&message);
+        if (!c.shown.isEmpty()) answerBox(&message);
         QTimer::singleShot(0, monitor(), [this, abs] { monitor()->download(abs); });
-        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget() && (shown.isEmpty() || !message.isEmpty()), 10000);
-        QVERIFY2(message.contains(shown), qPrintable(message));
-        uint32_t entry = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget() && (c.shown.isEmpty() || !message.isEmpty()),
+                                 10000);
+        QVERIFY2(message.contains(c.shown), qPrintable(message));
         const QByteArray expected =
-            "ve\rLO\r\x16" + expectedBlocks(abs, &entry).left(blocks * (6 + 1008)) + (vanish ? "" : "\r");
-        QTest::qWait(cancel ? 1300 : 300);  // a cancelled block waits out its second first
+            "ve\rLO\r\x16" + expectedBlocks(abs).left(c.blocks * (6 + 1008)) + (c.vanish ? "" : "\r");
+        QTest::qWait(c.cancel ? 1300 : 300);  // a cancelled block waits out its second first
         QCOMPARE(m_fake->received.toHex(' '), expected.toHex(' '));
         QCOMPARE(monitor()->document()->RunAddress(), 0u);  // no program to offer
-        if (!vanish) return;
+        if (!c.vanish) return;
 
         QVERIFY(screenShows(u"Liaison perdue avec le module (port "_s));
         QVERIFY(screenShows(u"KORVAN > Recharger rouvre le port."_s));
@@ -661,15 +655,14 @@ private slots:
     void moduleThatDoesNotAnswer_data() {
         QTest::addColumn<QString>("story");  // "silence" and "vanish" answered first
         QTest::addColumn<QString>("shown");
-        const QString running =
-            u"Le module KORVAN n'a pas répondu.\nUn programme y tourne peut-être encore : la touche Échap l'arrête. "
-            "Sinon, le module est hors tension ou non connecté."_s;
-        QTest::newRow("silent from the start, Retry then Cancel") << u"retry"_s << running;
-        QTest::newRow("silent from the start, English")
-            << u"english"_s
+        QTest::newRow("silent from the start, English, Retry then Cancel")
+            << u"retry"_s
             << u"KORVAN did not answer.\nA program may still be running on it: the ESC key stops it. "
                "Otherwise the module is off or not connected."_s;
-        QTest::newRow("answered, silent since") << u"silence"_s << running;
+        QTest::newRow("answered, silent since")
+            << u"silence"_s
+            << u"Le module KORVAN n'a pas répondu.\nUn programme y tourne peut-être encore : la touche Échap l'arrête. "
+               "Sinon, le module est hors tension ou non connecté."_s;
         QTest::newRow("answered, vanished since")
             << u"vanish"_s << u"Le module KORVAN est soit hors tension, soit non connecté"_s;
     }
@@ -683,7 +676,7 @@ private slots:
             m_fake = std::make_unique<FakeModule>(path(u"line"_s));
             usePort(path(u"line"_s), 1, 0);
             start();
-            if (story == "english"_L1) frame()->runCommand(cmd::kLanguageEnglish);
+            frame()->runCommand(cmd::kLanguageEnglish);
         }
         m_fake->answerVe = false;
         if (story == "vanish"_L1) {
