@@ -56,14 +56,10 @@ TEST(RegCpu, WindowTexts) {
         EXPECT_EQ(RegisterText(registerIndex(row[0]), hex(row[1])), row[2]);
         EXPECT_EQ(RegisterLabel(registerIndex(row[0])), row[3]);
     }
-    struct Ccr {
-        uint32_t sr;
-        const char* text;
-    } ccr[] = {{0x2704, "--Z--"}, {0x271F, "XNZVC"}, {0x2700, "-----"},
-               {0x2710, "X----"}, {0x2708, "-N---"}, {0x2701, "----C"}};
-    for (const auto& c : ccr) EXPECT_EQ(CcrText(c.sr), c.text) << std::hex << c.sr;
-    const Ccr flags[] = {{0x2704, "S I=7 --Z--"}, {0x801F, "T1 U I=0 XNZVC"}, {0x6311, "T0 S I=3 X---C"}};
-    for (const auto& c : flags) EXPECT_EQ(SrFlagsText(c.sr), c.text) << std::hex << c.sr;
+    for (const Row& row : readTable(KORVAN_MONITOR_TEST_DATA "/status_register.txt", 3)) {
+        EXPECT_EQ(CcrText(hex(row[0])), row[1]) << row[0];
+        EXPECT_EQ(SrFlagsText(hex(row[0])), row[2]) << row[0];
+    }
 }
 
 TEST(RegCpu, EditCommands) {
