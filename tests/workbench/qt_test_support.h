@@ -19,14 +19,11 @@ namespace wbtest {
 // waiting, so that a failed test cannot answer the dialogs of the next one, and arms a guard that
 // fails the test and closes a modal dialog left unanswered for five seconds: an unexpected
 // dialog is a failure, not a hang.
-inline QObject*& watchers() {
-    static QObject* parent = nullptr;
-    return parent;
-}
+inline QObject* watchers = nullptr;
 inline void resetWatchers() {
-    delete watchers();
-    watchers() = new QObject;
-    auto* guard = new QTimer(watchers());
+    delete watchers;
+    watchers = new QObject;
+    auto* guard = new QTimer(watchers);
     QObject::connect(guard, &QTimer::timeout, guard, [last = QPointer<QWidget>(), ticks = 0]() mutable {
         QWidget* modal = QApplication::activeModalWidget();
         ticks = modal && modal == last ? ticks + 1 : 0;
@@ -45,7 +42,7 @@ inline void resetWatchers() {
 // Calls poll every few milliseconds while a modal widget of type T is up, until it returns true
 // (polling, since exec() blocks the caller). Handlers that open a further modal arm their own.
 template <class T> void whileModal(std::function<bool(T*)> poll) {
-    auto* timer = new QTimer(watchers());
+    auto* timer = new QTimer(watchers);
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, poll] {
         if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget()); w && poll(w)) {
