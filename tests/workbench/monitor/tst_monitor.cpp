@@ -350,20 +350,17 @@ private slots:
         start();
         auto* line = frame()->findChild<QLabel*>(u"CaretPane"_s);
         auto* column = frame()->findChild<QLabel*>(u"ColumnPane"_s);
+        const auto panes = [&] { return line->text() + u' ' + column->text(); };
         app->newSourceDocument();
-        QCOMPARE(line->text(), u"ligne=1"_s);
-        QCOMPARE(column->text(), u"col=1"_s);
+        QCOMPARE(panes(), u"ligne=1 col=1"_s);
         QTest::keyClicks(activeView(), u"\tab"_s);
-        QCOMPARE(column->text(), u"col=11"_s);  // the tab reaches column 9
-        QTest::keyClick(activeView(), Qt::Key_Return);
-        QTest::keyClicks(activeView(), u"xyz"_s);
-        QCOMPARE(line->text(), u"ligne=2"_s);
-        QCOMPARE(column->text(), u"col=4"_s);
+        QCOMPARE(panes(), u"ligne=1 col=11"_s);  // the tab reaches column 9
+        QTest::keyClicks(activeView(), u"\rxyz"_s);
+        QCOMPARE(panes(), u"ligne=2 col=4"_s);
         QVERIFY(frame()->commandState(cmd::kConfigMonitor).enabled);
         QVERIFY(openMonitor());
         frame()->updateCommandUi();
-        QCOMPARE(line->text(), u"ligne=2"_s);
-        QCOMPARE(column->text(), QString());
+        QCOMPARE(panes(), u"ligne=2 "_s);
         QCOMPARE(frame()->activeChild()->documentTitle(), u"Moniteur"_s);
         QVERIFY(screenShows(u"Ouverture du port "_s + path(u"line"_s)));
         QVERIFY(!frame()->commandState(cmd::kConfigMonitor).enabled);
@@ -424,9 +421,7 @@ private slots:
 
         // The keys the module takes, whatever the window's shortcuts say.
         const QByteArray before = m_fake->received;
-        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
-        QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
-        QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+        for (Qt::Key key : {Qt::Key_C, Qt::Key_V, Qt::Key_S}) QTest::keyClick(view, key, Qt::ControlModifier);
         QVERIFY(QTest::qWaitFor([&] { return m_fake->received == before + "\x03\x16\x13"; }, 3000));
         QVERIFY(view->followsOutput());
 
