@@ -166,6 +166,7 @@ class TstWorkbench : public QObject, public Workbench {
     struct DiskRow {
         bool edited;                         // the document has unsaved changes
         bool byRename;                       // the other program renames a new file over it
+        bool saveAtOnce;                     // saved before the change is noticed
         QMessageBox::StandardButton answer;  // to the question: Yes reloads, No keeps mine
         QString shown;
     };
@@ -680,16 +681,20 @@ private slots:
 
     // Another program changes an open file: a document without changes follows it, however the
     // file was written and as often as it is; one with changes asks whether to reload or keep
-    // them. The workbench's own saves ask nothing.
+    // them. Saving before the change is noticed asks first: No keeps the other program's file
+    // (and the document its changes), Yes writes. The workbench's own saves ask nothing.
     void changesOnDiskReloadOrAsk_data() {
-        rows<DiskRow>("row", {{"unchanged, written in place: reloaded", {false, false, QMessageBox::No, "B22\n"}},
-                              {"unchanged, replaced by a rename: reloaded", {false, true, QMessageBox::No, "B22\n"}},
-                              {"edited, Reload", {true, false, QMessageBox::Yes, "B22\n"}},
-                              {"edited, Keep my changes", {true, true, QMessageBox::No, "xA1\n"}}});
+        rows<DiskRow>(
+            "row", {{"unchanged, written in place: reloaded", {false, false, false, QMessageBox::No, "B22\n"}},
+                    {"unchanged, replaced by a rename: reloaded", {false, true, false, QMessageBox::No, "B22\n"}},
+                    {"edited, Reload", {true, false, false, QMessageBox::Yes, "B22\n"}},
+                    {"edited, Keep my changes", {true, true, false, QMessageBox::No, "xA1\n"}},
+                    {"edited, saved at once, No keeps the newer file", {true, false, true, QMessageBox::No, "xA1\n"}},
+                    {"edited, saved at once, Yes overwrites it", {true, false, true, QMessageBox::Yes, "xA1\n"}}});
     }
     void changesOnDiskReloadOrAsk() {
         QFETCH(DiskRow, row);
-        const auto& [edited, byRename, answer, shown] = row;
+        const auto& [edited, byRename, saveAtOnce, answer, shown] = row;
         CMainFrame* frame = start();
         const QString file = writeFile(path(QStringLiteral("prog.src")), "A1\n");
         CKorvanDoc* doc = app->openSourceDocument(file);
@@ -706,6 +711,15 @@ private slots:
         };
 
         writeOutside("B22\n");
+        if (saveAtOnce) {
+            QVERIFY(frame->runCommand(cmd::kFileSave));
+            QVERIFY2(asked.value(0).contains(QStringLiteral("depuis qu'il a été ouvert ou enregistré ici")),
+                     qPrintable(asked.value(0)));
+            QCOMPARE(readFile(file), QByteArray(answer == QMessageBox::Yes ? "xA1\n" : "B22\n"));
+            QCOMPARE(view->toPlainText(), shown);
+            QCOMPARE(doc->isModified(), answer == QMessageBox::No);
+            return;
+        }
         if (edited) {
             QTRY_COMPARE(asked.size(), 1);
             QVERIFY2(asked[0].contains(QStringLiteral("a été modifié par un autre programme")), qPrintable(asked[0]));
@@ -772,27 +786,6 @@ private slots:
         QVERIFY(!doc->isModified());
         QVERIFY(!doc->textDocument()->isUndoAvailable());
         QVERIFY(!view->isReadOnly());
-    }
-
-    // Saving over a file that another program changed since it was opened asks first: No keeps
-    // the other program's file (and the document its changes), Yes writes.
-    void saveOverANewerFileAsksFirst_data() {
-        rows<bool>("overwrite", {{"No keeps the newer file", false}, {"Yes overwrites it", true}});
-    }
-    void saveOverANewerFileAsksFirst() {
-        QFETCH(bool, overwrite);
-        CMainFrame* frame = start();
-        const QString file = writeFile(path(QStringLiteral("prog.src")), "A1\n");
-        CKorvanDoc* doc = app->openSourceDocument(file);
-        QTest::keyClicks(activeView(), QStringLiteral("x"));
-        QStringList asked;
-        answerEveryBox(overwrite ? QMessageBox::Yes : QMessageBox::No, &asked);
-        writeFile(file, "B22\n");
-        QVERIFY(frame->runCommand(cmd::kFileSave));
-        QVERIFY2(asked.value(0).contains(QStringLiteral("depuis qu'il a été ouvert ou enregistré ici")),
-                 qPrintable(asked.value(0)));
-        QCOMPARE(readFile(file), QByteArray(overwrite ? "xA1\n" : "B22\n"));
-        QCOMPARE(doc->isModified(), !overwrite);
     }
 
     // Alt with a character that opens no menu types nothing; the caret's line stays marked.
