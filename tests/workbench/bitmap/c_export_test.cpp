@@ -16,17 +16,17 @@ using std::string_literals::operator""s;
 
 namespace {
 
-// The array lines written independently of the converter: "0xHH, " per byte, a line end
-// after every 16th.
-std::string arrayLines(const std::vector<uint8_t>& bytes) {
-    std::string s;
+// The C file of the pixels under `name`, written independently of the converter: "0xHH, " per
+// byte, a line end after every 16th, then the structure of the fields given.
+std::string cFile(const std::string& name, const std::vector<uint8_t>& pixels, const char* fields) {
+    std::string s = "\r\nchar " + name + "[] = {\r\n";
     char item[8];
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(item, sizeof item, "0x%02X, ", bytes[i]);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        std::snprintf(item, sizeof item, "0x%02X, ", pixels[i]);
         s += item;
         if (i % 16 == 15) s += "\r\n";
     }
-    return s;
+    return s + "};\r\nstruct image i_" + name + "={(short)" + fields + "," + name + "};\r\n";
 }
 
 // Writes the bitmap as dir/file and exports it under `name`; the result, the C file's bytes in *text.
@@ -38,11 +38,6 @@ ExportResult exportSpec(const fs::path& dir, const std::string& file, const BmpS
     return r;
 }
 
-// The expected C file data/name.c.golden.
-std::string golden(const char* name) {
-    return bmptest::readFile(std::string(KORVAN_BITMAP_DATA "/") + name + ".c.golden");
-}
-
 struct GoldenCase {
     const char* test;
     BmpSpec spec;
@@ -50,14 +45,13 @@ struct GoldenCase {
     std::string expected;  // empty: the file data/name.c.golden
 };
 
-// A one-bit picture of pattern bytes, expected as arrayLines writes them.
+// A one-bit picture of pattern bytes, expected as cFile writes it.
 GoldenCase patterned(const char* test, int32_t width, int32_t height, const char* name, const char* fields) {
     const auto pixels = bmptest::patternBytes(bmptest::rowStride(width, 1) * height, 3);
     return {test,
             {.width = width, .height = height, .bitsPerPixel = 1, .pixels = pixels},
             name,
-            "\r\nchar "s + name + "[] = {\r\n" + arrayLines(pixels) + "};\r\nstruct image i_" + name + "={(short)" +
-                fields + "," + name + "};\r\n"};
+            cFile(name, pixels, fields)};
 }
 
 TEST(Export, FileHoldsExactlyTheseBytes) {
@@ -85,7 +79,8 @@ TEST(Export, FileHoldsExactlyTheseBytes) {
         std::string text;
         const ExportResult r = exportSpec(dir.path, "pic.bmp", c.spec, c.name, &text);
         EXPECT_TRUE(r.ok()) << exportMessage(r);
-        EXPECT_EQ(text, c.expected.empty() ? golden(c.name) : c.expected);
+        EXPECT_EQ(text,
+                  c.expected.empty() ? bmptest::readFile(KORVAN_BITMAP_DATA "/"s + c.name + ".c.golden") : c.expected);
     }
 }
 
@@ -118,8 +113,7 @@ TEST(Export, ReplacesAnEarlierFileBesideTheBitmapSafely) {
     const ExportResult r = exportSpec(at, "splash.bmp", smallSpec(), "logo", &text);
     ASSERT_TRUE(r.ok()) << exportMessage(r);
     EXPECT_EQ(r.outputPath, (at / "splash.c").string());
-    EXPECT_EQ(text, "\r\nchar logo[] = {\r\n" + arrayLines(smallSpec().pixels) +
-                        "};\r\nstruct image i_logo={(short)0x8, 0x2, 0x2,logo};\r\n");
+    EXPECT_EQ(text, cFile("logo", smallSpec().pixels, "0x8, 0x2, 0x2"));
     EXPECT_EQ(std::distance(fs::directory_iterator(at), fs::directory_iterator()), 6);
     EXPECT_EQ(bmptest::readFile(at / "victim.txt"), "keep");
     EXPECT_FALSE(fs::is_symlink(at / "splash.c"));
@@ -188,29 +182,23 @@ constexpr const char* kImageDeclaration =
     "struct image { short size; short widthBytes; short height; const char *bits; };\n";
 constexpr const char* kWarningFlags = " -std=c99 -Wall -Wextra -pedantic -Werror -Wno-overflow ";
 
-class CompileGenerated : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(exportSpec(dir.path, "grand.bmp",
-                               {.width = 512, .height = 160, .bitsPerPixel = 1, .pixels = pixels}, "grand")
-                        .ok());
-    }
-    std::string log() const { return bmptest::readFile(dir.path / "log.txt"); }
-
+// The host compiler builds a program that sees the array's bytes and the structure's fields; the
+// m68k cross compiler, when installed, places the array and then the structure in .data.
+TEST(CompileGenerated, HostAndCrossCompilersSeeTheBytesAndFields) {
     bmptest::TempDir dir;
-    const std::vector<uint8_t> pixels = bmptest::patternBytes(10240, 21);
-};
-
-TEST_F(CompileGenerated, HostCompilerBuildsAProgramThatSeesTheBytes) {
+    const auto pixels = bmptest::patternBytes(10240, 21);
+    const std::string bytes(pixels.begin(), pixels.end());
+    ASSERT_TRUE(
+        exportSpec(dir.path, "grand.bmp", {.width = 512, .height = 160, .bitsPerPixel = 1, .pixels = pixels}, "grand")
+            .ok());
+    const auto log = [&] { return bmptest::readFile(dir.path / "log.txt"); };
     // The program writes the array's bytes, then the structure's fields, to the file it is given.
     std::ofstream(dir.path / "main.c") << kImageDeclaration
                                        << "#include \"grand.c\"\n#include \"" KORVAN_BITMAP_DATA "/show_bytes.c\"\n";
     ASSERT_EQ(run(dir.path, KORVAN_HOST_C_COMPILER + std::string(kWarningFlags) + "main.c -o main"), 0) << log();
     ASSERT_EQ(run(dir.path, "./main seen.bin"), 0) << log();
-    EXPECT_EQ(bmptest::readFile(dir.path / "seen.bin"), std::string(pixels.begin(), pixels.end()) + "|10240 64 160 1");
-}
+    EXPECT_EQ(bmptest::readFile(dir.path / "seen.bin"), bytes + "|10240 64 160 1");
 
-TEST_F(CompileGenerated, CrossCompilerPlacesArrayAndStructureInData) {
     if (run(dir.path, "command -v m68k-linux-gnu-gcc m68k-linux-gnu-objcopy") != 0)
         GTEST_SKIP() << "the m68k cross compiler and objcopy are not installed";
     std::ofstream(dir.path / "unit.c") << kImageDeclaration << "#include \"grand.c\"\n";
@@ -218,7 +206,7 @@ TEST_F(CompileGenerated, CrossCompilerPlacesArrayAndStructureInData) {
         << log();
     ASSERT_EQ(run(dir.path, "m68k-linux-gnu-objcopy -O binary --only-section=.data unit.o data.bin"), 0) << log();
     // The array, then the structure's three shorts, big-endian: 0x2800, 0x0040, 0x00a0.
-    const std::string expected = std::string(pixels.begin(), pixels.end()) + "\x28\x00\x00\x40\x00\xa0"s;
+    const std::string expected = bytes + "\x28\x00\x00\x40\x00\xa0"s;
     EXPECT_EQ(bmptest::readFile(dir.path / "data.bin").substr(0, expected.size()), expected);
 }
 
