@@ -52,62 +52,54 @@ class ConvBitmapTest : public QObject {
 private slots:
     void init() { wbtest::resetWatchers(); }
 
-    void opensEmptyThenChoosingAFileShowsPathAndPreview() {
-        ScriptedConvBitmap dlg;
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Convertisseur BMP vers C"));
-        QCOMPARE(child<QLineEdit>(dlg, "nameField")->text(), QStringLiteral("bitmap"));
-        QVERIFY(child<QLineEdit>(dlg, "pathField")->isReadOnly());
-        click(dlg, "fileButton");  // cancelled: nothing to export, no preview
-        QVERIFY(child<QLineEdit>(dlg, "pathField")->text().isEmpty());
-        QVERIFY(!child<QPushButton>(dlg, "exportButton")->isEnabled());
-        QVERIFY(!dlg.hasPreview());
-
-        dlg.nextPath = bitmap(QStringLiteral("ecran.bmp"));
-        click(dlg, "fileButton");
-        QCOMPARE(dlg.filePath(), dlg.nextPath);
-        QCOMPARE(child<QLineEdit>(dlg, "pathField")->text(), dlg.nextPath);
-        QVERIFY(child<QPushButton>(dlg, "exportButton")->isEnabled());
-        QVERIFY(dlg.hasPreview());
-        // The picture itself is shown: dark on the left, light on the right.
-        const QImage shown = child<QLabel>(dlg, "preview")->pixmap().toImage();
-        QCOMPARE(shown.size(), QSize(128, 64));
-        QVERIFY(qGray(shown.pixel(2, 32)) != qGray(shown.pixel(125, 32)));
-
-        // Choosing again replaces path and preview; cancelling afterwards keeps them.
-        const QString other = dlg.nextPath = bitmap(QStringLiteral("autre.bmp"));
-        click(dlg, "fileButton");
-        dlg.nextPath.clear();
-        click(dlg, "fileButton");
-        QCOMPARE(child<QLineEdit>(dlg, "pathField")->text(), other);
-        QVERIFY(dlg.hasPreview());
-    }
-
-    // A file that is no sound bitmap is refused when chosen: no preview, Export stays disabled,
-    // and a sound file chosen next makes everything available again.
-    void damagedBitmapIsRefusedWhenChosen_data() {
+    // The dialog opens without a file, and a cancelled choice changes nothing. A file that is no
+    // sound bitmap is refused when chosen: its reason shown, no preview, Export disabled. A sound
+    // file chosen next shows its path and picture and can be exported; choosing again replaces
+    // them, and cancelling afterwards keeps them.
+    void choosingFilesShowsSoundOnesAndRefusesDamagedOnes_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
         // Which damage gives which reason is the reader's own test; here, that the reason is shown.
         QTest::newRow("truncated") << displayPicture().left(500) << "tronqué";
         QTest::newRow("empty file") << QByteArray() << "refus.bmp";
     }
-    void damagedBitmapIsRefusedWhenChosen() {
+    void choosingFilesShowsSoundOnesAndRefusesDamagedOnes() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
         ScriptedConvBitmap dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Convertisseur BMP vers C"));
+        QCOMPARE(child<QLineEdit>(dlg, "nameField")->text(), QStringLiteral("bitmap"));
+        QLineEdit* path = child<QLineEdit>(dlg, "pathField");
+        QVERIFY(path->isReadOnly());
+        // The path shown, whether Export is enabled, whether a picture is previewed.
+        const auto shown = [&] {
+            return std::tuple(path->text(), child<QPushButton>(dlg, "exportButton")->isEnabled(), dlg.hasPreview());
+        };
         dlg.show();
+        click(dlg, "fileButton");  // cancelled
+        QCOMPARE(shown(), std::tuple(QString(), false, false));
+
         dlg.nextPath = bitmap(QStringLiteral("refus.bmp"), bytes);
         QString seen;
         wbtest::answerBox(&seen);
         click(dlg, "fileButton");
         QVERIFY2(seen.contains(message), qPrintable(seen));
-        QCOMPARE(child<QLineEdit>(dlg, "pathField")->text(), dlg.nextPath);
-        QVERIFY(!child<QPushButton>(dlg, "exportButton")->isEnabled());
-        QVERIFY(!dlg.hasPreview());
-        dlg.nextPath = bitmap(QStringLiteral("bon.bmp"));
+        QCOMPARE(shown(), std::tuple(dlg.nextPath, false, false));
+
+        dlg.nextPath = bitmap(QStringLiteral("ecran.bmp"));
         click(dlg, "fileButton");
-        QVERIFY(child<QPushButton>(dlg, "exportButton")->isEnabled());
-        QVERIFY(dlg.hasPreview());
+        QCOMPARE(dlg.filePath(), dlg.nextPath);
+        QCOMPARE(shown(), std::tuple(dlg.nextPath, true, true));
+        // The picture itself is shown: dark on the left, light on the right.
+        const QImage picture = child<QLabel>(dlg, "preview")->pixmap().toImage();
+        QCOMPARE(picture.size(), QSize(128, 64));
+        QVERIFY(qGray(picture.pixel(2, 32)) != qGray(picture.pixel(125, 32)));
+
+        const QString other = dlg.nextPath = bitmap(QStringLiteral("autre.bmp"));
+        click(dlg, "fileButton");
+        dlg.nextPath.clear();
+        click(dlg, "fileButton");
+        QCOMPARE(shown(), std::tuple(other, true, true));
     }
 
     // Export writes the C file beside the bitmap under the name typed and closes, saying where the
