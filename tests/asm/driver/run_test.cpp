@@ -25,6 +25,16 @@ struct Restore {
     ~Restore() { fs::current_path(dir), SetCatalogueLanguage(lang); }
 };
 
+// A run as the command line makes it, every file closed on return; gives its error count.
+int Assemble(const std::string& source, ListErreur& list, bool failed) {
+    AssemblyRun run(RunSettings{}, &list);
+    run.openFiles(source);
+    run.runPasses();
+    run.writeSummary();
+    EXPECT_EQ(run.failed(), failed) << run.failureMessage();
+    return run.errorCount();
+}
+
 // Each folder of golden/cases holds main.asm (and any include files), an optional "options" file
 // ("english" selects the English catalogue) and expected/{main.abs,main.lis,message.txt,
 // diagnostics.txt} ("@DIR@" stands for the folder the case ran in). The expected object code
@@ -54,13 +64,7 @@ TEST_P(GoldenRun, OutputsMatchByteForByte) {
     SetWorkingDirectory("");
     fs::current_path(work.path());
     ListErreur list;
-    {
-        AssemblyRun run(RunSettings{}, &list);
-        run.openFiles(work / "main.asm");
-        run.runPasses();
-        run.writeSummary();
-        EXPECT_FALSE(run.failed()) << run.failureMessage();
-    }
+    Assemble(work / "main.asm", list, false);
     std::string diagnostics;
     for (ErreurAsm* e = list.GetFirstErreur(); e; e = list.GetNextErreur()) {
         char code[16];
@@ -113,14 +117,7 @@ TEST(RunTest, OutputsAndFailures) {
         auto inFolder = [&dir](const std::string& text) { return Replace(text, "@", dir.path()); };
 
         ListErreur list;
-        {
-            AssemblyRun run(RunSettings{}, &list);
-            run.openFiles(source);
-            run.runPasses();
-            run.writeSummary();
-            EXPECT_EQ(run.failed(), c.has("failed")) << run.failureMessage();
-            EXPECT_EQ(run.errorCount(), c.has("diagnostic") ? 1 : 0);
-        }
+        EXPECT_EQ(Assemble(source, list, c.has("failed")), c.has("diagnostic") ? 1 : 0);
         ASSERT_EQ(list.Count(), c.has("diagnostic") ? 1u : 0u);
         if (c.has("diagnostic")) {
             const ErreurAsm& e = *list.GetFirstErreur();
