@@ -16,6 +16,7 @@
 #include "driver/diagnostics.h"
 #include "driver/entry_points.h"
 #include "driver/run.h"
+#include "../../support/table.h"
 #include "qt_test_support.h"
 
 using qubrix::CAsmDlg;
@@ -24,14 +25,13 @@ using qubrix::PassCounts;
 
 namespace {
 
-// S-records of " NOP" at 0x802000 and at 0x900000, worked out by hand.
-const QByteArray kNopAbs = "S004000020DB\r\nS307008020004E7199\r\nS5030001FB\r\nS9030000FC\r\nS705008020005A\r\n";
-const QByteArray kNopAbsAt900000 =
-    "S004000020DB\r\nS307009000004E71A9\r\nS5030001FB\r\nS9030000FC\r\nS705009000006A\r\n";
-
-const char* const kCleanSource = " NOP\n END\n";
-const char* const kWarningSource = " DC.L $100000000\n END\n";  // 0x102 on line 1
-const char* const kErrorSource = " NOP\n FOO\n END\n";          // 0x402 on line 2
+// The sources of the runs by name, and the S-records of " NOP" at an address, worked out by hand.
+const QMap<QString, QString> kSources = {
+    {"clean", " NOP\n END\n"}, {"warning", " DC.L $100000000\n END\n"}, {"error", " NOP\n FOO\n END\n"}, {"none", ""}};
+const QMap<QString, QByteArray> kNopObjectFiles = {
+    {"802000", "S004000020DB\r\nS307008020004E7199\r\nS5030001FB\r\nS9030000FC\r\nS705008020005A\r\n"},
+    {"900000", "S004000020DB\r\nS307009000004E71A9\r\nS5030001FB\r\nS9030000FC\r\nS705009000006A\r\n"},
+    {"", ""}};
 
 QString Text(QWidget* parent, const char* name) { return parent->findChild<QLineEdit*>(name)->text(); }
 
@@ -249,57 +249,21 @@ private slots:
     // is French, anything else English. The library's own settings give a listing when LISTFLAG
     // starts with '1' (read, never written) and the code origin in hexadecimal (else the default).
     void asmFile_data() {
-        QTest::addColumn<QString>("source");    // empty: no file at all
-        QTest::addColumn<QString>("settings");  // "KEY=VALUE;..." stored before the run
-        QTest::addColumn<QString>("button");
-        // An output that is /dev/full, a disk that fills up; with a '/' at the end, a folder.
-        QTest::addColumn<QString>("badOutput");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QString>("counts");  // errors and warnings shown
-        QTest::addColumn<QList<int>>("codes");
-        QTest::addColumn<bool>("french");
-        QTest::addColumn<QByteArray>("abs");  // the object file of a clean run (empty: not checked)
-        QTest::addColumn<bool>("listing");    // with abs: a listing was written
-        // clang-format off
-        const QString clean = kCleanSource, error = kErrorSource, m = "monitorButton", c = "cancelButton";
-        const QString lang = "KORVAN/LANGAGE=", asmb = "ASSEMBLEUR/";
-        const QList<int> none, e102{0x102}, e402{0x402}, e406{0x406}, e408{0x408};
-        const QByteArray x;  // the object file not checked
-        QTest::newRow("clean, monitor") << clean << "" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
-        QTest::newRow("clean, cancel") << clean << "" << c << "" << 0 << "0 0" << none << true << kNopAbs << true;
-        QTest::newRow("warnings only, monitor") << kWarningSource << "" << m << "" << 1 << "0 1" << e102 << true << x << true;
-        QTest::newRow("error, monitor pressed") << error << "" << m << "" << 0 << "1 0" << e402 << true << x << true;
-        QTest::newRow("error, cancel") << error << "" << c << "" << 0 << "1 0" << e402 << true << x << true;
-        QTest::newRow("missing source") << "" << "" << m << "" << 0 << "1 0" << e406 << true << x << true;
-        QTest::newRow("object file not written") << clean << "" << m << "prog.abs" << 0 << "0 0" << e408 << true << x << true;
-        QTest::newRow("listing not written") << clean << "" << m << "prog.lis" << 0 << "0 0" << e408 << true << x << true;
-        QTest::newRow("object file not created") << clean << "" << m << "prog.abs/" << 0 << "1 0" << e408 << true << x << true;
-        QTest::newRow("FRANCAIS") << error << lang + "FRANCAIS" << c << "" << 0 << "1 0" << e402 << true << x << true;
-        QTest::newRow("ANGLAIS") << error << lang + "ANGLAIS" << c << "" << 0 << "1 0" << e402 << false << x << true;
-        QTest::newRow("lower case is not FRANCAIS") << error << lang + "francais" << c << "" << 0 << "1 0" << e402 << false << x << true;
-        QTest::newRow("language empty") << error << lang << c << "" << 0 << "1 0" << e402 << false << x << true;
-        QTest::newRow("LISTFLAG 1") << clean << asmb + "LISTFLAG=1" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
-        QTest::newRow("LISTFLAG 10") << clean << asmb + "LISTFLAG=10" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
-        QTest::newRow("LISTFLAG 0") << clean << asmb + "LISTFLAG=0" << m << "" << 1 << "0 0" << none << true << kNopAbs << false;
-        QTest::newRow("LISTFLAG empty") << clean << asmb + "LISTFLAG=" << m << "" << 1 << "0 0" << none << true << kNopAbs << false;
-        QTest::newRow("LISTFLAG x1") << clean << asmb + "LISTFLAG=x1" << m << "" << 1 << "0 0" << none << true << kNopAbs << false;
-        QTest::newRow("code origin in hex") << clean << asmb + "SECTION 9=900000" << m << "" << 1 << "0 0" << none << true << kNopAbsAt900000 << true;
-        QTest::newRow("code origin after 0x") << clean << asmb + "SECTION 9=0x900000" << m << "" << 1 << "0 0" << none << true << kNopAbsAt900000 << true;
-        QTest::newRow("code origin not hex: default") << clean << asmb + "SECTION 9=XYZ" << m << "" << 1 << "0 0" << none << true << kNopAbs << true;
-        // clang-format on
+        QTest::addColumn<QStringList>("row");  // the fields of a row of the data file, "-" made empty
+        for (const korvan::test::Row& row : korvan::test::readTable(QUBRIX_LIBRARY_DATA "/asm_file.txt", 11)) {
+            QStringList fields;
+            for (const std::string& field : row) fields << (field == "-" ? QString() : QString::fromStdString(field));
+            QTest::newRow(row[0].c_str()) << fields;
+        }
     }
 
     void asmFile() {
-        QFETCH(QString, source);
-        QFETCH(QString, settings);
-        QFETCH(QString, button);
-        QFETCH(QString, badOutput);
-        QFETCH(int, result);
-        QFETCH(QString, counts);
-        QFETCH(QList<int>, codes);
-        QFETCH(bool, french);
-        QFETCH(QByteArray, abs);
-        QFETCH(bool, listing);
+        QFETCH(QStringList, row);
+        const QString source = kSources.value(row[1], "?"), settings = row[2], badOutput = row[4], counts = row[6];
+        QList<int> codes;
+        for (const QString& code : row[7].split(' ', Qt::SkipEmptyParts)) codes << code.toInt(nullptr, 16);
+        const bool french = row[8] == "French";
+        const QByteArray abs = kNopObjectFiles.value(row[9], "?");
         for (const QString& setting : settings.split(';', Qt::SkipEmptyParts))
             wbtest::setStore(setting.section('=', 0, 0), setting.section('=', 1),
                              setting.startsWith("KORVAN/") ? "korvan" : "qubrix");
@@ -312,8 +276,8 @@ private slots:
         if (badOutput.endsWith('/')) QVERIFY(QDir(m_work->path()).mkdir(badOutput));
 
         ListErreur list;  // the settings rows give none, as a caller may
-        const auto driver = WhenShown(Press(button));
-        QCOMPARE(runAsmFile(path, *driver, settings.startsWith("ASSEMBLEUR/") ? nullptr : &list), result);
+        const auto driver = WhenShown(Press(row[3] + "Button"));
+        QCOMPARE(runAsmFile(path, *driver, settings.startsWith("ASSEMBLEUR/") ? nullptr : &list), row[5].toInt());
         QCOMPARE(driver->title, french ? QStringLiteral("Assembleur") : QStringLiteral("Assembler"));
         QCOMPARE(driver->fileText, QStringLiteral("prog.asm"));
         QCOMPARE(driver->monitorEnabled, counts.startsWith("0 "));
@@ -335,8 +299,8 @@ private slots:
         if (!abs.isEmpty()) {
             // The termination records are written after the dialog, whichever way it was left.
             QCOMPARE(wbtest::readFile(m_work->filePath("prog.abs")), abs);
-            QCOMPARE(QFile::exists(m_work->filePath("prog.lis")), listing);
-            if (listing)
+            QCOMPARE(QFile::exists(m_work->filePath("prog.lis")), row[10] == "yes");
+            if (row[10] == "yes")
                 QVERIFY(wbtest::readFile(m_work->filePath("prog.lis"))
                             .endsWith("No errors detected\r\nNo warnings generated\r\n"));
         }
