@@ -47,25 +47,25 @@ TEST(Machine, MemoryMap) {
     }
 }
 
+// The word at an address as a program reads it, -1 for a bus error.
+int word(Machine& m, std::uint32_t address) {
+    std::uint16_t v = 0;
+    return m.read16(address, v) ? v : -1;
+}
+
 TEST(Machine, SerialInterface) {
     Machine m;
-    std::uint16_t scsr = 0;
-    ASSERT_TRUE(m.read16(kScsr, scsr));
-    EXPECT_EQ(scsr, kScsrTdre | kScsrTc);
+    EXPECT_EQ(word(m, kScsr), kScsrTdre | kScsrTc);
     m.write16(kScsr, 0);  // status is not writable
     m.serialIn().push_back('k');
-    ASSERT_TRUE(m.read16(kScsr, scsr));
-    EXPECT_EQ(scsr, kScsrTdre | kScsrTc | kScsrRdrf);
+    EXPECT_EQ(word(m, kScsr), kScsrTdre | kScsrTc | kScsrRdrf);
     std::uint8_t low = 0;
     ASSERT_TRUE(m.read8(kScsr + 1, low));
     EXPECT_EQ(low, kScsrTc | kScsrRdrf);
 
-    std::uint16_t data = 0;
-    ASSERT_TRUE(m.read16(kScdr, data));
-    EXPECT_EQ(data, 'k');
+    EXPECT_EQ(word(m, kScdr), 'k');
     EXPECT_TRUE(m.serialIn().empty());
-    ASSERT_TRUE(m.read16(kScsr, scsr));
-    EXPECT_EQ(scsr & kScsrRdrf, 0);
+    EXPECT_EQ(word(m, kScsr) & kScsrRdrf, 0);
 
     ASSERT_TRUE(m.write16(kScdr, 0x0141));
     ASSERT_TRUE(m.write8(0xFFFFFC0F, 'B'));  // absolute short $FC0F
@@ -77,11 +77,9 @@ TEST(Machine, SerialInterface) {
     // Both buffers are bounded: a full output buffer clears TDRE and TC, and a byte written
     // anyway is lost, as is input beyond the input queue.
     m.serialOut().resize(Machine::kOutputCapacity - 1, '.');
-    ASSERT_TRUE(m.read16(kScsr, scsr));
-    EXPECT_EQ(scsr, kScsrTdre | kScsrTc);
+    EXPECT_EQ(word(m, kScsr), kScsrTdre | kScsrTc);
     ASSERT_TRUE(m.write8(kScdr + 1, 'D'));
-    ASSERT_TRUE(m.read16(kScsr, scsr));
-    EXPECT_EQ(scsr, 0);
+    EXPECT_EQ(word(m, kScsr), 0);
     ASSERT_TRUE(m.write8(kScdr + 1, 'E'));
     EXPECT_EQ(m.serialOut().size(), Machine::kOutputCapacity);
     EXPECT_EQ(m.serialOut().back(), 'D');
