@@ -57,41 +57,37 @@ std::vector<std::string> Stream(Fichier& f, const TempDir& dir) {
     return out;
 }
 
-TEST(SourceReaderTest, MergedStream) {
-    for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/source_reader.txt")) {
-        SCOPED_TRACE(c.name);
-        TempDir dir;
-        Create(dir, c);
-        const std::string workDir = c.get("workdir");
-        Fichier f(dir / c.get("file").substr(0, c.get("file").find(' ')), workDir.empty() ? "" : dir / workDir);
-        ASSERT_FALSE(f.openFailed());
-        EXPECT_EQ(Stream(f, dir), c.all("line"));
-        f.Rewind();
-        EXPECT_EQ(Stream(f, dir), c.all("line")) << "the second pass reads the same stream";
-    }
-}
-
-TEST(SourceReaderTest, OpenFailuresNameTheFileAndLine) {
+// Every case of both files: the first failure FindOpenError reports (none without "fail") and,
+// given its "line"s, the stream of both passes. The main source is the first file a case makes,
+// else main.asm.
+TEST(SourceReaderTest, MergedStreamAndOpenFailures) {
     const std::map<std::string, OpenFailure> reasons = {
         {"CannotOpen", OpenFailure::CannotOpen}, {"NotFound", OpenFailure::NotFound},
         {"NoFileName", OpenFailure::NoFileName}, {"TooDeep", OpenFailure::TooDeep},
         {"Cycle", OpenFailure::Cycle},           {"TooLarge", OpenFailure::TooLarge}};
-    for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/open_failures.txt")) {
-        SCOPED_TRACE(c.name);
-        TempDir dir;
-        Create(dir, c);
-        Fichier f(dir / "main.asm", "");
-        std::string file;
-        int line = -5;
-        OpenFailure why = OpenFailure::None;
-        std::string wantFile, wantWhy;
-        int wantLine = 0;
-        std::istringstream(c.get("fail")) >> wantFile >> wantLine >> wantWhy;
-        ASSERT_EQ(f.FindOpenError(file, line, &why), c.has("fail"));
-        if (!c.has("fail")) continue;
-        EXPECT_EQ(file, wantFile[0] == '/' ? wantFile : dir / wantFile);
-        EXPECT_EQ(line, wantLine);
-        EXPECT_EQ(why, reasons.at(wantWhy));
+    for (const std::string cases : {"/source_reader.txt", "/open_failures.txt"}) {
+        for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA + cases)) {
+            SCOPED_TRACE(c.name);
+            TempDir dir;
+            Create(dir, c);
+            const std::string main = c.has("file") ? c.get("file").substr(0, c.get("file").find(' ')) : "main.asm";
+            Fichier f(dir / main, c.has("workdir") ? dir / c.get("workdir") : "");
+            std::string file, wantFile, wantWhy;
+            int line = -5, wantLine = 0;
+            OpenFailure why = OpenFailure::None;
+            ASSERT_EQ(f.FindOpenError(file, line, &why), c.has("fail"));
+            std::istringstream(c.get("fail")) >> wantFile >> wantLine >> wantWhy;
+            if (c.has("fail")) {
+                EXPECT_EQ(file, wantFile[0] == '/' ? wantFile : dir / wantFile);
+                EXPECT_EQ(line, wantLine);
+                EXPECT_EQ(why, reasons.at(wantWhy));
+            }
+            if (!c.has("line")) continue;
+            ASSERT_FALSE(f.openFailed());
+            EXPECT_EQ(Stream(f, dir), c.all("line"));
+            f.Rewind();
+            EXPECT_EQ(Stream(f, dir), c.all("line")) << "the second pass reads the same stream";
+        }
     }
 }
 
