@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -90,13 +91,8 @@ TEST(TerminalScreen, TakesEveryCompleteDumpWithinABoundedCapture) {
     const std::string noDfc = dump.substr(0, dump.find(" DFC")) + "\r\n";
     std::string flood;
     while (flood.size() < 3 * TerminalScreen::kCaptureLimit) flood += "sortie du programme 0123456789\r\n";
-    struct Case {
-        const char* name;
-        std::string bytes;
-        std::size_t dumps;
-    };
     // clang-format off
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, std::string, std::size_t>> cases = {  // name, bytes, dumps taken
         {"program ended: dump then prompt", ">>-> GO 802010\r\nProgramme termine\r\n" + dump + ">>-> ", 1},
         {"exception after a flood of output", ">>-> GO 802010\r\n" + flood + dump + ">>-> ", 1},
         {"dr answered after a flood", ">>-> dr\r\n" + flood + dump + ">>-> ", 1},
@@ -105,11 +101,11 @@ TEST(TerminalScreen, TakesEveryCompleteDumpWithinABoundedCapture) {
         {"no prompt yet after the dump", ">>-> GO 802010\r\n" + dump, 0},
     };
     // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, bytes, count] : cases) {
+        SCOPED_TRACE(name);
         TerminalScreen screen;
-        const std::vector<std::string> dumps = screen.receive(c.bytes);
-        ASSERT_EQ(dumps.size(), c.dumps);
+        const std::vector<std::string> dumps = screen.receive(bytes);
+        ASSERT_EQ(dumps.size(), count);
         for (const std::string& d : dumps) {
             EXPECT_LE(d.size(), TerminalScreen::kCaptureLimit);
             EXPECT_TRUE(d.size() >= dump.size() && d.find(dump) == d.size() - dump.size() - 4) << d.substr(0, 200);
@@ -157,13 +153,8 @@ TEST(TerminalScreen, GivesTheTextOfSelectionsAndClearsItsHistory) {
     ASSERT_EQ(screen.scrollback().size(), 11u);
     const long long s = screen.screenLine();
     using P = TerminalScreen::Position;
-    struct Case {
-        const char* name;
-        P from, to;
-        std::string text;
-    };
     // clang-format off
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, P, P, std::string>> cases = {  // name, from, to, text
         {"scrollback into the screen", {s - 2, 1}, {s + 1, 2}, "9 abc\nL10 abc\nL11 abc\nL1"},
         {"inside one scrollback line", {s - 11, 1}, {s - 11, 3}, "0 "},
         {"a line's end loses its blanks", {s - 1, 0}, {s, 0}, "L10 abc\n"},
@@ -172,10 +163,7 @@ TEST(TerminalScreen, GivesTheTextOfSelectionsAndClearsItsHistory) {
         {"empty", {s + 3, 4}, {s + 3, 4}, ""},
     };
     // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(screen.text(c.from, c.to, "\n"), c.text);
-    }
+    for (const auto& [name, from, to, text] : cases) EXPECT_EQ(screen.text(from, to, "\n"), text) << name;
     std::string session;
     for (int i = 0; i < 60; ++i) session += "L" + std::to_string(i) + " abc\r\n";
     EXPECT_EQ(screen.sessionText("\r\n"), session + "X>-> drx\r\n");
