@@ -170,27 +170,14 @@ TEST(GdbServer, InterruptsBadInputAndStopsBySignal) {
     EXPECT_EQ(sim.terminate(), 0);
 }
 
-// gdb-multiarch debugs a C program built with debug information, at source level.
+// gdb-multiarch debugs a C program (data/gdb_main.c) built with debug information, at source level.
 TEST(GdbServer, GdbSession) {
     const std::string gdbPath = test::onPath("gdb-multiarch");
     const std::string gcc = KORVAN_M68K_GCC;
     if (gdbPath.empty()) GTEST_SKIP() << "gdb-multiarch is not installed";
     if (gcc.empty()) GTEST_SKIP() << "no m68k-elf toolchain and run-time";
     TempDir dir;
-    dir.write("main.c",
-              "#include <stdio.h>\n"
-              "\n"
-              "static int square(int x) {\n"
-              "    int y = x * x;\n"
-              "    return y;\n"
-              "}\n"
-              "\n"
-              "int main(void) {\n"
-              "    int total = 5;\n"
-              "    total += square(3);\n"
-              "    printf(\"total %d\\n\", total);\n"
-              "    return total;\n"
-              "}\n");
+    std::filesystem::copy_file(KORVAN_SIM_TEST_DATA "/gdb_main.c", dir.path / "main.c");
     const std::string objcopy = (std::filesystem::path(gcc).parent_path() / "m68k-elf-objcopy").string();
     const std::string build = "cd '" + dir.path.string() + "' && '" + gcc +
                               "' -specs=" KORVAN_RUNTIME_DIR "/korvan.specs -O0 -g main.c -o main.elf && '" + objcopy +
