@@ -41,7 +41,7 @@ inline uint32_t rowStride(int32_t width, uint16_t bits) {
 inline std::vector<uint8_t> buildBmp(const BmpSpec& s) {
     const uint32_t palette = s.paletteEntries.value_or(
         s.bitsPerPixel <= 8 ? (s.coloursUsed ? s.coloursUsed : 1u << s.bitsPerPixel) : s.coloursUsed);
-    const uint32_t masks = s.compression == 3 ? 12 : 0;  // 5-6-5 masks; their values do not matter
+    const uint32_t masks = s.compression == 3 ? 12 : 0;  // bit field masks, left zero: the reader skips them
     std::vector<uint8_t> b(14 + 40 + masks + 4 * palette);
     b[0] = 'B';
     b[1] = 'M';
@@ -56,11 +56,6 @@ inline std::vector<uint8_t> buildBmp(const BmpSpec& s) {
                                2835,
                                s.coloursUsed};
     for (std::size_t i = 0; i < std::size(fields); ++i) put32(b, 10 + 4 * i, fields[i]);
-    if (masks) {
-        put32(b, 54, 0xF800);
-        put32(b, 58, 0x07E0);
-        put32(b, 62, 0x001F);
-    }
     for (uint32_t i = 0; i < palette; ++i)  // a grey ramp, blue-green-red-0
         put32(b, 54 + masks + 4 * i, (palette > 1 ? i * 255 / (palette - 1) : 0) * 0x010101u, 3);
     b.insert(b.end(), s.pixels.begin(), s.pixels.end());

@@ -101,10 +101,7 @@ TEST(BitmapCheck, DamagedFileIsRefusedWithItsReason) {
     };
     for (const auto& [name, file, error, messagePart] : cases) {
         SCOPED_TRACE(name);
-        ExportResult r;
-        r.status = ExportStatus::BadBitmap;
-        r.bitmap = checkBitmap(file);
-        r.bitmapPath = "/home/eleve/img/pic.bmp";
+        const ExportResult r{ExportStatus::BadBitmap, checkBitmap(file), "/home/eleve/img/pic.bmp"};
         EXPECT_EQ(r.bitmap.error, error);
         const std::string message = exportMessage(r);
         EXPECT_NE(message.find("\"/home/eleve/img/pic.bmp\""), std::string::npos) << message;
