@@ -123,15 +123,10 @@ TEST(Export, ReplacesAnEarlierFileBesideTheBitmapSafely) {
         << "the file gets the usual permissions, not the temporary file's";
 }
 
-std::vector<uint8_t> truncatedBitmap() {
-    auto b = buildBmp(smallSpec());
-    b.pop_back();
-    return b;
-}
-
 // A failed export writes nothing and keeps an earlier C file, or the bitmap that has the C file's
 // name.
 TEST(Export, FailureWritesNothing) {
+    const auto sound = buildBmp(smallSpec());
     struct {
         const char* test;
         std::vector<uint8_t> bitmap;  // empty: no bitmap at all
@@ -140,12 +135,12 @@ TEST(Export, FailureWritesNothing) {
         ExportStatus status;
         const char* messagePart;
     } const cases[] = {
-        {"TruncatedBitmap", truncatedBitmap(), "bitmap", false, ExportStatus::BadBitmap, "tronqué"},
+        {"TruncatedBitmap", std::vector(sound.begin(), sound.end() - 1), "bitmap", false, ExportStatus::BadBitmap,
+         "tronqué"},
         {"MissingBitmap", {}, "bitmap", false, ExportStatus::BadBitmap, "Impossible d'ouvrir"},
-        {"NameNotAnIdentifier", buildBmp(smallSpec()), "mon logo", false, ExportStatus::BadName, "\"mon logo\""},
-        {"OutputCannotBeCreated", buildBmp(smallSpec()), "bitmap", true, ExportStatus::CannotCreate,
-         "Impossible de créer"},
-        {"BitmapNamedLikeItsCFile", buildBmp(smallSpec()), "pic", false, ExportStatus::SameAsBitmap, "remplacerait"},
+        {"NameNotAnIdentifier", sound, "mon logo", false, ExportStatus::BadName, "\"mon logo\""},
+        {"OutputCannotBeCreated", sound, "bitmap", true, ExportStatus::CannotCreate, "Impossible de créer"},
+        {"BitmapNamedLikeItsCFile", sound, "pic", false, ExportStatus::SameAsBitmap, "remplacerait"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.test);
