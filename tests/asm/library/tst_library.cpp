@@ -131,15 +131,17 @@ private slots:
 
     // The passes run on a worker thread: while they run the dialog is up and live with empty counts.
     // Cancel, or closing the window, asks the run to stop once, and the dialog closes with Rejected
-    // only when the runner has returned.
-    void asmDlgCancelDuringRun_data() {
-        QTest::addColumn<bool>("closeWindow");
-        QTest::newRow("cancel button") << false;
-        QTest::newRow("window closed") << true;
+    // only when the runner has returned; a runner that throws closes it too, asks no cancel and
+    // leaves the exception for the caller.
+    void asmDlgEndsOnlyWhenTheRunnerReturns_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("cancel button") << "cancel";
+        QTest::newRow("window closed") << "close";
+        QTest::newRow("runner throws") << "throw";
     }
 
-    void asmDlgCancelDuringRun() {
-        QFETCH(bool, closeWindow);
+    void asmDlgEndsOnlyWhenTheRunnerReturns() {
+        QFETCH(QString, ending);
         std::atomic<bool> running = false, release = false;
         int cancels = 0;
         CAsmDlg dialog(
@@ -147,6 +149,7 @@ private slots:
             [&](const std::string&) {
                 running = true;
                 while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                if (ending == "throw") throw std::runtime_error("read error");
                 return PassCounts{0, 0, false};
             },
             Language::English);
@@ -155,13 +158,16 @@ private slots:
         QTRY_VERIFY(running && dialog.running());
         QCOMPARE(Text(&dialog, "errorCountEdit") + Text(&dialog, "warningCountEdit"), QString());
         QVERIFY(!dialog.findChild<QPushButton*>("monitorButton")->isEnabled());
-        for (int i = 0; i < 2; ++i) closeWindow ? (void)dialog.close() : Click(&dialog, "cancelButton");
-        QCOMPARE(cancels, 1);
+        for (int i = 0; i < 2 && ending != "throw"; ++i)
+            ending == "close" ? (void)dialog.close() : Click(&dialog, "cancelButton");
+        QCOMPARE(cancels, ending == "throw" ? 0 : 1);
         QVERIFY(dialog.isVisible());  // the runner has not returned yet
         release = true;
         QTRY_VERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(cancels, 1);
+        QCOMPARE(cancels, ending == "throw" ? 0 : 1);
+        QCOMPARE(dialog.runException() != nullptr, ending == "throw");
+        if (ending == "throw") QVERIFY(!dialog.findChild<QPushButton*>("monitorButton")->isEnabled());
     }
 
     // Cancelled in the middle of a long source, AsmFile returns 0, leaves no object file to
@@ -178,17 +184,6 @@ private slots:
         const QByteArray message = wbtest::readFile(m_work->filePath("message.txt"));
         QVERIFY2(message.contains("Assembly cancelled by the user\r\n"), message.constData());
         QVERIFY(message.contains("Nom\tdebut\tfin\ttaille"));
-    }
-
-    void asmDlgRunnerException() {
-        CAsmDlg dialog(
-            nullptr, "a.asm", [](const std::string&) -> PassCounts { throw std::runtime_error("read error"); },
-            Language::English);
-        dialog.show();
-        QTRY_VERIFY(dialog.started() && !dialog.isVisible());
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QVERIFY(dialog.runException() != nullptr);
-        QVERIFY(!dialog.findChild<QPushButton*>("monitorButton")->isEnabled());
     }
 
     // ConfigureAsm shows the stored origins (or the defaults), stores what was typed on OK exactly
