@@ -50,14 +50,12 @@ TEST(Monitor, BannerAndPromptOnTheFirstByteOfAFreshLine) {
     Machine machine;
     PlaceholderExecutor executor;
     Monitor monitor(machine, executor);
+    const auto send = [&monitor](std::string_view bytes) { return monitor.feed(bytes), monitor.takeOutput(); };
     for (const std::string& unfinished : {std::string("v"), "LO\r\x16" + block(0x802000, "abcd").substr(0, 5), {}}) {
-        monitor.feed("ve\r");
-        const std::string out = monitor.takeOutput();
-        EXPECT_EQ(out, "\r\n" + kName + "\r\ntype he for the list of commands\r\n>>-> ve\r\n" + kName + "\r\n>>-> ");
-        monitor.feed("ve\r");
-        EXPECT_EQ(monitor.takeOutput(), "ve\r\n" + kName + "\r\n>>-> ");
-        monitor.feed(unfinished);
-        monitor.takeOutput();
+        EXPECT_EQ(send("ve\r"),
+                  "\r\n" + kName + "\r\ntype he for the list of commands\r\n>>-> ve\r\n" + kName + "\r\n>>-> ");
+        EXPECT_EQ(send("ve\r"), "ve\r\n" + kName + "\r\n>>-> ");
+        send(unfinished);
         monitor.lineOpened();
     }
 }
