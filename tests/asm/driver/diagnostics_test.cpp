@@ -39,17 +39,16 @@ TEST(ListErreurTest, RazEndsIterationWithoutTouchingFreedEntries) {
 TEST(CatalogueTest, ClassTextsAndCodesWithoutText) {
     const Language saved = qubrix::CatalogueLanguage();
     for (const Case& c : ReadCases(QUBRIX_DRIVER_DATA "/annotations.txt")) {
-        for (const std::string& row : c.all("annotation")) {
-            const std::size_t bar = row.find('|'), bar2 = row.find('|', bar + 1);
-            const int code = std::stoi(row.substr(0, bar), nullptr, 16);
-            qubrix::SetCatalogueLanguage(Language::English);
-            EXPECT_EQ(qubrix::ListingAnnotation(code), row.substr(bar + 1, bar2 - bar - 1)) << row;
-            qubrix::SetCatalogueLanguage(Language::French);
-            EXPECT_EQ(qubrix::ListingAnnotation(code), row.substr(bar2 + 1)) << row;
-        }
-        for (const std::string& code : c.all("untexted")) {
-            EXPECT_STREQ(qubrix::CatalogueText(std::stoi(code, nullptr, 16), Language::English), "") << code;
-            EXPECT_STREQ(qubrix::CatalogueText(std::stoi(code, nullptr, 16), Language::French), "") << code;
+        for (const Language language : {Language::English, Language::French}) {
+            qubrix::SetCatalogueLanguage(language);
+            for (const std::string& row : c.all("annotation")) {
+                const std::size_t bar = row.find('|'), bar2 = row.find('|', bar + 1);
+                EXPECT_EQ(qubrix::ListingAnnotation(std::stoi(row.substr(0, bar), nullptr, 16)),
+                          language == Language::English ? row.substr(bar + 1, bar2 - bar - 1) : row.substr(bar2 + 1))
+                    << row;
+            }
+            for (const std::string& code : c.all("untexted"))
+                EXPECT_STREQ(qubrix::CatalogueText(std::stoi(code, nullptr, 16), language), "") << code;
         }
     }
     qubrix::SetCatalogueLanguage(saved);
