@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "engine/expression.h"
 #include "engine_harness.h"
@@ -65,9 +64,8 @@ TEST(GasDifferential, EveryFamilyMatchesGnuAs) {
         GTEST_SKIP() << "m68k-linux-gnu-as is not installed";
     std::vector<std::string> lines;
     std::string source;
-    std::ifstream in(QUBRIX_ENGINE_DATA "/gas_lines.txt");
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty() && line[0] != '#') lines.push_back(line), source += line + "\n";
+    for (const korvan::test::Row& line : korvan::test::readTable(QUBRIX_ENGINE_DATA "/gas_lines.txt", 1))
+        lines.push_back(line[0]), source += line[0] + "\n";
     ASSERT_GT(lines.size(), 200u);
     const std::string gas = GasBytes(source);
     ASSERT_FALSE(gas.empty()) << "GNU as refused the reference source";
