@@ -74,16 +74,12 @@ Assembled AssembleForms(const debugtest::TempDir& dir) {
     return a;
 }
 
-bool HaveBinutils() {
-    return debugtest::Have("m68k-linux-gnu-as") && debugtest::Have("m68k-linux-gnu-objcopy") &&
-           debugtest::Have("m68k-linux-gnu-nm") && debugtest::Have("m68k-linux-gnu-objdump");
-}
-
 // Each form's kind, length and step-over target, and objdump's row for it, from the bytes GNU as
 // gives it.
 TEST(InstructionTest, KindsLengthsAndObjdumpRowsMatchGnuAs) {
     ASSERT_FALSE(kForms.empty()) << "data/forms.s not read";
-    if (!HaveBinutils()) GTEST_SKIP() << "no m68k binutils";
+    for (const std::string tool : {"as", "objcopy", "nm", "objdump"})
+        if (!debugtest::Have("m68k-linux-gnu-" + tool)) GTEST_SKIP() << "no m68k-linux-gnu-" << tool;
     debugtest::TempDir dir;
     const Assembled a = AssembleForms(dir);
     ProgramDisassembly program{Disassembler("m68k-linux-gnu-objdump")};
