@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../../support/process.h"
@@ -132,14 +133,9 @@ TEST(SRecordReader, BlocksEntryAndProgress) {
 // the file and the line in both languages.
 TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
     const std::string good = "S307008020004E7199";  // two bytes at 802000
-    struct Case {
-        const char* name;
-        std::string text;
-        SRecordError error;
-        int line;
-        std::string what;
-        // clang-format off
-    } cases[] = {
+    // name, file, error, line, message
+    // clang-format off
+    const std::tuple<const char*, std::string, SRecordError, int, std::string> cases[] = {
         {"bad checksum after a good record", Lines({good, "S307008020004E719A", Rec(7, 0)}),
          SRecordError::BadChecksum, 2, "bad checksum"},
         {"bad hexadecimal digit", Lines({Rec(0, 0), good, "S30700802G004E7199"}), SRecordError::BadHexDigit, 3,
@@ -161,14 +157,14 @@ TEST(SRecordReader, FaultyFilesAreRefusedWithNoBlock) {
     };
     // clang-format on
     korvan::test::TempDir dir;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = dir.write("bad.abs", c.text);
+    for (const auto& [name, text, error, line, what] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.write("bad.abs", text);
         SRecord reader(path);
-        EXPECT_EQ(reader.error(), c.error);
-        EXPECT_EQ(reader.errorLine(), c.line);
-        EXPECT_EQ(reader.errorMessage(true), path + ", line " + std::to_string(c.line) + ": " + c.what);
-        EXPECT_EQ(reader.errorMessage(false).rfind(path + ", ligne " + std::to_string(c.line) + " : ", 0), 0u);
+        EXPECT_EQ(reader.error(), error);
+        EXPECT_EQ(reader.errorLine(), line);
+        EXPECT_EQ(reader.errorMessage(true), path + ", line " + std::to_string(line) + ": " + what);
+        EXPECT_EQ(reader.errorMessage(false).rfind(path + ", ligne " + std::to_string(line) + " : ", 0), 0u);
         EXPECT_TRUE(Drain(reader).empty());
     }
     for (const std::string& path : {(dir.path / "missing.abs").string(), dir.path.string()}) {
@@ -187,14 +183,9 @@ TEST(SRecordReader, FilesFromRealProducers) {
         for (int i = 0; i < n; ++i) bytes.push_back(static_cast<unsigned char>("korvan"[(address - 0x10000 + i) % 6]));
         return bytes;
     };
-    struct Case {
-        const char* name;
-        const char* tool;  // must answer --version for the row to run
-        std::string command;
-        std::vector<Block> blocks;
-        uint32_t entry;
-        // clang-format off
-    } cases[] = {
+    // name, tool (which must answer --version for the row to run), command, blocks, entry
+    // clang-format off
+    const std::tuple<const char*, const char*, std::string, std::vector<Block>, uint32_t> cases[] = {
         {"assembler: S0, S3, S5, S9 then S7", QUBRIX_CLI,
          "printf ' NOP\\n' > nop.s && XDG_CONFIG_HOME=$PWD/cfg " QUBRIX_CLI " --no-list --code 802000 nop.s"
          " && mv nop.abs out.abs",
@@ -211,18 +202,18 @@ TEST(SRecordReader, FilesFromRealProducers) {
          0x10004},
     };
     // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (std::system((std::string(c.tool) + " --version > /dev/null 2>&1").c_str()) != 0) {
-            std::printf("skipped, %s is not installed\n", c.tool);
+    for (const auto& [name, tool, commands, blocks, entry] : cases) {
+        SCOPED_TRACE(name);
+        if (std::system((std::string(tool) + " --version > /dev/null 2>&1").c_str()) != 0) {
+            std::printf("skipped, %s is not installed\n", tool);
             continue;
         }
         korvan::test::TempDir dir;
-        const std::string command = "cd '" + dir.path.string() + "' && " + c.command + " > /dev/null 2>&1";
+        const std::string command = "cd '" + dir.path.string() + "' && " + commands + " > /dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         SRecord reader((dir.path / "out.abs").string());
         ASSERT_EQ(reader.error(), SRecordError::None) << reader.errorMessage(true);
-        EXPECT_EQ(Drain(reader), c.blocks);
-        EXPECT_EQ(reader.EntryAddress(), c.entry);
+        EXPECT_EQ(Drain(reader), blocks);
+        EXPECT_EQ(reader.EntryAddress(), entry);
     }
 }
