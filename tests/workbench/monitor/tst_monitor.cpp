@@ -880,6 +880,12 @@ private slots:
         QVERIFY(mainView->breakpointLines().isEmpty());
         QCOMPARE(memoryWord(bsr), original(bsr));
         QVERIFY(session()->memoryDisplayAvailable().value_or(false));
+        // Downloaded again when it is not the last program built: its source is found by name.
+        frame()->setLastBuiltSource({});
+        QSignalSpy loaded(monitor(), &ViewMonitor::programDownloaded);
+        QTimer::singleShot(0, monitor(), [this] { monitor()->download(path(u"main.abs"_s)); });
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.count() == 1, 10000);
+        QVERIFY(session()->lineMap() && addressOf(mainSrc, bsrLine) == bsr);
     }
 
     // The C example built -O0 -g with the default GNU options, left with Monitor: a breakpoint in
