@@ -60,7 +60,7 @@ if(TARGET korvan_runtime)
         set(KORVAN_SPECS_INCLUDE \"/nano -isystem \${_folder}\")
         set(KORVAN_SPECS_LIBC -lc_nano)
       endif()
-      configure_file(${PROJECT_SOURCE_DIR}/runtime/korvan.specs.in
+      configure_file(${PROJECT_SOURCE_DIR}/runtime/korvan-gcc-driver.in
                      \"\$ENV{DESTDIR}\${_folder}/\${_variant}.specs\" @ONLY)
     endforeach()")
   # They are m68k objects in a package of the host's architecture, which lintian would flag.
